@@ -1,0 +1,39 @@
+#include "assets.h"
+
+#include <QPainter>
+#include <QSvgRenderer>
+
+namespace assets {
+
+QPixmap render(const QString& name, QSize size) {
+    QSvgRenderer renderer(QStringLiteral(":/tessaline/%1.svg").arg(name));
+    QPixmap pixmap(size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    renderer.render(&painter);
+    return pixmap;
+}
+
+QCursor pointer(Pointer which) {
+    switch (which) {
+    case Pointer::BookWithQuill:
+        return QCursor(render(QStringLiteral("book-quill"), {48, 48}), 24, 24);
+    case Pointer::OpenBook:
+        return QCursor(render(QStringLiteral("open-book"), {32, 32}), 16, 16);
+    case Pointer::ExitCross:
+        return QCursor(render(QStringLiteral("exit-cross"), {32, 32}), 16, 16);
+    case Pointer::WindowPanes:
+        return QCursor(render(QStringLiteral("window-panes"), {48, 48}), 24, 24);
+    case Pointer::ShadowArrow:
+        return QCursor(render(QStringLiteral("shadow-arrow"), {32, 32}), 3, 1);
+    }
+    return QCursor();
+}
+
+QIcon pencilIcon() { return QIcon(render(QStringLiteral("pencil"), {32, 32})); }
+
+QIcon aboutIcon() { return QIcon(render(QStringLiteral("about-icon"), {32, 32})); }
+
+QPixmap aboutPicture() { return render(QStringLiteral("about-picture"), {261, 168}); }
+
+} // namespace assets

@@ -1,0 +1,8 @@
+#include "shell/startup.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    return runTessaline(application);
+}

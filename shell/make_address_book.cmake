@@ -1,0 +1,7 @@
+# Runs after each build of the program: makes an empty address book beside it unless one is there.
+if(NOT EXISTS "${BOOK}")
+    execute_process(COMMAND "${TOOL}" create "${BOOK}" RESULT_VARIABLE result)
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "Could not make ${BOOK}")
+    endif()
+endif()

@@ -1,0 +1,50 @@
+#include "shell/startup.h"
+
+#include "about/sysinfo.h"
+#include "shell/form1.h"
+#include "shell/window_model.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+
+class DesktopMessageBoxes final : public MessageBoxes {
+  public:
+    void inform(const QString& text, const QString& title, Icon icon) override {
+        QMessageBox box(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon, title,
+                        text, QMessageBox::Ok);
+        box.exec();
+    }
+};
+
+class ApplicationEnd final : public ProgramEnd {
+  public:
+    void endProgram() override { QCoreApplication::exit(0); }
+};
+
+} // namespace
+
+AppInfo buildAppInfo() {
+    AppInfo info;
+    info.title = QStringLiteral(TESSALINE_TITLE);
+    info.major = TESSALINE_VERSION_MAJOR;
+    info.minor = TESSALINE_VERSION_MINOR;
+    info.revision = TESSALINE_VERSION_REVISION;
+    info.directory = [] { return QCoreApplication::applicationDirPath(); };
+    return info;
+}
+
+int runTessaline(QApplication& application) {
+    application.setApplicationName(QStringLiteral(TESSALINE_TITLE));
+    application.setApplicationDisplayName(QStringLiteral(TESSALINE_TITLE));
+    // The main menu's frame, not the last window closing, decides when the program ends.
+    application.setQuitOnLastWindowClosed(false);
+    DesktopMessageBoxes messages;
+    SystemClock clock;
+    ApplicationEnd programEnd;
+    DesktopSysInfo sysInfo;
+    WindowModel windows(Services{messages, clock, programEnd, sysInfo, buildAppInfo()});
+    windows.form1().Show();
+    return application.exec();
+}

@@ -1,0 +1,195 @@
+#include "shell/window_model.h"
+
+#include "about/frm_about.h"
+#include "screens/form2.h"
+#include "screens/form3.h"
+#include "screens/form4.h"
+#include "shell/form1.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <algorithm>
+#include <exception>
+
+WindowModel::WindowModel(Services services) : services_(std::move(services)) {}
+
+WindowModel::~WindowModel() {
+    for (auto& window : windows_)
+        delete window.data();
+}
+
+template <class W> W& WindowModel::touch(Kind kind) {
+    auto& slot = windows_[size_t(kind)];
+    if (!slot) {
+        auto* window = new W(*this);
+        slot = window;
+        run([window] { window->Form_Load(); });
+    }
+    return static_cast<W&>(*slot);
+}
+
+Form1& WindowModel::form1() { return touch<Form1>(Kind::Form1); }
+Form2& WindowModel::form2() { return touch<Form2>(Kind::Form2); }
+Form3& WindowModel::form3() { return touch<Form3>(Kind::Form3); }
+Form4& WindowModel::form4() { return touch<Form4>(Kind::Form4); }
+frmAbout& WindowModel::about() { return touch<frmAbout>(Kind::frmAbout); }
+
+bool WindowModel::isLoaded(Kind kind) const { return !windows_[size_t(kind)].isNull(); }
+
+void WindowModel::unload(Window& window) {
+    for (auto& slot : windows_)
+        if (slot == &window)
+            slot = nullptr;
+    window.hide();
+    // The window may be unloading itself from inside one of its own handlers.
+    window.deleteLater();
+}
+
+void WindowModel::endProgram() { services_.programEnd.endProgram(); }
+
+void WindowModel::run(const std::function<void()>& step) {
+    QString failure;
+    try {
+        step();
+        return;
+    } catch (const std::exception& error) {
+        failure = QString::fromStdString(error.what());
+    } catch (...) {
+        failure = QStringLiteral("An unexpected error stopped this action.");
+    }
+    services_.messages.inform(failure, services_.app.title, MessageBoxes::Icon::Warning);
+}
+
+std::function<void(const std::function<void()>&)> WindowModel::stepRunner() {
+    return [this](const std::function<void()>& step) { run(step); };
+}
+
+Window::Window(WindowModel& model, const QString& name) : model_(model) {
+    setObjectName(name);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+}
+
+void Window::Show() {
+    show();
+    raise();
+    activateWindow();
+}
+
+void Window::Hide() { hide(); }
+
+void Window::setVisibleFlag(bool visible) {
+    if (visible)
+        Show();
+    else
+        Hide();
+}
+
+void Window::closedThroughFrame() { model_.unload(*this); }
+
+void Window::closeEvent(QCloseEvent* event) {
+    // The window's own way out decides what closing it means; the frame never destroys it
+    // behind the model's back.
+    event->ignore();
+    model_.run([this] { closedThroughFrame(); });
+}
+
+void Window::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (shownBefore_)
+        return;
+    shownBefore_ = true;
+    for (const auto& [index, control] : tabOrder_) {
+        if (control && control->isVisibleTo(this) && control->isEnabled() &&
+            control->focusPolicy() != Qt::NoFocus) {
+            control->setFocus(Qt::TabFocusReason);
+            break;
+        }
+    }
+}
+
+void Window::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && defaultButton_ && defaultButton_->isVisible()) {
+        defaultButton_->click();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && cancelButton_ && cancelButton_->isVisible()) {
+        cancelButton_->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void Window::onClick(QAbstractButton* button, std::function<void()> step) {
+    connect(button, &QAbstractButton::clicked, this, [this, step] { model_.run(step); });
+}
+
+void Window::setTabIndex(QWidget* control, int tabIndex) {
+    tabOrder_.emplace_back(tabIndex, control);
+}
+
+void Window::applyTabOrder() {
+    std::stable_sort(tabOrder_.begin(), tabOrder_.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    QWidget* previous = nullptr;
+    for (const auto& [index, control] : tabOrder_) {
+        if (!control || control->focusPolicy() == Qt::NoFocus)
+            continue;
+        if (previous)
+            QWidget::setTabOrder(previous, control);
+        previous = control;
+    }
+}
+
+void Window::setInnerArea(int widthTwips, int heightTwips) {
+    setFixedSize(twipsToPixels(widthTwips), twipsToPixels(heightTwips));
+}
+
+QLabel* Window::label(const QString& name, const QString& caption, TwipsRect rect, int tabIndex) {
+    auto* control = new QLabel(caption, this);
+    control->setObjectName(name);
+    control->setAccessibleName(caption);
+    place(control, rect);
+    setTabIndex(control, tabIndex);
+    return control;
+}
+
+QPushButton* Window::button(const QString& name, const QString& caption, TwipsRect rect,
+                            int tabIndex) {
+    auto* control = new QPushButton(caption, this);
+    control->setObjectName(name);
+    control->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
+    // Enter clicks the button that has the focus.
+    control->setAutoDefault(true);
+    place(control, rect);
+    setTabIndex(control, tabIndex);
+    return control;
+}
+
+QLineEdit* Window::textBox(const QString& name, const QString& text, TwipsRect rect, int tabIndex,
+                           const QString& accessibleName) {
+    auto* control = new QLineEdit(text, this);
+    control->setObjectName(name);
+    control->setAccessibleName(accessibleName);
+    place(control, rect);
+    setTabIndex(control, tabIndex);
+    return control;
+}
+
+QPlainTextEdit* Window::multiLineTextBox(const QString& name, const QString& text, TwipsRect rect,
+                                         int tabIndex, const QString& accessibleName) {
+    auto* control = new QPlainTextEdit(text, this);
+    control->setObjectName(name);
+    control->setAccessibleName(accessibleName);
+    control->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    control->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // Enter starts a new line; Tab still moves on to the next control.
+    control->setTabChangesFocus(true);
+    place(control, rect);
+    setTabIndex(control, tabIndex);
+    return control;
+}

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "services.h"
+#include "shell/layout.h"
+
+#include <QPointer>
+#include <QPushButton>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+
+class QAbstractButton;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class Form1;
+class Form2;
+class Form3;
+class Form4;
+class frmAbout;
+class Window;
+
+// The program's windows: exactly one instance of each kind, built and loaded on first touch.
+class WindowModel {
+  public:
+    enum class Kind { Form1, Form2, Form3, Form4, frmAbout };
+
+    explicit WindowModel(Services services);
+    ~WindowModel();
+    WindowModel(const WindowModel&) = delete;
+    WindowModel& operator=(const WindowModel&) = delete;
+
+    // Touching a window loads it first if it is not loaded: its controls are built from the
+    // design-time layout and its load step runs, hidden, before the caller goes on.
+    Form1& form1();
+    Form2& form2();
+    Form3& form3();
+    Form4& form4();
+    frmAbout& about();
+
+    bool isLoaded(Kind kind) const;
+    // Destroys the window and its controls; the next touch builds it afresh.
+    void unload(Window& window);
+    // Ends the program at once: no window runs a step of its own and nothing pending is stored.
+    void endProgram();
+
+    // The one place where a failing step is caught: the steps after it do not run, the user is
+    // told what failed, and the program goes on.
+    void run(const std::function<void()>& step);
+    std::function<void(const std::function<void()>&)> stepRunner();
+
+    const Services& services() const { return services_; }
+
+  private:
+    template <class W> W& touch(Kind kind);
+    Services services_;
+    std::array<QPointer<Window>, 5> windows_{};
+};
+
+// A window: a layout built in code plus handlers. Show, Hide and Visible follow the window model.
+class Window : public QWidget {
+    Q_OBJECT
+  public:
+    Window(WindowModel& model, const QString& name);
+
+    void Show(); // modeless: shows, raises and activates; never reloads
+    void Hide();
+    bool Visible() const { return isVisible(); }
+    void setVisibleFlag(bool visible); // true as Show, false as Hide
+
+  protected:
+    friend class WindowModel;
+    virtual void Form_Load() {}
+    // What closing the window through its frame does; by default the window is unloaded.
+    virtual void closedThroughFrame();
+
+    WindowModel& windows() const { return model_; }
+    const Services& services() const { return model_.services(); }
+
+    // A click runs its handler through the window model, so its failure is reported in one place.
+    void onClick(QAbstractButton* button, std::function<void()> step);
+
+    // Controls built from a layout table: positions in twips, the objectName is the control's
+    // name, and the accessible name what a screen reader should say.
+    QLabel* label(const QString& name, const QString& caption, TwipsRect place, int tabIndex);
+    QPushButton* button(const QString& name, const QString& caption, TwipsRect place,
+                        int tabIndex);
+    QLineEdit* textBox(const QString& name, const QString& text, TwipsRect place, int tabIndex,
+                       const QString& accessibleName);
+    QPlainTextEdit* multiLineTextBox(const QString& name, const QString& text, TwipsRect place,
+                                     int tabIndex, const QString& accessibleName);
+    void setInnerArea(int widthTwips, int heightTwips);
+
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+    // Tab order from the layout's tab indexes, lowest first.
+    void setTabIndex(QWidget* control, int tabIndex);
+    void applyTabOrder();
+    void setDefaultButton(QPushButton* button) { defaultButton_ = button; }
+    void setCancelButton(QPushButton* button) { cancelButton_ = button; }
+
+  private:
+    WindowModel& model_;
+    std::vector<std::pair<int, QPointer<QWidget>>> tabOrder_;
+    QPointer<QPushButton> defaultButton_;
+    QPointer<QPushButton> cancelButton_;
+    bool shownBefore_ = false;
+    bool closingByModel_ = false;
+};

@@ -1,0 +1,241 @@
+#include "contact_table.h"
+
+#include "store_error.h"
+
+#include <QChar>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <sqlite3.h>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace contact_table {
+
+QStringList columnNames() {
+    QStringList names;
+    for (const char* column : kColumns)
+        names << QString::fromLatin1(column);
+    return names;
+}
+
+int columnIndex(const QString& name) {
+    for (int i = 0; i < kColumnCount; ++i)
+        if (name == QLatin1String(kColumns[size_t(i)]))
+            return i;
+    return -1;
+}
+
+namespace {
+
+// Decodes one UTF-8 sequence; a malformed byte stands for itself in the surrogate range so the
+// order stays total and repeatable.
+char32_t nextCodePoint(const unsigned char* s, int length, int& i) {
+    const unsigned char lead = s[i];
+    int extra = 0;
+    char32_t cp = lead;
+    if (lead >= 0xC0 && lead < 0xE0) {
+        extra = 1;
+        cp = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead < 0xF0) {
+        extra = 2;
+        cp = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead < 0xF8) {
+        extra = 3;
+        cp = lead & 0x07;
+    } else if (lead >= 0x80) {
+        ++i;
+        return 0xDC00 + lead;
+    }
+    if (i + extra >= length && extra > 0) {
+        ++i;
+        return 0xDC00 + lead;
+    }
+    for (int k = 1; k <= extra; ++k) {
+        const unsigned char c = s[i + k];
+        if ((c & 0xC0) != 0x80) {
+            ++i;
+            return 0xDC00 + lead;
+        }
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    i += extra + 1;
+    return cp;
+}
+
+int foldedAsciiByte(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
+
+int collate(void*, int lengthA, const void* a, int lengthB, const void* b) {
+    return compareFolded(static_cast<const char*>(a), lengthA, static_cast<const char*>(b),
+                         lengthB);
+}
+
+} // namespace
+
+int compareFolded(const char* a, int lengthA, const char* b, int lengthB) {
+    const auto* sa = reinterpret_cast<const unsigned char*>(a);
+    const auto* sb = reinterpret_cast<const unsigned char*>(b);
+    int i = 0;
+    int j = 0;
+    // Most contact data is ASCII: compare it without decoding.
+    while (i < lengthA && j < lengthB && sa[i] < 0x80 && sb[j] < 0x80) {
+        const int diff = foldedAsciiByte(sa[i]) - foldedAsciiByte(sb[j]);
+        if (diff != 0)
+            return diff < 0 ? -1 : 1;
+        ++i;
+        ++j;
+    }
+    while (i < lengthA && j < lengthB) {
+        const char32_t ca = QChar::toCaseFolded(nextCodePoint(sa, lengthA, i));
+        const char32_t cb = QChar::toCaseFolded(nextCodePoint(sb, lengthB, j));
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    if (i < lengthA)
+        return 1;
+    if (j < lengthB)
+        return -1;
+    return 0;
+}
+
+void registerCollation(sqlite3* db) {
+    sqlite3_create_collation_v2(db, kCollation, SQLITE_UTF8, nullptr, collate, nullptr);
+}
+
+QString databasePath(const QString& applicationDirectory) {
+    return applicationDirectory + QDir::separator() + QLatin1String(kFileName);
+}
+
+namespace {
+
+const char* const kCreateSchema = R"sql(
+CREATE TABLE address (
+    "Name" TEXT, "Surname" TEXT, "phone" TEXT, "fax" TEXT, "address" TEXT,
+    "email" TEXT, "url" TEXT, "other" TEXT, "created on" TEXT, "modified on" TEXT);
+CREATE INDEX address_name ON address ("Name" COLLATE TESSALINE_NOCASE);
+CREATE INDEX address_surname ON address ("Surname" COLLATE TESSALINE_NOCASE);
+CREATE INDEX address_phone ON address ("phone" COLLATE TESSALINE_NOCASE);
+CREATE INDEX address_email ON address ("email" COLLATE TESSALINE_NOCASE);
+)sql";
+
+void removeDatabaseFiles(const QString& path) {
+    QFile::remove(path);
+    QFile::remove(path + QStringLiteral("-wal"));
+    QFile::remove(path + QStringLiteral("-shm"));
+    QFile::remove(path + QStringLiteral("-journal"));
+}
+
+bool pathExists(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+} // namespace
+
+void createAddressBook(const QString& path) {
+    if (pathExists(path))
+        throw StoreError(
+            QStringLiteral("\"%1\" already exists; it was left as it is.").arg(path));
+    const QString staging =
+        path + QStringLiteral(".creating-%1").arg(QCoreApplication::applicationPid());
+    removeDatabaseFiles(staging);
+    try {
+        {
+            Database db(staging, Database::Mode::ReadWriteCreate);
+            registerCollation(db.handle());
+            db.exec(QStringLiteral("PRAGMA application_id = %1; PRAGMA user_version = %2;")
+                        .arg(kApplicationId)
+                        .arg(kSchemaVersion)
+                        .toUtf8()
+                        .constData());
+            WriteTransaction transaction(db);
+            db.exec(kCreateSchema);
+            transaction.commit();
+            db.exec("PRAGMA journal_mode = WAL");
+        }
+#ifdef _WIN32
+        if (!QFile::rename(staging, path))
+#else
+        // link() never replaces an existing file, so a file that appeared meanwhile is kept.
+        if (::link(QFile::encodeName(staging).constData(), QFile::encodeName(path).constData()) !=
+            0)
+#endif
+            throw StoreError(QStringLiteral("Cannot create \"%1\": %2.")
+                                 .arg(path, pathExists(path)
+                                                ? QStringLiteral("it already exists")
+                                                : QStringLiteral("the folder cannot be written")));
+        removeDatabaseFiles(staging);
+    } catch (...) {
+        removeDatabaseFiles(staging);
+        throw;
+    }
+}
+
+bool looksLikeAccessFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(32);
+    const QByteArray signature = head.mid(4, 15);
+    return signature == "Standard Jet DB" || signature == "Standard ACE DB";
+}
+
+namespace {
+
+void checkIsSqliteFile(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw StoreError(QStringLiteral("The address book \"%1\" does not exist.").arg(path));
+    if (info.isDir())
+        throw StoreError(
+            QStringLiteral("The address book \"%1\" is a folder, not a file.").arg(path));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw StoreError(
+            QStringLiteral("The address book \"%1\" cannot be read: %2.").arg(path, file.errorString()));
+    const QByteArray head = file.read(16);
+    if (head.isEmpty())
+        throw StoreError(QStringLiteral("The address book \"%1\" is empty (zero bytes).").arg(path));
+    if (looksLikeAccessFile(path))
+        throw StoreError(QStringLiteral("The address book \"%1\" is an old Access-format file. "
+                                        "Convert it with: tessaline-db import \"%1\" NEW.mdb")
+                             .arg(path));
+    if (head != QByteArray("SQLite format 3\0", 16))
+        throw StoreError(
+            QStringLiteral("The address book \"%1\" is not a Tessaline address book.").arg(path));
+}
+
+void checkTable(const Database& db) {
+    Statement info(db, "SELECT name FROM pragma_table_info('address')");
+    QStringList present;
+    while (info.step())
+        present << info.text(0);
+    if (present.isEmpty())
+        throw StoreError(QStringLiteral("The address book \"%1\" has no table \"address\".")
+                             .arg(db.path()));
+    QStringList missing;
+    for (const QString& column : columnNames())
+        if (!present.contains(column))
+            missing << QStringLiteral("\"%1\"").arg(column);
+    if (!missing.isEmpty())
+        throw StoreError(QStringLiteral("The table \"address\" in \"%1\" lacks the column(s) %2.")
+                             .arg(db.path(), missing.join(QStringLiteral(", "))));
+}
+
+} // namespace
+
+Database openAddressBook(const QString& path) {
+    checkIsSqliteFile(path);
+    Database db(path, Database::Mode::ReadWrite);
+    registerCollation(db.handle());
+    sqlite3_busy_timeout(db.handle(), 5000);
+    checkTable(db);
+    db.exec("PRAGMA journal_mode = WAL");
+    db.exec("PRAGMA synchronous = FULL");
+    return db;
+}
+
+} // namespace contact_table

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "sqlite_db.h"
+
+#include <QString>
+#include <QStringList>
+#include <array>
+
+struct sqlite3;
+
+// The one table of the address book and the file that holds it.
+namespace contact_table {
+
+inline constexpr const char* kTable = "address";
+inline constexpr int kColumnCount = 10;
+// Column names exactly as stored, in the table's order; bound boxes and grid headers use them.
+inline constexpr std::array<const char*, kColumnCount> kColumns = {
+    "Name", "Surname", "phone", "fax", "address", "email", "url", "other", "created on",
+    "modified on"};
+QStringList columnNames();
+int columnIndex(const QString& name); // exact name; -1 when it is not one of ours
+
+// Whole-value comparison without regard to letter case, for all of Unicode. Registered on every
+// connection; the four searched columns are indexed with it.
+inline constexpr const char* kCollation = "TESSALINE_NOCASE";
+void registerCollation(sqlite3* db);
+int compareFolded(const char* a, int lengthA, const char* b, int lengthB);
+
+// Marks a file as ours: "TSLN".
+inline constexpr int kApplicationId = 0x54534C4E;
+inline constexpr int kSchemaVersion = 1;
+
+inline constexpr const char* kFileName = "address.mdb";
+// The application directory, the platform's separator, then the file name.
+QString databasePath(const QString& applicationDirectory);
+
+// Makes an empty address book at path. Refuses to touch a path that already exists; a failure
+// leaves nothing behind.
+void createAddressBook(const QString& path);
+
+// Opens an existing address book for reading and writing. Never creates or changes anything
+// when the file is missing or is not a usable address book.
+Database openAddressBook(const QString& path);
+
+// The file's first bytes name an old Access (Jet/ACE) database.
+bool looksLikeAccessFile(const QString& path);
+
+} // namespace contact_table

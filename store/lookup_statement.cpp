@@ -1,0 +1,138 @@
+#include "lookup_statement.h"
+
+#include "store_error.h"
+
+#include <array>
+
+namespace {
+
+struct LookupSpelling {
+    LookupColumn column;
+    const char* statementName; // as written in the statement text
+    const char* storedName;    // as stored in the table
+};
+
+constexpr std::array<LookupSpelling, 4> kLookups = {{
+    {LookupColumn::Name, "name", "Name"},
+    {LookupColumn::Surname, "surname", "Surname"},
+    {LookupColumn::Phone, "phone", "phone"},
+    {LookupColumn::Email, "email", "email"},
+}};
+
+const LookupSpelling& spelling(LookupColumn column) {
+    for (const auto& entry : kLookups)
+        if (entry.column == column)
+            return entry;
+    return kLookups[0];
+}
+
+[[noreturn]] void malformed(const QString& recordSource) {
+    throw StoreError(QStringLiteral("The record source is malformed: \"%1\". A search text must "
+                                    "form a complete quoted value.")
+                         .arg(recordSource));
+}
+
+// A tiny cursor over the record source text.
+class Reader {
+  public:
+    explicit Reader(const QString& text) : text_(text) {}
+
+    bool atEnd() const { return pos_ >= text_.size(); }
+
+    bool skipBlanks() {
+        const qsizetype start = pos_;
+        while (!atEnd() && text_[pos_].isSpace())
+            ++pos_;
+        return pos_ > start;
+    }
+
+    bool keyword(QLatin1String word) {
+        if (text_.mid(pos_, word.size()).compare(word, Qt::CaseInsensitive) != 0)
+            return false;
+        const qsizetype after = pos_ + word.size();
+        if (after < text_.size() && (text_[after].isLetterOrNumber() || text_[after] == u'_'))
+            return false;
+        pos_ = after;
+        return true;
+    }
+
+    bool symbol(QChar c) {
+        if (atEnd() || text_[pos_] != c)
+            return false;
+        ++pos_;
+        return true;
+    }
+
+    // A single-quoted literal in which '' stands for one quote; it must close.
+    std::optional<QString> quotedLiteral() {
+        if (!symbol(u'\''))
+            return std::nullopt;
+        QString value;
+        while (!atEnd()) {
+            const QChar c = text_[pos_++];
+            if (c != u'\'') {
+                value += c;
+                continue;
+            }
+            if (!atEnd() && text_[pos_] == u'\'') {
+                value += c;
+                ++pos_;
+                continue;
+            }
+            return value;
+        }
+        return std::nullopt;
+    }
+
+  private:
+    const QString& text_;
+    qsizetype pos_ = 0;
+};
+
+} // namespace
+
+const char* lookupColumnName(LookupColumn column) { return spelling(column).storedName; }
+
+QString lookupStatement(LookupColumn column, const QString& value) {
+    QString escaped = value;
+    escaped.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QStringLiteral("Select * from address where %1 = '")
+               .arg(QLatin1String(spelling(column).statementName)) +
+           escaped + QLatin1Char('\'');
+}
+
+RecordSourceQuery parseRecordSource(const QString& recordSource) {
+    Reader reader(recordSource);
+    reader.skipBlanks();
+    if (reader.keyword(QLatin1String("address"))) {
+        reader.skipBlanks();
+        if (!reader.atEnd())
+            malformed(recordSource);
+        return {};
+    }
+    if (!reader.keyword(QLatin1String("select")) || !reader.skipBlanks() ||
+        !reader.symbol(u'*') || !reader.skipBlanks() ||
+        !reader.keyword(QLatin1String("from")) || !reader.skipBlanks() ||
+        !reader.keyword(QLatin1String("address")) || !reader.skipBlanks() ||
+        !reader.keyword(QLatin1String("where")) || !reader.skipBlanks())
+        malformed(recordSource);
+    std::optional<LookupColumn> column;
+    for (const auto& entry : kLookups)
+        if (reader.keyword(QLatin1String(entry.statementName))) {
+            column = entry.column;
+            break;
+        }
+    if (!column)
+        malformed(recordSource);
+    reader.skipBlanks();
+    if (!reader.symbol(u'='))
+        malformed(recordSource);
+    reader.skipBlanks();
+    std::optional<QString> value = reader.quotedLiteral();
+    if (!value)
+        malformed(recordSource);
+    reader.skipBlanks();
+    if (!reader.atEnd())
+        malformed(recordSource);
+    return {column, *value};
+}

@@ -1,0 +1,148 @@
+#include "sqlite_db.h"
+
+#include "store_error.h"
+
+#include <sqlite3.h>
+#include <utility>
+
+Database::Database(const QString& path, Mode mode) : path_(path) {
+    int flags = SQLITE_OPEN_NOMUTEX;
+    switch (mode) {
+    case Mode::ReadWrite:
+        flags |= SQLITE_OPEN_READWRITE;
+        break;
+    case Mode::ReadWriteCreate:
+        flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+        break;
+    case Mode::ReadOnly:
+        flags |= SQLITE_OPEN_READONLY;
+        break;
+    }
+    const QByteArray utf8 = path.toUtf8();
+    const int rc = sqlite3_open_v2(utf8.constData(), &handle_, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString message = handle_ ? QString::fromUtf8(sqlite3_errmsg(handle_))
+                                        : QString::fromUtf8(sqlite3_errstr(rc));
+        sqlite3_close_v2(handle_);
+        handle_ = nullptr;
+        throw StoreError(QStringLiteral("Cannot open the address book \"%1\": %2.")
+                             .arg(path, message));
+    }
+    sqlite3_extended_result_codes(handle_, 1);
+}
+
+Database::~Database() {
+    if (handle_)
+        sqlite3_close_v2(handle_);
+}
+
+Database::Database(Database&& other) noexcept
+    : handle_(std::exchange(other.handle_, nullptr)), path_(std::move(other.path_)) {}
+
+Database& Database::operator=(Database&& other) noexcept {
+    if (this != &other) {
+        if (handle_)
+            sqlite3_close_v2(handle_);
+        handle_ = std::exchange(other.handle_, nullptr);
+        path_ = std::move(other.path_);
+    }
+    return *this;
+}
+
+void Database::fail(const QString& what) const {
+    const int code = sqlite3_errcode(handle_);
+    QString detail = QString::fromUtf8(sqlite3_errmsg(handle_));
+    if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
+        detail = QStringLiteral("the file is in use by another program; try again when it is "
+                                "released");
+    else if ((code & 0xff) == SQLITE_NOTADB)
+        detail = QStringLiteral("the file is not a Tessaline address book");
+    throw StoreError(QStringLiteral("%1 \"%2\": %3.").arg(what, path_, detail));
+}
+
+void Database::exec(const char* sql) {
+    char* message = nullptr;
+    if (sqlite3_exec(handle_, sql, nullptr, nullptr, &message) != SQLITE_OK) {
+        sqlite3_free(message);
+        fail(QStringLiteral("Cannot use the address book"));
+    }
+}
+
+std::int64_t Database::lastInsertRowId() const { return sqlite3_last_insert_rowid(handle_); }
+
+int Database::changes() const { return sqlite3_changes(handle_); }
+
+Statement::Statement(const Database& db, const char* sql) : db_(db) {
+    if (sqlite3_prepare_v2(db.handle(), sql, -1, &stmt_, nullptr) != SQLITE_OK)
+        db.fail(QStringLiteral("Cannot read the address book"));
+}
+
+Statement::~Statement() { sqlite3_finalize(stmt_); }
+
+void Statement::bind(int index, const QVariant& value) {
+    if (value.isNull())
+        sqlite3_bind_null(stmt_, index);
+    else
+        bindText(index, value.toString());
+}
+
+void Statement::bindText(int index, const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_bind_text(stmt_, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+void Statement::bindInt(int index, std::int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
+
+bool Statement::step() {
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    sqlite3_reset(stmt_);
+    db_.fail(QStringLiteral("Cannot use the address book"));
+}
+
+void Statement::run() {
+    while (step()) {
+    }
+}
+
+void Statement::reset() {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+}
+
+int Statement::columnCount() const { return sqlite3_column_count(stmt_); }
+
+bool Statement::isNull(int column) const {
+    return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+}
+
+QVariant Statement::value(int column) const {
+    if (isNull(column))
+        return {};
+    return text(column);
+}
+
+QString Statement::text(int column) const {
+    const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    return QString::fromUtf8(data, sqlite3_column_bytes(stmt_, column));
+}
+
+std::int64_t Statement::integer(int column) const { return sqlite3_column_int64(stmt_, column); }
+
+WriteTransaction::WriteTransaction(Database& db) : db_(db) {
+    db_.exec("BEGIN IMMEDIATE");
+    open_ = true;
+}
+
+WriteTransaction::~WriteTransaction() {
+    if (open_)
+        sqlite3_exec(db_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void WriteTransaction::commit() {
+    db_.exec("COMMIT");
+    open_ = false;
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <cstdint>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// A thin owner of one SQLite connection. Errors become StoreError with SQLite's own text.
+class Database {
+  public:
+    enum class Mode { ReadWrite, ReadWriteCreate, ReadOnly };
+
+    Database() = default;
+    Database(const QString& path, Mode mode);
+    ~Database();
+    Database(Database&& other) noexcept;
+    Database& operator=(Database&& other) noexcept;
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    bool isOpen() const { return handle_ != nullptr; }
+    sqlite3* handle() const { return handle_; }
+    const QString& path() const { return path_; }
+
+    void exec(const char* sql);
+    std::int64_t lastInsertRowId() const;
+    int changes() const;
+    [[noreturn]] void fail(const QString& what) const;
+
+  private:
+    sqlite3* handle_ = nullptr;
+    QString path_;
+};
+
+// A prepared statement that is always reset when it goes out of scope, so no read lock
+// outlives the step that took it.
+class Statement {
+  public:
+    Statement(const Database& db, const char* sql);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    void bind(int index, const QVariant& value); // a null QVariant binds NULL
+    void bindText(int index, const QString& text);
+    void bindInt(int index, std::int64_t value);
+    bool step(); // true while a row is available
+    void run();  // steps to the end of a statement that returns no rows
+    void reset();
+
+    int columnCount() const;
+    bool isNull(int column) const;
+    QVariant value(int column) const; // NULL as an invalid QVariant, text as QString
+    QString text(int column) const;
+    std::int64_t integer(int column) const;
+
+  private:
+    const Database& db_;
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+// BEGIN IMMEDIATE ... COMMIT; rolls back unless committed.
+class WriteTransaction {
+  public:
+    explicit WriteTransaction(Database& db);
+    ~WriteTransaction();
+    WriteTransaction(const WriteTransaction&) = delete;
+    WriteTransaction& operator=(const WriteTransaction&) = delete;
+    void commit();
+
+  private:
+    Database& db_;
+    bool open_ = false;
+};

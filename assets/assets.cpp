@@ -30,10 +30,16 @@ QCursor pointer(Pointer which) {
     return QCursor();
 }
 
-QIcon pencilIcon() { return QIcon(render(QStringLiteral("pencil"), {32, 32})); }
+QIcon pencilIcon() {
+    return QIcon(render(QStringLiteral("pencil"), {32, 32}));
+}
 
-QIcon aboutIcon() { return QIcon(render(QStringLiteral("about-icon"), {32, 32})); }
+QIcon aboutIcon() {
+    return QIcon(render(QStringLiteral("about-icon"), {32, 32}));
+}
 
-QPixmap aboutPicture() { return render(QStringLiteral("about-picture"), {261, 168}); }
+QPixmap aboutPicture() {
+    return render(QStringLiteral("about-picture"), {261, 168});
+}
 
 } // namespace assets

@@ -17,8 +17,8 @@ enum class Pointer {
 
 QPixmap render(const QString& name, QSize size);
 QCursor pointer(Pointer which);
-QIcon pencilIcon();      // the main menu's window icon, 32 x 32
-QIcon aboutIcon();       // the about window's icon, 32 x 32
-QPixmap aboutPicture();  // 261 x 168, on black
+QIcon pencilIcon();     // the main menu's window icon, 32 x 32
+QIcon aboutIcon();      // the about window's icon, 32 x 32
+QPixmap aboutPicture(); // 261 x 168, on black
 
 } // namespace assets

@@ -49,21 +49,23 @@ Form1::Form1(WindowModel& model) : Window(model, QStringLiteral("Form1")) {
     place(Frame1, {120, 240, 3975, 3255});
     setTabIndex(Frame1, 0);
 
-    Command1 = button(QStringLiteral("Command1"), QStringLiteral("Add New"),
-                      {240, 600, 3735, 495}, 1);
+    Command1 =
+        button(QStringLiteral("Command1"), QStringLiteral("Add New"), {240, 600, 3735, 495}, 1);
     Command1->setToolTip(QStringLiteral("Click here to add new link"));
     makeGraphical(Command1, layoutColour(kWhite), assets::pointer(assets::Pointer::BookWithQuill));
 
-    Command2 = button(QStringLiteral("Command2"), QStringLiteral("View/Edit"),
-                      {240, 1320, 3735, 495}, 2);
+    Command2 =
+        button(QStringLiteral("Command2"), QStringLiteral("View/Edit"), {240, 1320, 3735, 495}, 2);
     Command2->setToolTip(QStringLiteral("Clcik here to view old addresses"));
     makeGraphical(Command2, layoutColour(kWhite), assets::pointer(assets::Pointer::OpenBook));
 
-    Command4 = button(QStringLiteral("Command4"), QStringLiteral("Exit"), {240, 2040, 3735, 495}, 3);
+    Command4 =
+        button(QStringLiteral("Command4"), QStringLiteral("Exit"), {240, 2040, 3735, 495}, 3);
     Command4->setToolTip(QStringLiteral("Exit"));
     makeGraphical(Command4, layoutColour(kWhite), assets::pointer(assets::Pointer::ExitCross));
 
-    Command3 = button(QStringLiteral("Command3"), QStringLiteral("About"), {240, 2760, 3735, 495}, 4);
+    Command3 =
+        button(QStringLiteral("Command3"), QStringLiteral("About"), {240, 2760, 3735, 495}, 4);
     makeGraphical(Command3, layoutColour(kWhite), assets::pointer(assets::Pointer::WindowPanes));
 
     applyTabOrder();
@@ -88,9 +90,13 @@ void Form1::Command1_Click() {
     windows().form2().Show();
 }
 
-void Form1::Command2_Click() { windows().form3().Show(); }
+void Form1::Command2_Click() {
+    windows().form3().Show();
+}
 
-void Form1::Command3_Click() { windows().about().Show(); }
+void Form1::Command3_Click() {
+    windows().about().Show();
+}
 
 void Form1::Command4_Click() {
     services().messages.inform(QStringLiteral("Thank You for using Quorvane Tessaline Kora beta "
@@ -100,4 +106,6 @@ void Form1::Command4_Click() {
 }
 
 // Closing the main menu through its frame says goodbye and ends the program, as "Exit" does.
-void Form1::closedThroughFrame() { Command4_Click(); }
+void Form1::closedThroughFrame() {
+    Command4_Click();
+}

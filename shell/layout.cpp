@@ -4,14 +4,18 @@
 #include <QPalette>
 #include <cmath>
 
-int twipsToPixels(int twips) { return int(std::lround(double(twips) / kTwipsPerPixel)); }
+int twipsToPixels(int twips) {
+    return int(std::lround(double(twips) / kTwipsPerPixel));
+}
 
 QRect toPixels(const TwipsRect& rect) {
     return QRect(twipsToPixels(rect.left), twipsToPixels(rect.top), twipsToPixels(rect.width),
                  twipsToPixels(rect.height));
 }
 
-void place(QWidget* control, const TwipsRect& rect) { control->setGeometry(toPixels(rect)); }
+void place(QWidget* control, const TwipsRect& rect) {
+    control->setGeometry(toPixels(rect));
+}
 
 QColor layoutColour(quint32 value, const QPalette& palette) {
     if (value & 0x80000000u) {

@@ -33,13 +33,25 @@ template <class W> W& WindowModel::touch(Kind kind) {
     return static_cast<W&>(*slot);
 }
 
-Form1& WindowModel::form1() { return touch<Form1>(Kind::Form1); }
-Form2& WindowModel::form2() { return touch<Form2>(Kind::Form2); }
-Form3& WindowModel::form3() { return touch<Form3>(Kind::Form3); }
-Form4& WindowModel::form4() { return touch<Form4>(Kind::Form4); }
-frmAbout& WindowModel::about() { return touch<frmAbout>(Kind::frmAbout); }
+Form1& WindowModel::form1() {
+    return touch<Form1>(Kind::Form1);
+}
+Form2& WindowModel::form2() {
+    return touch<Form2>(Kind::Form2);
+}
+Form3& WindowModel::form3() {
+    return touch<Form3>(Kind::Form3);
+}
+Form4& WindowModel::form4() {
+    return touch<Form4>(Kind::Form4);
+}
+frmAbout& WindowModel::about() {
+    return touch<frmAbout>(Kind::frmAbout);
+}
 
-bool WindowModel::isLoaded(Kind kind) const { return !windows_[size_t(kind)].isNull(); }
+bool WindowModel::isLoaded(Kind kind) const {
+    return !windows_[size_t(kind)].isNull();
+}
 
 void WindowModel::unload(Window& window) {
     for (auto& slot : windows_)
@@ -50,7 +62,9 @@ void WindowModel::unload(Window& window) {
     window.deleteLater();
 }
 
-void WindowModel::endProgram() { services_.programEnd.endProgram(); }
+void WindowModel::endProgram() {
+    services_.programEnd.endProgram();
+}
 
 void WindowModel::run(const std::function<void()>& step) {
     QString failure;
@@ -82,7 +96,9 @@ void Window::Show() {
     activateWindow();
 }
 
-void Window::Hide() { hide(); }
+void Window::Hide() {
+    hide();
+}
 
 void Window::setVisibleFlag(bool visible) {
     if (visible)
@@ -91,7 +107,9 @@ void Window::setVisibleFlag(bool visible) {
         Hide();
 }
 
-void Window::closedThroughFrame() { model_.unload(*this); }
+void Window::closedThroughFrame() {
+    model_.unload(*this);
+}
 
 void Window::closeEvent(QCloseEvent* event) {
     // The window's own way out decides what closing it means; the frame never destroys it

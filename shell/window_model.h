@@ -85,8 +85,7 @@ class Window : public QWidget {
     // Controls built from a layout table: positions in twips, the objectName is the control's
     // name, and the accessible name what a screen reader should say.
     QLabel* label(const QString& name, const QString& caption, TwipsRect place, int tabIndex);
-    QPushButton* button(const QString& name, const QString& caption, TwipsRect place,
-                        int tabIndex);
+    QPushButton* button(const QString& name, const QString& caption, TwipsRect place, int tabIndex);
     QLineEdit* textBox(const QString& name, const QString& text, TwipsRect place, int tabIndex,
                        const QString& accessibleName);
     QPlainTextEdit* multiLineTextBox(const QString& name, const QString& text, TwipsRect place,

@@ -66,7 +66,9 @@ char32_t nextCodePoint(const unsigned char* s, int length, int& i) {
     return cp;
 }
 
-int foldedAsciiByte(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
+int foldedAsciiByte(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+}
 
 int collate(void*, int lengthA, const void* a, int lengthB, const void* b) {
     return compareFolded(static_cast<const char*>(a), lengthA, static_cast<const char*>(b),
@@ -137,8 +139,7 @@ bool pathExists(const QString& path) {
 
 void createAddressBook(const QString& path) {
     if (pathExists(path))
-        throw StoreError(
-            QStringLiteral("\"%1\" already exists; it was left as it is.").arg(path));
+        throw StoreError(QStringLiteral("\"%1\" already exists; it was left as it is.").arg(path));
     const QString staging =
         path + QStringLiteral(".creating-%1").arg(QCoreApplication::applicationPid());
     removeDatabaseFiles(staging);
@@ -194,11 +195,12 @@ void checkIsSqliteFile(const QString& path) {
             QStringLiteral("The address book \"%1\" is a folder, not a file.").arg(path));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw StoreError(
-            QStringLiteral("The address book \"%1\" cannot be read: %2.").arg(path, file.errorString()));
+        throw StoreError(QStringLiteral("The address book \"%1\" cannot be read: %2.")
+                             .arg(path, file.errorString()));
     const QByteArray head = file.read(16);
     if (head.isEmpty())
-        throw StoreError(QStringLiteral("The address book \"%1\" is empty (zero bytes).").arg(path));
+        throw StoreError(
+            QStringLiteral("The address book \"%1\" is empty (zero bytes).").arg(path));
     if (looksLikeAccessFile(path))
         throw StoreError(QStringLiteral("The address book \"%1\" is an old Access-format file. "
                                         "Convert it with: tessaline-db import \"%1\" NEW.mdb")
@@ -214,8 +216,8 @@ void checkTable(const Database& db) {
     while (info.step())
         present << info.text(0);
     if (present.isEmpty())
-        throw StoreError(QStringLiteral("The address book \"%1\" has no table \"address\".")
-                             .arg(db.path()));
+        throw StoreError(
+            QStringLiteral("The address book \"%1\" has no table \"address\".").arg(db.path()));
     QStringList missing;
     for (const QString& column : columnNames())
         if (!present.contains(column))

@@ -15,8 +15,8 @@ inline constexpr const char* kTable = "address";
 inline constexpr int kColumnCount = 10;
 // Column names exactly as stored, in the table's order; bound boxes and grid headers use them.
 inline constexpr std::array<const char*, kColumnCount> kColumns = {
-    "Name", "Surname", "phone", "fax", "address", "email", "url", "other", "created on",
-    "modified on"};
+    "Name",  "Surname", "phone", "fax",        "address",
+    "email", "url",     "other", "created on", "modified on"};
 QStringList columnNames();
 int columnIndex(const QString& name); // exact name; -1 when it is not one of ours
 

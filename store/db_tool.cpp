@@ -5,8 +5,9 @@
 
 namespace {
 
-const char* const kUsage = "Usage: tessaline-db create PATH\n"
-                           "  create PATH   make an empty address book at PATH (never overwrites)\n";
+const char* const kUsage =
+    "Usage: tessaline-db create PATH\n"
+    "  create PATH   make an empty address book at PATH (never overwrites)\n";
 
 int usage(QTextStream& err) {
     err << kUsage;

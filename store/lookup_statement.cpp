@@ -91,7 +91,9 @@ class Reader {
 
 } // namespace
 
-const char* lookupColumnName(LookupColumn column) { return spelling(column).storedName; }
+const char* lookupColumnName(LookupColumn column) {
+    return spelling(column).storedName;
+}
 
 QString lookupStatement(LookupColumn column, const QString& value) {
     QString escaped = value;
@@ -110,9 +112,8 @@ RecordSourceQuery parseRecordSource(const QString& recordSource) {
             malformed(recordSource);
         return {};
     }
-    if (!reader.keyword(QLatin1String("select")) || !reader.skipBlanks() ||
-        !reader.symbol(u'*') || !reader.skipBlanks() ||
-        !reader.keyword(QLatin1String("from")) || !reader.skipBlanks() ||
+    if (!reader.keyword(QLatin1String("select")) || !reader.skipBlanks() || !reader.symbol(u'*') ||
+        !reader.skipBlanks() || !reader.keyword(QLatin1String("from")) || !reader.skipBlanks() ||
         !reader.keyword(QLatin1String("address")) || !reader.skipBlanks() ||
         !reader.keyword(QLatin1String("where")) || !reader.skipBlanks())
         malformed(recordSource);

@@ -25,8 +25,8 @@ Database::Database(const QString& path, Mode mode) : path_(path) {
                                         : QString::fromUtf8(sqlite3_errstr(rc));
         sqlite3_close_v2(handle_);
         handle_ = nullptr;
-        throw StoreError(QStringLiteral("Cannot open the address book \"%1\": %2.")
-                             .arg(path, message));
+        throw StoreError(
+            QStringLiteral("Cannot open the address book \"%1\": %2.").arg(path, message));
     }
     sqlite3_extended_result_codes(handle_, 1);
 }
@@ -68,16 +68,22 @@ void Database::exec(const char* sql) {
     }
 }
 
-std::int64_t Database::lastInsertRowId() const { return sqlite3_last_insert_rowid(handle_); }
+std::int64_t Database::lastInsertRowId() const {
+    return sqlite3_last_insert_rowid(handle_);
+}
 
-int Database::changes() const { return sqlite3_changes(handle_); }
+int Database::changes() const {
+    return sqlite3_changes(handle_);
+}
 
 Statement::Statement(const Database& db, const char* sql) : db_(db) {
     if (sqlite3_prepare_v2(db.handle(), sql, -1, &stmt_, nullptr) != SQLITE_OK)
         db.fail(QStringLiteral("Cannot read the address book"));
 }
 
-Statement::~Statement() { sqlite3_finalize(stmt_); }
+Statement::~Statement() {
+    sqlite3_finalize(stmt_);
+}
 
 void Statement::bind(int index, const QVariant& value) {
     if (value.isNull())
@@ -91,7 +97,9 @@ void Statement::bindText(int index, const QString& text) {
     sqlite3_bind_text(stmt_, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
 }
 
-void Statement::bindInt(int index, std::int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
+void Statement::bindInt(int index, std::int64_t value) {
+    sqlite3_bind_int64(stmt_, index, value);
+}
 
 bool Statement::step() {
     const int rc = sqlite3_step(stmt_);
@@ -113,7 +121,9 @@ void Statement::reset() {
     sqlite3_clear_bindings(stmt_);
 }
 
-int Statement::columnCount() const { return sqlite3_column_count(stmt_); }
+int Statement::columnCount() const {
+    return sqlite3_column_count(stmt_);
+}
 
 bool Statement::isNull(int column) const {
     return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
@@ -130,7 +140,9 @@ QString Statement::text(int column) const {
     return QString::fromUtf8(data, sqlite3_column_bytes(stmt_, column));
 }
 
-std::int64_t Statement::integer(int column) const { return sqlite3_column_int64(stmt_, column); }
+std::int64_t Statement::integer(int column) const {
+    return sqlite3_column_int64(stmt_, column);
+}
 
 WriteTransaction::WriteTransaction(Database& db) : db_(db) {
     db_.exec("BEGIN IMMEDIATE");

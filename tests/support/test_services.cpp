@@ -16,7 +16,9 @@ QStringList ScriptedMessageBoxes::texts() const {
     return result;
 }
 
-TestServices::TestServices() { contact_table::createAddressBook(databasePath()); }
+TestServices::TestServices() {
+    contact_table::createAddressBook(databasePath());
+}
 
 Services TestServices::services() {
     AppInfo app = buildAppInfo();

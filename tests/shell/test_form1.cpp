@@ -1,0 +1,118 @@
+#include "shell/form1.h"
+#include "test_services.h"
+
+#include <QGroupBox>
+#include <QPushButton>
+#include <QtTest>
+
+class TestForm1 : public QObject {
+    Q_OBJECT
+  private slots:
+    void layoutIsAsDesigned() {
+        TestServices test;
+        WindowModel windows(test.services());
+        Form1& menu = windows.form1();
+        menu.Show();
+        QVERIFY(QTest::qWaitForWindowExposed(&menu));
+        QCOMPARE(menu.windowTitle(), QStringLiteral("Quorvane-Tessaline"));
+        QCOMPARE(menu.size(), QSize(289, 246));
+        QCOMPARE(menu.palette().color(QPalette::Window), QColor(191, 235, 249));
+        QVERIFY(!menu.windowIcon().isNull());
+
+        auto* frame = menu.findChild<QGroupBox*>("Frame1");
+        QVERIFY(frame);
+        QCOMPARE(frame->title(), QStringLiteral("Choose Mode"));
+        QCOMPARE(frame->geometry(), QRect(8, 16, 265, 217));
+        QCOMPARE(frame->toolTip(), QStringLiteral("Choose your destiny"));
+        QCOMPARE(frame->focusPolicy(), Qt::NoFocus);
+
+        struct Expected {
+            const char* name;
+            const char* caption;
+            QRect geometry;
+            const char* toolTip;
+            QSize pointer;
+        };
+        const Expected buttons[] = {
+            {"Command1", "Add New", QRect(16, 40, 249, 33), "Click here to add new link", {48, 48}},
+            {"Command2",
+             "View/Edit",
+             QRect(16, 88, 249, 33),
+             "Clcik here to view old addresses",
+             {32, 32}},
+            {"Command4", "Exit", QRect(16, 136, 249, 33), "Exit", {32, 32}},
+            {"Command3", "About", QRect(16, 184, 249, 33), "", {48, 48}},
+        };
+        for (const auto& expected : buttons) {
+            auto* button = menu.findChild<QPushButton*>(expected.name);
+            QVERIFY2(button, expected.name);
+            QCOMPARE(button->text(), QString::fromUtf8(expected.caption));
+            QCOMPARE(button->geometry(), expected.geometry);
+            QCOMPARE(button->toolTip(), QString::fromUtf8(expected.toolTip));
+            QCOMPARE(button->accessibleName(), QString::fromUtf8(expected.caption));
+            QCOMPARE(button->cursor().shape(), Qt::BitmapCursor);
+            QCOMPARE(button->cursor().pixmap().size(), expected.pointer);
+            // The buttons are drawn in front of the frame.
+            QVERIFY(menu.children().indexOf(button) > menu.children().indexOf(frame));
+        }
+    }
+
+    void focusStartsOnAddNewAndTabFollowsTheStack() {
+        TestServices test;
+        WindowModel windows(test.services());
+        Form1& menu = windows.form1();
+        menu.Show();
+        QVERIFY(QTest::qWaitForWindowActive(&menu));
+        QCOMPARE(QApplication::focusWidget(), menu.Command1);
+        const QList<QPushButton*> order = {menu.Command2, menu.Command4, menu.Command3,
+                                           menu.Command1};
+        for (QPushButton* next : order) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), next);
+        }
+    }
+
+    void exitSaysGoodbyeThenEnds() {
+        TestServices test;
+        WindowModel windows(test.services());
+        Form1& menu = windows.form1();
+        menu.Show();
+        int endedWhileBoxOpen = -1;
+        test.messages.whileOpen = [&](const ScriptedMessageBoxes::Shown&) {
+            endedWhileBoxOpen = test.programEnd.ended;
+        };
+        QTest::mouseClick(menu.Command4, Qt::LeftButton);
+        QCOMPARE(test.messages.shown.size(), 1);
+        QCOMPARE(test.messages.shown[0].text,
+                 QStringLiteral("Thank You for using Quorvane Tessaline Kora beta edition"));
+        QCOMPARE(test.messages.shown[0].title, QStringLiteral("Tessaline"));
+        QCOMPARE(test.messages.shown[0].icon, MessageBoxes::Icon::None);
+        QCOMPARE(endedWhileBoxOpen, 0);
+        QCOMPARE(test.programEnd.ended, 1);
+    }
+
+    void closingTheMainMenuIsExit() {
+        TestServices test;
+        WindowModel windows(test.services());
+        Form1& menu = windows.form1();
+        menu.Show();
+        menu.close();
+        QCOMPARE(test.messages.texts(),
+                 QStringList{"Thank You for using Quorvane Tessaline Kora beta edition"});
+        QCOMPARE(test.programEnd.ended, 1);
+    }
+
+    void enterOnAFocusedButtonClicksIt() {
+        TestServices test;
+        WindowModel windows(test.services());
+        Form1& menu = windows.form1();
+        menu.Show();
+        QVERIFY(QTest::qWaitForWindowActive(&menu));
+        menu.Command4->setFocus();
+        QTest::keyClick(menu.Command4, Qt::Key_Return);
+        QCOMPARE(test.programEnd.ended, 1);
+    }
+};
+
+QTEST_MAIN(TestForm1)
+#include "test_form1.moc"

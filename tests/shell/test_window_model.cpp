@@ -1,0 +1,95 @@
+#include "data_control.h"
+#include "screens/form2.h"
+#include "screens/form3.h"
+#include "screens/form4.h"
+#include "shell/form1.h"
+#include "shell/window_model.h"
+#include "store_error.h"
+#include "test_services.h"
+
+#include <QPushButton>
+#include <QtTest>
+
+class TestWindowModel : public QObject {
+    Q_OBJECT
+  private slots:
+    void touchLoadsOnceAndShowNeverReloads() {
+        TestServices test;
+        WindowModel windows(test.services());
+        QVERIFY(!windows.isLoaded(WindowModel::Kind::Form1));
+        Form1& menu = windows.form1();
+        // The main menu's load step has touched the find and details windows, hidden.
+        QVERIFY(windows.isLoaded(WindowModel::Kind::Form3));
+        QVERIFY(windows.isLoaded(WindowModel::Kind::Form4));
+        QVERIFY(!windows.form3().isVisible());
+        QVERIFY(!windows.isLoaded(WindowModel::Kind::Form2));
+        QCOMPARE(&windows.form1(), &menu);
+
+        // Both data controls now point at the file beside the executable.
+        QCOMPARE(windows.form3().Data1->DatabaseName(), test.databasePath());
+        QCOMPARE(windows.form4().Data1->DatabaseName(), test.databasePath());
+
+        Form3* find = &windows.form3();
+        find->Show();
+        QVERIFY(find->Visible());
+        find->Show();
+        QCOMPARE(&windows.form3(), find);
+        find->Hide();
+        QVERIFY(!find->Visible());
+        find->setVisibleFlag(true);
+        QVERIFY(find->Visible());
+    }
+
+    void hiddenWindowKeepsItsControlsAndUnloadBringsBackTheDesign() {
+        TestServices test;
+        WindowModel windows(test.services());
+        Form2& add = windows.form2();
+        add.Command1->setVisible(false);
+        add.Command3->setText("changed");
+        add.Show();
+        add.Hide();
+        QVERIFY(add.Command1->isHidden());
+        QCOMPARE(add.Command3->text(), QStringLiteral("changed"));
+
+        windows.unload(add);
+        QVERIFY(!windows.isLoaded(WindowModel::Kind::Form2));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        Form2& fresh = windows.form2();
+        QCOMPARE(fresh.Command3->text(), QStringLiteral("Add New"));
+        QVERIFY(!fresh.Command1->isHidden());
+    }
+
+    void failingStepStopsItsHandlerAndIsReported() {
+        TestServices test;
+        WindowModel windows(test.services());
+        QStringList ran;
+        windows.run([&] {
+            ran << "first";
+            throw StoreError("The address book \"x\" does not exist.");
+            ran << "after"; // never reached
+        });
+        QCOMPARE(ran, QStringList{"first"});
+        QCOMPARE(test.messages.shown.size(), 1);
+        QCOMPARE(test.messages.shown[0].text,
+                 QStringLiteral("The address book \"x\" does not exist."));
+        QCOMPARE(test.messages.shown[0].title, QStringLiteral("Tessaline"));
+        // The program goes on: the next step runs normally.
+        windows.run([&] { ran << "next"; });
+        QCOMPARE(ran, (QStringList{"first", "next"}));
+        QCOMPARE(test.messages.shown.size(), 1);
+    }
+
+    void failingClickHandlerIsReportedThroughTheSameSeam() {
+        TestServices test;
+        QFile::remove(test.databasePath());
+        WindowModel windows(test.services());
+        // A missing address book at start-up is reported; the main menu still comes up.
+        windows.form1().Show();
+        QVERIFY(windows.form1().isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(&windows.form1()));
+        QVERIFY(!QFileInfo::exists(test.databasePath()));
+    }
+};
+
+QTEST_MAIN(TestWindowModel)
+#include "test_window_model.moc"

@@ -1,0 +1,171 @@
+#include "contact_table.h"
+#include "date_stamp.h"
+#include "db_tool.h"
+#include "sqlite_db.h"
+#include "store_error.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <sqlite3.h>
+
+namespace {
+
+class FixedDay final : public Clock {
+  public:
+    QDate today() const override { return QDate(2026, 3, 9); }
+};
+
+int countMatches(const Database& db, const char* column, const QString& value) {
+    const QByteArray sql = QByteArray("SELECT count(*) FROM address WHERE \"") + column +
+                           "\" = ?1 COLLATE TESSALINE_NOCASE";
+    Statement select(db, sql.constData());
+    select.bindText(1, value);
+    select.step();
+    return int(select.integer(0));
+}
+
+} // namespace
+
+class TestContactTable : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+    QString path(const QString& name) const { return dir.filePath(name); }
+
+  private slots:
+    void databasePathIsTheFileBesideTheExecutable() {
+        QCOMPARE(contact_table::databasePath(QStringLiteral("/opt/tessaline")),
+                 QStringLiteral("/opt/tessaline") + QDir::separator() + "address.mdb");
+    }
+
+    void createdFileIsAPlainSqliteDatabaseMarkedAsOurs() {
+        const QString file = path("plain.mdb");
+        contact_table::createAddressBook(file);
+        // Nothing but the file itself is left behind.
+        QCOMPARE(QDir(dir.path()).entryList({"plain.mdb*"}, QDir::Files), QStringList{"plain.mdb"});
+        // A connection without our collation still reads every row and the schema.
+        sqlite3* raw = nullptr;
+        QCOMPARE(sqlite3_open_v2(file.toUtf8().constData(), &raw, SQLITE_OPEN_READONLY, nullptr),
+                 SQLITE_OK);
+        sqlite3_stmt* stmt = nullptr;
+        QCOMPARE(sqlite3_prepare_v2(raw, "SELECT * FROM address", -1, &stmt, nullptr), SQLITE_OK);
+        QCOMPARE(sqlite3_column_count(stmt), 10);
+        for (int i = 0; i < 10; ++i)
+            QCOMPARE(QString::fromUtf8(sqlite3_column_name(stmt, i)),
+                     QString::fromLatin1(contact_table::kColumns[size_t(i)]));
+        QCOMPARE(sqlite3_step(stmt), SQLITE_DONE);
+        sqlite3_finalize(stmt);
+        sqlite3_prepare_v2(raw, "PRAGMA application_id", -1, &stmt, nullptr);
+        sqlite3_step(stmt);
+        QCOMPARE(sqlite3_column_int(stmt, 0), contact_table::kApplicationId);
+        sqlite3_finalize(stmt);
+        sqlite3_prepare_v2(raw, "PRAGMA journal_mode", -1, &stmt, nullptr);
+        sqlite3_step(stmt);
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0))),
+                 QByteArray("wal"));
+        sqlite3_finalize(stmt);
+        sqlite3_close(raw);
+    }
+
+    void createRefusesToOverwriteAnything() {
+        const QString file = path("taken.mdb");
+        QFile existing(file);
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.write("my old notes");
+        existing.close();
+        QVERIFY_THROWS_EXCEPTION(StoreError, contact_table::createAddressBook(file));
+        QVERIFY(existing.open(QIODevice::ReadOnly));
+        QCOMPARE(existing.readAll(), QByteArray("my old notes"));
+
+        QVERIFY(QDir(dir.path()).mkdir("folder.mdb"));
+        QVERIFY_THROWS_EXCEPTION(StoreError, contact_table::createAddressBook(path("folder.mdb")));
+        QVERIFY(QFileInfo(path("folder.mdb")).isDir());
+    }
+
+    void dbToolCreatesOnceAndThenRefuses() {
+        QString outText;
+        QString errText;
+        QTextStream out(&outText);
+        QTextStream err(&errText);
+        const QString file = path("tool.mdb");
+        QCOMPARE(runDbTool({"create", file}, out, err), 0);
+        QVERIFY(QFileInfo(file).size() > 0);
+        QCOMPARE(runDbTool({"create", file}, out, err), 1);
+        err.flush();
+        QVERIFY2(errText.contains("already exists"), qPrintable(errText));
+        QCOMPARE(runDbTool({"create"}, out, err), 2);
+        QCOMPARE(runDbTool({}, out, err), 2);
+    }
+
+    void searchedColumnsMatchWholeValuesWithoutRegardToCase() {
+        const QString file = path("match.mdb");
+        contact_table::createAddressBook(file);
+        Database db = contact_table::openAddressBook(file);
+        Statement insert(db, "INSERT INTO address (\"Name\", \"Surname\", phone, email) "
+                             "VALUES (?1, ?2, ?3, ?4)");
+        const QList<QList<QVariant>> rows = {
+            {"Hans", "MÜLLER", "+49 30 123", "hans@example.com"},
+            {"Émile", "Zoë", QVariant(), ""},
+            {"émile", " Smith ", "555", QVariant()},
+            {"Ann", "O'Brien", "555", "ANN@EXAMPLE.ORG"},
+        };
+        for (const auto& values : rows) {
+            for (int i = 0; i < values.size(); ++i)
+                insert.bind(i + 1, values[i]);
+            insert.run();
+            insert.reset();
+        }
+        QCOMPARE(countMatches(db, "Surname", "müller"), 1);
+        QCOMPARE(countMatches(db, "Surname", "MüLLer"), 1);
+        QCOMPARE(countMatches(db, "Surname", "Mull"), 0);
+        QCOMPARE(countMatches(db, "Name", "ÉMILE"), 2);
+        QCOMPARE(countMatches(db, "Surname", "ZOË"), 1);
+        QCOMPARE(countMatches(db, "Surname", "Smith"), 0);
+        QCOMPARE(countMatches(db, "Surname", " smith "), 1);
+        QCOMPARE(countMatches(db, "Surname", "o'brien"), 1);
+        QCOMPARE(countMatches(db, "email", "ann@example.org"), 1);
+        // An empty search finds the empty text, never a missing value.
+        QCOMPARE(countMatches(db, "email", ""), 1);
+        QCOMPARE(countMatches(db, "phone", ""), 0);
+        QCOMPARE(countMatches(db, "phone", "555"), 2);
+
+        // The lookups are answered from the indexes.
+        Statement plan(db, "EXPLAIN QUERY PLAN SELECT rowid FROM address WHERE \"Surname\" = ?1 "
+                           "COLLATE TESSALINE_NOCASE");
+        QVERIFY(plan.step());
+        QVERIFY2(plan.text(3).contains("address_surname"), qPrintable(plan.text(3)));
+    }
+
+    void foldedComparisonIsATotalOrder() {
+        auto cmp = [](const QByteArray& a, const QByteArray& b) {
+            return contact_table::compareFolded(a.constData(), int(a.size()), b.constData(),
+                                                int(b.size()));
+        };
+        QCOMPARE(cmp("abc", "ABC"), 0);
+        QCOMPARE(cmp("straße", "STRASSE") == 0, false);
+        QVERIFY(cmp("abc", "abd") < 0);
+        QVERIFY(cmp("abd", "abc") > 0);
+        QVERIFY(cmp("ab", "abc") < 0);
+        QVERIFY(cmp("", "a") < 0);
+        QCOMPARE(cmp("ΕΛΛΗΝΙΚΆ", "ελληνικά"), 0);
+        // Malformed bytes compare consistently instead of crashing or equalling everything.
+        const QByteArray broken("\xC3", 1);
+        QVERIFY(cmp(broken, "a") > 0);
+        QVERIFY(cmp("a", broken) < 0);
+        QCOMPARE(cmp(broken, broken), 0);
+    }
+
+    void dateStampIsTheLocalesShortDate() {
+        const FixedDay clock;
+        QCOMPARE(dateStamp(clock, QLocale(QLocale::English, QLocale::UnitedStates)),
+                 QStringLiteral("3/9/26"));
+        QCOMPARE(dateStamp(clock, QLocale(QLocale::German, QLocale::Germany)),
+                 QStringLiteral("09.03.26"));
+        QCOMPARE(dateStamp(clock, QLocale(QLocale::German, QLocale::Germany)),
+                 QLocale(QLocale::German).toString(QDate(2026, 3, 9), QLocale::ShortFormat));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestContactTable)
+#include "test_contact_table.moc"

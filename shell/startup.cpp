@@ -1,6 +1,5 @@
 #include "shell/startup.h"
 
-#include "about/sysinfo.h"
 #include "shell/form1.h"
 #include "shell/window_model.h"
 
@@ -35,16 +34,29 @@ AppInfo buildAppInfo() {
     return info;
 }
 
+struct DesktopServices::Parts {
+    DesktopMessageBoxes messages;
+    SystemClock clock;
+    ApplicationEnd programEnd;
+    DesktopSysInfo sysInfo;
+};
+
+DesktopServices::DesktopServices() : parts_(std::make_unique<Parts>()) {}
+
+DesktopServices::~DesktopServices() = default;
+
+Services DesktopServices::services() {
+    return Services{parts_->messages, parts_->clock, parts_->programEnd, parts_->sysInfo,
+                    buildAppInfo()};
+}
+
 int runTessaline(QApplication& application) {
     application.setApplicationName(QStringLiteral(TESSALINE_TITLE));
     application.setApplicationDisplayName(QStringLiteral(TESSALINE_TITLE));
     // The main menu's frame, not the last window closing, decides when the program ends.
     application.setQuitOnLastWindowClosed(false);
-    DesktopMessageBoxes messages;
-    SystemClock clock;
-    ApplicationEnd programEnd;
-    DesktopSysInfo sysInfo;
-    WindowModel windows(Services{messages, clock, programEnd, sysInfo, buildAppInfo()});
+    DesktopServices desktop;
+    WindowModel windows(desktop.services());
     windows.form1().Show();
     return application.exec();
 }

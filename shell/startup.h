@@ -1,6 +1,22 @@
 #pragma once
 
+#include "about/sysinfo.h"
+#include "shell/services.h"
+
 class QApplication;
+
+// The services of the real program: desktop message boxes, the system clock, the end of the
+// event loop and the operating system's system-information tool.
+class DesktopServices {
+  public:
+    DesktopServices();
+    ~DesktopServices();
+    Services services();
+
+  private:
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
+};
 
 // Starts the program: the main menu is loaded (its load step runs) and shown.
 int runTessaline(QApplication& application);

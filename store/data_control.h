@@ -6,6 +6,7 @@
 #include <QString>
 #include <QVariant>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -63,12 +64,19 @@ class DataControl : public QWidget {
     // never against the current directory.
     void setBaseDirectory(const QString& directory);
 
+    // How long a write waits for a file that another program has locked before it fails.
+    static constexpr int kDefaultBusyTimeoutMs = 5000;
+    void setBusyTimeout(int milliseconds);
+    int busyTimeout() const;
+
     // Drops the open recordset and edit buffer, opens the file afresh, fetches the rows of the
     // record source, makes the first row current and fills the bound boxes. On failure nothing
     // changes and StoreError is thrown.
     void Refresh();
 
-    class Recordset& Recordset() { return recordset_; }
+    class Recordset& Recordset() {
+        return recordset_;
+    }
     const class Recordset& Recordset() const { return recordset_; }
 
     // Moves as the arrows do: the changed bound texts of the row being left are stored first.
@@ -93,18 +101,28 @@ class DataControl : public QWidget {
     qsizetype appendRow(const QHash<int, QVariant>& values);
 
     // How clicks on the arrows run, so that their failures are reported where every other
-    // failure is.
+    // failure is. Without a runner a failed click only emits stepFailed.
     void setStepRunner(StepRunner runner);
 
   signals:
-    void refreshed();                       // new rows fetched (or the recordset closed)
-    void currentRowChanged(qsizetype row);  // -1 when there is no current row
-    void rowStored(qsizetype row);          // a row's stored values changed
+    void refreshed();                      // new rows fetched (or the recordset closed)
+    void currentRowChanged(qsizetype row); // -1 when there is no current row
+    void rowStored(qsizetype row);         // a row's stored values changed
     void rowAppended(qsizetype row);
+    void stepFailed(const QString& description); // an arrow click failed and no runner is set
 
   private:
     friend class Recordset;
+    // Stores what was typed into the row being left, then makes target(current, count) current.
+    void step(const std::function<qsizetype(qsizetype, qsizetype)>& target);
+    void storeLeftRow();
+    void updateArrows();
+    qsizetype joinAppended(std::int64_t rowid); // a row inserted through this control
+    void bindBox(QWidget* box, const QString& column);
+
     struct State;
     std::unique_ptr<State> d;
-    class Recordset recordset_{*this};
+    class Recordset recordset_ {
+        *this
+    };
 };

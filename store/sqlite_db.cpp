@@ -92,7 +92,15 @@ void Statement::bind(int index, const QVariant& value) {
         bindText(index, value.toString());
 }
 
+void requireValidText(const QString& text, const QString& what) {
+    if (!text.isValidUtf16())
+        throw StoreError(QStringLiteral("%1 is not valid Unicode text (it holds a lone surrogate "
+                                        "half) and was not stored.")
+                             .arg(what));
+}
+
 void Statement::bindText(int index, const QString& text) {
+    requireValidText(text, QStringLiteral("A value"));
     const QByteArray utf8 = text.toUtf8();
     sqlite3_bind_text(stmt_, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
 }
@@ -144,17 +152,17 @@ std::int64_t Statement::integer(int column) const {
     return sqlite3_column_int64(stmt_, column);
 }
 
-WriteTransaction::WriteTransaction(Database& db) : db_(db) {
-    db_.exec("BEGIN IMMEDIATE");
+Transaction::Transaction(Database& db, const char* begin) : db_(db) {
+    db_.exec(begin);
     open_ = true;
 }
 
-WriteTransaction::~WriteTransaction() {
+Transaction::~Transaction() {
     if (open_)
         sqlite3_exec(db_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
-void WriteTransaction::commit() {
+void Transaction::commit() {
     db_.exec("COMMIT");
     open_ = false;
 }

@@ -34,6 +34,10 @@ class Database {
     QString path_;
 };
 
+// Refuses text that cannot become UTF-8 unchanged (a lone surrogate half): such text would be
+// stored altered, so it is not stored at all. `what` names the value in the message.
+void requireValidText(const QString& text, const QString& what);
+
 // A prepared statement that is always reset when it goes out of scope, so no read lock
 // outlives the step that took it.
 class Statement {
@@ -43,8 +47,8 @@ class Statement {
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
-    void bind(int index, const QVariant& value); // a null QVariant binds NULL
-    void bindText(int index, const QString& text);
+    void bind(int index, const QVariant& value);   // a null QVariant binds NULL
+    void bindText(int index, const QString& text); // refuses invalid Unicode
     void bindInt(int index, std::int64_t value);
     bool step(); // true while a row is available
     void run();  // steps to the end of a statement that returns no rows
@@ -61,16 +65,44 @@ class Statement {
     sqlite3_stmt* stmt_ = nullptr;
 };
 
-// BEGIN IMMEDIATE ... COMMIT; rolls back unless committed.
-class WriteTransaction {
+// A statement kept prepared for reuse is reset when this goes out of scope, so a result set
+// that was not read to its end holds no read lock afterwards.
+class StatementUse {
   public:
-    explicit WriteTransaction(Database& db);
-    ~WriteTransaction();
-    WriteTransaction(const WriteTransaction&) = delete;
-    WriteTransaction& operator=(const WriteTransaction&) = delete;
+    explicit StatementUse(Statement& statement) : statement_(statement) {}
+    ~StatementUse() { statement_.reset(); }
+    StatementUse(const StatementUse&) = delete;
+    StatementUse& operator=(const StatementUse&) = delete;
+    Statement* operator->() const { return &statement_; }
+
+  private:
+    Statement& statement_;
+};
+
+// A transaction that rolls back unless committed.
+class Transaction {
+  public:
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
     void commit();
+
+  protected:
+    Transaction(Database& db, const char* begin);
 
   private:
     Database& db_;
     bool open_ = false;
+};
+
+// BEGIN IMMEDIATE ... COMMIT: the write lock is taken at once (waiting for the busy timeout).
+class WriteTransaction : public Transaction {
+  public:
+    explicit WriteTransaction(Database& db) : Transaction(db, "BEGIN IMMEDIATE") {}
+};
+
+// BEGIN ... COMMIT around several reads that must see one snapshot of the file.
+class ReadTransaction : public Transaction {
+  public:
+    explicit ReadTransaction(Database& db) : Transaction(db, "BEGIN") {}
 };

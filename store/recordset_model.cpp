@@ -1,0 +1,59 @@
+#include "recordset_model.h"
+
+#include "contact_table.h"
+#include "data_control.h"
+#include "store_error.h"
+
+RecordsetModel::RecordsetModel(DataControl* control, QObject* parent)
+    : QAbstractTableModel(parent), control_(control) {
+    // The control has already changed when it signals, and a view reads nothing in between, so
+    // each notification is given whole.
+    connect(control, &DataControl::refreshed, this, [this] {
+        beginResetModel();
+        endResetModel();
+    });
+    connect(control, &DataControl::rowStored, this, [this](qsizetype row) {
+        emit dataChanged(index(int(row), 0), index(int(row), columnCount() - 1));
+    });
+    connect(control, &DataControl::rowAppended, this, [this](qsizetype row) {
+        beginInsertRows({}, int(row), int(row));
+        endInsertRows();
+    });
+}
+
+int RecordsetModel::rowCount(const QModelIndex& parent) const {
+    if (parent.isValid() || !control_)
+        return 0;
+    return int(control_->Recordset().RecordCount());
+}
+
+int RecordsetModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : contact_table::kColumnCount;
+}
+
+QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || !control_ || (role != Qt::DisplayRole && role != Qt::EditRole))
+        return {};
+    QVariant value;
+    try {
+        value = control_->fieldValue(index.row(), index.column());
+    } catch (const StoreError&) {
+        return {};
+    }
+    if (role == Qt::DisplayRole && value.isNull())
+        return QString();
+    return value;
+}
+
+QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+        section < contact_table::kColumnCount)
+        return QString::fromLatin1(contact_table::kColumns[std::size_t(section)]);
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
+}

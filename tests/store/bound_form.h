@@ -1,0 +1,77 @@
+#pragma once
+
+#include "contact_table.h"
+#include "data_control.h"
+#include "sqlite_db.h"
+
+#include <QLineEdit>
+#include <QList>
+#include <QPlainTextEdit>
+#include <QVariant>
+#include <QWidget>
+#include <array>
+
+// A window with a data control and one bound box per column, as the contact windows have them:
+// the two long columns in multi-line boxes, the others in one-line boxes.
+class BoundForm {
+  public:
+    explicit BoundForm(const QString& applicationDirectory) {
+        data = new DataControl(&window);
+        data->setObjectName(QStringLiteral("Data1"));
+        data->setBaseDirectory(applicationDirectory);
+        data->setDatabaseName(QString::fromLatin1(contact_table::kFileName));
+        for (int column = 0; column < contact_table::kColumnCount; ++column) {
+            const QString name = QString::fromLatin1(contact_table::kColumns[size_t(column)]);
+            if (name == QLatin1String("address") || name == QLatin1String("other")) {
+                auto* box = new QPlainTextEdit(&window);
+                data->bind(box, name);
+                boxes[size_t(column)] = box;
+            } else {
+                auto* box = new QLineEdit(&window);
+                data->bind(box, name);
+                boxes[size_t(column)] = box;
+            }
+        }
+    }
+
+    QString text(int column) const {
+        QWidget* box = boxes[size_t(column)];
+        if (auto* line = qobject_cast<QLineEdit*>(box))
+            return line->text();
+        return static_cast<QPlainTextEdit*>(box)->toPlainText();
+    }
+    // Sets a box's text by code, as a window's handler does.
+    void setText(int column, const QString& text) {
+        QWidget* box = boxes[size_t(column)];
+        if (auto* line = qobject_cast<QLineEdit*>(box))
+            line->setText(text);
+        else
+            static_cast<QPlainTextEdit*>(box)->setPlainText(text);
+    }
+    QStringList texts() const {
+        QStringList all;
+        for (int column = 0; column < contact_table::kColumnCount; ++column)
+            all << text(column);
+        return all;
+    }
+    Recordset& recordset() { return data->Recordset(); }
+
+    QWidget window;
+    DataControl* data;
+    std::array<QWidget*, contact_table::kColumnCount> boxes{};
+};
+
+// Inserts many rows in one transaction (values in the table's column order, NULL for invalid
+// QVariants), through a connection of the test's own.
+inline void insertRows(const QString& path, const QList<QList<QVariant>>& rows) {
+    Database db = contact_table::openAddressBook(path);
+    WriteTransaction transaction(db);
+    Statement insert(db, "INSERT INTO address VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    for (const QList<QVariant>& values : rows) {
+        for (int i = 0; i < contact_table::kColumnCount; ++i)
+            insert.bind(i + 1, values.value(i));
+        insert.run();
+        insert.reset();
+    }
+    transaction.commit();
+}

@@ -1,0 +1,849 @@
+#include "bound_form.h"
+#include "contact_table.h"
+#include "data_control.h"
+#include "lookup_statement.h"
+#include "sqlite_db.h"
+#include "store_error.h"
+#include "test_services.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+enum Column { Name, Surname, Phone, Fax, Address, Email, Url, Other, CreatedOn, ModifiedOn };
+
+// Runs op and returns the description of the StoreError it throws; fails the test if it throws
+// nothing.
+template <class Op> QString failureOf(Op op) {
+    try {
+        op();
+    } catch (const StoreError& error) {
+        return error.description();
+    }
+    return QStringLiteral("<no failure>");
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestDataControl : public QObject {
+    Q_OBJECT
+
+  private slots:
+    // --- Refresh and what the bound boxes show ---------------------------------------------
+
+    void refreshShowsTheFirstRowOfTheWholeTable() {
+        TestServices services;
+        services.insertRow(row({"Ann", "Smith", "555", QVariant(), "1 Road\nTown"}));
+        services.insertRow(row({"Bob", "Jones"}));
+        BoundForm form(services.applicationDirectory());
+        QSignalSpy refreshed(form.data, &DataControl::refreshed);
+
+        form.data->Refresh();
+
+        QCOMPARE(refreshed.count(), 1);
+        QVERIFY(form.recordset().isOpen());
+        QCOMPARE(form.recordset().RecordCount(), 2);
+        QCOMPARE(form.recordset().AbsolutePosition(), 0);
+        QCOMPARE(form.recordset().editMode(), Recordset::EditMode::None);
+        QCOMPARE(form.texts(),
+                 QStringList({"Ann", "Smith", "555", "", "1 Road\nTown", "", "", "", "", ""}));
+    }
+
+    void aLookupThatMatchesNothingEmptiesTheBoxes() {
+        TestServices services;
+        services.insertRow(row({"Ann", "Smith"}));
+        BoundForm form(services.applicationDirectory());
+        form.data->Refresh();
+        form.data->setRecordSource(lookupStatement(LookupColumn::Surname, "Nobody"));
+
+        form.data->Refresh();
+
+        QCOMPARE(form.recordset().RecordCount(), 0);
+        QCOMPARE(form.recordset().AbsolutePosition(), -1);
+        QCOMPARE(form.texts(), QStringList(10, QString()));
+    }
+
+    void aBareFileNameIsFoundInTheApplicationDirectoryNotTheCurrentOne() {
+        TestServices services;
+        services.insertRow(row({"Ann"}));
+        QTemporaryDir elsewhere;
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(elsewhere.path());
+        BoundForm form(services.applicationDirectory());
+        form.data->Refresh();
+        QDir::setCurrent(previous);
+
+        QCOMPARE(form.text(Name), QStringLiteral("Ann"));
+        QVERIFY(!QFile::exists(elsewhere.filePath("address.mdb")));
+    }
+
+    void theDesignTimePropertiesAreKept() {
+        DataControl control;
+        QCOMPARE(control.Connect(), QStringLiteral("Access"));
+        QCOMPARE(control.RecordSource(), QStringLiteral("address"));
+        QCOMPARE(control.Caption(), QStringLiteral("Data1"));
+        QCOMPARE(control.busyTimeout(), 5000);
+        QVERIFY(!control.Recordset().isOpen());
+        QCOMPARE(control.Recordset().AbsolutePosition(), -1);
+    }
+
+    // --- AddNew, Edit, Update, CancelUpdate, Close -----------------------------------------
+
+    void addNewThenUpdateStoresOnlyTheBoxesThatWereSet() {
+        TestServices services;
+        services.insertRow(row({"Ann", "Smith"}));
+        BoundForm form(services.applicationDirectory());
+        form.data->Refresh();
+        QSignalSpy appended(form.data, &DataControl::rowAppended);
+
+        form.recordset().AddNew();
+        QCOMPARE(form.texts(), QStringList(10, QString()));
+        QCOMPARE(form.recordset().editMode(), Recordset::EditMode::Adding);
+        form.setText(Name, "Cleo");
+        form.setText(Address, "2 Lane\nCity");
+        form.setText(CreatedOn, "07/12/2026");
+        form.recordset().Update();
+
+        QCOMPARE(services.storedRows(),
+                 QList<StoredRow>({row({"Ann", "Smith"}),
+                                   row({"Cleo", QVariant(), QVariant(), QVariant(), "2 Lane\nCity",
+                                        QVariant(), QVariant(), QVariant(), "07/12/2026"})}));
+        QCOMPARE(form.recordset().editMode(), Recordset::EditMode::None);
+        // The new row joins at the end; the row current before AddNew is current again.
+        QCOMPARE(form.recordset().RecordCount(), 2);
+        QCOMPARE(form.recordset().AbsolutePosition(), 0);
+        QCOMPARE(form.text(Name), QStringLiteral("Ann"));
+        QCOMPARE(appended.count(), 1);
+        QCOMPARE(appended.at(0).at(0).value<qsizetype>(), qsizetype(1));
+        form.data->MoveLast();
+        QCOMPARE(form.text(Name), QStringLiteral("Cleo"));
+    }
+
+    void addNewOnAnEmptyTableLeavesNoCurrentRowUntilAMove() {
+        TestServices services;
+        BoundForm form(services.applicationDirectory());
+        form.data->Refresh();
+        form.recordset().AddNew();
+        form.setText(Name, "Cleo");
+        form.recordset().Update();
+
+        QCOMPARE(form.recordset().RecordCount(), 1);
+        QCOMPARE(form.recordset().AbsolutePosition(), -1);
+        QCOMPARE(form.text(Name), QString());
+        form.data->MoveFirst();
+        QCOMPARE(form.text(Name), QStringLiteral("Cleo"));
+    }
+
+    void addNewThenCancelUpdateStoresNothingAndShowsTheCurrentRowAgain() {
+        TestServices services;
+        services.insertRow(row({"Ann", "Smith"}));
+        BoundForm form(services.applicationDirectory());
+        form.data->Refresh();
+
+        form.recordset().AddNew();
+        form.setText(Name, "Cleo");
+        form.recordset().CancelUpdate();
+
+        QCOMPARE(services.storedRows().size(), 1);
+        QCOMPARE(form.recordset().editMode(), Recordset::EditMode::None);
+        QCOMPARE(form.recordset().RecordCount(), 1);
+        QCOMPARE(form.text(Name), QStringLiteral("Ann"));
+    }
+
+    void editThenUpdateWritesOnlyTheChangedColumns() {
+        TestServices services;
+        services.insertRow(row({"Ann", "Smith", "555", "556", QVariant(), "ann@example.org"}));
+        BoundForm form(services.applicationDirectory());
+        form.data->Refresh();
+        QSignalSpy stored(form.data, &DataControl::rowStored);
+
+        form.setText(ModifiedOn, "08/12/2026");
+        form.recordset().Edit();
+        QCOMPARE(form.text(ModifiedOn), QStringLiteral("08/12/2026")); // Edit keeps the texts
+        form.setText(Phone, "777");
+        // Meanwhile another program changes a column this edit does not touch.
+        {
+            Database other = contact_table::openAddressBook(services.databasePath());
+            other.exec("UPDATE address SET \"fax\" = '999'");
+        }
+        form.recordset().Update();
+
+        QCOMPARE(services.storedRows(),
+                 QList<StoredRow>({row({"Ann", "Smith", "777", "999", QVariant(), "ann@example.org",
+                                        QVariant(), QVariant(), QVariant(), "08/12/2026"})}));
+        QCOMPARE(form.recordset().editMode(), Recordset::EditMode::None);
+        QCOMPARE(stored.count(), 1);
+        QCOMPARE(form.text(Fax), QStringLiteral("999")); // the boxes show the row as stored
+    }
+
+    void editThenUpdateWithNothingChangedKeepsTheRow() {
+        TestServices services;
+        services.insertRow(row({"Ann", "", QVariant(), "556"}));
+        BoundForm form(services.applicationDirectory());
+        form.data->Refresh();
+        form.recordset().Edit();
+        form.recordset().Update();
+        QCOMPARE(services.storedRows(), QList<StoredRow>({row({"Ann", "", QVariant(), "556"})}));
+    }
+
+    void nullAndEmptyTextStayDistinct() {
+        TestServices services;
+        BoundForm form(services.applicationDirectory());
+        form.data->Refresh();
+        form.recordset().AddNew();
+        form.setText(Name, "Ann");
+        form.setText(Fax, "x"); // typed and then removed: an empty text is stored
+        form.setText(Fax, "");
+        form.recordset().Update();
+
+        const StoredRow stored = row({"Ann", QVariant(), QVariant(), ""});
+        QCOMPARE(services.storedRows(), QList<StoredRow>({stored}));
+        QVERIFY(services.storedRows().at(0).at(Phone).isNull());
+        QVERIFY(!services.storedRows().at(0).at(Fax).isNull());
+
+        // Both read back as empty boxes, and an edit that changes neither keeps them apart.
+        form.data->Refresh();
+        QCOMPARE(form.text(Phone), QString());
+        QCOMPARE(form.text(Fax), QString());
+        form.recordset().Edit();
+        form.setText(Url, "example.org");
+        form.recordset().Update();
+        QVERIFY(services.storedRows().at(0).at(Phone).isNull());
+        QVERIFY(!services.storedRows().at(0).at(Fax).isNull());
+
+        // A lookup for the empty text finds a stored empty text, never a missing value.
+        form.data->setRecordSource(lookupStatement(LookupColumn::Phone, ""));
+        form.data->Refresh();
+        QCOMPARE(form.recordset().RecordCount(), 0);
+    }
+
+    void aHiddenBoxStillBelongsToTheEditBuffer() {
+        TestServices services;
+        BoundForm form(services.applicationDirectory());
+        form.window.show();
+        form.data->Refresh();
+        form.recordset().AddNew();
+        form.boxes[Email]->hide();
+        form.setText(Name, "Ann");
+        form.setText(Email, "ann@example.org");
+        form.recordset().Update();
+        QCOMPARE(services.storedRows(),
+                 QList<StoredRow>({row(
+                     {"Ann", QVariant(), QVariant(), QVariant(), QVariant(), "ann@example.org"})}));
+    }
+
+    void typingIntoABoxCountsAsAChange() {
+        TestServices services;
+        services.insertRow(row({"Ann", "Smith"}));
+        BoundForm form(services.applicationDirectory());
+        form.data->Refresh();
+        form.recordset().Edit();
+        QTest::keyClicks(form.boxes[Surname], "e");
+        QTest::keyClicks(form.boxes[Other], "note");
+        form.recordset().Update();
+        QCOMPARE(services.storedRows(),
+                 QList<StoredRow>({row({"Ann", "Smithe", QVariant(), QVariant(), QVariant(),
+                                        QVariant(), QVariant(), "note"})}));
+    }
+
+    void settingATextToWhatItAlreadyShowsIsNoChange() {
+        TestServices services;
+        services.insertRow(row({"Ann"}));
+        BoundForm form(services.applicationDirectory());
+        form.data->Refresh();
+        form.recordset().Edit();
+        form.setText(Other, ""); // a multi-line box set to the empty text it shows
+        form.setText(Fax, "");
+        form.recordset().Update();
+        QCOMPARE(services.storedRows(), QList<StoredRow>({row({"Ann"})}));
+    }
+
+    void closeDropsTheRowsButKeepsTheTexts() {
+        TestServices services;
+        services.insertRow(row({"Ann"}));
+        BoundForm form(services.applicationDirectory());
+        form.data->Refresh();
+        form.recordset().Edit();
+        form.recordset().Close();
+        QVERIFY(!form.recordset().isOpen());
+        QCOMPARE(form.recordset().RecordCount(), 0);
+        QCOMPARE(form.recordset().AbsolutePosition(), -1);
+        QCOMPARE(form.recordset().editMode(), Recordset::EditMode::None);
+        QCOMPARE(form.text(Name), QStringLiteral("Ann"));
+        form.data->Refresh();
+        QVERIFY(form.recordset().isOpen());
+        QCOMPARE(form.recordset().RecordCount(), 1);
+    }
+
+    void refreshDropsAPendingEdit() {
+        TestServices services;
+        services.insertRow(row({"Ann"}));
+        BoundForm form(services.applicationDirectory());
+        form.data->Refresh();
+        form.recordset().AddNew();
+        form.setText(Name, "Cleo");
+        form.data->Refresh();
+        QCOMPARE(form.recordset().editMode(), Recordset::EditMode::None);
+        QCOMPARE(form.text(Name), QStringLiteral("Ann"));
+        QCOMPARE(services.storedRows().size(), 1);
+    }
+
+    // --- Every refused operation ----------------------------------------------------------------
+
+    void refusedOperations_data() {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QString>("message");
+        const QString never = "has not fetched any rows yet";
+        const QString closed = "the recordset is closed";
+        for (const char* op : {"AddNew", "Edit", "Update", "CancelUpdate", "Close", "MoveNext",
+                               "fieldValue", "appendRow"}) {
+            QTest::addRow("%s before any Refresh", op) << "never" << op << never;
+            QTest::addRow("%s after Close", op) << "closed" << op << closed;
+        }
+        QTest::addRow("Edit with no current row") << "empty"
+                                                  << "Edit"
+                                                  << "no current row";
+        QTest::addRow("Update with no edit") << "open"
+                                             << "Update"
+                                             << "no AddNew or Edit";
+        QTest::addRow("CancelUpdate with no edit") << "open"
+                                                   << "CancelUpdate"
+                                                   << "no AddNew or Edit";
+        QTest::addRow("moveTo past the end") << "open"
+                                             << "moveTo"
+                                             << "there is no row 5";
+    }
+
+    void refusedOperations() {
+        QFETCH(QString, state);
+        QFETCH(QString, operation);
+        QFETCH(QString, message);
+        TestServices services;
+        services.insertRow(row({"Ann"}));
+        BoundForm form(services.applicationDirectory());
+        if (state == "empty")
+            form.data->setRecordSource(lookupStatement(LookupColumn::Name, "Nobody"));
+        if (state != "never")
+            form.data->Refresh();
+        if (state == "closed")
+            form.recordset().Close();
+        form.setText(Name, "typed");
+
+        Recordset& rs = form.recordset();
+        const std::map<QString, std::function<void()>> ops = {
+            {"AddNew", [&] { rs.AddNew(); }},
+            {"Edit", [&] { rs.Edit(); }},
+            {"Update", [&] { rs.Update(); }},
+            {"CancelUpdate", [&] { rs.CancelUpdate(); }},
+            {"Close", [&] { rs.Close(); }},
+            {"MoveNext", [&] { form.data->MoveNext(); }},
+            {"moveTo", [&] { form.data->moveTo(5); }},
+            {"fieldValue", [&] { form.data->fieldValue(0, 0); }},
+            {"appendRow",
+             [&] {
+                 form.data->appendRow({{Name, "Bob"}});
+             }},
+        };
+        const QString description = failureOf(ops.at(operation));
+        QVERIFY2(description.contains(message), qPrintable(description));
+        // Nothing was stored and the box keeps what was typed.
+        QCOMPARE(services.storedRows(), QList<StoredRow>({row({"Ann"})}));
+        QCOMPARE(form.text(Name), QStringLiteral("typed"));
+    }
+
+    void malformedRecordSourcesFailAtRefreshAndChangeNothing_data() {
+        QTest::addColumn<QString>("recordSource");
+        QTest::newRow("lone quote") << "Select * from address where surname = 'O'Brien'";
+        QTest::newRow("unclosed") << "Select * from address where surname = 'Smith";
+        QTest::newRow("other column") << "Select * from address where fax = '1'";
+        QTest::newRow("some columns") << "Select name from address where name = 'Ann'";
+        QTest::newRow("other table") << "contacts";
+        QTest::newRow("a second statement") << "address; DROP TABLE address";
+        QTest::newRow("empty") << "";
+    }
+
+    void malformedRecordSourcesFailAtRefreshAndChangeNothing() {
+        QFETCH(QString, recordSource);
+        TestServices services;
+        services.insertRow(row({"Ann"}));
+        services.insertRow(row({"Bob"}));
+        BoundForm form(services.applicationDirectory());
+        form.data->Refresh();
+        form.data->MoveNext();
+        form.recordset().Edit();
+        form.setText(Phone, "typed");
+        form.data->setRecordSource(recordSource);
+
+        const QString description = failureOf([&] { form.data->Refresh(); });
+
+        QVERIFY2(description.contains("malformed"), qPrintable(description));
+        QCOMPARE(form.recordset().RecordCount(), 2);
+        QCOMPARE(form.recordset().AbsolutePosition(), 1);
+        QCOMPARE(form.recordset().editMode(), Recordset::EditMode::Editing);
+        QCOMPARE(form.text(Phone), QStringLiteral("typed"));
+        QCOMPARE(services.storedRows().size(), 2);
+    }
+
+    void anEmptyDatabaseNameIsRefusedAtRefresh() {
+        DataControl control;
+        const QString description = failureOf([&] { control.Refresh(); });
+        QVERIFY2(description.contains("DatabaseName is empty"), qPrintable(description));
+    }
+
+    void textThatIsNotValidUnicodeIsRefusedAndCanBeCorrected() {
+        TestServices services;
+        BoundForm form(services.applicationDirectory());
+        form.data->Refresh();
+        form.recordset().AddNew();
+        form.setText(Name, "Ann");
+        form.setText(Surname, QString(QChar(0xD800)) + "x");
+
+        const QString description = failureOf([&] { form.recordset().Update(); });
+
+        QVERIFY2(description.contains("\"Surname\" is not valid Unicode"), qPrintable(description));
+        QVERIFY(services.storedRows().isEmpty());
+        QCOMPARE(form.recordset().editMode(), Recordset::EditMode::Adding);
+        form.setText(Surname, "Smith");
+        form.recordset().Update();
+        QCOMPARE(services.storedRows(), QList<StoredRow>({row({"Ann", "Smith"})}));
+
+        form.data->setRecordSource(lookupStatement(LookupColumn::Surname, QString(QChar(0xDC00))));
+        const QString lookup = failureOf([&] { form.data->Refresh(); });
+        QVERIFY2(lookup.contains("not valid Unicode"), qPrintable(lookup));
+    }
+
+    // --- Matching --------------------------------------------------------------------------------
+
+    void lookupsMatchWholeValuesWithoutRegardToCase_data() {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("sought");
+        QTest::addColumn<QStringList>("found"); // given names, in the engine's order
+        const int name = int(LookupColumn::Name);
+        const int surname = int(LookupColumn::Surname);
+        const int phone = int(LookupColumn::Phone);
+        const int email = int(LookupColumn::Email);
+        QTest::newRow("upper umlaut") << surname << "MÜLLER" << QStringList{"Ute", "Uwe"};
+        QTest::newRow("lower umlaut") << surname << "müller" << QStringList{"Ute", "Uwe"};
+        QTest::newRow("accented capital") << name << "ÉLODIE" << QStringList{"élodie"};
+        QTest::newRow("leading blank") << surname << " Müller" << QStringList{"Ivo"};
+        QTest::newRow("prefix is no match") << surname << "Mül" << QStringList{};
+        QTest::newRow("quote") << surname << "o'brien" << QStringList{"Pat"};
+        QTest::newRow("phone") << phone << "555 12" << QStringList{"Ute"};
+        QTest::newRow("email") << email << "UWE@EXAMPLE.ORG" << QStringList{"Uwe"};
+        QTest::newRow("empty surname") << surname << "" << QStringList{"Eve"};
+    }
+
+    void lookupsMatchWholeValuesWithoutRegardToCase() {
+        QFETCH(int, column);
+        QFETCH(QString, sought);
+        QFETCH(QStringList, found);
+        TestServices services;
+        insertRows(services.databasePath(),
+                   {row({"Ute", "Müller", "555 12"}), row({"élodie", "Dupont"}),
+                    row({"Ivo", " Müller"}), row({"Pat", "O'Brien"}), row({"Eve", ""}),
+                    row({"Max"}), // no surname at all
+                    row({"Uwe", "MÜLLER", QVariant(), QVariant(), QVariant(), "uwe@example.org"})});
+        BoundForm form(services.applicationDirectory());
+        form.data->setRecordSource(lookupStatement(LookupColumn(column), sought));
+
+        form.data->Refresh();
+
+        QStringList names;
+        for (qsizetype i = 0; i < form.recordset().RecordCount(); ++i)
+            names << form.data->fieldValue(i, Name).toString();
+        QCOMPARE(names, found);
+        QCOMPARE(form.text(Name), found.value(0));
+    }
+
+    void manyMatchesAreAllFetchedInTheEnginesOrder() {
+        TestServices services;
+        QList<StoredRow> rows;
+        for (int i = 0; i < 300; ++i)
+            rows << row({QString::number(i), i % 3 == 0 ? "Lee" : "Other"});
+        insertRows(services.databasePath(), rows);
+        BoundForm form(services.applicationDirectory());
+        form.data->setRecordSource(lookupStatement(LookupColumn::Surname, "LEE"));
+        form.data->Refresh();
+        QCOMPARE(form.recordset().RecordCount(), 100);
+        for (qsizetype i = 0; i < 100; ++i)
+            QCOMPARE(form.data->fieldValue(i, Name).toString(), QString::number(i * 3));
+    }
+
+    // --- The file ------------------------------------------------------------------------------
+
+    void unusableFilesFailAtRefreshNamingThePath_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing") << "missing"
+                                 << "does not exist";
+        QTest::newRow("folder") << "folder"
+                                << "is a folder";
+        QTest::newRow("zero length") << "empty"
+                                     << "is empty";
+        QTest::newRow("not sqlite") << "text"
+                                    << "is not a Tessaline address book";
+        QTest::newRow("access") << "access"
+                                << "Access-format";
+        QTest::newRow("no table") << "no table"
+                                  << "has no table \"address\"";
+        QTest::newRow("no columns") << "no columns"
+                                    << "lacks the column(s) \"url\"";
+    }
+
+    void unusableFilesFailAtRefreshNamingThePath() {
+        QFETCH(QString, fault);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("address.mdb");
+        if (fault == "folder")
+            QVERIFY(QDir(dir.path()).mkdir("address.mdb"));
+        QFile file(path);
+        if (fault == "empty" || fault == "text" || fault == "access") {
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            if (fault == "text")
+                file.write("Name;Surname\nAnn;Smith\n");
+            if (fault == "access")
+                file.write(QByteArray(4, '\0') + "Standard Jet DB" + QByteArray(200, '\0'));
+            file.close();
+        }
+        if (fault == "no table" || fault == "no columns") {
+            Database db(path, Database::Mode::ReadWriteCreate);
+            db.exec(fault == "no table" ? "CREATE TABLE contacts (x)"
+                                        : "CREATE TABLE address (\"Name\", \"Surname\", \"phone\","
+                                          " \"fax\", \"address\", \"email\")");
+        }
+        const QStringList before =
+            QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        const QByteArray bytes = fileBytes(path);
+        BoundForm form(dir.path());
+
+        const QString description = failureOf([&] { form.data->Refresh(); });
+
+        QVERIFY2(description.contains(path), qPrintable(description));
+        QVERIFY2(description.contains(message), qPrintable(description));
+        QVERIFY(!form.recordset().isOpen());
+        // Nothing was created or changed: no file, no -wal or -shm beside it.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+        QCOMPARE(fileBytes(path), bytes);
+    }
+
+    void aFailedRefreshKeepsTheRowsItHad() {
+        TestServices services;
+        services.insertRow(row({"Ann"}));
+        BoundForm form(services.applicationDirectory());
+        form.data->Refresh();
+        QVERIFY(QFile::rename(services.databasePath(), services.databasePath() + ".away"));
+
+        const QString description = failureOf([&] { form.data->Refresh(); });
+
+        QVERIFY2(description.contains("does not exist"), qPrintable(description));
+        QVERIFY(form.recordset().isOpen());
+        QCOMPARE(form.recordset().RecordCount(), 1);
+        QCOMPARE(form.text(Name), QStringLiteral("Ann"));
+        QVERIFY(!QFile::exists(services.databasePath()));
+    }
+
+    void aFileLockedByAnotherProgramFailsAfterTheTimeoutAndNothingIsLost() {
+        TestServices services;
+        services.insertRow(row({"Ann"}));
+        BoundForm form(services.applicationDirectory());
+        form.data->setBusyTimeout(300);
+        form.data->Refresh();
+        form.recordset().Edit();
+        form.setText(Phone, "555");
+
+        auto other =
+            std::make_unique<Database>(contact_table::openAddressBook(services.databasePath()));
+        other->exec("BEGIN IMMEDIATE");
+        QElapsedTimer waited;
+        waited.start();
+        const QString description = failureOf([&] { form.recordset().Update(); });
+        QVERIFY(waited.elapsed() >= 250);
+        QVERIFY2(description.contains("in use by another program"), qPrintable(description));
+        QVERIFY2(description.contains(services.databasePath()), qPrintable(description));
+        QCOMPARE(form.recordset().editMode(), Recordset::EditMode::Editing);
+        QCOMPARE(form.text(Phone), QStringLiteral("555"));
+        // Reading is not blocked by the other program's write lock.
+        BoundForm reader(services.applicationDirectory());
+        reader.data->Refresh();
+        QCOMPARE(reader.text(Name), QStringLiteral("Ann"));
+
+        other->exec("COMMIT");
+        other.reset();
+        form.recordset().Update();
+        QCOMPARE(services.storedRows(), QList<StoredRow>({row({"Ann", QVariant(), "555"})}));
+    }
+
+    void updatingARowThatAnotherProgramRemovedFailsAndKeepsTheEdit() {
+        TestServices services;
+        services.insertRow(row({"Ann"}));
+        services.insertRow(row({"Bob"}));
+        BoundForm form(services.applicationDirectory());
+        form.data->Refresh();
+        form.recordset().Edit();
+        form.setText(Phone, "555");
+        {
+            Database other = contact_table::openAddressBook(services.databasePath());
+            other.exec("DELETE FROM address WHERE \"Name\" = 'Ann'");
+        }
+
+        const QString description = failureOf([&] { form.recordset().Update(); });
+
+        QVERIFY2(description.contains("no longer exists"), qPrintable(description));
+        QCOMPARE(services.storedRows(), QList<StoredRow>({row({"Bob"})}));
+        QCOMPARE(form.recordset().editMode(), Recordset::EditMode::Editing);
+        QCOMPARE(form.text(Phone), QStringLiteral("555"));
+        // A whole-table refresh over a table with a gap still fetches every row in order.
+        services.insertRow(row({"Cleo"}));
+        form.data->Refresh();
+        QCOMPARE(form.recordset().RecordCount(), 2);
+        QCOMPARE(form.data->fieldValue(1, Name).toString(), QStringLiteral("Cleo"));
+    }
+
+    // --- Three controls on one file ------------------------------------------------------------
+
+    void eachControlSeesOtherControlsRowsOnlyAfterItsOwnRefresh() {
+        TestServices services;
+        services.insertRow(row({"Ann"}));
+        BoundForm adder(services.applicationDirectory());
+        BoundForm finder(services.applicationDirectory());
+        BoundForm details(services.applicationDirectory());
+        for (BoundForm* form : {&adder, &finder, &details})
+            form->data->Refresh();
+
+        adder.recordset().AddNew();
+        adder.setText(Name, "Bob");
+        adder.recordset().Update();
+        details.recordset().Edit();
+        details.setText(Surname, "Smith");
+        details.recordset().Update();
+
+        QCOMPARE(adder.recordset().RecordCount(), 2);
+        QCOMPARE(finder.recordset().RecordCount(), 1);
+        finder.data->MoveLast();
+        QCOMPARE(finder.text(Name), QStringLiteral("Ann"));
+        // The values of a row it already has are read as stored when it is shown.
+        QCOMPARE(finder.text(Surname), QStringLiteral("Smith"));
+        finder.data->Refresh();
+        QCOMPARE(finder.recordset().RecordCount(), 2);
+        QCOMPARE(services.storedRows(), QList<StoredRow>({row({"Ann", "Smith"}), row({"Bob"})}));
+    }
+
+    // --- Moving --------------------------------------------------------------------------------
+
+    void movesStopAtTheEnds() {
+        TestServices services;
+        for (const char* name : {"Ann", "Bob", "Cleo"})
+            services.insertRow(row({name}));
+        BoundForm form(services.applicationDirectory());
+        form.data->Refresh();
+        QSignalSpy moved(form.data, &DataControl::currentRowChanged);
+        form.data->MovePrevious();
+        QCOMPARE(form.text(Name), QStringLiteral("Ann"));
+        form.data->MoveLast();
+        QCOMPARE(form.text(Name), QStringLiteral("Cleo"));
+        form.data->MoveNext();
+        QCOMPARE(form.recordset().AbsolutePosition(), 2);
+        form.data->MovePrevious();
+        QCOMPARE(form.text(Name), QStringLiteral("Bob"));
+        form.data->MoveFirst();
+        QCOMPARE(form.text(Name), QStringLiteral("Ann"));
+        form.data->moveTo(2);
+        QCOMPARE(form.text(Name), QStringLiteral("Cleo"));
+        QCOMPARE(moved.count(), 6);
+        QCOMPARE(moved.last().at(0).value<qsizetype>(), qsizetype(2));
+    }
+
+    void aMoveStoresTheChangedTextsOfTheRowItLeaves() {
+        TestServices services;
+        services.insertRow(row({"Ann"}));
+        services.insertRow(row({"Bob"}));
+        BoundForm form(services.applicationDirectory());
+        form.data->Refresh();
+        form.setText(Phone, "555"); // no Edit: the move stores it all the same
+        form.data->MoveNext();
+        QCOMPARE(form.text(Phone), QString());
+        form.recordset().Edit();
+        form.setText(ModifiedOn, "08/12/2026");
+        form.data->MovePrevious(); // the pending edit is stored and ends
+        QCOMPARE(form.recordset().editMode(), Recordset::EditMode::None);
+        QCOMPARE(form.text(Phone), QStringLiteral("555"));
+        QCOMPARE(services.storedRows(),
+                 QList<StoredRow>(
+                     {row({"Ann", QVariant(), "555"}),
+                      row({"Bob", QVariant(), QVariant(), QVariant(), QVariant(), QVariant(),
+                           QVariant(), QVariant(), QVariant(), "08/12/2026"})}));
+        QVERIFY(failureOf([&] { form.recordset().Update(); }).contains("no AddNew or Edit"));
+    }
+
+    void aMoveDuringAddNewStoresTheNewRow() {
+        TestServices services;
+        services.insertRow(row({"Ann"}));
+        BoundForm form(services.applicationDirectory());
+        form.data->Refresh();
+        form.recordset().AddNew();
+        form.setText(Name, "Bob");
+        form.data->MoveNext();
+        QCOMPARE(form.recordset().editMode(), Recordset::EditMode::None);
+        QCOMPARE(form.recordset().AbsolutePosition(), 1);
+        QCOMPARE(form.text(Name), QStringLiteral("Bob"));
+        QCOMPARE(services.storedRows(), QList<StoredRow>({row({"Ann"}), row({"Bob"})}));
+    }
+
+    // --- The navigation strip ------------------------------------------------------------------
+
+    void theStripShowsTheCaptionBetweenFourArrows() {
+        TestServices services;
+        BoundForm form(services.applicationDirectory());
+        form.window.show();
+        QVERIFY(form.data->isVisible());
+        auto* caption = form.data->findChild<QLabel*>("Caption");
+        QVERIFY(caption);
+        QCOMPARE(caption->text(), QStringLiteral("Data1"));
+        QVERIFY(caption->isVisible());
+        form.data->setCaption("Contacts");
+        QCOMPARE(caption->text(), QStringLiteral("Contacts"));
+        int left = -1;
+        for (const char* name : {"First", "Previous"}) {
+            auto* arrow = form.data->findChild<QToolButton*>(name);
+            QVERIFY(arrow);
+            QVERIFY(arrow->isVisible());
+            QVERIFY(!arrow->accessibleName().isEmpty());
+            QVERIFY(arrow->x() > left);
+            left = arrow->x();
+        }
+        QVERIFY(caption->x() > left);
+        left = caption->x();
+        for (const char* name : {"Next", "Last"}) {
+            auto* arrow = form.data->findChild<QToolButton*>(name);
+            QVERIFY(arrow);
+            QVERIFY(!arrow->accessibleName().isEmpty());
+            QVERIFY(arrow->x() > left);
+            left = arrow->x();
+        }
+        // Until rows are fetched the arrows cannot be pressed.
+        QVERIFY(!form.data->findChild<QToolButton*>("Next")->isEnabled());
+        form.data->hide();
+        QVERIFY(!caption->isVisible());
+    }
+
+    void clickingAnArrowStoresTheTypedTextAndMovesThroughTheStepRunner() {
+        TestServices services;
+        services.insertRow(row({"Ann"}));
+        services.insertRow(row({"Bob"}));
+        BoundForm form(services.applicationDirectory());
+        int steps = 0;
+        form.data->setStepRunner([&steps](const std::function<void()>& step) {
+            ++steps;
+            step();
+        });
+        form.window.show();
+        form.data->Refresh();
+        form.recordset().Edit();
+        QTest::keyClicks(form.boxes[Phone], "555");
+
+        QTest::mouseClick(form.data->findChild<QToolButton*>("Last"), Qt::LeftButton);
+
+        QCOMPARE(steps, 1);
+        QCOMPARE(form.text(Name), QStringLiteral("Bob"));
+        QCOMPARE(services.storedRows(),
+                 QList<StoredRow>({row({"Ann", QVariant(), "555"}), row({"Bob"})}));
+        QTest::mouseClick(form.data->findChild<QToolButton*>("First"), Qt::LeftButton);
+        QCOMPARE(form.text(Phone), QStringLiteral("555"));
+        QTest::mouseClick(form.data->findChild<QToolButton*>("Next"), Qt::LeftButton);
+        QCOMPARE(form.text(Name), QStringLiteral("Bob"));
+        QTest::mouseClick(form.data->findChild<QToolButton*>("Previous"), Qt::LeftButton);
+        QCOMPARE(form.text(Name), QStringLiteral("Ann"));
+        QCOMPARE(steps, 4);
+    }
+
+    void aFailedClickIsHandedToTheStepRunnerAndTheMoveDoesNotHappen() {
+        TestServices services;
+        services.insertRow(row({"Ann"}));
+        services.insertRow(row({"Bob"}));
+        BoundForm form(services.applicationDirectory());
+        QStringList reported;
+        form.data->setStepRunner([&reported](const std::function<void()>& step) {
+            try {
+                step();
+            } catch (const StoreError& error) {
+                reported << error.description();
+            }
+        });
+        form.window.show();
+        form.data->setBusyTimeout(50);
+        form.data->Refresh();
+        form.setText(Phone, "555");
+        Database other = contact_table::openAddressBook(services.databasePath());
+        other.exec("BEGIN IMMEDIATE");
+
+        QTest::mouseClick(form.data->findChild<QToolButton*>("Next"), Qt::LeftButton);
+
+        QCOMPARE(reported.size(), 1);
+        QVERIFY2(reported.at(0).contains("in use"), qPrintable(reported.at(0)));
+        QCOMPARE(form.recordset().AbsolutePosition(), 0);
+        QCOMPARE(form.text(Phone), QStringLiteral("555"));
+        other.exec("ROLLBACK");
+    }
+
+    void withoutARunnerAFailedClickIsSignalled() {
+        TestServices services;
+        services.insertRow(row({"Ann"}));
+        BoundForm form(services.applicationDirectory());
+        form.window.show();
+        form.data->setBusyTimeout(50);
+        form.data->Refresh();
+        form.setText(Phone, "555");
+        QSignalSpy failed(form.data, &DataControl::stepFailed);
+        Database other = contact_table::openAddressBook(services.databasePath());
+        other.exec("BEGIN IMMEDIATE");
+        QTest::mouseClick(form.data->findChild<QToolButton*>("Next"), Qt::LeftButton);
+        QCOMPARE(failed.count(), 1);
+        other.exec("ROLLBACK");
+    }
+
+    // --- Rows for a grid -----------------------------------------------------------------------
+
+    void aGridReadsRowsAndStoresCellsAndNewRows() {
+        TestServices services;
+        QList<StoredRow> rows;
+        for (int i = 0; i < 150; ++i)
+            rows << row({QString::number(i)});
+        insertRows(services.databasePath(), rows);
+        BoundForm form(services.applicationDirectory());
+        form.data->Refresh();
+        QSignalSpy stored(form.data, &DataControl::rowStored);
+        QSignalSpy appended(form.data, &DataControl::rowAppended);
+
+        QCOMPARE(form.data->fieldNames(), contact_table::columnNames());
+        QCOMPARE(form.data->fieldValue(149, Name).toString(), QStringLiteral("149"));
+        QVERIFY(form.data->fieldValue(70, Phone).isNull());
+        form.data->storeRow(70, {{Phone, "555"}, {Fax, QVariant()}});
+        QCOMPARE(form.data->fieldValue(70, Phone).toString(), QStringLiteral("555"));
+        QCOMPARE(stored.count(), 1);
+        const qsizetype added = form.data->appendRow({{Name, "new"}, {Url, ""}});
+        QCOMPARE(added, qsizetype(150));
+        QCOMPARE(appended.count(), 1);
+        QCOMPARE(form.recordset().RecordCount(), 151);
+        QCOMPARE(form.data->fieldValue(150, Name).toString(), QStringLiteral("new"));
+        QVERIFY(!form.data->fieldValue(150, Url).isNull());
+        rows = services.storedRows();
+        QCOMPARE(rows.at(70), row({"70", QVariant(), "555"}));
+        QCOMPARE(rows.at(150),
+                 row({"new", QVariant(), QVariant(), QVariant(), QVariant(), QVariant(), ""}));
+    }
+};
+
+QTEST_MAIN(TestDataControl)
+#include "test_data_control.moc"

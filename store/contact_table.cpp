@@ -29,6 +29,13 @@ int columnIndex(const QString& name) {
     return -1;
 }
 
+QString quotedColumnList() {
+    QStringList quoted;
+    for (const char* column : kColumns)
+        quoted << QStringLiteral("\"%1\"").arg(QLatin1String(column));
+    return quoted.join(QStringLiteral(", "));
+}
+
 namespace {
 
 // Decodes one UTF-8 sequence; a malformed byte stands for itself in the surrogate range so the
@@ -138,6 +145,10 @@ bool pathExists(const QString& path) {
 } // namespace
 
 void createAddressBook(const QString& path) {
+    createAddressBook(path, {});
+}
+
+void createAddressBook(const QString& path, const std::function<void(Database&)>& fill) {
     if (pathExists(path))
         throw StoreError(QStringLiteral("\"%1\" already exists; it was left as it is.").arg(path));
     const QString staging =
@@ -155,6 +166,8 @@ void createAddressBook(const QString& path) {
             WriteTransaction transaction(db);
             db.exec(kCreateSchema);
             transaction.commit();
+            if (fill)
+                fill(db);
             db.exec("PRAGMA journal_mode = WAL");
         }
 #ifdef _WIN32
@@ -184,8 +197,6 @@ bool looksLikeAccessFile(const QString& path) {
     return signature == "Standard Jet DB" || signature == "Standard ACE DB";
 }
 
-namespace {
-
 void checkIsSqliteFile(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists())
@@ -202,13 +213,17 @@ void checkIsSqliteFile(const QString& path) {
         throw StoreError(
             QStringLiteral("The address book \"%1\" is empty (zero bytes).").arg(path));
     if (looksLikeAccessFile(path))
-        throw StoreError(QStringLiteral("The address book \"%1\" is an old Access-format file. "
-                                        "Convert it with: tessaline-db import \"%1\" NEW.mdb")
+        throw StoreError(QStringLiteral("The address book \"%1\" is an old Access-format file, "
+                                        "which Tessaline does not open itself. Convert it with\n"
+                                        "    tessaline-db import \"%1\" NEW.mdb\n"
+                                        "and then put NEW.mdb in its place.")
                              .arg(path));
     if (head != QByteArray("SQLite format 3\0", 16))
         throw StoreError(
             QStringLiteral("The address book \"%1\" is not a Tessaline address book.").arg(path));
 }
+
+namespace {
 
 void checkTable(const Database& db) {
     Statement info(db, "SELECT name FROM pragma_table_info('address')");

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <functional>
 
 struct sqlite3;
 
@@ -19,6 +20,8 @@ inline constexpr std::array<const char*, kColumnCount> kColumns = {
     "email", "url",     "other", "created on", "modified on"};
 QStringList columnNames();
 int columnIndex(const QString& name); // exact name; -1 when it is not one of ours
+// The ten names double-quoted and comma-separated, for statements that name every column.
+QString quotedColumnList();
 
 // Whole-value comparison without regard to letter case, for all of Unicode. Registered on every
 // connection; the four searched columns are indexed with it.
@@ -37,6 +40,9 @@ QString databasePath(const QString& applicationDirectory);
 // Makes an empty address book at path. Refuses to touch a path that already exists; a failure
 // leaves nothing behind.
 void createAddressBook(const QString& path);
+// The same, with rows written by fill into the new book before it appears at path; whatever fill
+// throws leaves nothing behind either.
+void createAddressBook(const QString& path, const std::function<void(Database&)>& fill);
 
 // Opens an existing address book for reading and writing. Never creates or changes anything
 // when the file is missing or is not a usable address book.
@@ -44,5 +50,9 @@ Database openAddressBook(const QString& path);
 
 // The file's first bytes name an old Access (Jet/ACE) database.
 bool looksLikeAccessFile(const QString& path);
+
+// Throws a StoreError that tells the user what is wrong unless path is an existing SQLite file; an
+// old Access-format file gets the command that converts it.
+void checkIsSqliteFile(const QString& path);
 
 } // namespace contact_table

@@ -1,42 +1,215 @@
 #include "db_tool.h"
 
+#include "address_book_check.h"
 #include "contact_table.h"
+#include "csv_export.h"
 #include "store_error.h"
+
+#include <functional>
+#include <optional>
+#include <vector>
 
 namespace {
 
 const char* const kUsage =
-    "Usage: tessaline-db create PATH\n"
-    "  create PATH   make an empty address book at PATH (never overwrites)\n";
+    "Usage: tessaline-db COMMAND [OPTIONS] PATH...\n"
+    "\n"
+    "Commands:\n"
+    "  create PATH                   make an empty address book at PATH (never overwrites)\n"
+    "  import [--progress] OLD NEW   copy every contact of OLD, an address book in the old\n"
+    "                                Access format (Jet 3 or Jet 4), into a new address book\n"
+    "                                at NEW (never overwrites); --progress draws a progress\n"
+    "                                bar on standard error\n"
+    "  export --csv PATH             write every contact of the address book PATH to standard\n"
+    "                                output as CSV (RFC 4180, UTF-8, CRLF line ends, a header\n"
+    "                                line of the column names); an empty field is a missing\n"
+    "                                value (NULL), while \"\" is an empty text\n"
+    "  check PATH                    check that PATH is a sound address book: the file, the\n"
+    "                                table, its columns and indexes; prints \"ok\" or what is\n"
+    "                                wrong\n"
+    "  --help                        show this text\n"
+    "\n"
+    "Exit codes: 0 done (for check: ok), 1 failed (for check: something is wrong), 2 wrong "
+    "usage.\n";
 
-int usage(QTextStream& err) {
-    err << kUsage;
+// The words after the command: options (starting with "--") and paths; after "--" everything is
+// a path.
+struct Invocation {
+    QStringList options;
+    QStringList paths;
+};
+
+Invocation split(const QStringList& words) {
+    Invocation invocation;
+    bool onlyPaths = false;
+    for (const QString& word : words) {
+        if (!onlyPaths && word == QLatin1String("--"))
+            onlyPaths = true;
+        else if (!onlyPaths && word.startsWith(QLatin1String("--")))
+            invocation.options << word;
+        else
+            invocation.paths << word;
+    }
+    return invocation;
+}
+
+struct Streams {
+    QTextStream& out;
+    QTextStream& err;
+};
+
+struct Command {
+    const char* name;
+    qsizetype pathCount;
+    QStringList allowedOptions;
+    QStringList requiredOptions;
+    std::function<int(const Invocation&, Streams)> run;
+};
+
+int usageError(QTextStream& err, const QString& problem) {
+    err << "tessaline-db: " << problem << "\n\n" << kUsage;
     return 2;
 }
 
-int create(const QStringList& arguments, QTextStream& out) {
-    contact_table::createAddressBook(arguments.at(0));
-    out << "Created an empty address book at " << arguments.at(0) << "\n";
+// Why the words do not fit the command, or nothing when they do.
+QString misuse(const Command& command, const Invocation& invocation) {
+    const QString name = QString::fromLatin1(command.name);
+    for (const QString& option : invocation.options)
+        if (!command.allowedOptions.contains(option))
+            return QStringLiteral("%1 has no option %2").arg(name, option);
+    for (const QString& option : command.requiredOptions)
+        if (!invocation.options.contains(option))
+            return QStringLiteral("%1 needs the option %2").arg(name, option);
+    if (invocation.paths.size() != command.pathCount)
+        return QStringLiteral("%1 takes %2 path(s), not %3")
+            .arg(name)
+            .arg(command.pathCount)
+            .arg(invocation.paths.size());
+    return {};
+}
+
+int create(const Invocation& invocation, Streams streams) {
+    const QString& path = invocation.paths.at(0);
+    contact_table::createAddressBook(path);
+    streams.out << "Created an empty address book at " << path << "\n";
     return 0;
+}
+
+// A bar that is redrawn in place whenever another whole percent is done.
+class ProgressBar {
+  public:
+    explicit ProgressBar(QTextStream& err) : err_(err) {}
+    ~ProgressBar() {
+        if (shownPercent_ >= 0)
+            err_ << "\n";
+        err_.flush();
+    }
+    ProgressBar(const ProgressBar&) = delete;
+    ProgressBar& operator=(const ProgressBar&) = delete;
+
+    void show(qint64 done, qint64 total) {
+        const int percent = total > 0 ? int(qMin<qint64>(done, total) * 100 / total) : 100;
+        if (percent == shownPercent_)
+            return;
+        shownPercent_ = percent;
+        const int filled = percent * kWidth / 100;
+        err_ << "\rImporting [" << QString(filled, QLatin1Char('#'))
+             << QString(kWidth - filled, QLatin1Char('-')) << "] " << percent << "% (" << done
+             << (total > 0 ? QStringLiteral(" of %1").arg(total) : QString()) << " contacts)";
+        err_.flush();
+    }
+
+  private:
+    static constexpr int kWidth = 40;
+    QTextStream& err_;
+    int shownPercent_ = -1;
+};
+
+int importAccess(const AccessImporter& importer, const Invocation& invocation, Streams streams) {
+    if (!importer)
+        throw StoreError(QStringLiteral("This build of tessaline-db cannot read Access files."));
+    const QString& oldPath = invocation.paths.at(0);
+    const QString& newPath = invocation.paths.at(1);
+    ImportSummary summary;
+    {
+        std::optional<ProgressBar> bar;
+        if (invocation.options.contains(QLatin1String("--progress")))
+            bar.emplace(streams.err);
+        summary = importer(oldPath, newPath, [&bar](qint64 done, qint64 total) {
+            if (bar)
+                bar->show(done, total);
+        });
+    }
+    for (const QString& note : summary.notes)
+        streams.out << "Note: " << note << "\n";
+    streams.out << "Imported " << summary.contacts
+                << (summary.contacts == 1 ? " contact" : " contacts") << " from " << oldPath
+                << " into " << newPath << "\n";
+    return 0;
+}
+
+int exportCsv(const Invocation& invocation, Streams streams) {
+    const Database db = contact_table::openAddressBook(invocation.paths.at(0));
+    csv_export::writeContacts(db, streams.out);
+    streams.out.flush();
+    return 0;
+}
+
+int check(const Invocation& invocation, Streams streams) {
+    const QStringList problems = address_book_check::findProblems(invocation.paths.at(0));
+    if (problems.isEmpty()) {
+        streams.out << "ok\n";
+        return 0;
+    }
+    for (const QString& problem : problems)
+        streams.out << problem << "\n";
+    return 1;
+}
+
+std::vector<Command> commands(const AccessImporter& importer) {
+    return {
+        {"create", 1, {}, {}, create},
+        {"import",
+         2,
+         {QStringLiteral("--progress")},
+         {},
+         [&importer](const Invocation& invocation, Streams streams) {
+             return importAccess(importer, invocation, streams);
+         }},
+        {"export", 1, {QStringLiteral("--csv")}, {QStringLiteral("--csv")}, exportCsv},
+        {"check", 1, {}, {}, check},
+    };
+}
+
+bool asksForHelp(const QStringList& arguments) {
+    return arguments.contains(QLatin1String("--help")) || arguments.contains(QLatin1String("-h"));
 }
 
 } // namespace
 
-int runDbTool(const QStringList& arguments, QTextStream& out, QTextStream& err) {
+int runDbTool(const QStringList& arguments, QTextStream& out, QTextStream& err,
+              const AccessImporter& importAccess) {
     if (arguments.isEmpty())
-        return usage(err);
-    const QString command = arguments.first();
-    const QStringList rest = arguments.mid(1);
-    if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
+        return usageError(err, QStringLiteral("no command given"));
+    if (asksForHelp(arguments)) {
         out << kUsage;
         return 0;
     }
-    try {
-        if (command == QLatin1String("create") && rest.size() == 1)
-            return create(rest, out);
-    } catch (const StoreError& error) {
-        err << "tessaline-db: " << error.description() << "\n";
-        return 1;
+    const QString name = arguments.first();
+    for (const Command& command : commands(importAccess)) {
+        if (name != QLatin1String(command.name))
+            continue;
+        const Invocation invocation = split(arguments.mid(1));
+        const QString problem = misuse(command, invocation);
+        if (!problem.isEmpty())
+            return usageError(err, problem);
+        try {
+            return command.run(invocation, Streams{out, err});
+        } catch (const StoreError& error) {
+            out.flush();
+            err << "tessaline-db: " << error.description() << "\n";
+            return 1;
+        }
     }
-    return usage(err);
+    return usageError(err, QStringLiteral("unknown command \"%1\"").arg(name));
 }

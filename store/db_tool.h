@@ -2,6 +2,24 @@
 
 #include <QStringList>
 #include <QTextStream>
+#include <functional>
+
+// What an import of an old address book did: the contacts it wrote and anything else the user
+// should know (columns skipped, values that could not be carried over, what the reader reported).
+struct ImportSummary {
+    int contacts = 0;
+    QStringList notes;
+};
+
+// Told how far an import has come: done of total rows (total is 0 when the old file does not say).
+using ImportProgress = std::function<void(qint64 done, qint64 total)>;
+
+// Reads the old Access-format address book at oldPath into a new address book at newPath. The
+// store has no Access reader of its own; tessaline-db hands one in.
+using AccessImporter = std::function<ImportSummary(const QString& oldPath, const QString& newPath,
+                                                   const ImportProgress& progress)>;
 
 // The commands of tessaline-db. Returns the process exit code: 0 done, 1 failed, 2 usage.
-int runDbTool(const QStringList& arguments, QTextStream& out, QTextStream& err);
+// Without an importer the import command reports that it is not available.
+int runDbTool(const QStringList& arguments, QTextStream& out, QTextStream& err,
+              const AccessImporter& importAccess = {});

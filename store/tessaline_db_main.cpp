@@ -1,3 +1,4 @@
+#include "access_import.h"
 #include "db_tool.h"
 
 #include <QCoreApplication>
@@ -7,5 +8,5 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return runDbTool(app.arguments().mid(1), out, err);
+    return runDbTool(app.arguments().mid(1), out, err, access_import::importAddressBook);
 }

@@ -1,0 +1,248 @@
+#include "address_book_files.h"
+#include "contact_table.h"
+#include "csv_export.h"
+#include "sqlite_db.h"
+#include "store_error.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QVariant kNull;
+
+// Stores rows (values in the table's column order) into the address book at path.
+void insertRows(const QString& path, const QList<FileRow>& rows) {
+    Database db = contact_table::openAddressBook(path);
+    WriteTransaction transaction(db);
+    Statement insert(db, "INSERT INTO address VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    for (const FileRow& row : rows) {
+        for (int i = 0; i < contact_table::kColumnCount; ++i)
+            insert.bind(i + 1, i < row.size() ? row[i] : kNull);
+        insert.run();
+        insert.reset();
+    }
+    transaction.commit();
+}
+
+const QString kHeader =
+    QStringLiteral("Name,Surname,phone,fax,address,email,url,other,created on,modified on\r\n");
+
+void overwrite(const QString& path, qint64 offset, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.seek(offset));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+} // namespace
+
+class TestDbTool : public QObject {
+    Q_OBJECT
+
+  private:
+    QTemporaryDir dir;
+    int serial = 0;
+
+    // A fresh empty address book of its own for each test.
+    QString newBook() {
+        const QString path = dir.filePath(QStringLiteral("book%1.mdb").arg(++serial));
+        contact_table::createAddressBook(path);
+        return path;
+    }
+
+    void verifyCheckFinds(const QString& path, const QString& finding) {
+        const ToolRun run = runTool({"check", path});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.out.contains(finding), qPrintable(run.out));
+        QVERIFY(!run.out.contains(QStringLiteral("ok\n")));
+    }
+
+  private slots:
+    void initTestCase() { QVERIFY(dir.isValid()); }
+
+    void exportsTrickyValuesAsRfc4180() {
+        const QString book = newBook();
+        insertRows(
+            book, {
+                      {QStringLiteral("He said \"hi\""), QStringLiteral("a,b"),
+                       QStringLiteral("two\r\nlines"), QStringLiteral("lone\nfeed"), kNull,
+                       QString(QLatin1String("")), QStringLiteral(" spaced "),
+                       QString::fromUtf8("Zoë 日本"), QStringLiteral("it's"), QStringLiteral("\"")},
+                      {QStringLiteral("Ann"), kNull, kNull, kNull, kNull, kNull, kNull, kNull,
+                       kNull, QString(QLatin1String(""))},
+                  });
+        const ToolRun run = runTool({"export", "--csv", book});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(run.err.isEmpty());
+        QCOMPARE(run.out,
+                 kHeader + QString::fromUtf8("\"He said \"\"hi\"\"\",\"a,b\",\"two\r\nlines\","
+                                             "\"lone\nfeed\",,\"\", spaced ,Zoë 日本,it's,"
+                                             "\"\"\"\"\r\n"
+                                             "Ann,,,,,,,,,\"\"\r\n"));
+    }
+
+    void exportsAnEmptyBookAsItsHeader() {
+        const ToolRun run = runTool({"export", "--csv", newBook()});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, kHeader);
+    }
+
+    void quotesOnlyWhereNeeded() {
+        QCOMPARE(csv_export::field(kNull), QString());
+        QCOMPARE(csv_export::field(QString(QLatin1String(""))), QStringLiteral("\"\""));
+        QCOMPARE(csv_export::field(QStringLiteral("plain text")), QStringLiteral("plain text"));
+        QCOMPARE(csv_export::field(QStringLiteral("cr\ronly")), QStringLiteral("\"cr\ronly\""));
+    }
+
+    void refusesToExportWhatIsNoAddressBook() {
+        const ToolRun run = runTool({"export", "--csv", dir.filePath("absent.mdb")});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains("does not exist"), qPrintable(run.err));
+        QVERIFY(run.out.isEmpty());
+    }
+
+    void checkSaysOkForASoundBook() {
+        const QString book = newBook();
+        insertRows(book, {{QStringLiteral("Ann"), QStringLiteral("O'Brien")}});
+        const ToolRun run = runTool({"check", book});
+        QCOMPARE(run.out, QStringLiteral("ok\n"));
+        QCOMPARE(run.exitCode, 0);
+    }
+
+    void checkFindsDamagedPages() {
+        const QString book = newBook();
+        QList<FileRow> rows;
+        for (int i = 0; i < 3000; ++i)
+            rows << FileRow{QStringLiteral("First%1").arg(i), QStringLiteral("Last%1").arg(i)};
+        insertRows(book, rows);
+        QCOMPARE(runTool({"check", book}).exitCode, 0);
+        const qint64 pageSize = 4096;
+        QVERIFY(QFile(book).size() > 12 * pageSize);
+        overwrite(book, 10 * pageSize + 8, QByteArray(600, '\x5a'));
+        const ToolRun run = runTool({"check", book});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(!run.out.isEmpty() && run.out != QStringLiteral("ok\n"), qPrintable(run.out));
+        QVERIFY2(run.out.contains("amaged") || run.out.contains("malformed"), qPrintable(run.out));
+    }
+
+    void checkFindsADroppedIndex() {
+        const QString book = newBook();
+        execOn(book, "DROP INDEX address_email");
+        verifyCheckFinds(book, QStringLiteral("The index \"address_email\" on \"email\" is "
+                                              "missing."));
+    }
+
+    void checkFindsAnIndexThatHeedsCase() {
+        const QString book = newBook();
+        execOn(book, "DROP INDEX address_phone; CREATE INDEX address_phone ON address (phone)");
+        verifyCheckFinds(book, QStringLiteral("The index \"address_phone\" compares with BINARY "
+                                              "instead of TESSALINE_NOCASE."));
+    }
+
+    void checkFindsAMissingColumn() {
+        const QString book = newBook();
+        execOn(book, "ALTER TABLE address DROP COLUMN fax");
+        verifyCheckFinds(book, QStringLiteral("The table \"address\" lacks the column \"fax\"."));
+    }
+
+    void checkFindsAMissingTable() {
+        const QString book = newBook();
+        execOn(book, "DROP TABLE address");
+        verifyCheckFinds(book, QStringLiteral("There is no table \"address\"."));
+    }
+
+    void checkFindsAForeignApplicationIdAndVersion() {
+        const QString book = newBook();
+        execOn(book, "PRAGMA application_id = 0; PRAGMA user_version = 7");
+        verifyCheckFinds(book, QStringLiteral("The application id is 0x00000000 instead of "
+                                              "0x54534c4e."));
+        verifyCheckFinds(book, QStringLiteral("The schema version is 7 instead of 1."));
+    }
+
+    void checkRefusesAnOldAccessFile() {
+        verifyCheckFinds(fixturePath("jet4-contacts.mdb"), QStringLiteral("tessaline-db import"));
+    }
+
+    void openingAnOldAccessFileNamesTheImport() {
+        const QString old = contact_table::databasePath(dir.path());
+        QVERIFY(QFile::copy(fixturePath("jet4-contacts.mdb"), old));
+        QString message;
+        try {
+            contact_table::openAddressBook(old);
+        } catch (const StoreError& error) {
+            message = error.description();
+        }
+        QCOMPARE(message, QStringLiteral("The address book \"%1\" is an old Access-format file, "
+                                         "which Tessaline does not open itself. Convert it with\n"
+                                         "    tessaline-db import \"%1\" NEW.mdb\n"
+                                         "and then put NEW.mdb in its place.")
+                              .arg(old));
+        QVERIFY(QFile::remove(old));
+    }
+
+    void explainsItsUsage() {
+        const ToolRun help = runTool({"--help"});
+        QCOMPARE(help.exitCode, 0);
+        QVERIFY(help.out.contains("import [--progress] OLD NEW"));
+        QVERIFY(help.out.contains("export --csv PATH"));
+        QVERIFY(help.out.contains("check PATH"));
+        QVERIFY(help.out.contains("an empty field is a missing\n"));
+        QVERIFY(help.err.isEmpty());
+
+        const QList<QStringList> misuses = {{},
+                                            {"frobnicate"},
+                                            {"import", "only-one.mdb"},
+                                            {"import", "--fast", "a.mdb", "b.mdb"},
+                                            {"export", "book.mdb"},
+                                            {"export", "--csv"},
+                                            {"check"},
+                                            {"check", "a.mdb", "b.mdb"}};
+        for (const QStringList& arguments : misuses) {
+            const ToolRun run = runTool(arguments);
+            QCOMPARE(run.exitCode, 2);
+            QVERIFY2(run.err.startsWith("tessaline-db: "), qPrintable(run.err));
+            QVERIFY(run.err.contains("Usage: tessaline-db"));
+            QVERIFY(run.out.isEmpty());
+        }
+        QVERIFY(entriesOf(dir.path()).filter("a.mdb").isEmpty());
+    }
+
+    void theExecutableImportsExportsAndChecks() {
+        const QString book = dir.filePath("from-the-executable.mdb");
+        QProcess tool;
+        tool.start(QStringLiteral(TESSALINE_DB_EXECUTABLE),
+                   {"import", fixturePath("jet4-contacts.mdb"), book});
+        QVERIFY(tool.waitForFinished(60000));
+        QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(tool.exitCode(), 0);
+        QVERIFY(tool.readAllStandardOutput().contains("Imported 5 contacts"));
+        QCOMPARE(rowsIn(book).size(), 5);
+
+        tool.start(QStringLiteral(TESSALINE_DB_EXECUTABLE), {"export", "--csv", book});
+        QVERIFY(tool.waitForFinished(60000));
+        QCOMPARE(tool.exitCode(), 0);
+        const QByteArray csv = tool.readAllStandardOutput();
+        QVERIFY(csv.startsWith(kHeader.toUtf8() + "Hans,M\xc3\x9cLLER,+49 30 123,,"
+                                                  "\"Hauptstra\xc3\x9f"
+                                                  "e 1\r\n10115 Berlin\","));
+        QVERIFY(csv.contains("\r\nAnn,O'Brien,555-0100,555-0101,1 Main St,ann@example.org,,\"\","
+                             "01/02/2024,\r\n"));
+        QCOMPARE(csv.count("\r\n"), 7); // header, five records, one line break inside a value
+
+        tool.start(QStringLiteral(TESSALINE_DB_EXECUTABLE), {"check", book});
+        QVERIFY(tool.waitForFinished(60000));
+        QCOMPARE(tool.exitCode(), 0);
+        QCOMPARE(tool.readAllStandardOutput(), QByteArray("ok\n"));
+
+        tool.start(QStringLiteral(TESSALINE_DB_EXECUTABLE), {"import", "too-few.mdb"});
+        QVERIFY(tool.waitForFinished(60000));
+        QCOMPARE(tool.exitCode(), 2);
+        QVERIFY(tool.readAllStandardError().contains("Usage: tessaline-db"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDbTool)
+#include "test_db_tool.moc"

@@ -10,16 +10,16 @@ namespace address_book_check {
 
 namespace {
 
-struct IndexSpec {
+struct ExpectedIndex {
     const char* name;
     const char* column;
 };
 
 // The searched columns, each with an index that compares without regard to case.
-constexpr IndexSpec kIndexes[] = {{"address_name", "Name"},
-                                  {"address_surname", "Surname"},
-                                  {"address_phone", "phone"},
-                                  {"address_email", "email"}};
+constexpr ExpectedIndex kIndexes[] = {{"address_name", "Name"},
+                                      {"address_surname", "Surname"},
+                                      {"address_phone", "phone"},
+                                      {"address_email", "email"}};
 
 QString quoted(const QString& text) {
     return QLatin1Char('"') + text + QLatin1Char('"');
@@ -69,9 +69,9 @@ QStringList columnProblems(const QStringList& present) {
     return problems;
 }
 
-QStringList indexProblems(const Database& db, const IndexSpec& spec) {
-    const QString name = QString::fromLatin1(spec.name);
-    const QString column = QString::fromLatin1(spec.column);
+QStringList indexProblems(const Database& db, const ExpectedIndex& expected) {
+    const QString name = QString::fromLatin1(expected.name);
+    const QString column = QString::fromLatin1(expected.column);
     Statement list(db, "SELECT \"unique\", partial FROM pragma_index_list('address') "
                        "WHERE name = ?1");
     list.bindText(1, name);
@@ -137,8 +137,8 @@ QStringList findProblems(const QString& path) {
         if (columns.isEmpty())
             return problems << QStringLiteral("There is no table \"address\".");
         problems << columnProblems(columns);
-        for (const IndexSpec& spec : kIndexes)
-            problems << indexProblems(db, spec);
+        for (const ExpectedIndex& index : kIndexes)
+            problems << indexProblems(db, index);
         return problems;
     } catch (const StoreError& error) {
         return {error.description()};

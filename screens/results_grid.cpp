@@ -1,0 +1,358 @@
+#include "screens/results_grid.h"
+
+#include "data_control.h"
+#include "recordset_model.h"
+#include "screens/results_model.h"
+#include "shell/layout.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QScopedValueRollback>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+
+// Only a row whose typed values could be stored may be left.
+class RowLeavingSelection final : public QItemSelectionModel {
+  public:
+    RowLeavingSelection(QAbstractItemModel* model, std::function<bool()> mayLeaveRow,
+                        QObject* parent)
+        : QItemSelectionModel(model, parent), mayLeaveRow_(std::move(mayLeaveRow)) {}
+
+    void setCurrentIndex(const QModelIndex& index,
+                         QItemSelectionModel::SelectionFlags command) override {
+        const QModelIndex current = currentIndex();
+        if (current.isValid() && index.row() != current.row() && !mayLeaveRow_())
+            return;
+        QItemSelectionModel::setCurrentIndex(index, command);
+    }
+
+  private:
+    std::function<bool()> mayLeaveRow_;
+};
+
+bool takesTabFocus(const QWidget* widget) {
+    return !widget->isWindow() && (widget->focusPolicy() & Qt::TabFocus) == Qt::TabFocus &&
+           widget->isEnabled() && widget->isVisibleTo(widget->window()) && !widget->focusProxy();
+}
+
+// The grid's single split: the cells with the record selectors at their left.
+class GridCells final : public QTableView {
+  public:
+    GridCells(ResultsModel* model, ResultsGrid::StepRunner runner, QWidget* grid)
+        : QTableView(grid), grid_(grid), model_(model), runner_(std::move(runner)) {
+        setObjectName(QStringLiteral("Split0"));
+        setModel(model_);
+        setSelectionModel(new RowLeavingSelection(
+            model_, [this] { return storeCurrentRow(); }, this));
+        setSelectionMode(QAbstractItemView::NoSelection);
+        // The current cell opens by itself whenever the grid has the focus.
+        setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed |
+                        QAbstractItemView::DoubleClicked);
+        setTabKeyNavigation(false);
+        setFrameShape(QFrame::NoFrame);
+        setWordWrap(false);
+        setCornerButtonEnabled(false);
+        setContextMenuPolicy(Qt::NoContextMenu);
+
+        connect(model_, &QAbstractItemModel::modelReset, this, [this] {
+            // A new fetch shows its first row as the current one.
+            if (model_->rowCount() > 0)
+                setCurrentIndex(model_->index(0, 0));
+        });
+    }
+
+    // Stores the typed values of the current row; true when nothing is left unstored. A failure
+    // is reported through the runner and the typed values stay.
+    bool storeCurrentRow() {
+        const QModelIndex current = currentIndex();
+        if (!current.isValid())
+            return true;
+        const bool reopen = cellHasFocus();
+        closeOpenEditor();
+        bool stored = !model_->hasTypedValues(current.row());
+        if (!stored)
+            runner_([&] {
+                model_->storeRow(current.row());
+                stored = true;
+            });
+        if (reopen)
+            openCurrentEditor();
+        return stored;
+    }
+
+    // Moves the focus to the window's next (or previous) control, outside the grid.
+    void leaveGrid(bool forward) {
+        QWidget* widget = this;
+        do {
+            widget = forward ? widget->nextInFocusChain() : widget->previousInFocusChain();
+        } while (widget != this &&
+                 (widget == grid_ || grid_->isAncestorOf(widget) || !takesTabFocus(widget)));
+        if (widget != this)
+            widget->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    }
+
+  protected:
+    using QTableView::edit;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override {
+        if (!QTableView::edit(index, trigger, event))
+            return false;
+        auto* editor = qobject_cast<QLineEdit*>(indexWidget(index));
+        if (!editor || editor == wiredEditor_)
+            return true;
+        wiredEditor_ = editor;
+        // Seen before the delegate, which would move Tab to the next cell and Enter nowhere.
+        editor->installEventFilter(this);
+        // What is typed belongs to the row at once, so its record selector shows the change.
+        connect(editor, &QLineEdit::textEdited, this, [this, editor] {
+            commitData(editor);
+            // Committing puts the delegate's filter in front again; ours goes back before it.
+            editor->installEventFilter(this);
+        });
+        return true;
+    }
+
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override {
+        QTableView::currentChanged(current, previous);
+        runner_([&] { model_->setCurrentRow(current.isValid() ? current.row() : -1); });
+        if (cellHasFocus())
+            openCurrentEditor();
+    }
+
+    void focusInEvent(QFocusEvent* event) override {
+        QTableView::focusInEvent(event);
+        openCurrentEditor();
+    }
+
+    bool focusNextPrevChild(bool next) override {
+        leaveGrid(next);
+        return true;
+    }
+
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override {
+        if (hint == QAbstractItemDelegate::EditNextItem ||
+            hint == QAbstractItemDelegate::EditPreviousItem) {
+            QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+            leaveGrid(hint == QAbstractItemDelegate::EditNextItem);
+            return;
+        }
+        QTableView::closeEditor(editor, hint);
+    }
+
+    void keyPressEvent(QKeyEvent* event) override {
+        switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            storeCurrentRow();
+            return;
+        case Qt::Key_Escape:
+            revertCurrentRow();
+            return;
+        case Qt::Key_Delete:
+            // Rows are never deleted from the grid.
+            return;
+        default:
+            QTableView::keyPressEvent(event);
+        }
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* editor = qobject_cast<QLineEdit*>(watched);
+        if (editor && event->type() == QEvent::KeyPress &&
+            editorKey(editor, static_cast<QKeyEvent*>(event)))
+            return true;
+        return QTableView::eventFilter(watched, event);
+    }
+
+  private:
+    bool cellHasFocus() const {
+        const QWidget* focus = QApplication::focusWidget();
+        return focus && (focus == this || isAncestorOf(focus));
+    }
+
+    void openCurrentEditor() {
+        const QModelIndex current = currentIndex();
+        if (holdEditor_ || !current.isValid() || indexWidget(current))
+            return;
+        edit(current);
+    }
+
+    void closeOpenEditor() {
+        const QModelIndex current = currentIndex();
+        QWidget* editor = current.isValid() ? indexWidget(current) : nullptr;
+        if (!editor)
+            return;
+        QScopedValueRollback<bool> hold(holdEditor_, true);
+        commitData(editor);
+        QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+
+    void revertCurrentRow() {
+        const QModelIndex current = currentIndex();
+        if (!current.isValid())
+            return;
+        const bool reopen = cellHasFocus();
+        {
+            QScopedValueRollback<bool> hold(holdEditor_, true);
+            if (QWidget* editor = indexWidget(current))
+                QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+        }
+        model_->revertRow(current.row());
+        if (reopen)
+            openCurrentEditor();
+    }
+
+    void moveFromEditor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+        const QModelIndex next = moveCursor(action, modifiers);
+        if (next.isValid() && next != currentIndex())
+            selectionModel()->setCurrentIndex(next, QItemSelectionModel::NoUpdate);
+    }
+
+    // Keys typed into the open cell that act on the grid rather than on the cell's text.
+    bool editorKey(QLineEdit* editor, QKeyEvent* key) {
+        const Qt::KeyboardModifiers modifiers = key->modifiers();
+        const bool control = modifiers & Qt::ControlModifier;
+        // A cell just opened has all its text selected: the arrows still move between cells.
+        const bool untouched = editor->selectedText() == editor->text();
+        const bool atStart = editor->cursorPosition() == 0 && !editor->hasSelectedText();
+        const bool atEnd =
+            editor->cursorPosition() == editor->text().size() && !editor->hasSelectedText();
+        switch (key->key()) {
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            commitData(editor);
+            leaveGrid(key->key() == Qt::Key_Tab && !(modifiers & Qt::ShiftModifier));
+            return true;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            storeCurrentRow();
+            return true;
+        case Qt::Key_Escape:
+            revertCurrentRow();
+            return true;
+        case Qt::Key_Up:
+            moveFromEditor(MoveUp, modifiers);
+            return true;
+        case Qt::Key_Down:
+            moveFromEditor(MoveDown, modifiers);
+            return true;
+        case Qt::Key_PageUp:
+            moveFromEditor(MovePageUp, modifiers);
+            return true;
+        case Qt::Key_PageDown:
+            moveFromEditor(MovePageDown, modifiers);
+            return true;
+        case Qt::Key_Home:
+        case Qt::Key_End:
+            if (!control)
+                return false;
+            moveFromEditor(key->key() == Qt::Key_Home ? MoveHome : MoveEnd, modifiers);
+            return true;
+        case Qt::Key_Left:
+            if (!untouched && !atStart)
+                return false;
+            moveFromEditor(MoveLeft, modifiers);
+            return true;
+        case Qt::Key_Right:
+            if (!untouched && !atEnd)
+                return false;
+            moveFromEditor(MoveRight, modifiers);
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    QWidget* grid_;
+    ResultsModel* model_;
+    ResultsGrid::StepRunner runner_;
+    bool holdEditor_ = false;
+    QPointer<QLineEdit> wiredEditor_;
+};
+
+} // namespace
+
+ResultsGrid::ResultsGrid(DataControl* dataSource, StepRunner runner, QWidget* parent)
+    : QFrame(parent) {
+    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    const QFont font = layoutFont(QStringLiteral("MS Sans Serif"), 8.25);
+    setFont(font);
+    setAccessibleName(QStringLiteral("Results"));
+
+    caption_ = new QLabel(QStringLiteral("Results"), this);
+    caption_->setObjectName(QStringLiteral("Caption"));
+    caption_->setAlignment(Qt::AlignCenter);
+    caption_->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
+    caption_->setBackgroundRole(QPalette::Button);
+    caption_->setAutoFillBackground(true);
+
+    model_ = new ResultsModel(dataSource, new RecordsetModel(dataSource, this), this);
+    auto* cells = new GridCells(model_, std::move(runner), this);
+    cells_ = cells;
+    cells_->setAccessibleName(QStringLiteral("Results"));
+    QPalette colours = cells_->palette();
+    // The lines between rows are dark grey.
+    colours.setColor(QPalette::Mid, QColor(Qt::darkGray));
+    cells_->setPalette(colours);
+
+    const QFontMetrics metrics(font);
+    QHeaderView* rowsHeader = cells_->verticalHeader();
+    rowsHeader->setSectionResizeMode(QHeaderView::Interactive);
+    rowsHeader->setHighlightSections(false);
+    rowsHeader->setMinimumSectionSize(metrics.height());
+    rowsHeader->setDefaultSectionSize(metrics.height() + 4);
+    rowsHeader->setFixedWidth(
+        metrics.horizontalAdvance(ResultsModel::kCurrentMarker + ResultsModel::kNewLineMarker) + 8);
+    // Every row has the same height: dragging one row's border sets the height of all.
+    connect(rowsHeader, &QHeaderView::sectionResized, this, [rowsHeader](int, int, int newSize) {
+        if (newSize != rowsHeader->defaultSectionSize())
+            rowsHeader->setDefaultSectionSize(newSize);
+    });
+
+    QHeaderView* columnsHeader = cells_->horizontalHeader();
+    columnsHeader->setHighlightSections(false);
+    columnsHeader->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    columnsHeader->setMaximumHeight(metrics.height() + 8);
+    const auto layOutColumns = [columnsHeader, metrics] {
+        const int least = metrics.averageCharWidth() * 12;
+        for (int column = 0; column < columnsHeader->count(); ++column)
+            columnsHeader->resizeSection(column,
+                                         std::max(least, columnsHeader->sectionSizeHint(column)));
+    };
+    connect(model_, &QAbstractItemModel::modelReset, this, layOutColumns);
+    layOutColumns();
+
+    // Leaving the grid for another control of the window leaves the current row too.
+    connect(qApp, &QApplication::focusChanged, this, [this, cells](QWidget* old, QWidget* now) {
+        const auto inside = [this](QWidget* widget) { return widget && isAncestorOf(widget); };
+        if (inside(old) && now && !inside(now) && now->window() == window())
+            cells->storeCurrentRow();
+    });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(caption_);
+    layout->addWidget(cells_);
+    setFocusPolicy(Qt::StrongFocus);
+    setFocusProxy(cells_);
+}
+
+QString ResultsGrid::Caption() const {
+    return caption_->text();
+}
+
+void ResultsGrid::Refresh() {
+    model_->reload();
+    cells_->viewport()->update();
+}
+
+QTableView* ResultsGrid::cells() const {
+    return cells_;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QFrame>
+#include <functional>
+
+class DataControl;
+class QLabel;
+class QTableView;
+class ResultsModel;
+
+// The find window's results grid: a caption bar over a table bound to the window's data control.
+// It lists every fetched row, one column per field headed by the field's name, with a record
+// selector marking the current row and an empty line at the end for a new contact. The current
+// cell is always open for typing while the grid has the focus. A changed row, or the new line,
+// is stored through the data control when the user leaves the row, leaves the grid or presses
+// Enter; rows stored here get no date stamp. No key, click or menu of the grid deletes a row.
+class ResultsGrid : public QFrame {
+    Q_OBJECT
+  public:
+    using StepRunner = std::function<void(const std::function<void()>&)>;
+
+    // `runner` runs each store so that a failure is reported where every other failure is.
+    ResultsGrid(DataControl* dataSource, StepRunner runner, QWidget* parent = nullptr);
+
+    QString Caption() const;
+    // Shows the data control's current rows afresh and repaints; the data control does not fetch.
+    void Refresh();
+
+    // The table of cells, the grid's one split.
+    QTableView* cells() const;
+    ResultsModel* rows() const { return model_; }
+
+  private:
+    QLabel* caption_;
+    ResultsModel* model_;
+    QTableView* cells_;
+};

@@ -146,30 +146,41 @@ struct Connection {
     QString path;
     FileIdentity identity;
 
-    Statement& prepared(std::unique_ptr<Statement>& slot, const QByteArray& sql) {
+    // The statement text is only built the first time the statement is needed.
+    template <class Sql> Statement& prepared(std::unique_ptr<Statement>& slot, Sql sql) {
         if (!slot)
-            slot = std::make_unique<Statement>(db, sql.constData());
+            slot = std::make_unique<Statement>(db, QByteArray(sql()).constData());
         return *slot;
     }
     Statement& rowById() {
-        return prepared(rowById_, "SELECT " + columnList() + " FROM address WHERE rowid = ?1");
+        return prepared(rowById_,
+                        [] { return "SELECT " + columnList() + " FROM address WHERE rowid = ?1"; });
     }
     Statement& rowRange() {
-        return prepared(rowRange_, "SELECT rowid, " + columnList() +
-                                       " FROM address WHERE rowid BETWEEN ?1 AND ?2");
+        return prepared(rowRange_, [] {
+            return "SELECT rowid, " + columnList() + " FROM address WHERE rowid BETWEEN ?1 AND ?2";
+        });
     }
-    Statement& count() { return prepared(count_, "SELECT count(*) FROM address"); }
-    Statement& minRowid() { return prepared(minRowid_, "SELECT min(rowid) FROM address"); }
-    Statement& maxRowid() { return prepared(maxRowid_, "SELECT max(rowid) FROM address"); }
+    Statement& count() {
+        return prepared(count_, [] { return "SELECT count(*) FROM address"; });
+    }
+    Statement& minRowid() {
+        return prepared(minRowid_, [] { return "SELECT min(rowid) FROM address"; });
+    }
+    Statement& maxRowid() {
+        return prepared(maxRowid_, [] { return "SELECT max(rowid) FROM address"; });
+    }
     // The table's engine order is rowid order; a lookup through its index returns equal values
     // in rowid order too.
     Statement& lookupRows(LookupColumn column) {
-        return prepared(lookupRows_[std::size_t(column)],
-                        "SELECT rowid, " + columnList() + " FROM address WHERE " + where(column));
+        return prepared(lookupRows_[std::size_t(column)], [column] {
+            return "SELECT rowid, " + columnList() + " FROM address WHERE " + where(column);
+        });
     }
     Statement& lookupRest(LookupColumn column) {
-        return prepared(lookupRest_[std::size_t(column)],
-                        "SELECT rowid FROM address WHERE " + where(column) + " AND rowid > ?2");
+        return prepared(lookupRest_[std::size_t(column)], [column] {
+            return "SELECT rowid FROM address WHERE " + where(column) + " AND rowid > ?2";
+        });
     }
 
   private:
@@ -336,10 +347,11 @@ struct DataControl::State {
     std::array<QToolButton*, 4> arrows{};
 
     QString resolvedPath() const {
+        if (!QDir::isRelativePath(databaseName))
+            return databaseName;
         const QString base =
             baseDirectory.isEmpty() ? QCoreApplication::applicationDirPath() : baseDirectory;
-        return QFileInfo(databaseName).isRelative() ? QDir(base).filePath(databaseName)
-                                                    : databaseName;
+        return QDir(base).filePath(databaseName);
     }
 
     void requireOpen(const QString& operation) const {

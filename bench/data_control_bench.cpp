@@ -1,0 +1,337 @@
+#include "bench.h"
+
+#include "contact_table.h"
+#include "data_control.h"
+#include "lookup_statement.h"
+#include "sqlite_db.h"
+#include "store_error.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QRandomGenerator>
+#include <QWidget>
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <sqlite3.h>
+
+// tessaline-bench data-control: the data control over a file of N synthetic contacts. The file
+// is made once per N and kept in the temporary folder; rows the run adds are removed again.
+namespace {
+
+using contact_table::kColumnCount;
+
+// Pronounceable words, one per number, so that every value is distinct per number.
+QString word(qint64 number) {
+    static const std::array<const char*, 24> syllables = {
+        "ka", "lo", "mi", "ne", "ra", "sto", "vi",  "den", "ber", "tal", "mor", "shi",
+        "an", "el", "ko", "ru", "sa", "wen", "gar", "li",  "po",  "dra", "ven", "zu"};
+    QString text;
+    for (int i = 0; i < 3 || number > 0; ++i) {
+        text += QLatin1String(syllables[std::size_t(number % 24)]);
+        number /= 24;
+    }
+    text[0] = text[0].toUpper();
+    return text;
+}
+
+// Row i's key in a column: a different permutation of the rows per column, three rows a key,
+// so that every lookup value matches about three rows spread over the table.
+qint64 key(qint64 row, qint64 rows, qint64 multiplier) {
+    return (row * multiplier) % rows / 3;
+}
+
+struct Synthetic {
+    qint64 rows;
+    QString name(qint64 i) const { return word(key(i, rows, 7919)); }
+    QString surname(qint64 i) const { return word(key(i, rows, 104729) + 1000003); }
+    QString phone(qint64 i) const {
+        return QStringLiteral("+44 20 %1").arg(key(i, rows, 15485863), 8, 10, QLatin1Char('0'));
+    }
+    QString email(qint64 i) const {
+        const qint64 k = key(i, rows, 32452843);
+        return word(k).toLower() + QLatin1Char('.') + word(k + 77).toLower() +
+               QStringLiteral("@example.org");
+    }
+    std::array<QVariant, kColumnCount> values(qint64 i) const {
+        return {
+            name(i),
+            surname(i),
+            phone(i),
+            i % 4 ? QVariant() : QVariant(phone(i + 1)),
+            QStringLiteral("%1 %2 Street\n%3").arg(i % 200 + 1).arg(word(i % 997), word(i % 89)),
+            email(i),
+            i % 3 ? QVariant() : QVariant(QStringLiteral("https://%1.example.org").arg(word(i))),
+            i % 5 ? QVariant() : QVariant(QStringLiteral("met at the %1 fair").arg(word(i % 50))),
+            QStringLiteral("%1/%2/20%3").arg(i % 28 + 1).arg(i % 12 + 1).arg(i % 20 + 10),
+            i % 2 ? QVariant() : QVariant(QStringLiteral("07/12/2026"))};
+    }
+};
+
+qint64 count(const Database& db, const char* sql) {
+    Statement statement(db, sql);
+    statement.step();
+    return statement.integer(0);
+}
+
+// The cached file, made through the program's own code when it is missing or not as expected.
+QString prepareFile(qint64 rows) {
+    const QString dir = QDir::temp().filePath(QStringLiteral("tessaline-bench-%1").arg(rows));
+    QDir().mkpath(dir);
+    const QString path = contact_table::databasePath(dir);
+    if (QFile::exists(path)) {
+        try {
+            Database db = contact_table::openAddressBook(path);
+            if (count(db, "SELECT count(*) FROM address") == rows &&
+                count(db, "SELECT max(rowid) FROM address") == rows)
+                return path;
+        } catch (const StoreError&) {
+        }
+        for (const char* suffix : {"", "-wal", "-shm"})
+            QFile::remove(path + QLatin1String(suffix));
+    }
+    std::fprintf(stderr, "making %lld contacts in %s ...\n", rows, qPrintable(path));
+    QElapsedTimer made;
+    made.start();
+    const QString building = path + QStringLiteral(".building");
+    for (const char* suffix : {"", "-wal", "-shm"})
+        QFile::remove(building + QLatin1String(suffix));
+    contact_table::createAddressBook(building);
+    {
+        Database db = contact_table::openAddressBook(building);
+        const Synthetic synthetic{rows};
+        WriteTransaction transaction(db);
+        Statement insert(db, "INSERT INTO address VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        for (qint64 i = 0; i < rows; ++i) {
+            const auto values = synthetic.values(i);
+            for (int c = 0; c < kColumnCount; ++c)
+                insert.bind(c + 1, values[std::size_t(c)]);
+            insert.run();
+            insert.reset();
+        }
+        transaction.commit();
+        db.exec("PRAGMA wal_checkpoint(TRUNCATE)");
+    }
+    if (!QFile::rename(building, path)) {
+        std::fprintf(stderr, "cannot move %s into place\n", qPrintable(building));
+        std::exit(1);
+    }
+    std::fprintf(stderr, "made in %.1f s\n", double(made.elapsed()) / 1000);
+    return path;
+}
+
+// A window with ten bound boxes, as the details window has.
+struct BoundWindow {
+    explicit BoundWindow(const QString& path) {
+        data = new DataControl(&window);
+        data->setDatabaseName(path);
+        for (const QString& column : contact_table::columnNames())
+            data->bind(boxes.emplace_back(new QLineEdit(&window)), column);
+    }
+    QWidget window;
+    DataControl* data;
+    std::vector<QLineEdit*> boxes;
+};
+
+double millisecondsSince(const QElapsedTimer& timer) {
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+// The same lookup through the SQLite C API alone, the statement prepared once.
+class RawLookup {
+  public:
+    RawLookup(const QString& path, LookupColumn column) {
+        sqlite3_open_v2(path.toUtf8().constData(), &db_, SQLITE_OPEN_READWRITE, nullptr);
+        contact_table::registerCollation(db_);
+        const QByteArray sql = QByteArray("SELECT * FROM address WHERE \"") +
+                               lookupColumnName(column) + "\" = ?1 COLLATE TESSALINE_NOCASE";
+        sqlite3_prepare_v2(db_, sql.constData(), -1, &stmt_, nullptr);
+    }
+    ~RawLookup() {
+        sqlite3_finalize(stmt_);
+        sqlite3_close_v2(db_);
+    }
+    RawLookup(const RawLookup&) = delete;
+    RawLookup& operator=(const RawLookup&) = delete;
+    // Reads every column of every match, as text; returns the number of matches.
+    int run(const QByteArray& value) {
+        sqlite3_bind_text(stmt_, 1, value.constData(), int(value.size()), SQLITE_STATIC);
+        int rows = 0;
+        while (sqlite3_step(stmt_) == SQLITE_ROW) {
+            ++rows;
+            for (int c = 0; c < kColumnCount; ++c)
+                sink_ +=
+                    QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt_, c)),
+                                      sqlite3_column_bytes(stmt_, c))
+                        .size();
+        }
+        sqlite3_reset(stmt_);
+        return rows;
+    }
+    qsizetype sink_ = 0;
+
+  private:
+    sqlite3* db_ = nullptr;
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+} // namespace
+
+int runDataControlBench(const QStringList& arguments) {
+    const qint64 rows = bench::intOption(arguments, QStringLiteral("--rows"), 100000);
+    const int runs = int(bench::intOption(arguments, QStringLiteral("--runs"), 7));
+    if (rows < 10) {
+        std::fprintf(stderr, "--rows must be at least 10\n");
+        return 2;
+    }
+    const QString path = prepareFile(rows);
+    const Synthetic synthetic{rows};
+    QRandomGenerator random(20261207);
+    try {
+        // A whole-table Refresh by a new control, as the find window's load step does it.
+        std::vector<double> refreshMs, refreshMib;
+        const bool peakResets = bench::resetPeak();
+        for (int run = 0; run < runs; ++run) {
+            auto window = std::make_unique<BoundWindow>(path);
+            bench::resetPeak();
+            const qint64 before = bench::residentKib();
+            QElapsedTimer timer;
+            timer.start();
+            window->data->Refresh();
+            refreshMs.push_back(millisecondsSince(timer));
+            const qint64 after = peakResets ? bench::peakResidentKib() : bench::residentKib();
+            refreshMib.push_back(double(after - before) / 1024);
+            if (window->data->Recordset().RecordCount() != rows)
+                throw StoreError(QStringLiteral("the whole table did not come back"));
+        }
+        const double refresh = bench::median(refreshMs);
+        // Memory given back by one run is reused by the next, so the first run shows the cost.
+        const double refreshExtra = *std::max_element(refreshMib.begin(), refreshMib.end());
+        std::printf("refresh whole table: %.2f ms median, %.2f MiB extra %s at most\n", refresh,
+                    refreshExtra, peakResets ? "peak" : "resident (peak not resettable)");
+
+        // Lookups by each column for a value with about three matches, then every column of
+        // every match read; and the same through the C API. The first lookup of a value finds
+        // its pages outside the connection's cache ("first"); the ratio compares the repeated
+        // lookup on both sides, so that both start from the same cache state.
+        DataControl finder;
+        finder.setDatabaseName(path);
+        finder.Refresh();
+        const auto lookup = [&finder](LookupColumn column, const QString& value) {
+            QElapsedTimer timer;
+            timer.start();
+            finder.setRecordSource(lookupStatement(column, value));
+            finder.Refresh();
+            qsizetype read = 0;
+            for (qsizetype r = 0; r < finder.Recordset().RecordCount(); ++r)
+                for (int c = 0; c < kColumnCount; ++c)
+                    read += finder.fieldValue(r, c).toString().size();
+            const double ms = millisecondsSince(timer);
+            return read >= 0 ? ms : 0.0;
+        };
+        double lookupWorst = 0;
+        double ratioWorst = 0;
+        const int lookupRuns = std::max(runs * 5, 31);
+        for (LookupColumn column : {LookupColumn::Name, LookupColumn::Surname, LookupColumn::Phone,
+                                    LookupColumn::Email}) {
+            RawLookup raw(path, column);
+            std::vector<double> oursFirst, ours, rawFirst, theirs;
+            qsizetype matches = 0;
+            for (int run = 0; run < lookupRuns; ++run) {
+                const qint64 row = random.bounded(rows);
+                const QString value = column == LookupColumn::Name      ? synthetic.name(row)
+                                      : column == LookupColumn::Surname ? synthetic.surname(row)
+                                      : column == LookupColumn::Phone   ? synthetic.phone(row)
+                                                                        : synthetic.email(row);
+                oursFirst.push_back(lookup(column, value));
+                ours.push_back(lookup(column, value));
+                const QByteArray utf8 = value.toUtf8();
+                QElapsedTimer timer;
+                timer.start();
+                const int rawMatches = raw.run(utf8);
+                rawFirst.push_back(millisecondsSince(timer));
+                timer.start();
+                raw.run(utf8);
+                theirs.push_back(millisecondsSince(timer));
+                if (rawMatches != finder.Recordset().RecordCount())
+                    throw StoreError(QStringLiteral("the lookup of %1 disagrees").arg(value));
+                matches += rawMatches;
+            }
+            const double first = bench::median(oursFirst);
+            const double repeated = bench::median(ours);
+            const double ratio = repeated / bench::median(theirs);
+            std::printf("lookup by %-7s: first %.4f ms (raw SQLite %.4f), repeated %.4f ms (raw "
+                        "SQLite %.4f), ratio %.2f; %.1f matches on average\n",
+                        lookupColumnName(column), first, bench::median(rawFirst), repeated,
+                        bench::median(theirs), ratio, double(matches) / lookupRuns);
+            lookupWorst = std::max(lookupWorst, first);
+            ratioWorst = std::max(ratioWorst, ratio);
+        }
+
+        // Writes through bound boxes, each its own committed transaction.
+        BoundWindow editor(path);
+        editor.data->Refresh();
+        std::vector<double> addMs, editMs;
+        std::vector<std::pair<qsizetype, QVariant>> edited;
+        for (int run = 0; run < runs; ++run) {
+            QElapsedTimer timer;
+            timer.start();
+            editor.data->Recordset().AddNew();
+            editor.boxes[0]->setText(QStringLiteral("Bench"));
+            editor.boxes[1]->setText(QStringLiteral("Mark"));
+            editor.boxes[8]->setText(QStringLiteral("07/12/2026"));
+            editor.data->Recordset().Update();
+            addMs.push_back(millisecondsSince(timer));
+
+            const qsizetype target = qsizetype(random.bounded(rows));
+            editor.data->moveTo(target);
+            edited.emplace_back(target, editor.data->fieldValue(target, kColumnCount - 1));
+            timer.start();
+            editor.data->Recordset().Edit();
+            editor.boxes[9]->setText(QStringLiteral("08/12/2026"));
+            editor.data->Recordset().Update();
+            editMs.push_back(millisecondsSince(timer));
+        }
+        const double add = bench::median(addMs);
+        const double edit = bench::median(editMs);
+        std::printf("AddNew + Update: %.2f ms median; Edit + Update: %.2f ms median\n", add, edit);
+
+        // Stepping through rows with the navigator, the boxes following.
+        editor.data->MoveFirst();
+        QElapsedTimer stepping;
+        stepping.start();
+        for (int i = 0; i < 1000; ++i)
+            editor.data->MoveNext();
+        const double stepMs = millisecondsSince(stepping);
+        std::printf("MoveNext x %lld: %.2f ms (%.1f us a row)\n", std::min<qint64>(1000, rows),
+                    stepMs, stepMs);
+
+        // Leave the cached file as it was made.
+        {
+            Database db = contact_table::openAddressBook(path);
+            WriteTransaction transaction(db);
+            Statement remove(db, "DELETE FROM address WHERE rowid > ?1");
+            remove.bindInt(1, rows);
+            remove.run();
+            Statement restore(db, "UPDATE address SET \"modified on\" = ?1 WHERE rowid = ?2");
+            for (auto it = edited.rbegin(); it != edited.rend(); ++it) {
+                restore.bind(1, it->second);
+                restore.bindInt(2, it->first + 1);
+                restore.run();
+                restore.reset();
+            }
+            transaction.commit();
+        }
+
+        std::printf("summary rows=%lld refresh_ms=%.2f refresh_extra_mib=%.2f lookup_ms=%.4f "
+                    "lookup_vs_sqlite=%.2f write_ms=%.2f\n",
+                    rows, refresh, refreshExtra, lookupWorst, ratioWorst, std::max(add, edit));
+    } catch (const StoreError& error) {
+        std::fprintf(stderr, "failed: %s\n", qPrintable(error.description()));
+        return 1;
+    }
+    return 0;
+}

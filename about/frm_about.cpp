@@ -1,3 +1,229 @@
 #include "about/frm_about.h"
 
-frmAbout::frmAbout(WindowModel& model) : Window(model, QStringLiteral("frmAbout")) {}
+#include "about/sysinfo.h"
+#include "assets.h"
+#include "shell/form1.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <array>
+
+namespace {
+
+constexpr quint32 kBlack = 0x00000000;
+constexpr quint32 kWhite = 0x00FFFFFF;
+constexpr quint32 kGrey = 0x00808080;
+
+// The layout's font where it is installed. Elsewhere the nearest sans-serif of similar widths
+// comes first, since the fixed-size one-line labels hold their texts only in a font about as
+// narrow as the one they were laid out for.
+QFont windowFont(qreal pointSize) {
+    QFont font = layoutFont(QStringLiteral("MS Sans Serif"), pointSize);
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                      QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Nimbus Sans"), QStringLiteral("sans-serif")});
+    return font;
+}
+
+void setBackground(QWidget* widget, const QColor& colour) {
+    widget->setAutoFillBackground(true);
+    QPalette colours = widget->palette();
+    colours.setColor(QPalette::Window, colour);
+    widget->setPalette(colours);
+}
+
+// A label's caption is also what a screen reader says for it.
+void setCaption(QLabel* label, const QString& caption) {
+    label->setText(caption);
+    label->setAccessibleName(caption);
+}
+
+} // namespace
+
+LineShape::LineShape(QWidget* parent, const QString& name, int leftTwips, int rightTwips,
+                     int yTwips, const QColor& colour, int widthPixels)
+    : QWidget(parent), colour_(colour) {
+    setObjectName(name);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFocusPolicy(Qt::NoFocus);
+    const int left = twipsToPixels(leftTwips);
+    setGeometry(left, twipsToPixels(yTwips), twipsToPixels(rightTwips) - left, widthPixels);
+}
+
+void LineShape::paintEvent(QPaintEvent*) {
+    QPainter(this).fillRect(rect(), colour_);
+}
+
+frmAbout::frmAbout(WindowModel& model) : Window(model, QStringLiteral("frmAbout")) {
+    setWindowTitle(QStringLiteral("About Tessaline"));
+    setWindowIcon(assets::aboutIcon());
+    setInnerArea(9585, 3510);
+    setBackground(this, layoutColour(kBlack));
+    setFont(windowFont(8));
+
+    Picture1 = new QLabel(this);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setAccessibleName(QStringLiteral("Picture"));
+    Picture1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Picture1->setLineWidth(1);
+    Picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Picture1->setPixmap(assets::aboutPicture());
+    // A picture box takes the focus in its turn, as the other controls in the tab order do.
+    Picture1->setFocusPolicy(Qt::StrongFocus);
+    place(Picture1, {5640, 360, 3945, 2535});
+    setTabIndex(Picture1, 8);
+
+    cmdOK = button(QStringLiteral("cmdOK"), QStringLiteral("OK"), {4245, 2625, 1260, 345}, 0);
+    cmdSysInfo = button(QStringLiteral("cmdSysInfo"), QStringLiteral("&System Info..."),
+                        {4260, 3075, 1245, 345}, 1);
+
+    Label5 = textLabel(QStringLiteral("Label5"), QStringLiteral("Qt 6 and C++"),
+                       {8400, 0, 1215, 255}, 11);
+    Label4 = textLabel(QStringLiteral("Label4"), QStringLiteral("Made in Chile"),
+                       {8280, 2880, 1215, 255}, 10);
+    Label3 =
+        textLabel(QStringLiteral("Label3"), QStringLiteral("Contact Quorvane for Source Codes."),
+                  {6600, 3240, 2895, 255}, 9);
+    Label2 = textLabel(QStringLiteral("Label2"),
+                       QStringLiteral("Contact Quorvane at quorvane@example.com"),
+                       {960, 2040, 3975, 255}, 7);
+    Label1 =
+        textLabel(QStringLiteral("Label1"), QStringLiteral("Quorvane"), {360, 0, 1695, 255}, 6);
+    lblDescription = textLabel(
+        QStringLiteral("lblDescription"),
+        QStringLiteral("This is a software that helps enable  you organise your contacts "
+                       "better.Remember this is not the full release.this is still under subject "
+                       "to testing"),
+        {1050, 1125, 3885, 1170}, 2);
+    lblTitle = textLabel(QStringLiteral("lblTitle"), QStringLiteral("Tessaline"),
+                         {1050, 240, 3885, 480}, 4);
+    lblTitle->setFont(windowFont(18));
+    lblVersion = textLabel(QStringLiteral("lblVersion"), QStringLiteral("Version:"),
+                           {1050, 780, 3885, 225}, 5);
+    lblDisclaimer =
+        textLabel(QStringLiteral("lblDisclaimer"), QString(), {255, 2625, 3870, 825}, 3);
+
+    Line1[1] =
+        new LineShape(this, QStringLiteral("Line1(1)"), 90, 5654, 2445, layoutColour(kGrey), 1);
+    Line1[0] =
+        new LineShape(this, QStringLiteral("Line1(0)"), 105, 5654, 2460, layoutColour(kWhite), 2);
+
+    // The window holds its controls front to back: a label drawn over a later one where they
+    // overlap (Label2 over the foot of lblDescription). Lines and labels are drawn on the
+    // window's surface, and the picture box and the buttons over all of them (the picture box
+    // hides the top of Label4).
+    const std::array<QLabel*, 9> labels{Label5,         Label4,   Label3,     Label2,       Label1,
+                                        lblDescription, lblTitle, lblVersion, lblDisclaimer};
+    for (auto label = labels.rbegin(); label != labels.rend(); ++label)
+        (*label)->raise();
+    for (LineShape* line : Line1)
+        line->lower();
+    for (QWidget* control : std::array<QWidget*, 3>{Picture1, cmdOK, cmdSysInfo})
+        control->raise();
+
+    setDefaultButton(cmdOK);
+    setCancelButton(cmdOK);
+    applyTabOrder();
+    onClick(cmdOK, [this] { cmdOK_Click(); });
+    onClick(cmdSysInfo, [this] { cmdSysInfo_Click(); });
+}
+
+QLabel* frmAbout::textLabel(const QString& name, const QString& caption, TwipsRect place,
+                            int tabIndex) {
+    QLabel* control = label(name, caption, place, tabIndex);
+    control->setTextFormat(Qt::PlainText);
+    control->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    control->setWordWrap(true);
+    setBackground(control, layoutColour(kBlack));
+    QPalette colours = control->palette();
+    colours.setColor(QPalette::WindowText, layoutColour(kWhite));
+    control->setPalette(colours);
+    return control;
+}
+
+void frmAbout::Form_Load() {
+    setWindowTitle(QStringLiteral("About ") + services().app.title);
+    setCaption(lblVersion, QStringLiteral("Version %1.%2.%3")
+                               .arg(services().app.major)
+                               .arg(services().app.minor)
+                               .arg(services().app.revision));
+    setCaption(lblTitle, services().app.title);
+}
+
+void frmAbout::cmdOK_Click() {
+    Hide();
+    windows().unload(*this);
+    windows().form1().Show();
+}
+
+void frmAbout::cmdSysInfo_Click() {
+    StartSysInfo();
+}
+
+// Closing the window through its frame is the same as "OK".
+void frmAbout::closedThroughFrame() {
+    cmdOK_Click();
+}
+
+void frmAbout::StartSysInfo() {
+    // Whatever fails on the way, an error raised in the registry look-up or by the launch
+    // included, the user is told the tool is unavailable and nothing else.
+    try {
+        if (launchSysInfo())
+            return;
+    } catch (...) {
+    }
+    services().messages.inform(QStringLiteral("System Information Is Unavailable At This Time"),
+                               services().app.title, MessageBoxes::Icon::None);
+}
+
+// Starts the tool registered by its full path, or else the one in the registered folder; false
+// when neither is registered or the folder does not hold it.
+bool frmAbout::launchSysInfo() {
+    QString SysInfoPath;
+    if (!GetKeyValue(registry::kHKeyLocalMachine, QString::fromLatin1(registry::kSysInfoKey),
+                     QString::fromLatin1(registry::kSysInfoValue), SysInfoPath)) {
+        if (!GetKeyValue(registry::kHKeyLocalMachine,
+                         QString::fromLatin1(registry::kSysInfoLocationKey),
+                         QString::fromLatin1(registry::kSysInfoLocationValue), SysInfoPath))
+            return false;
+        // The folder is taken as registered: one that ends in a separator gets a second one.
+        const QString candidate = SysInfoPath + QDir::separator() + QStringLiteral("MSINFO32.EXE");
+        if (services().sysInfo.fileExists(candidate).isEmpty())
+            return false;
+        SysInfoPath = candidate;
+    }
+    services().sysInfo.launch(SysInfoPath);
+    return true;
+}
+
+bool frmAbout::GetKeyValue(std::uint32_t KeyRoot, const QString& KeyName, const QString& SubKeyRef,
+                           QString& KeyVal) {
+    SysInfoPlatform& platform = services().sysInfo;
+    SysInfoPlatform::KeyHandle hKey = 0;
+    // Closed whichever way this ends, also when the open failed; its status does not matter.
+    const auto closeKey = qScopeGuard([&] { platform.RegCloseKey(hKey); });
+
+    // Read access is all it takes, and all that a user without write rights is granted.
+    if (platform.RegOpenKeyEx(KeyRoot, KeyName.toLocal8Bit(), 0, registry::kKeyRead, hKey) !=
+        registry::kErrorSuccess) {
+        KeyVal.clear();
+        return false;
+    }
+    std::array<char, registry::kBufferSize> tmpVal{};
+    std::uint32_t KeyValSize = registry::kBufferSize;
+    std::uint32_t KeyValType = 0;
+    if (platform.RegQueryValueEx(hKey, SubKeyRef.toLocal8Bit(), KeyValType, tmpVal, KeyValSize) !=
+        registry::kErrorSuccess) {
+        KeyVal.clear();
+        return false;
+    }
+    const std::optional<QString> text =
+        registry::registryValueText(KeyValType, registry::trimRegistryData(tmpVal, KeyValSize));
+    if (text)
+        KeyVal = *text;
+    return true;
+}

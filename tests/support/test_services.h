@@ -43,18 +43,16 @@ class AbsentSysInfo final : public SysInfoPlatform {
   public:
     long RegOpenKeyEx(std::uint32_t, const QByteArray&, std::uint32_t, std::uint32_t,
                       KeyHandle&) override {
-        return 2;
+        return registry::kErrorFileNotFound;
     }
-    long RegQueryValueEx(KeyHandle, const QByteArray&, std::uint32_t&, QByteArray&,
+    long RegQueryValueEx(KeyHandle, const QByteArray&, std::uint32_t&, std::span<char>,
                          std::uint32_t&) override {
-        return 2;
+        return registry::kErrorFileNotFound;
     }
-    long RegCloseKey(KeyHandle) override { return 0; }
+    long RegCloseKey(KeyHandle) override { return registry::kErrorInvalidHandle; }
     QString fileExists(const QString&) override { return {}; }
     void launch(const QString&) override { ++launches; }
-    void message(const QString& text) override { messages << text; }
     int launches = 0;
-    QStringList messages;
 };
 
 // One row as stored: NULL is an invalid QVariant, text a QString.

@@ -1,0 +1,407 @@
+// The about window as the user meets it: opened from the main menu's "About", its layout and
+// texts, its keys, and how "OK" and the frame close it.
+
+#include "about/frm_about.h"
+#include "assets.h"
+#include "shell/form1.h"
+#include "test_services.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <algorithm>
+
+namespace {
+
+const QString kUnavailable = QStringLiteral("System Information Is Unavailable At This Time");
+const QColor kBlack(0, 0, 0);
+const QColor kWhite(255, 255, 255);
+const QColor kGrey(128, 128, 128);
+
+QWidget* shownWindow(const QString& name) {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->objectName() == name && window->isVisible())
+            return window;
+    return nullptr;
+}
+
+int shownWindows(const QString& name) {
+    int count = 0;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        count += window->objectName() == name && window->isVisible();
+    return count;
+}
+
+template <class Control = QWidget> Control* control(QWidget* window, const QString& name) {
+    auto* found = window ? window->findChild<Control*>(name) : nullptr;
+    if (!found)
+        qFatal("no control %s", qPrintable(name));
+    return found;
+}
+
+QString caption(QWidget* window, const QString& name) {
+    return control<QLabel>(window, name)->text();
+}
+
+QColor pixel(const QImage& image, int x, int y) {
+    return QColor(image.pixel(x, y));
+}
+
+// The program from its main menu on.
+struct Program {
+    TestServices test;
+    WindowModel windows;
+
+    Program() : windows(test.services()) { windows.form1().Show(); }
+    explicit Program(const AppInfo& app) : windows(withApp(test, app)) { windows.form1().Show(); }
+
+    static Services withApp(TestServices& test, const AppInfo& app) {
+        const Services services = test.services();
+        return Services{services.messages, services.clock, services.programEnd, services.sysInfo,
+                        app};
+    }
+
+    QWidget* mainMenu() const { return shownWindow(QStringLiteral("Form1")); }
+
+    // "About" on the main menu; the about window once it has the focus.
+    QWidget* clickAbout() {
+        QTest::mouseClick(control<QPushButton>(mainMenu(), QStringLiteral("Command3")),
+                          Qt::LeftButton);
+        QWidget* about = shownWindow(QStringLiteral("frmAbout"));
+        if (about && !QTest::qWaitForWindowActive(about))
+            qWarning("the about window did not become active");
+        return about;
+    }
+};
+
+} // namespace
+
+class AboutWindowTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void aboutOpensBesideTheMainMenu() {
+        Program program;
+        QWidget* about = program.clickAbout();
+        QVERIFY(about);
+        QCOMPARE(about->windowTitle(), QStringLiteral("About Tessaline"));
+        QCOMPARE(about->size(), QSize(639, 234));
+        QCOMPARE(caption(about, QStringLiteral("lblTitle")), QStringLiteral("Tessaline"));
+        QCOMPARE(caption(about, QStringLiteral("lblVersion")), QStringLiteral("Version 0.1.27"));
+        QVERIFY(program.mainMenu());
+        QCOMPARE(QApplication::focusWidget(), control(about, QStringLiteral("cmdOK")));
+        QVERIFY(program.test.messages.shown.isEmpty());
+    }
+
+    void captionsComeFromTheApplication() {
+        AppInfo app = buildAppInfo();
+        app.title = QStringLiteral("Quillbook");
+        app.major = 10;
+        app.minor = 0;
+        app.revision = 7;
+        Program program(app);
+        QWidget* about = program.clickAbout();
+        QVERIFY(about);
+        QCOMPARE(about->windowTitle(), QStringLiteral("About Quillbook"));
+        QCOMPARE(caption(about, QStringLiteral("lblTitle")), QStringLiteral("Quillbook"));
+        QCOMPARE(caption(about, QStringLiteral("lblVersion")), QStringLiteral("Version 10.0.7"));
+    }
+
+    void controlsSitWhereTheLayoutPutsThem_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("place");
+        QTest::newRow("Picture1") << "Picture1" << QRect(376, 24, 263, 169);
+        QTest::newRow("cmdOK") << "cmdOK" << QRect(283, 175, 84, 23);
+        QTest::newRow("cmdSysInfo") << "cmdSysInfo" << QRect(284, 205, 83, 23);
+        QTest::newRow("Label5") << "Label5" << QRect(560, 0, 81, 17);
+        QTest::newRow("Label4") << "Label4" << QRect(552, 192, 81, 17);
+        QTest::newRow("Label3") << "Label3" << QRect(440, 216, 193, 17);
+        QTest::newRow("Label2") << "Label2" << QRect(64, 136, 265, 17);
+        QTest::newRow("Label1") << "Label1" << QRect(24, 0, 113, 17);
+        QTest::newRow("lblDescription") << "lblDescription" << QRect(70, 75, 259, 78);
+        QTest::newRow("lblTitle") << "lblTitle" << QRect(70, 16, 259, 32);
+        QTest::newRow("lblVersion") << "lblVersion" << QRect(70, 52, 259, 15);
+        QTest::newRow("lblDisclaimer") << "lblDisclaimer" << QRect(17, 175, 258, 55);
+        QTest::newRow("Line1(1)") << "Line1(1)" << QRect(6, 163, 371, 1);
+        QTest::newRow("Line1(0)") << "Line1(0)" << QRect(7, 164, 370, 2);
+    }
+    void controlsSitWhereTheLayoutPutsThem() {
+        QFETCH(QString, name);
+        QFETCH(QRect, place);
+        Program program;
+        QWidget* about = program.clickAbout();
+        QVERIFY(about);
+        QCOMPARE(control(about, name)->geometry(), place);
+    }
+
+    void textsAreAsDesigned() {
+        Program program;
+        QWidget* about = program.clickAbout();
+        QVERIFY(about);
+        QCOMPARE(caption(about, QStringLiteral("Label1")), QStringLiteral("Quorvane"));
+        QCOMPARE(caption(about, QStringLiteral("Label2")),
+                 QStringLiteral("Contact Quorvane at quorvane@example.com"));
+        QCOMPARE(caption(about, QStringLiteral("Label3")),
+                 QStringLiteral("Contact Quorvane for Source Codes."));
+        QCOMPARE(caption(about, QStringLiteral("Label4")), QStringLiteral("Made in Chile"));
+        QCOMPARE(caption(about, QStringLiteral("Label5")), QStringLiteral("Qt 6 and C++"));
+        QCOMPARE(caption(about, QStringLiteral("lblDescription")),
+                 QStringLiteral("This is a software that helps enable  you organise your contacts "
+                                "better.Remember this is not the full release.this is still under "
+                                "subject to testing"));
+        QCOMPARE(caption(about, QStringLiteral("lblDisclaimer")), QString());
+        QCOMPARE(control<QPushButton>(about, QStringLiteral("cmdOK"))->text(),
+                 QStringLiteral("OK"));
+        QCOMPARE(control<QPushButton>(about, QStringLiteral("cmdSysInfo"))->text(),
+                 QStringLiteral("&System Info..."));
+    }
+
+    void labelsAreWhiteOnBlack() {
+        Program program;
+        QWidget* about = program.clickAbout();
+        QVERIFY(about);
+        const QImage window = about->grab().toImage();
+        QCOMPARE(pixel(window, 10, 100), kBlack);
+        for (const char* name : {"Label1", "Label2", "Label3", "Label4", "Label5", "lblDescription",
+                                 "lblTitle", "lblVersion"}) {
+            QLabel* label = control<QLabel>(about, QString::fromLatin1(name));
+            const QImage face = label->grab().toImage();
+            // Small text is smoothed: its brightest pixels are near white, and none has a hue.
+            int brightest = 0;
+            bool otherThanGrey = false;
+            for (int y = 0; y < face.height(); ++y) {
+                for (int x = 0; x < face.width(); ++x) {
+                    const QColor colour = pixel(face, x, y);
+                    brightest = std::max(brightest, colour.red());
+                    otherThanGrey |=
+                        colour.red() != colour.green() || colour.red() != colour.blue();
+                }
+            }
+            QVERIFY2(brightest >= 224, name);
+            QVERIFY2(!otherThanGrey, name);
+            QCOMPARE(pixel(face, face.width() - 1, face.height() - 1), kBlack);
+        }
+    }
+
+    void oneLineTextsFitTheirLabels() {
+        Program program;
+        QWidget* about = program.clickAbout();
+        QVERIFY(about);
+        for (const char* name :
+             {"Label1", "Label2", "Label3", "Label4", "Label5", "lblTitle", "lblVersion"}) {
+            QLabel* label = control<QLabel>(about, QString::fromLatin1(name));
+            QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(), name);
+        }
+    }
+
+    void labelsAreNotHiddenByOneAnother() {
+        Program program;
+        QWidget* about = program.clickAbout();
+        QVERIFY(about);
+        const QImage window = about->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        // Label2 overlaps the foot of lblDescription and is drawn over it.
+        for (const char* name :
+             {"Label1", "Label2", "Label3", "Label5", "lblTitle", "lblVersion"}) {
+            QWidget* label = control(about, QString::fromLatin1(name));
+            const QRect shown = label->geometry() & about->rect();
+            const QImage face = label->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            QVERIFY2(window.copy(shown) == face.copy(shown.translated(-label->pos())), name);
+        }
+    }
+
+    void descriptionWrapsWithinItsWidth() {
+        Program program;
+        QWidget* about = program.clickAbout();
+        QVERIFY(about);
+        QLabel* description = control<QLabel>(about, QStringLiteral("lblDescription"));
+        const QImage face = description->grab().toImage();
+        int lowestInk = -1;
+        for (int y = 0; y < face.height(); ++y)
+            for (int x = 0; x < face.width(); ++x)
+                if (pixel(face, x, y) != kBlack)
+                    lowestInk = y;
+        // More than two lines of text are on the label.
+        QVERIFY(lowestInk > 2 * description->fontMetrics().height());
+    }
+
+    void titleIsLarge() {
+        Program program;
+        QWidget* about = program.clickAbout();
+        QVERIFY(about);
+        const QFont title = control(about, QStringLiteral("lblTitle"))->font();
+        QCOMPARE(title.pointSizeF(), 18.0);
+        QCOMPARE(title.weight(), QFont::Normal);
+        QVERIFY(!title.italic() && !title.underline() && !title.strikeOut());
+        QVERIFY(title.pointSizeF() >
+                control(about, QStringLiteral("lblVersion"))->font().pointSizeF());
+    }
+
+    void separatorIsEtched() {
+        Program program;
+        QWidget* about = program.clickAbout();
+        QVERIFY(about);
+        const QImage window = about->grab().toImage();
+        for (int x : {7, 100, 375}) {
+            QCOMPARE(pixel(window, x, 162), kBlack);
+            QCOMPARE(pixel(window, x, 163), kGrey);
+            QCOMPARE(pixel(window, x, 164), kWhite);
+            QCOMPARE(pixel(window, x, 165), kWhite);
+            QCOMPARE(pixel(window, x, 166), kBlack);
+        }
+        QCOMPARE(pixel(window, 5, 163), kBlack);
+        QCOMPARE(pixel(window, 6, 163), kGrey);
+        QCOMPARE(pixel(window, 6, 164), kBlack);
+    }
+
+    void pictureIsDrawnUnscaledInsideItsFrame() {
+        Program program;
+        QWidget* about = program.clickAbout();
+        QVERIFY(about);
+        QWidget* box = control(about, QStringLiteral("Picture1"));
+        const QImage shown = box->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage picture =
+            assets::aboutPicture().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(picture.size(), QSize(261, 168));
+        QCOMPARE(shown.copy(1, 1, 261, 167), picture.copy(0, 0, 261, 167));
+        // The frame is drawn around it, not the picture.
+        QVERIFY(pixel(shown, 0, 0) != pixel(picture, 0, 0));
+    }
+
+    void windowCarriesItsIcon() {
+        Program program;
+        QWidget* about = program.clickAbout();
+        QVERIFY(about);
+        QVERIFY(!about->windowIcon().isNull());
+        QCOMPARE(about->windowIcon().pixmap(32, 32).size(), QSize(32, 32));
+    }
+
+    void tabGoesRoundTheButtonsAndThePicture() {
+        Program program;
+        QWidget* about = program.clickAbout();
+        QVERIFY(about);
+        const QStringList expected{QStringLiteral("cmdSysInfo"), QStringLiteral("Picture1"),
+                                   QStringLiteral("cmdOK")};
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("cmdOK"));
+        for (const QString& next : expected) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget()->objectName(), next);
+        }
+    }
+
+    void keysThatCloseTheWindow_data() {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("key");
+        QTest::newRow("Esc on OK") << "cmdOK" << int(Qt::Key_Escape);
+        QTest::newRow("Esc on System Info") << "cmdSysInfo" << int(Qt::Key_Escape);
+        QTest::newRow("Esc on the picture") << "Picture1" << int(Qt::Key_Escape);
+        QTest::newRow("Enter on OK") << "cmdOK" << int(Qt::Key_Return);
+        QTest::newRow("keypad Enter on OK") << "cmdOK" << int(Qt::Key_Enter);
+        QTest::newRow("Enter on the picture") << "Picture1" << int(Qt::Key_Return);
+    }
+    void keysThatCloseTheWindow() {
+        QFETCH(QString, focus);
+        QFETCH(int, key);
+        Program program;
+        QPointer<QWidget> about = program.clickAbout();
+        QVERIFY(about);
+        QWidget* focused = control(about, focus);
+        focused->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(focused, Qt::Key(key));
+
+        QVERIFY(!about->isVisible());
+        QVERIFY(!program.windows.isLoaded(WindowModel::Kind::frmAbout));
+        QTRY_VERIFY(about.isNull());
+        QVERIFY(program.mainMenu());
+        QTRY_COMPARE(QApplication::activeWindow(), program.mainMenu());
+        QVERIFY(program.test.messages.shown.isEmpty());
+    }
+
+    void enterOnSystemInfoClicksIt() {
+        Program program;
+        QWidget* about = program.clickAbout();
+        QVERIFY(about);
+        QWidget* sysInfo = control(about, QStringLiteral("cmdSysInfo"));
+        sysInfo->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(sysInfo, Qt::Key_Return);
+
+        QCOMPARE(program.test.messages.texts(), QStringList{kUnavailable});
+        QVERIFY(about->isVisible());
+    }
+
+    void altSClicksSystemInfo() {
+        Program program;
+        QWidget* about = program.clickAbout();
+        QVERIFY(about);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::AltModifier);
+
+        // An access key presses the button for a moment before it clicks.
+        QTRY_COMPARE(program.test.messages.texts(), QStringList{kUnavailable});
+        QVERIFY(about->isVisible());
+    }
+
+    void systemInfoWithoutAToolTellsTheUser() {
+        Program program;
+        QWidget* about = program.clickAbout();
+        QVERIFY(about);
+        QTest::mouseClick(control<QPushButton>(about, QStringLiteral("cmdSysInfo")),
+                          Qt::LeftButton);
+
+        QCOMPARE(program.test.messages.texts(), QStringList{kUnavailable});
+        QCOMPARE(program.test.messages.shown.first().title, QStringLiteral("Tessaline"));
+        QCOMPARE(program.test.messages.shown.first().icon, MessageBoxes::Icon::None);
+        QCOMPARE(program.test.sysInfo.launches, 0);
+    }
+
+    void okClosesAndTheNextAboutLoadsAfresh() {
+        Program program;
+        QPointer<QWidget> first = program.clickAbout();
+        QVERIFY(first);
+        control<QLabel>(first, QStringLiteral("lblTitle"))->setText(QStringLiteral("changed"));
+        control<QLabel>(first, QStringLiteral("lblVersion"))->setText(QStringLiteral("changed"));
+        QTest::mouseClick(control<QPushButton>(first, QStringLiteral("cmdOK")), Qt::LeftButton);
+
+        QVERIFY(!first->isVisible());
+        QTRY_VERIFY(first.isNull());
+        QTRY_COMPARE(QApplication::activeWindow(), program.mainMenu());
+
+        QWidget* second = program.clickAbout();
+        QVERIFY(second);
+        QCOMPARE(second->windowTitle(), QStringLiteral("About Tessaline"));
+        QCOMPARE(caption(second, QStringLiteral("lblTitle")), QStringLiteral("Tessaline"));
+        QCOMPARE(caption(second, QStringLiteral("lblVersion")), QStringLiteral("Version 0.1.27"));
+        QCOMPARE(QApplication::focusWidget(), control(second, QStringLiteral("cmdOK")));
+    }
+
+    void aboutWhileOpenKeepsTheOneWindow() {
+        Program program;
+        QWidget* first = program.clickAbout();
+        QVERIFY(first);
+        control<QLabel>(first, QStringLiteral("lblTitle"))->setText(QStringLiteral("kept"));
+        QWidget* again = program.clickAbout();
+
+        QCOMPARE(again, first);
+        QCOMPARE(shownWindows(QStringLiteral("frmAbout")), 1);
+        QCOMPARE(caption(again, QStringLiteral("lblTitle")), QStringLiteral("kept"));
+    }
+
+    void closingThroughTheFrameIsOk() {
+        Program program;
+        QPointer<QWidget> about = program.clickAbout();
+        QVERIFY(about);
+        about->close();
+
+        QVERIFY(!about->isVisible());
+        QVERIFY(!program.windows.isLoaded(WindowModel::Kind::frmAbout));
+        QTRY_VERIFY(about.isNull());
+        QTRY_COMPARE(QApplication::activeWindow(), program.mainMenu());
+        QCOMPARE(program.test.programEnd.ended, 0);
+
+        QWidget* again = program.clickAbout();
+        QVERIFY(again);
+        QCOMPARE(caption(again, QStringLiteral("lblTitle")), QStringLiteral("Tessaline"));
+    }
+};
+
+QTEST_MAIN(AboutWindowTest)
+#include "about_window_test.moc"

@@ -1,0 +1,215 @@
+// The desktop's stand-in for the registry: the two system-information keys answered from the
+// programs installed, read access only, and the real file test and process launch.
+
+#include "about/frm_about.h"
+#include "about/sysinfo.h"
+#include "test_services.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <array>
+
+namespace {
+
+using Handle = SysInfoPlatform::KeyHandle;
+const QString kUnavailable = QStringLiteral("System Information Is Unavailable At This Time");
+
+// A folder of programs; a program writes a file beside itself when it runs.
+struct ToolFolder {
+    QTemporaryDir dir;
+
+    QString add(const QString& name) {
+        const QString path = dir.filePath(name);
+        QFile script(path);
+        if (!script.open(QIODevice::WriteOnly))
+            qFatal("cannot write %s", qPrintable(path));
+        script.write("#!/bin/sh\ntouch \"$0.ran\"\n");
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return path;
+    }
+    static bool ran(const QString& path) { return QFile::exists(path + QStringLiteral(".ran")); }
+};
+
+struct Read {
+    long status = registry::kErrorSuccess;
+    std::uint32_t type = 0;
+    std::uint32_t byteCount = registry::kBufferSize;
+    QByteArray data;
+};
+
+Read readValue(DesktopSysInfo& desktop, Handle key, const QByteArray& name,
+               std::uint32_t room = registry::kBufferSize) {
+    std::array<char, registry::kBufferSize> buffer{};
+    Read read;
+    read.byteCount = room;
+    read.status = desktop.RegQueryValueEx(key, name, read.type, buffer, read.byteCount);
+    if (read.status == registry::kErrorSuccess)
+        read.data = QByteArray(buffer.data(), read.byteCount);
+    return read;
+}
+
+long openKey(DesktopSysInfo& desktop, const QByteArray& path, Handle& key,
+             std::uint32_t mask = registry::kKeyRead,
+             std::uint32_t root = registry::kHKeyLocalMachine) {
+    return desktop.RegOpenKeyEx(root, path, 0, mask, key);
+}
+
+Services withPlatform(TestServices& test, SysInfoPlatform& platform) {
+    const Services services = test.services();
+    return Services{services.messages, services.clock, services.programEnd, platform, services.app};
+}
+
+} // namespace
+
+class DesktopSysInfoTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void installedToolAnswersBothKeys() {
+        ToolFolder tools;
+        const QString tool = tools.add(QStringLiteral("kinfocenter"));
+        DesktopSysInfo desktop({QStringLiteral("hardinfo"), QStringLiteral("kinfocenter")},
+                               {tools.dir.path()});
+
+        Handle toolKey = 0;
+        QCOMPARE(openKey(desktop, registry::kSysInfoKey, toolKey), registry::kErrorSuccess);
+        const Read path = readValue(desktop, toolKey, "PATH");
+        QCOMPARE(path.status, registry::kErrorSuccess);
+        QCOMPARE(path.type, registry::kRegSz);
+        QCOMPARE(path.data, tool.toLocal8Bit() + '\0');
+        QCOMPARE(path.byteCount, std::uint32_t(tool.toLocal8Bit().size() + 1));
+        QCOMPARE(desktop.RegCloseKey(toolKey), registry::kErrorSuccess);
+
+        Handle folderKey = 0;
+        QCOMPARE(openKey(desktop, registry::kSysInfoLocationKey, folderKey),
+                 registry::kErrorSuccess);
+        QCOMPARE(readValue(desktop, folderKey, "MSINFO").data,
+                 tools.dir.path().toLocal8Bit() + '\0');
+        QCOMPARE(desktop.RegCloseKey(folderKey), registry::kErrorSuccess);
+    }
+
+    void namesDoNotDependOnCase() {
+        ToolFolder tools;
+        tools.add(QStringLiteral("hardinfo"));
+        DesktopSysInfo desktop({QStringLiteral("hardinfo")}, {tools.dir.path()});
+        Handle key = 0;
+        QCOMPARE(openKey(desktop, "software\\microsoft\\shared tools\\msinfo", key),
+                 registry::kErrorSuccess);
+        QCOMPARE(readValue(desktop, key, "path").status, registry::kErrorSuccess);
+    }
+
+    void firstInstalledToolOfTheListIsNamed() {
+        ToolFolder tools;
+        tools.add(QStringLiteral("lshw-gtk"));
+        const QString preferred = tools.add(QStringLiteral("hardinfo"));
+        DesktopSysInfo desktop({QStringLiteral("hardinfo"), QStringLiteral("lshw-gtk")},
+                               {tools.dir.path()});
+        Handle key = 0;
+        QCOMPARE(openKey(desktop, registry::kSysInfoKey, key), registry::kErrorSuccess);
+        QCOMPARE(readValue(desktop, key, "PATH").data, preferred.toLocal8Bit() + '\0');
+    }
+
+    void withoutAToolBothKeysAreAbsent() {
+        ToolFolder tools;
+        DesktopSysInfo desktop({QStringLiteral("hardinfo")}, {tools.dir.path()});
+        Handle key = 0;
+        QCOMPARE(openKey(desktop, registry::kSysInfoKey, key), registry::kErrorFileNotFound);
+        QCOMPARE(openKey(desktop, registry::kSysInfoLocationKey, key),
+                 registry::kErrorFileNotFound);
+        QCOMPARE(key, Handle(0));
+    }
+
+    void otherKeysValuesAndRootsAreAbsent() {
+        ToolFolder tools;
+        tools.add(QStringLiteral("hardinfo"));
+        DesktopSysInfo desktop({QStringLiteral("hardinfo")}, {tools.dir.path()});
+        Handle key = 0;
+        QCOMPARE(openKey(desktop, "SOFTWARE\\Microsoft\\Windows", key),
+                 registry::kErrorFileNotFound);
+        const std::uint32_t currentUser = 0x80000001u;
+        QCOMPARE(openKey(desktop, registry::kSysInfoKey, key, registry::kKeyRead, currentUser),
+                 registry::kErrorFileNotFound);
+        QCOMPARE(openKey(desktop, registry::kSysInfoKey, key), registry::kErrorSuccess);
+        QCOMPARE(readValue(desktop, key, "MSINFO").status, registry::kErrorFileNotFound);
+        QCOMPARE(readValue(desktop, Handle(99), "PATH").status, registry::kErrorInvalidHandle);
+        QCOMPARE(desktop.RegCloseKey(0), registry::kErrorInvalidHandle);
+    }
+
+    void askingForWriteAccessIsRefused() {
+        ToolFolder tools;
+        tools.add(QStringLiteral("hardinfo"));
+        DesktopSysInfo desktop({QStringLiteral("hardinfo")}, {tools.dir.path()});
+        Handle key = 0;
+        QCOMPARE(openKey(desktop, registry::kSysInfoKey, key, 0x2003F),
+                 registry::kErrorAccessDenied);
+        QCOMPARE(key, Handle(0));
+    }
+
+    void tooLittleRoomReportsTheLengthNeeded() {
+        ToolFolder tools;
+        const QString tool = tools.add(QStringLiteral("hardinfo"));
+        DesktopSysInfo desktop({QStringLiteral("hardinfo")}, {tools.dir.path()});
+        Handle key = 0;
+        QCOMPARE(openKey(desktop, registry::kSysInfoKey, key), registry::kErrorSuccess);
+        const Read read = readValue(desktop, key, "PATH", 4);
+        QCOMPARE(read.status, registry::kErrorMoreData);
+        QCOMPARE(read.byteCount, std::uint32_t(tool.toLocal8Bit().size() + 1));
+    }
+
+    void fileTestNamesNormalFilesOnly() {
+        ToolFolder tools;
+        const QString tool = tools.add(QStringLiteral("MSINFO32.EXE"));
+        DesktopSysInfo desktop;
+        QCOMPARE(desktop.fileExists(tool), QStringLiteral("MSINFO32.EXE"));
+        QCOMPARE(desktop.fileExists(tools.dir.path()), QString());
+        QCOMPARE(desktop.fileExists(tools.dir.filePath(QStringLiteral("absent"))), QString());
+        QCOMPARE(desktop.fileExists(QString()), QString());
+    }
+
+    void launchStartsTheProgramWithoutWaiting() {
+        ToolFolder tools;
+        const QString tool = tools.add(QStringLiteral("hardinfo"));
+        DesktopSysInfo desktop;
+        desktop.launch(tool);
+        QTRY_VERIFY(ToolFolder::ran(tool));
+    }
+
+    void launchThatCannotStartIsAnError() {
+        ToolFolder tools;
+        DesktopSysInfo desktop;
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error,
+                                 desktop.launch(tools.dir.filePath(QStringLiteral("absent"))));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, desktop.launch(QString()));
+    }
+
+    // The about window's button on this desktop.
+
+    void buttonStartsTheInstalledTool() {
+        ToolFolder tools;
+        const QString tool = tools.add(QStringLiteral("hardinfo2"));
+        DesktopSysInfo desktop({QStringLiteral("hardinfo2")}, {tools.dir.path()});
+        TestServices test;
+        WindowModel windows(withPlatform(test, desktop));
+        windows.about().Show();
+        QTest::mouseClick(windows.about().cmdSysInfo, Qt::LeftButton);
+        QTRY_VERIFY(ToolFolder::ran(tool));
+        QVERIFY(test.messages.shown.isEmpty());
+    }
+
+    void buttonWithoutAToolTellsTheUser() {
+        ToolFolder tools;
+        DesktopSysInfo desktop({QStringLiteral("hardinfo2")}, {tools.dir.path()});
+        TestServices test;
+        WindowModel windows(withPlatform(test, desktop));
+        windows.about().Show();
+        QTest::mouseClick(windows.about().cmdSysInfo, Qt::LeftButton);
+        QCOMPARE(test.messages.texts(), QStringList{kUnavailable});
+        QCOMPARE(test.messages.shown.first().title, QStringLiteral("Tessaline"));
+    }
+};
+
+QTEST_MAIN(DesktopSysInfoTest)
+#include "desktop_sysinfo_test.moc"

@@ -14,6 +14,7 @@ struct BenchCommand {
 };
 
 int runDataControlBench(const QStringList& arguments);
+int runFindBench(const QStringList& arguments);
 
 namespace bench {
 
@@ -22,6 +23,9 @@ namespace bench {
 qint64 intOption(const QStringList& arguments, const QString& option, qint64 fallback);
 
 double median(std::vector<double> samples);
+
+// The path of a cached address book of `rows` synthetic contacts, made on first use.
+QString addressBookOf(qint64 rows);
 
 // Resident memory of this process in KiB, as the kernel reports it (VmRSS), and its peak
 // (VmHWM). resetPeak() makes the peak start again from the current size; it returns false

@@ -180,6 +180,10 @@ class RawLookup {
 
 } // namespace
 
+QString bench::addressBookOf(qint64 rows) {
+    return prepareFile(rows);
+}
+
 int runDataControlBench(const QStringList& arguments) {
     const qint64 rows = bench::intOption(arguments, QStringLiteral("--rows"), 100000);
     const int runs = int(bench::intOption(arguments, QStringLiteral("--runs"), 7));

@@ -7,8 +7,9 @@
 // tessaline-bench: speed and memory of the program's parts, measured outside the tests.
 namespace {
 
-constexpr std::array<BenchCommand, 1> kCommands = {{
+constexpr std::array<BenchCommand, 2> kCommands = {{
     {"data-control", "[--rows N] [--runs R]", runDataControlBench},
+    {"find", "[--rows N] [--runs R]", runFindBench},
 }};
 
 int usage() {

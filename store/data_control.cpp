@@ -91,12 +91,16 @@ class RowIds {
         ids.ranged_ = count;
         return ids;
     }
+    static RowIds list(std::vector<std::int64_t> rowids) {
+        RowIds ids;
+        ids.listed_ = std::move(rowids);
+        return ids;
+    }
     qsizetype size() const { return ranged_ + qsizetype(listed_.size()); }
     std::int64_t at(qsizetype position) const {
         return position < ranged_ ? first_ + position : listed_[std::size_t(position - ranged_)];
     }
     void append(std::int64_t rowid) { listed_.push_back(rowid); }
-    void reserve(qsizetype count) { listed_.reserve(std::size_t(count)); }
 
   private:
     std::int64_t first_ = 0;
@@ -252,11 +256,16 @@ Fetched fetchTable(Connection& connection) {
         if (high - low + 1 == count) {
             fetched.ids = RowIds::range(low, qsizetype(count));
         } else {
-            // Gaps (rows removed by another program): the rowids themselves, 8 bytes a row.
-            Statement all(connection.db, "SELECT rowid FROM address ORDER BY rowid");
-            fetched.ids.reserve(qsizetype(count));
+            // Gaps (rows removed by another program): the rowids themselves, 8 bytes a row,
+            // read from the smallest index rather than the whole table and then put in order.
+            std::vector<std::int64_t> rowids;
+            rowids.reserve(std::size_t(count));
+            Statement all(connection.db, "SELECT rowid FROM address");
             while (all.step())
-                fetched.ids.append(all.integer(0));
+                rowids.push_back(all.integer(0));
+            if (!std::is_sorted(rowids.begin(), rowids.end()))
+                std::sort(rowids.begin(), rowids.end());
+            fetched.ids = RowIds::list(std::move(rowids));
         }
         fetched.firstPage = readPage(connection, fetched.ids, 0);
     }
@@ -747,17 +756,17 @@ void Recordset::Update() {
         const std::int64_t rowid = d->write(std::nullopt, changes);
         d->mode = EditMode::None;
         d->buffer = {};
-        // The row that was current before AddNew is current again; the new row joins at the end.
-        d->fillBoxesFromCurrent();
+        // The new row joins at the end; the row that was current before AddNew is current again.
         control_.joinAppended(rowid);
+        d->fillBoxesFromCurrent();
         return;
     }
     d->write(d->ids.at(d->current), changes);
     d->mode = EditMode::None;
     d->buffer = {};
     d->forgetRow(d->current);
-    d->fillBoxesFromCurrent();
     emit control_.rowStored(d->current);
+    d->fillBoxesFromCurrent();
 }
 
 void Recordset::CancelUpdate() {

@@ -611,6 +611,56 @@ class TestDataControl : public QObject {
         QCOMPARE(form.data->fieldValue(1, Name).toString(), QStringLiteral("Cleo"));
     }
 
+    void aTableWithGapsIsFetchedWholeInRowidOrder() {
+        TestServices services;
+        QList<StoredRow> rows;
+        for (int i = 0; i < 200; ++i) {
+            const QString descending = QString::number(1000 - i); // indexes list them backwards
+            rows << row({descending, descending, descending, QVariant(), QVariant(), descending});
+        }
+        insertRows(services.databasePath(), rows);
+        {
+            Database other = contact_table::openAddressBook(services.databasePath());
+            other.exec("DELETE FROM address WHERE rowid IN (1, 100, 150)");
+        }
+        BoundForm form(services.applicationDirectory());
+        form.data->Refresh();
+        QCOMPARE(form.recordset().RecordCount(), 197);
+        QStringList names;
+        for (qsizetype i = 0; i < form.recordset().RecordCount(); ++i)
+            names << form.data->fieldValue(i, Name).toString();
+        QStringList wanted;
+        for (int i = 0; i < 200; ++i)
+            if (i != 0 && i != 99 && i != 149)
+                wanted << QString::number(1000 - i);
+        QCOMPARE(names, wanted);
+        QCOMPARE(form.text(Name), QStringLiteral("999"));
+    }
+
+    void noReadIsLeftOpenBetweenOperations() {
+        TestServices services;
+        QList<StoredRow> rows;
+        for (int i = 0; i < 300; ++i)
+            rows << row({QString::number(i), "Lee"});
+        insertRows(services.databasePath(), rows);
+        BoundForm whole(services.applicationDirectory());
+        BoundForm lookup(services.applicationDirectory());
+        whole.data->Refresh();
+        whole.data->fieldValue(200, Name);
+        whole.data->MoveLast();
+        // More matches than are read whole: the first read stops early and is reset.
+        lookup.data->setRecordSource(lookupStatement(LookupColumn::Surname, "Lee"));
+        lookup.data->Refresh();
+        QCOMPARE(lookup.recordset().RecordCount(), 300);
+
+        // A checkpoint that must wait for every reader completes at once.
+        Database other = contact_table::openAddressBook(services.databasePath());
+        other.exec("INSERT INTO address (\"Name\") VALUES ('Zoe')");
+        Statement checkpoint(other, "PRAGMA wal_checkpoint(TRUNCATE)");
+        QVERIFY(checkpoint.step());
+        QCOMPARE(checkpoint.integer(0), 0); // not busy
+    }
+
     // --- Three controls on one file ------------------------------------------------------------
 
     void eachControlSeesOtherControlsRowsOnlyAfterItsOwnRefresh() {

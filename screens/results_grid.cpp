@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QScopedValueRollback>
+#include <QSignalBlocker>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -309,11 +310,20 @@ ResultsGrid::ResultsGrid(DataControl* dataSource, StepRunner runner, QWidget* pa
     rowsHeader->setDefaultSectionSize(metrics.height() + 4);
     rowsHeader->setFixedWidth(
         metrics.horizontalAdvance(ResultsModel::kCurrentMarker + ResultsModel::kNewLineMarker) + 8);
-    // Every row has the same height: dragging one row's border sets the height of all.
-    connect(rowsHeader, &QHeaderView::sectionResized, this, [rowsHeader](int, int, int newSize) {
-        if (newSize != rowsHeader->defaultSectionSize())
-            rowsHeader->setDefaultSectionSize(newSize);
-    });
+    // Every row has the same height: dragging one row's border sets the height of all. The
+    // header would report each of the other rows as resized one by one, so it is kept quiet
+    // and the cells are laid out once instead.
+    connect(rowsHeader, &QHeaderView::sectionResized, this,
+            [this, rowsHeader](int, int, int newSize) {
+                if (newSize == rowsHeader->defaultSectionSize())
+                    return;
+                {
+                    const QSignalBlocker quiet(rowsHeader);
+                    rowsHeader->setDefaultSectionSize(newSize);
+                }
+                QMetaObject::invokeMethod(cells_, "updateGeometries");
+                cells_->viewport()->update();
+            });
 
     QHeaderView* columnsHeader = cells_->horizontalHeader();
     columnsHeader->setHighlightSections(false);
@@ -351,6 +361,7 @@ QString ResultsGrid::Caption() const {
 void ResultsGrid::Refresh() {
     model_->reload();
     cells_->viewport()->update();
+    cells_->verticalHeader()->viewport()->update();
 }
 
 QTableView* ResultsGrid::cells() const {

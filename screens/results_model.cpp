@@ -212,8 +212,6 @@ void ResultsModel::reload() {
         emit dataChanged(index(0, 0), index(rows - 1, columns - 1));
     if (columns > 0)
         emit headerDataChanged(Qt::Horizontal, 0, columns - 1);
-    if (rows > 0)
-        emit headerDataChanged(Qt::Vertical, 0, rows - 1);
 }
 
 void ResultsModel::emitRowChanged(int row) {

@@ -8,6 +8,7 @@
 #include "sqlite_db.h"
 #include "test_services.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
@@ -242,6 +243,20 @@ class TestForm3 : public QObject {
         QCOMPARE(find.Data1->Recordset().AbsolutePosition(), 0);
         // Everything fits: no scroll bars.
         QVERIFY(!cells->verticalScrollBar()->isVisible());
+
+        // A screen reader finds a table named "Results" with the same rows and headers.
+        QAccessibleInterface* table = QAccessible::queryAccessibleInterface(cells);
+        QVERIFY(table);
+        QCOMPARE(table->role(), QAccessible::Table);
+        QCOMPARE(table->text(QAccessible::Name), QStringLiteral("Results"));
+        QAccessibleTableInterface* rows = table->tableInterface();
+        QVERIFY(rows);
+        QCOMPARE(rows->columnCount(), 10);
+        QCOMPARE(rows->rowCount(), kContacts.size() + 1);
+        QCOMPARE(rows->columnDescription(Surname), QStringLiteral("Surname"));
+        QAccessibleInterface* surname = rows->cellAt(1, Surname);
+        QVERIFY(surname);
+        QCOMPARE(surname->text(QAccessible::Name), QStringLiteral("Ångström"));
     }
 
     void aBareFileNameMeansTheFileBesideTheExecutable() {
@@ -612,6 +627,8 @@ class TestForm3 : public QObject {
         selectors->resizeSection(3, 40);
         QCOMPARE(selectors->sectionSize(0), 40);
         QCOMPARE(selectors->sectionSize(46), 40);
+        QCOMPARE(cells->rowHeight(20), 40);
+        QCOMPARE(cells->rowViewportPosition(2) - cells->rowViewportPosition(0), 80);
         // A new fetch keeps the height the user chose.
         QTest::mouseClick(find.Command1, Qt::LeftButton);
         QCOMPARE(selectors->sectionSize(10), 40);

@@ -15,6 +15,7 @@ struct BenchCommand {
 
 int runDataControlBench(const QStringList& arguments);
 int runFindBench(const QStringList& arguments);
+int runStartupBench(const QStringList& arguments);
 
 namespace bench {
 

@@ -7,9 +7,10 @@
 // tessaline-bench: speed and memory of the program's parts, measured outside the tests.
 namespace {
 
-constexpr std::array<BenchCommand, 2> kCommands = {{
+constexpr std::array<BenchCommand, 3> kCommands = {{
     {"data-control", "[--rows N] [--runs R]", runDataControlBench},
     {"find", "[--rows N] [--runs R]", runFindBench},
+    {"startup", "[--rows N] [--runs R]", runStartupBench},
 }};
 
 int usage() {

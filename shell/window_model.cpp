@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <algorithm>
+#include <limits>
 #include <exception>
 
 WindowModel::WindowModel(Services services) : services_(std::move(services)) {}
@@ -195,6 +196,8 @@ QLineEdit* Window::textBox(const QString& name, const QString& text, TwipsRect r
                            const QString& accessibleName) {
     auto* control = new QLineEdit(text, this);
     control->setObjectName(name);
+    // A stored value of any length is shown whole; Qt's default cap would cut it silently.
+    control->setMaxLength(std::numeric_limits<int>::max());
     control->setAccessibleName(accessibleName);
     place(control, rect);
     setTabIndex(control, tabIndex);

@@ -439,6 +439,7 @@ struct DataControl::State {
                     QStringLiteral("The text for \"%1\"")
                         .arg(QLatin1String(contact_table::kColumns[std::size_t(it.key())])));
         }
+        reachCurrentFile(rowid.has_value());
         Database& db = connection->db;
         if (rowid && columns.isEmpty()) {
             if (!readRow(*rowid).exists)
@@ -477,6 +478,26 @@ struct DataControl::State {
         const std::int64_t stored = rowid ? *rowid : db.lastInsertRowId();
         transaction.commit();
         return stored;
+    }
+
+    // The file may have been removed or replaced since it was opened, and a write must never
+    // land in a file nobody can reach any more. A new row goes into the address book now at the
+    // path; a change to an existing row is refused, since its rowid may name another contact
+    // there.
+    void reachCurrentFile(bool changesExistingRow) {
+        const FileIdentity now = identify(connection->path);
+        if (now.known && now == connection->identity)
+            return;
+        if (changesExistingRow)
+            throw StoreError(QStringLiteral("The address book \"%1\" was removed or replaced after "
+                                            "this contact was read. Nothing was stored; search "
+                                            "for the contact again.")
+                                 .arg(connection->path));
+        const QString path = connection->path;
+        auto reopened = std::make_unique<Connection>(contact_table::openAddressBook(path), path);
+        sqlite3_busy_timeout(reopened->db.handle(), busyTimeoutMs);
+        connection = std::move(reopened);
+        cache.clear();
     }
 
     [[noreturn]] void rowGone() const {

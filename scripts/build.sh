@@ -5,6 +5,4 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=$1
 shift
 cmake -S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
-ninja -C "$build_dir" | grep -v '^\[' || true
-# ninja's own exit status is what counts
-ninja -C "$build_dir" >/dev/null
+ninja -C "$build_dir" --quiet

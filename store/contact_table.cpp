@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <sqlite3.h>
 
 #ifndef _WIN32
@@ -188,39 +189,72 @@ void createAddressBook(const QString& path, const std::function<void(Database&)>
     }
 }
 
-bool looksLikeAccessFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray head = file.read(32);
+namespace {
+
+constexpr int kHeadLength = 32;
+
+bool isAccessHead(const QByteArray& head) {
     const QByteArray signature = head.mid(4, 15);
     return signature == "Standard Jet DB" || signature == "Standard ACE DB";
 }
 
-void checkIsSqliteFile(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists())
-        throw StoreError(QStringLiteral("The address book \"%1\" does not exist.").arg(path));
-    if (info.isDir())
-        throw StoreError(
-            QStringLiteral("The address book \"%1\" is a folder, not a file.").arg(path));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw StoreError(QStringLiteral("The address book \"%1\" cannot be read: %2.")
-                             .arg(path, file.errorString()));
-    const QByteArray head = file.read(16);
+// The file's own name for what it is must be found before anything else is read from it.
+void requireSqliteHead(const QString& path, const QByteArray& head) {
     if (head.isEmpty())
         throw StoreError(
             QStringLiteral("The address book \"%1\" is empty (zero bytes).").arg(path));
-    if (looksLikeAccessFile(path))
+    if (isAccessHead(head))
         throw StoreError(QStringLiteral("The address book \"%1\" is an old Access-format file, "
                                         "which Tessaline does not open itself. Convert it with\n"
                                         "    tessaline-db import \"%1\" NEW.mdb\n"
                                         "and then put NEW.mdb in its place.")
                              .arg(path));
-    if (head != QByteArray("SQLite format 3\0", 16))
+    if (!beginsAsSqlite(head))
         throw StoreError(
             QStringLiteral("The address book \"%1\" is not a Tessaline address book.").arg(path));
+}
+
+// Checks that need no handle on the file.
+void requireFile(const QFileInfo& info, const QString& path) {
+    if (!info.exists())
+        throw StoreError(QStringLiteral("The address book \"%1\" does not exist.").arg(path));
+    if (info.isDir())
+        throw StoreError(
+            QStringLiteral("The address book \"%1\" is a folder, not a file.").arg(path));
+}
+
+} // namespace
+
+bool beginsAsSqlite(const QByteArray& head) {
+    return head.startsWith(QByteArray("SQLite format 3\0", 16));
+}
+
+QByteArray fileHead(const Database& db, int length) {
+    sqlite3_file* file = nullptr;
+    sqlite3_int64 size = 0;
+    if (sqlite3_file_control(db.handle(), "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+        !file || !file->pMethods || file->pMethods->xFileSize(file, &size) != SQLITE_OK)
+        db.fail(QStringLiteral("Cannot read the address book"));
+    QByteArray head(int(std::min<sqlite3_int64>(size, length)), '\0');
+    if (!head.isEmpty() &&
+        file->pMethods->xRead(file, head.data(), int(head.size()), 0) != SQLITE_OK)
+        throw StoreError(QStringLiteral("The address book \"%1\" cannot be read.").arg(db.path()));
+    return head;
+}
+
+bool looksLikeAccessFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && isAccessHead(file.read(kHeadLength));
+}
+
+void checkIsSqliteFile(const QString& path) {
+    const QFileInfo info(path);
+    requireFile(info, path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw StoreError(QStringLiteral("The address book \"%1\" cannot be read: %2.")
+                             .arg(path, file.errorString()));
+    requireSqliteHead(path, file.read(kHeadLength));
 }
 
 namespace {
@@ -242,15 +276,47 @@ void checkTable(const Database& db) {
                              .arg(db.path(), missing.join(QStringLiteral(", "))));
 }
 
+// A book that could not be opened in a folder the user may not write in: the engine could not make
+// its working files (PATH-wal, PATH-shm) there, which its own words do not say.
+void requireWorkingFiles(const Database& db) {
+    const int code = sqlite3_errcode(db.handle()) & 0xff;
+    if (code != SQLITE_CANTOPEN && code != SQLITE_READONLY)
+        return;
+    const QString folder = QFileInfo(db.path()).absolutePath();
+    if (QFileInfo(folder).isWritable())
+        return;
+    throw StoreError(
+        QStringLiteral("The folder \"%1\" cannot be written, so the address book \"%2\" "
+                       "cannot be opened: Tessaline keeps two working files beside "
+                       "the address book while it is open. Allow changes to the "
+                       "folder and try again.")
+            .arg(QDir::toNativeSeparators(folder), db.path()));
+}
+
 } // namespace
 
 Database openAddressBook(const QString& path) {
-    checkIsSqliteFile(path);
+    // The program may hold the book open already, through another data control. Closing a second
+    // handle on it would drop every lock this process holds on the file (such is the platform's
+    // locking), so its first bytes are read through the connection's own handle.
+    const QFileInfo info(path);
+    requireFile(info, path);
+    if (!info.isReadable())
+        throw StoreError(QStringLiteral("The address book \"%1\" cannot be read: permission "
+                                        "denied.")
+                             .arg(path));
     Database db(path, Database::Mode::ReadWrite);
+    requireSqliteHead(path, fileHead(db, kHeadLength));
     registerCollation(db.handle());
     sqlite3_busy_timeout(db.handle(), 5000);
-    checkTable(db);
-    db.exec("PRAGMA journal_mode = WAL");
+    try {
+        // The first read makes the engine's working files beside the book if they are not there.
+        checkTable(db);
+        db.exec("PRAGMA journal_mode = WAL");
+    } catch (const StoreError&) {
+        requireWorkingFiles(db);
+        throw;
+    }
     db.exec("PRAGMA synchronous = FULL");
     return db;
 }

@@ -55,4 +55,11 @@ bool looksLikeAccessFile(const QString& path);
 // old Access-format file gets the command that converts it.
 void checkIsSqliteFile(const QString& path);
 
+// Whether a file's first bytes are those every SQLite database begins with.
+bool beginsAsSqlite(const QByteArray& head);
+// Up to `length` first bytes of the file a connection has open, read through the connection's own
+// handle. Use it rather than opening the file again while the program has it open: on POSIX
+// systems closing any handle on a file drops all of the process's locks on it.
+QByteArray fileHead(const Database& db, int length);
+
 } // namespace contact_table

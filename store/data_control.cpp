@@ -150,6 +150,13 @@ struct Connection {
     QString path;
     FileIdentity identity;
 
+    // The path still names the file this connection has open, and it is still a database: a file
+    // written over in place keeps its identity but, unless it is a database again, not its head.
+    bool stillReachesFile() const {
+        return identity.known && identity == identify(path) &&
+               contact_table::beginsAsSqlite(contact_table::fileHead(db, 16));
+    }
+
     // The statement text is only built the first time the statement is needed.
     template <class Sql> Statement& prepared(std::unique_ptr<Statement>& slot, Sql sql) {
         if (!slot)
@@ -426,9 +433,20 @@ struct DataControl::State {
         return changes;
     }
 
+    // The values of a fetched row as this control last read them, if it still holds them.
+    const Values* valuesAsRead(qsizetype position) const {
+        const std::vector<Row>* rows = cache.find(position / kPageRows);
+        if (!rows)
+            return nullptr;
+        const Row& row = (*rows)[std::size_t(position % kPageRows)];
+        return row.exists ? &row.values : nullptr;
+    }
+
     // Writes the given columns as a new row (no rowid) or over an existing one, in one
-    // transaction. Returns the row's rowid.
-    std::int64_t write(std::optional<std::int64_t> rowid, const QHash<int, QVariant>& columns) {
+    // transaction. `asRead` is the existing row as the user last saw it, if known. Returns the
+    // row's rowid.
+    std::int64_t write(std::optional<std::int64_t> rowid, const QHash<int, QVariant>& columns,
+                       const Values* asRead) {
         for (auto it = columns.begin(); it != columns.end(); ++it) {
             if (it.key() < 0 || it.key() >= kColumnCount)
                 throw StoreError(QStringLiteral("There is no column %1 in the table \"address\".")
@@ -439,7 +457,7 @@ struct DataControl::State {
                     QStringLiteral("The text for \"%1\"")
                         .arg(QLatin1String(contact_table::kColumns[std::size_t(it.key())])));
         }
-        reachCurrentFile(rowid.has_value());
+        reachCurrentFile(rowid, asRead);
         Database& db = connection->db;
         if (rowid && columns.isEmpty()) {
             if (!readRow(*rowid).exists)
@@ -481,21 +499,26 @@ struct DataControl::State {
     }
 
     // The file may have been removed or replaced since it was opened, and a write must never
-    // land in a file nobody can reach any more. A new row goes into the address book now at the
-    // path; a change to an existing row is refused, since its rowid may name another contact
-    // there.
-    void reachCurrentFile(bool changesExistingRow) {
-        const FileIdentity now = identify(connection->path);
-        if (now.known && now == connection->identity)
+    // land in a file nobody can reach any more. Opening the file now at the path says what is
+    // wrong with it, if anything. A new row goes into that book. A change to an existing row goes
+    // there only if the row of the same rowid still holds what the user last saw of it, as in a
+    // backup put back in place; otherwise the rowid may name another contact, and the change is
+    // refused.
+    void reachCurrentFile(std::optional<std::int64_t> rowid, const Values* asRead) {
+        if (connection->stillReachesFile())
             return;
-        if (changesExistingRow)
-            throw StoreError(QStringLiteral("The address book \"%1\" was removed or replaced after "
-                                            "this contact was read. Nothing was stored; search "
-                                            "for the contact again.")
-                                 .arg(connection->path));
         const QString path = connection->path;
         auto reopened = std::make_unique<Connection>(contact_table::openAddressBook(path), path);
         sqlite3_busy_timeout(reopened->db.handle(), busyTimeoutMs);
+        if (rowid) {
+            const Row there = readRowById(*reopened, *rowid);
+            if (!asRead || !there.exists || there.values != *asRead)
+                throw StoreError(QStringLiteral("The address book \"%1\" was replaced after this "
+                                                "contact was read, and the contact is not the same "
+                                                "in it. Nothing was stored; search for the contact "
+                                                "again.")
+                                     .arg(path));
+        }
         connection = std::move(reopened);
         cache.clear();
     }
@@ -613,8 +636,7 @@ void DataControl::Refresh() {
     // file is opened afresh, and checked, before anything is read.
     std::unique_ptr<Connection> opened;
     Connection* connection = d->connection.get();
-    if (!connection || connection->path != path || !connection->identity.known ||
-        connection->identity != identify(path)) {
+    if (!connection || connection->path != path || !connection->stillReachesFile()) {
         opened = std::make_unique<Connection>(contact_table::openAddressBook(path), path);
         connection = opened.get();
     }
@@ -683,7 +705,7 @@ void DataControl::storeLeftRow() {
     const QHash<int, QVariant> changes = d->changedTexts();
     if (changes.isEmpty() || d->current < 0)
         return;
-    d->write(d->ids.at(d->current), changes);
+    d->write(d->ids.at(d->current), changes, d->valuesAsRead(d->current));
     d->forgetRow(d->current);
     emit rowStored(d->current);
 }
@@ -725,14 +747,14 @@ QVariant DataControl::fieldValue(qsizetype row, int column) {
 void DataControl::storeRow(qsizetype row, const QHash<int, QVariant>& changes) {
     d->requireOpen(QStringLiteral("Storing a row"));
     d->requireRow(row, QStringLiteral("Storing a row"));
-    d->write(d->ids.at(row), changes);
+    d->write(d->ids.at(row), changes, d->valuesAsRead(row));
     d->forgetRow(row);
     emit rowStored(row);
 }
 
 qsizetype DataControl::appendRow(const QHash<int, QVariant>& values) {
     d->requireOpen(QStringLiteral("Adding a row"));
-    const std::int64_t rowid = d->write(std::nullopt, values);
+    const std::int64_t rowid = d->write(std::nullopt, values, nullptr);
     return joinAppended(rowid);
 }
 
@@ -774,7 +796,7 @@ void Recordset::Update() {
     // Nothing of the control changes until the row is stored, so a failed Update can be retried.
     const QHash<int, QVariant> changes = d->changedTexts();
     if (d->mode == EditMode::Adding) {
-        const std::int64_t rowid = d->write(std::nullopt, changes);
+        const std::int64_t rowid = d->write(std::nullopt, changes, nullptr);
         d->mode = EditMode::None;
         d->buffer = {};
         // The new row joins at the end; the row that was current before AddNew is current again.
@@ -782,7 +804,8 @@ void Recordset::Update() {
         d->fillBoxesFromCurrent();
         return;
     }
-    d->write(d->ids.at(d->current), changes);
+    // The edit started from the row as read by Edit.
+    d->write(d->ids.at(d->current), changes, &d->buffer);
     d->mode = EditMode::None;
     d->buffer = {};
     d->forgetRow(d->current);

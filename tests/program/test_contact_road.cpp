@@ -1,0 +1,237 @@
+#include "about/frm_about.h"
+#include "contact_table.h"
+#include "date_stamp.h"
+#include "running_program.h"
+#include "screens/form2.h"
+#include "screens/form3.h"
+#include "screens/form4.h"
+#include "screens/results_grid.h"
+#include "shell/form1.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+enum Column { Name, Surname, Phone, Fax, Address, Email, Url, Other, CreatedOn, ModifiedOn };
+
+// Other people's contacts, already in the book; none of them may change on the way.
+const QList<StoredRow> kOthers = {
+    row({"Ann", "O'Brien", "555-0101", QVariant(), "1 Harbour Road\nCobh", "ann@obrien.example",
+         QVariant(), QVariant(), "3/1/25"}),
+    row({"John", "Smith", "555-0202", "", "2 Mill Lane", "john@smith.example", "", "", "4/2/25",
+         "5/2/25"}),
+    row({"Paul", "Jones", "555-0404", QVariant(), QVariant(), "paul@jones.example", QVariant(),
+         QVariant(), "7/4/25"}),
+};
+
+// The contact that travels the road: every field the add window offers.
+const QStringList kEntry = {QStringLiteral("Nora"),
+                            QStringLiteral("Quennell"),
+                            QStringLiteral("555-0707"),
+                            QStringLiteral("555-0708"),
+                            QStringLiteral("7 Quay Street\nGalway"),
+                            QStringLiteral("nora@quennell.example"),
+                            QStringLiteral("quennell.example"),
+                            QStringLiteral("Met at the library")};
+
+const QDate kAddDay(2026, 3, 2);
+const QDate kEditDay(2026, 3, 9);
+
+QStringList listedSurnames(RunningProgram& program) {
+    QStringList surnames;
+    // The grid's last line is the empty one for a new contact.
+    for (int r = 0; r + 1 < program.gridCells()->model()->rowCount(); ++r)
+        surnames << program.gridCell(r, Surname);
+    return surnames;
+}
+
+} // namespace
+
+class TestContactRoad : public QObject {
+    Q_OBJECT
+  private slots:
+    // One contact from entry to edit, through the windows only, checking the file at each store.
+    void oneContactFromEntryToEdit() {
+        RunningProgram program(kOthers);
+        program.test.clock.date = kAddDay;
+        Form1& menu = program.menu();
+        QVERIFY(QTest::qWaitForWindowActive(&menu));
+
+        // Main menu "Add New": the add window in its ready state.
+        RunningProgram::click(menu, "Command1");
+        Form2& add = program.add();
+        QVERIFY(QTest::qWaitForWindowActive(&add));
+        QVERIFY(!add.Text1->isVisible());
+        RunningProgram::click(add, "Command3");
+        QVERIFY(add.Text1->isVisible());
+        QCOMPARE(add.Text7->text(), dateStamp(program.test.clock));
+        for (qsizetype i = 0; i < kEntry.size(); ++i)
+            RunningProgram::typeOver(add, RunningProgram::kContactBoxes[i], kEntry[i]);
+        RunningProgram::click(add, "Command1");
+        QVERIFY(program.test.messages.shown.isEmpty());
+        QVERIFY(!add.isVisible());
+        QVERIFY(menu.isVisible());
+
+        StoredRow added;
+        for (const QString& text : kEntry)
+            added << text;
+        added << dateStamp(program.test.clock) << QVariant();
+        QCOMPARE(program.test.storedRows(), kOthers + QList<StoredRow>{added});
+
+        // Main menu "View/Edit": the grid lists the contacts fetched when the program started.
+        RunningProgram::click(menu, "Command2");
+        Form3& find = program.find();
+        QVERIFY(QTest::qWaitForWindowActive(&find));
+        QVERIFY(find.DBGrid1->isVisible());
+        QCOMPARE(listedSurnames(program), (QStringList{"O'Brien", "Smith", "Jones"}));
+
+        // Found by surname, typed in lower case.
+        RunningProgram::typeOver(find, "Text2", QStringLiteral("quennell"));
+        RunningProgram::click(find, "Command2");
+        QVERIFY(program.test.messages.shown.isEmpty());
+        QCOMPARE(listedSurnames(program), QStringList{QStringLiteral("Quennell")});
+        QCOMPARE(program.gridCell(0, Address), kEntry[Address]);
+        QCOMPARE(program.gridCell(0, CreatedOn), dateStamp(program.test.clock));
+
+        // "Details", then "Refresh by Surname": the contact in the ten boxes.
+        RunningProgram::click(find, "Command3");
+        Form4& details = program.details();
+        QVERIFY(QTest::qWaitForWindowActive(&details));
+        QVERIFY(!find.isVisible());
+        RunningProgram::click(details, "Command3");
+        QVERIFY(program.test.messages.shown.isEmpty());
+        QStringList shown = kEntry;
+        shown << dateStamp(program.test.clock) << QString();
+        QCOMPARE(RunningProgram::contactTexts(details, 10), shown);
+
+        // A week later: "Edit", a new phone number, "Save".
+        program.test.clock.date = kEditDay;
+        RunningProgram::click(details, "Command6");
+        QCOMPARE(details.Text10->text(), dateStamp(program.test.clock));
+        RunningProgram::typeOver(details, "Text3", QStringLiteral("555-0799"));
+        RunningProgram::click(details, "Command7");
+        QVERIFY(program.test.messages.shown.isEmpty());
+        QVERIFY(!details.isVisible());
+        QVERIFY(menu.isVisible());
+
+        StoredRow edited = added;
+        edited[Phone] = QStringLiteral("555-0799");
+        edited[ModifiedOn] = dateStamp(program.test.clock);
+        QCOMPARE(program.test.storedRows(), kOthers + QList<StoredRow>{edited});
+        // The two stamps are the two days.
+        QVERIFY(edited[CreatedOn] != edited[ModifiedOn]);
+    }
+
+    // The main menu is modeless: its buttons work while any other window is open and bring the
+    // window they name to the front.
+    void theMainMenuStaysUsableWhileEachWindowIsOpen() {
+        RunningProgram program(kOthers);
+        Form1& menu = program.menu();
+
+        // An entry under way in the add window.
+        RunningProgram::click(menu, "Command1");
+        Form2& add = program.add();
+        RunningProgram::click(add, "Command3");
+        RunningProgram::typeOver(add, "Text1", QStringLiteral("Half"));
+
+        RunningProgram::click(menu, "Command2");
+        Form3& find = program.find();
+        QVERIFY(QTest::qWaitForWindowActive(&find));
+        QVERIFY(add.isVisible());
+        QCOMPARE(add.Text1->text(), QStringLiteral("Half"));
+
+        RunningProgram::click(menu, "Command3");
+        frmAbout& about = program.windows->about();
+        QVERIFY(QTest::qWaitForWindowActive(&about));
+        QVERIFY(find.isVisible());
+        RunningProgram::click(about, "cmdOK");
+
+        RunningProgram::click(menu, "Command1");
+        QVERIFY(QTest::qWaitForWindowActive(&add));
+        QVERIFY(find.isVisible());
+
+        // The details window open: the main menu still brings the others up.
+        RunningProgram::typeOver(find, "Text2", QStringLiteral("Smith"));
+        RunningProgram::click(find, "Command3");
+        Form4& details = program.details();
+        QVERIFY(QTest::qWaitForWindowActive(&details));
+        RunningProgram::click(details, "Command3");
+        QCOMPARE(details.Text1->text(), QStringLiteral("John"));
+
+        RunningProgram::click(menu, "Command2");
+        QVERIFY(QTest::qWaitForWindowActive(&find));
+        QVERIFY(details.isVisible());
+        RunningProgram::click(menu, "Command1");
+        QVERIFY(QTest::qWaitForWindowActive(&add));
+        RunningProgram::click(menu, "Command3");
+        QVERIFY(QTest::qWaitForWindowActive(&program.windows->about()));
+        QVERIFY(details.isVisible());
+        QCOMPARE(details.Text1->text(), QStringLiteral("John"));
+
+        QVERIFY(program.test.messages.shown.isEmpty());
+        QCOMPARE(program.test.storedRows(), kOthers);
+    }
+
+    // The program itself, started the way a user starts it from another folder: it reads the
+    // address book beside the executable, never a file of the same name in the current folder.
+    void theProgramStartsOnTheBookBesideItFromAnyFolder() {
+        QTemporaryDir installed;
+        QTemporaryDir elsewhere;
+        QVERIFY(installed.isValid() && elsewhere.isValid());
+        const QString program = installed.filePath(QStringLiteral("tessaline"));
+        QVERIFY(QFile::copy(QStringLiteral(TESSALINE_EXECUTABLE), program));
+        QVERIFY(QFile::setPermissions(program, QFile::permissions(program) | QFile::ExeOwner));
+        contact_table::createAddressBook(installed.filePath(QStringLiteral("address.mdb")));
+
+        const QByteArray decoy = "Not an address book: a note that happens to share the name.\n";
+        const QString decoyPath = elsewhere.filePath(QStringLiteral("address.mdb"));
+        {
+            QFile note(decoyPath);
+            QVERIFY(note.open(QIODevice::WriteOnly));
+            note.write(decoy);
+        }
+        const QFileInfo decoyBefore(decoyPath);
+
+        // A session of its own, so that nothing it prints comes from a missing desktop session.
+        QTemporaryDir runtime;
+        QVERIFY(runtime.isValid());
+        QProcess tessaline;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        tessaline.setProcessEnvironment(environment);
+        tessaline.setWorkingDirectory(elsewhere.path());
+        tessaline.start(program, {});
+        QVERIFY(tessaline.waitForStarted());
+
+        // Opening the book beside the program leaves the engine's working files next to it.
+        const QDir installedDir(installed.path());
+        QTRY_VERIFY_WITH_TIMEOUT(installedDir.exists(QStringLiteral("address.mdb-wal")), 10000);
+        // And it keeps running: no failure ended it.
+        QTest::qWait(500);
+        QCOMPARE(tessaline.state(), QProcess::Running);
+
+        tessaline.kill();
+        tessaline.waitForFinished();
+        QCOMPARE(tessaline.readAllStandardError(), QByteArray());
+        QCOMPARE(tessaline.readAllStandardOutput(), QByteArray());
+        // The current folder's file is as it was, and nothing was made beside it.
+        QFile note(decoyPath);
+        QVERIFY(note.open(QIODevice::ReadOnly));
+        QCOMPARE(note.readAll(), decoy);
+        QCOMPARE(QFileInfo(decoyPath).lastModified(), decoyBefore.lastModified());
+        QCOMPARE(QDir(elsewhere.path())
+                     .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList{QStringLiteral("address.mdb")});
+    }
+};
+
+QTEST_MAIN(TestContactRoad)
+#include "test_contact_road.moc"

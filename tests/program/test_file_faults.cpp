@@ -1,0 +1,526 @@
+#include "contact_table.h"
+#include "data_control.h"
+#include "date_stamp.h"
+#include "running_program.h"
+#include "screens/form2.h"
+#include "screens/form3.h"
+#include "screens/form4.h"
+#include "screens/results_grid.h"
+#include "screens/results_model.h"
+#include "shell/form1.h"
+#include "sqlite_db.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cstdio>
+#include <memory>
+
+#ifndef _WIN32
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+enum Column { Name, Surname, Phone, Fax, Address, Email, Url, Other, CreatedOn, ModifiedOn };
+
+const QList<StoredRow> kContacts = {
+    row({"Ann", "O'Brien", "555-0101", QVariant(), "1 Harbour Road\nCobh", "ann@obrien.example",
+         QVariant(), QVariant(), "3/1/25"}),
+    row({"John", "Smith", "555-0202", "", "2 Mill Lane", "john@smith.example", "", "", "4/2/25",
+         "5/2/25"}),
+    row({"Paul", "Jones", "555-0404", QVariant(), QVariant(), "paul@jones.example", QVariant(),
+         QVariant(), "7/4/25"}),
+};
+
+const QStringList kEntry = {QStringLiteral("Nora"),
+                            QStringLiteral("Quennell"),
+                            QStringLiteral("555-0707"),
+                            QStringLiteral("555-0708"),
+                            QStringLiteral("7 Quay Street\nGalway"),
+                            QStringLiteral("nora@quennell.example"),
+                            QStringLiteral("quennell.example"),
+                            QStringLiteral("Met at the library")};
+
+// What can happen to the address book while the program has it open.
+enum class Fault { Deleted, RenamedOver, OverwrittenInPlace, Locked };
+
+// A fault brought about from outside the program, and its cause taken away again.
+class FileFault {
+  public:
+    FileFault(RunningProgram& program, Fault fault)
+        : program_(program), fault_(fault), path_(program.test.databasePath()),
+          backup_(backupDir_.filePath(QStringLiteral("address.mdb"))) {
+        // A locked file fails a store after this long instead of the usual few seconds.
+        for (DataControl* data :
+             {program.add().Data1, program.find().Data1, program.details().Data1})
+            data->setBusyTimeout(200);
+    }
+    ~FileFault() {
+        if (locker_)
+            endLock();
+    }
+
+    // Keeps a copy of the book as it is now, made by another program, and what the book holds.
+    void backUp() {
+        QFile::remove(backup_);
+        runElsewhere(QStringLiteral("sqlite3"),
+                     {path_, QStringLiteral(".backup '%1'").arg(backup_)});
+        stored_ = program_.test.storedRows();
+    }
+    const QList<StoredRow>& storedBefore() const { return stored_; }
+
+    void cause() {
+        static const QByteArray kNote = "Shopping: bread, milk, a new address book.\n";
+        switch (fault_) {
+        case Fault::Deleted:
+            QVERIFY(QFile::remove(path_));
+            break;
+        case Fault::RenamedOver: {
+            const QString fresh = path_ + QStringLiteral(".note");
+            QVERIFY(writeFile(fresh, kNote));
+            QCOMPARE(std::rename(QFile::encodeName(fresh).constData(),
+                                 QFile::encodeName(path_).constData()),
+                     0);
+            break;
+        }
+        case Fault::OverwrittenInPlace: {
+            const QString note = backupDir_.filePath(QStringLiteral("note.txt"));
+            QVERIFY(writeFile(note, kNote));
+            runElsewhere(QStringLiteral("cp"), {note, path_});
+            break;
+        }
+        case Fault::Locked:
+            startLock();
+            break;
+        }
+    }
+
+    void end() {
+        switch (fault_) {
+        case Fault::Deleted:
+        case Fault::RenamedOver:
+            // The backup copy goes back in place: a new file under the old name.
+            QFile::remove(path_);
+            QVERIFY(QFile::copy(backup_, path_));
+            break;
+        case Fault::OverwrittenInPlace:
+            runElsewhere(QStringLiteral("cp"), {backup_, path_});
+            break;
+        case Fault::Locked:
+            endLock();
+            break;
+        }
+    }
+
+    // The words a message about this fault must hold besides the path.
+    QString keyWords() const {
+        switch (fault_) {
+        case Fault::Deleted:
+            return QStringLiteral("does not exist");
+        case Fault::RenamedOver:
+        case Fault::OverwrittenInPlace:
+            return QStringLiteral("not a Tessaline address book");
+        case Fault::Locked:
+            return QStringLiteral("in use by another program");
+        }
+        return {};
+    }
+
+    // Exactly one warning was shown since the start, about this fault and naming the file.
+    void verifyReported() const {
+        const auto& shown = program_.test.messages.shown;
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].icon, MessageBoxes::Icon::Warning);
+        QCOMPARE(shown[0].title, QStringLiteral("Tessaline"));
+        QVERIFY2(shown[0].text.contains(keyWords()), qPrintable(shown[0].text));
+        QVERIFY2(shown[0].text.contains(path_), qPrintable(shown[0].text));
+    }
+
+  private:
+    // Files the program has open are touched only by other programs: a handle of this process
+    // on them would, once closed, drop the locks the program's own connections hold.
+    static void runElsewhere(const QString& program, const QStringList& arguments) {
+        QProcess tool;
+        tool.start(program, arguments);
+        QVERIFY2(tool.waitForFinished(), qPrintable(program));
+        QVERIFY2(tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0,
+                 tool.readAllStandardError().constData());
+    }
+    static bool writeFile(const QString& path, const QByteArray& content) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+               file.write(content) == content.size() && file.flush();
+    }
+
+    // Another program takes the write lock and holds it until told to let go.
+    void startLock() {
+        locker_ = std::make_unique<QProcess>();
+        locker_->start(QStringLiteral("sqlite3"), {path_});
+        QVERIFY2(locker_->waitForStarted(), "sqlite3 is not installed");
+        locker_->write("BEGIN IMMEDIATE;\nSELECT 'locked';\n");
+        QByteArray said;
+        while (!said.contains("locked") && locker_->waitForReadyRead(10000))
+            said += locker_->readAllStandardOutput();
+        QVERIFY2(said.contains("locked"), locker_->readAllStandardError().constData());
+    }
+    void endLock() {
+        locker_->write("ROLLBACK;\n.quit\n");
+        locker_->closeWriteChannel();
+        QVERIFY(locker_->waitForFinished());
+        QCOMPARE(locker_->readAllStandardError(), QByteArray());
+        locker_.reset();
+    }
+
+    RunningProgram& program_;
+    Fault fault_;
+    QString path_;
+    QTemporaryDir backupDir_;
+    QString backup_;
+    QList<StoredRow> stored_;
+    std::unique_ptr<QProcess> locker_;
+};
+
+void addFaultRows() {
+    QTest::addColumn<Fault>("fault");
+    QTest::newRow("deleted") << Fault::Deleted;
+    QTest::newRow("renamed over") << Fault::RenamedOver;
+    QTest::newRow("overwritten in place") << Fault::OverwrittenInPlace;
+    QTest::newRow("locked by another program") << Fault::Locked;
+}
+
+StoredRow entryRow(const QString& createdOn) {
+    StoredRow stored;
+    for (const QString& text : kEntry)
+        stored << text;
+    return stored << createdOn << QVariant();
+}
+
+QStringList listedSurnames(RunningProgram& program) {
+    QStringList surnames;
+    for (int r = 0; r + 1 < program.gridCells()->model()->rowCount(); ++r)
+        surnames << program.gridCell(r, Surname);
+    return surnames;
+}
+
+// Set in the copy of this test that runs as an unprivileged user, for whom permissions count.
+constexpr char kUnprivilegedChild[] = "TESSALINE_TEST_UNPRIVILEGED";
+constexpr unsigned kNobody = 65534;
+
+void setWritable(const QString& folder, bool writable) {
+    QFileDevice::Permissions permissions = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                           QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    if (writable)
+        permissions |= QFile::WriteOwner;
+    QVERIFY(QFile::setPermissions(folder, permissions));
+    // Only a user who is bound by permissions gets here with a read-only folder.
+    QCOMPARE(QFileInfo(folder).isWritable(), writable);
+}
+
+// Runs one test function of this executable again as an unprivileged user, since the superuser
+// may write into any folder; the copy reports through its exit code and output.
+void runAsUnprivilegedUser(const QString& testFunction) {
+#ifndef _WIN32
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    QCOMPARE(::chown(QFile::encodeName(home.path()).constData(), kNobody, kNobody), 0);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QLatin1String(kUnprivilegedChild), QStringLiteral("1"));
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
+    QProcess child;
+    child.setProcessEnvironment(environment);
+    child.setChildProcessModifier([] {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+            ::_exit(125);
+    });
+    child.start(QCoreApplication::applicationFilePath(), {testFunction});
+    QVERIFY(child.waitForFinished(120000));
+    const QByteArray output = child.readAllStandardOutput() + child.readAllStandardError();
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+             output.constData());
+    QVERIFY2(output.contains("PASS   : TestFileFaults::" + testFunction.toLatin1() + "()"),
+             output.constData());
+    QVERIFY2(!output.contains("QWARN") && !output.contains("WARNING"), output.constData());
+#else
+    Q_UNUSED(testFunction);
+    QSKIP("Folder permissions are not tested on this platform.");
+#endif
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Fault)
+
+class TestFileFaults : public QObject {
+    Q_OBJECT
+  private slots:
+    // "OK" in the add window while the book is unreachable: the entry stays typed and is stored
+    // by the same "OK" once the book is back.
+    void addingKeepsTheEntry_data() { addFaultRows(); }
+    void addingKeepsTheEntry() {
+        QFETCH(Fault, fault);
+        RunningProgram program(kContacts);
+        FileFault book(program, fault);
+        Form2& add = program.add();
+        RunningProgram::click(program.menu(), "Command1");
+        RunningProgram::click(add, "Command3");
+        for (qsizetype i = 0; i < kEntry.size(); ++i)
+            RunningProgram::typeOver(add, RunningProgram::kContactBoxes[i], kEntry[i]);
+        book.backUp();
+
+        book.cause();
+        RunningProgram::click(add, "Command1");
+        book.verifyReported();
+        QVERIFY(add.isVisible());
+        QVERIFY(add.Command1->isVisible());
+        QCOMPARE(RunningProgram::contactTexts(add, kEntry.size()), kEntry);
+        QCOMPARE(add.Text7->text(), dateStamp(program.test.clock));
+
+        book.end();
+        QCOMPARE(program.test.storedRows(), book.storedBefore());
+        RunningProgram::click(add, "Command1");
+        QCOMPARE(program.test.messages.shown.size(), 1);
+        QVERIFY(!add.isVisible());
+        QVERIFY(program.menu().isVisible());
+        QCOMPARE(program.test.storedRows(),
+                 book.storedBefore() + QList<StoredRow>{entryRow(dateStamp(program.test.clock))});
+    }
+
+    // "Save" in the details window: the edited boxes stay as typed and the same "Save" stores
+    // them once the book is back.
+    void savingKeepsTheEdit_data() { addFaultRows(); }
+    void savingKeepsTheEdit() {
+        QFETCH(Fault, fault);
+        RunningProgram program(kContacts);
+        FileFault book(program, fault);
+        Form3& find = program.find();
+        Form4& details = program.details();
+        RunningProgram::click(program.menu(), "Command2");
+        RunningProgram::typeOver(find, "Text2", QStringLiteral("Jones"));
+        RunningProgram::click(find, "Command3");
+        RunningProgram::click(details, "Command3");
+        RunningProgram::click(details, "Command6");
+        RunningProgram::typeOver(details, "Text3", QStringLiteral("555-0499"));
+        RunningProgram::typeOver(details, "Text6", QStringLiteral("Moved\nto Cork"));
+        const QStringList typed = RunningProgram::contactTexts(details, 10);
+        book.backUp();
+
+        book.cause();
+        RunningProgram::click(details, "Command7");
+        book.verifyReported();
+        QVERIFY(details.isVisible());
+        QVERIFY(details.Command7->isVisible());
+        QCOMPARE(RunningProgram::contactTexts(details, 10), typed);
+
+        book.end();
+        QCOMPARE(program.test.storedRows(), book.storedBefore());
+        RunningProgram::click(details, "Command7");
+        QCOMPARE(program.test.messages.shown.size(), 1);
+        QVERIFY(!details.isVisible());
+        StoredRow saved = kContacts[2];
+        saved[Phone] = QStringLiteral("555-0499");
+        saved[Other] = QStringLiteral("Moved\nto Cork");
+        saved[ModifiedOn] = dateStamp(program.test.clock);
+        QList<StoredRow> expected = book.storedBefore();
+        expected[2] = saved;
+        QCOMPARE(program.test.storedRows(), expected);
+    }
+
+    // "Find" in the find window: the search text stays, and the same "Find" lists the match
+    // once the book is back. Another program's write lock does not stop a search.
+    void findingKeepsTheSearch_data() { addFaultRows(); }
+    void findingKeepsTheSearch() {
+        QFETCH(Fault, fault);
+        RunningProgram program(kContacts);
+        FileFault book(program, fault);
+        Form3& find = program.find();
+        RunningProgram::click(program.menu(), "Command2");
+        RunningProgram::click(find, "Command3");
+        RunningProgram::click(program.details(), "Command1");
+        QVERIFY(!find.DBGrid1->isVisible());
+        RunningProgram::typeOver(find, "Text2", QStringLiteral("smith"));
+        book.backUp();
+
+        book.cause();
+        RunningProgram::click(find, "Command2");
+        if (fault == Fault::Locked) {
+            QVERIFY(program.test.messages.shown.isEmpty());
+            QVERIFY(find.DBGrid1->isVisible());
+            QCOMPARE(listedSurnames(program), QStringList{QStringLiteral("Smith")});
+            book.end();
+            QCOMPARE(program.test.storedRows(), book.storedBefore());
+            return;
+        }
+        book.verifyReported();
+        QVERIFY(!find.DBGrid1->isVisible());
+        QCOMPARE(find.Text2->text(), QStringLiteral("smith"));
+
+        book.end();
+        RunningProgram::click(find, "Command2");
+        QCOMPARE(program.test.messages.shown.size(), 1);
+        QVERIFY(find.DBGrid1->isVisible());
+        QCOMPARE(listedSurnames(program), QStringList{QStringLiteral("Smith")});
+        QCOMPARE(program.test.storedRows(), book.storedBefore());
+    }
+
+    // A cell typed into the grid: it keeps its text and is stored on leaving the row once the
+    // book is back.
+    void storingACellKeepsWhatWasTyped_data() { addFaultRows(); }
+    void storingACellKeepsWhatWasTyped() {
+        QFETCH(Fault, fault);
+        RunningProgram program(kContacts);
+        FileFault book(program, fault);
+        RunningProgram::click(program.menu(), "Command2");
+        QVERIFY(program.typeIntoCell(1, Phone, QStringLiteral("555-0299")));
+        book.backUp();
+
+        book.cause();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        book.verifyReported();
+        QTableView* cells = program.gridCells();
+        QCOMPARE(cells->currentIndex(), cells->model()->index(1, Phone));
+        QCOMPARE(program.gridCell(1, Phone), QStringLiteral("555-0299"));
+        QCOMPARE(cells->model()->headerData(1, Qt::Vertical).toString(),
+                 ResultsModel::kChangedMarker);
+        // The cell is open again, holding what was typed.
+        auto* cell = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(cell && cells->isAncestorOf(cell));
+        QCOMPARE(cell->text(), QStringLiteral("555-0299"));
+
+        book.end();
+        QCOMPARE(program.test.storedRows(), book.storedBefore());
+        QTest::keyClick(cell, Qt::Key_Down);
+        QCOMPARE(program.test.messages.shown.size(), 1);
+        QCOMPARE(cells->currentIndex(), cells->model()->index(2, Phone));
+        QList<StoredRow> expected = book.storedBefore();
+        expected[1][Phone] = QStringLiteral("555-0299");
+        QCOMPARE(program.test.storedRows(), expected);
+    }
+
+    // Another address book put in place of the one a contact was read from: the edit is not
+    // stored into whichever contact has the same place in it.
+    void anEditIsNotStoredIntoAnotherBookPutInItsPlace() {
+        RunningProgram program(kContacts);
+        Form4& details = program.details();
+        RunningProgram::click(program.menu(), "Command2");
+        RunningProgram::typeOver(program.find(), "Text2", QStringLiteral("Jones"));
+        RunningProgram::click(program.find(), "Command3");
+        RunningProgram::click(details, "Command3");
+        RunningProgram::click(details, "Command6");
+        RunningProgram::typeOver(details, "Text3", QStringLiteral("555-0499"));
+        const QStringList typed = RunningProgram::contactTexts(details, 10);
+
+        const QList<StoredRow> others = {row({"Zoe", "Adams"}), row({"Yan", "Baker"}),
+                                         row({"Xavier", "Cole"})};
+        const QString path = program.test.databasePath();
+        const QString fresh = path + QStringLiteral(".other");
+        contact_table::createAddressBook(fresh, [&others](Database& db) {
+            for (const StoredRow& contact : others) {
+                Statement insert(db, "INSERT INTO address (\"Name\", \"Surname\") VALUES (?, ?)");
+                insert.bind(1, contact[Name]);
+                insert.bind(2, contact[Surname]);
+                insert.run();
+            }
+        });
+        QCOMPARE(
+            std::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(path).constData()),
+            0);
+
+        RunningProgram::click(details, "Command7");
+        const QStringList texts = program.test.messages.texts();
+        QCOMPARE(texts.size(), 1);
+        QVERIFY2(texts[0].contains(QStringLiteral("search for the contact again")),
+                 qPrintable(texts[0]));
+        QVERIFY2(texts[0].contains(path), qPrintable(texts[0]));
+        QVERIFY(details.Command7->isVisible());
+        QCOMPARE(RunningProgram::contactTexts(details, 10), typed);
+        QCOMPARE(program.test.storedRows(), others);
+    }
+
+    // A folder the program may not write in. Once the book has been opened, the engine's working
+    // files lie beside it and stores go on; a book to be opened afresh in such a folder cannot
+    // be, and the message says why. Making the folder writable again is all it takes.
+    void aFolderThatCannotBeWritten() {
+        if (::geteuid() == 0 && !qEnvironmentVariableIsSet(kUnprivilegedChild)) {
+            runAsUnprivilegedUser(QStringLiteral("aFolderThatCannotBeWritten"));
+            return;
+        }
+        const QString stamp = dateStamp(FixedClock(QDate(2026, 12, 7)));
+        {
+            // Mid-work: the folder turns read-only with every window's book already open.
+            RunningProgram program(kContacts);
+            const QString folder = program.test.applicationDirectory();
+            const auto writableAgain = qScopeGuard([folder] { setWritable(folder, true); });
+            setWritable(folder, false);
+            Form2& add = program.add();
+            RunningProgram::click(program.menu(), "Command1");
+            RunningProgram::click(add, "Command3");
+            for (qsizetype i = 0; i < kEntry.size(); ++i)
+                RunningProgram::typeOver(add, RunningProgram::kContactBoxes[i], kEntry[i]);
+            RunningProgram::click(add, "Command1");
+            QCOMPARE(program.test.messages.texts(), QStringList());
+            QCOMPARE(program.test.storedRows(), kContacts + QList<StoredRow>{entryRow(stamp)});
+        }
+
+        // At start-up: the book has not been opened yet and the folder is read-only.
+        QString folder;
+        RunningProgram program(kContacts, [&folder](TestServices& test) {
+            folder = test.applicationDirectory();
+            QVERIFY(!QFile::exists(test.databasePath() + QStringLiteral("-shm")));
+            setWritable(folder, false);
+        });
+        const auto writableAgain = qScopeGuard([folder] { setWritable(folder, true); });
+        const QString path = program.test.databasePath();
+        const auto verifyLastMessage = [&](qsizetype count) {
+            const auto& shown = program.test.messages.shown;
+            QCOMPARE(shown.size(), count);
+            const QString text = shown.last().text;
+            QVERIFY2(text.contains(QStringLiteral("cannot be written")), qPrintable(text));
+            QVERIFY2(text.contains(QStringLiteral("\"%1\"").arg(folder)), qPrintable(text));
+            QVERIFY2(text.contains(path), qPrintable(text));
+        };
+        // The find window's fetch at start-up is the first to fail.
+        verifyLastMessage(1);
+        QVERIFY(!QTest::currentTestFailed());
+        QVERIFY(program.menu().isVisible());
+
+        Form3& find = program.find();
+        RunningProgram::click(program.menu(), "Command2");
+        RunningProgram::typeOver(find, "Text2", QStringLiteral("jones"));
+        RunningProgram::click(find, "Command2");
+        verifyLastMessage(2);
+        QVERIFY(!QTest::currentTestFailed());
+        QCOMPARE(find.Text2->text(), QStringLiteral("jones"));
+
+        Form2& add = program.add();
+        RunningProgram::click(program.menu(), "Command1");
+        RunningProgram::click(add, "Command3");
+        verifyLastMessage(3);
+        QVERIFY(!QTest::currentTestFailed());
+        QVERIFY(!add.Text1->isVisible());
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList{QStringLiteral("address.mdb")});
+
+        setWritable(folder, true);
+        RunningProgram::click(find, "Command2");
+        QCOMPARE(listedSurnames(program), QStringList{QStringLiteral("Jones")});
+        RunningProgram::click(add, "Command3");
+        for (qsizetype i = 0; i < kEntry.size(); ++i)
+            RunningProgram::typeOver(add, RunningProgram::kContactBoxes[i], kEntry[i]);
+        RunningProgram::click(add, "Command1");
+        QCOMPARE(program.test.messages.shown.size(), 3);
+        QCOMPARE(program.test.storedRows(), kContacts + QList<StoredRow>{entryRow(stamp)});
+    }
+};
+
+QTEST_MAIN(TestFileFaults)
+#include "test_file_faults.moc"

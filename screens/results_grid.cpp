@@ -14,8 +14,10 @@
 #include <QPointer>
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <limits>
 
 namespace {
 
@@ -38,6 +40,36 @@ class RowLeavingSelection final : public QItemSelectionModel {
     std::function<bool()> mayLeaveRow_;
 };
 
+// How the cells show and edit their texts. The editor takes a text of any length: Qt's default
+// cap would cut a long value as the cell opens, and leaving the row would store it cut. A cell
+// shows one line of a few hundred characters at most, so only the start of a very long text is
+// laid out when it is drawn; laying out all of it on every paint would stall the grid.
+class CellDelegate final : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    static constexpr qsizetype kDrawnCharacters = 1000;
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto* line = qobject_cast<QLineEdit*>(editor))
+            line->setMaxLength(std::numeric_limits<int>::max());
+        return editor;
+    }
+
+  protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (option->text.size() <= kDrawnCharacters)
+            return;
+        qsizetype cut = kDrawnCharacters;
+        if (option->text.at(cut - 1).isHighSurrogate())
+            --cut;
+        option->text.truncate(cut);
+    }
+};
+
 bool takesTabFocus(const QWidget* widget) {
     return !widget->isWindow() && (widget->focusPolicy() & Qt::TabFocus) == Qt::TabFocus &&
            widget->isEnabled() && widget->isVisibleTo(widget->window()) && !widget->focusProxy();
@@ -49,6 +81,7 @@ class GridCells final : public QTableView {
     GridCells(ResultsModel* model, ResultsGrid::StepRunner runner, QWidget* grid)
         : QTableView(grid), grid_(grid), model_(model), runner_(std::move(runner)) {
         setObjectName(QStringLiteral("Split0"));
+        setItemDelegate(new CellDelegate(this));
         setModel(model_);
         setSelectionModel(new RowLeavingSelection(
             model_, [this] { return storeCurrentRow(); }, this));

@@ -321,13 +321,15 @@ struct Binding {
 
     bool alive() const { return line || plain; }
     QString text() const { return line ? line->text() : plain ? plain->toPlainText() : QString(); }
+    // What the box shows after a fill is its baseline: a multi-line box keeps every line break
+    // as LF, so a stored CR reads back changed, yet only a change made after the fill is stored.
     void fill(const QVariant& value) {
-        lastText = value.toString();
-        changed = false;
         if (line)
-            line->setText(lastText);
+            line->setText(value.toString());
         else if (plain)
-            plain->setPlainText(lastText);
+            plain->setPlainText(value.toString());
+        lastText = text();
+        changed = false;
     }
     void noticeEdit() {
         const QString now = text();

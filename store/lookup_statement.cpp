@@ -135,5 +135,9 @@ RecordSourceQuery parseRecordSource(const QString& recordSource) {
     reader.skipBlanks();
     if (!reader.atEnd())
         malformed(recordSource);
+    // No stored text holds a lone surrogate half, and such a value has no UTF-8 form to look for.
+    if (!value->isValidUtf16())
+        throw StoreError(QStringLiteral("The search text is not valid Unicode text (it holds a "
+                                        "lone surrogate half); nothing was searched."));
     return {column, *value};
 }

@@ -18,7 +18,8 @@ struct RecordSourceQuery {
 
 // Reads a record source: the table name "address", or a lookup statement as built above, with
 // keywords and column names in any letter case. Anything else throws a StoreError that calls the
-// record source malformed. The text is never handed to the database as SQL.
+// record source malformed; a value that is not valid Unicode (a lone surrogate half) is refused
+// too. The text is never handed to the database as SQL.
 RecordSourceQuery parseRecordSource(const QString& recordSource);
 
 // The stored column name a lookup compares ("Name", "Surname", "phone", "email").

@@ -223,8 +223,14 @@ void Form4::requireContactToEdit() const {
 }
 
 void Form4::storeEditUnderWay() {
-    if (Data1->Recordset().editMode() != Recordset::EditMode::None)
-        Data1->Recordset().Update();
+    if (Data1->Recordset().editMode() == Recordset::EditMode::None) {
+        // The arrows stored the edit already; what was typed into the row moved to since still
+        // belongs to that row and is stored rather than dropped by the close.
+        if (!Data1->boxesChanged())
+            return;
+        Data1->Recordset().Edit();
+    }
+    Data1->Recordset().Update();
 }
 
 QLabel* Form4::fieldLabel(const QString& name, const QString& caption, TwipsRect rect,

@@ -81,7 +81,7 @@ class Form4 : public Window {
     void setRefreshButtonsVisible(bool visible);
     // Refuses "Edit" when there is no contact to edit, before anything is stamped.
     void requireContactToEdit() const;
-    // The arrows may already have stored the edited row; then there is nothing left to update.
+    // The arrows may already have stored the edited row; then only later typing is left.
     void storeEditUnderWay();
 
     QLabel* fieldLabel(const QString& name, const QString& caption, TwipsRect rect, int tabIndex);

@@ -663,6 +663,10 @@ void DataControl::Refresh() {
     emit currentRowChanged(d->current);
 }
 
+bool DataControl::boxesChanged() const {
+    return !d->changedTexts().isEmpty();
+}
+
 void DataControl::updateArrows() {
     for (QToolButton* arrow : d->arrows)
         arrow->setEnabled(d->status == State::Status::Open);

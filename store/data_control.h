@@ -91,6 +91,9 @@ class DataControl : public QWidget {
     void bind(QLineEdit* box, const QString& column);
     void bind(QPlainTextEdit* box, const QString& column);
 
+    // Whether a bound box holds text set since the control last filled it.
+    bool boxesChanged() const;
+
     // Rows for a grid, read as they are needed. Values are NULL (invalid QVariant) or text.
     QStringList fieldNames() const;
     QVariant fieldValue(qsizetype row, int column);

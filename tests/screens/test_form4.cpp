@@ -601,6 +601,25 @@ class TestForm4 : public QObject {
         session.verifyState(Session::State::Saved);
     }
 
+    void typingAfterTheArrowsStoredTheEditIsSavedToo() {
+        Session session;
+        session.showBySurname(QStringLiteral("Smith"));
+        Form4& form = session.details();
+        Session::click(form, "Command6");
+        Session::typeOver(form.Text3, QStringLiteral("555-0299"));
+        QTest::mouseClick(session.arrow("Next"), Qt::LeftButton);
+        Session::typeOver(form.Text4, QStringLiteral("555-0300"));
+
+        Session::click(form, "Command7");
+
+        QVERIFY(session.test.messages.shown.isEmpty());
+        StoredRow saved = with(kJohn, kPhone, QStringLiteral("555-0299"));
+        saved[kModifiedOn] = session.today();
+        const StoredRow typedAfterMove = with(kMary, kPhone + 1, QStringLiteral("555-0300"));
+        QCOMPARE(session.test.storedRows(), (QList<StoredRow>{kAnn, saved, typedAfterMove, kPaul}));
+        session.verifyState(Session::State::Saved);
+    }
+
     void aFailedSaveIsReportedAndKeepsWhatWasTyped() {
         Session session;
         session.showBySurname(QStringLiteral("Jones"));

@@ -19,28 +19,6 @@
 
 namespace {
 
-enum Column { Name, Surname, Phone, Fax, Address, Email, Url, Other, CreatedOn, ModifiedOn };
-
-// Other people's contacts, already in the book; none of them may change on the way.
-const QList<StoredRow> kOthers = {
-    row({"Ann", "O'Brien", "555-0101", QVariant(), "1 Harbour Road\nCobh", "ann@obrien.example",
-         QVariant(), QVariant(), "3/1/25"}),
-    row({"John", "Smith", "555-0202", "", "2 Mill Lane", "john@smith.example", "", "", "4/2/25",
-         "5/2/25"}),
-    row({"Paul", "Jones", "555-0404", QVariant(), QVariant(), "paul@jones.example", QVariant(),
-         QVariant(), "7/4/25"}),
-};
-
-// The contact that travels the road: every field the add window offers.
-const QStringList kEntry = {QStringLiteral("Nora"),
-                            QStringLiteral("Quennell"),
-                            QStringLiteral("555-0707"),
-                            QStringLiteral("555-0708"),
-                            QStringLiteral("7 Quay Street\nGalway"),
-                            QStringLiteral("nora@quennell.example"),
-                            QStringLiteral("quennell.example"),
-                            QStringLiteral("Met at the library")};
-
 const QDate kAddDay(2026, 3, 2);
 const QDate kEditDay(2026, 3, 9);
 
@@ -59,7 +37,7 @@ class TestContactRoad : public QObject {
   private slots:
     // One contact from entry to edit, through the windows only, checking the file at each store.
     void oneContactFromEntryToEdit() {
-        RunningProgram program(kOthers);
+        RunningProgram program(kOtherContacts);
         program.test.clock.date = kAddDay;
         Form1& menu = program.menu();
         QVERIFY(QTest::qWaitForWindowActive(&menu));
@@ -72,18 +50,18 @@ class TestContactRoad : public QObject {
         RunningProgram::click(add, "Command3");
         QVERIFY(add.Text1->isVisible());
         QCOMPARE(add.Text7->text(), dateStamp(program.test.clock));
-        for (qsizetype i = 0; i < kEntry.size(); ++i)
-            RunningProgram::typeOver(add, RunningProgram::kContactBoxes[i], kEntry[i]);
+        for (qsizetype i = 0; i < kNewContact.size(); ++i)
+            RunningProgram::typeOver(add, RunningProgram::kContactBoxes[i], kNewContact[i]);
         RunningProgram::click(add, "Command1");
         QVERIFY(program.test.messages.shown.isEmpty());
         QVERIFY(!add.isVisible());
         QVERIFY(menu.isVisible());
 
         StoredRow added;
-        for (const QString& text : kEntry)
+        for (const QString& text : kNewContact)
             added << text;
         added << dateStamp(program.test.clock) << QVariant();
-        QCOMPARE(program.test.storedRows(), kOthers + QList<StoredRow>{added});
+        QCOMPARE(program.test.storedRows(), kOtherContacts + QList<StoredRow>{added});
 
         // Main menu "View/Edit": the grid lists the contacts fetched when the program started.
         RunningProgram::click(menu, "Command2");
@@ -97,7 +75,7 @@ class TestContactRoad : public QObject {
         RunningProgram::click(find, "Command2");
         QVERIFY(program.test.messages.shown.isEmpty());
         QCOMPARE(listedSurnames(program), QStringList{QStringLiteral("Quennell")});
-        QCOMPARE(program.gridCell(0, Address), kEntry[Address]);
+        QCOMPARE(program.gridCell(0, Address), kNewContact[Address]);
         QCOMPARE(program.gridCell(0, CreatedOn), dateStamp(program.test.clock));
 
         // "Details", then "Refresh by Surname": the contact in the ten boxes.
@@ -107,7 +85,7 @@ class TestContactRoad : public QObject {
         QVERIFY(!find.isVisible());
         RunningProgram::click(details, "Command3");
         QVERIFY(program.test.messages.shown.isEmpty());
-        QStringList shown = kEntry;
+        QStringList shown = kNewContact;
         shown << dateStamp(program.test.clock) << QString();
         QCOMPARE(RunningProgram::contactTexts(details, 10), shown);
 
@@ -124,7 +102,7 @@ class TestContactRoad : public QObject {
         StoredRow edited = added;
         edited[Phone] = QStringLiteral("555-0799");
         edited[ModifiedOn] = dateStamp(program.test.clock);
-        QCOMPARE(program.test.storedRows(), kOthers + QList<StoredRow>{edited});
+        QCOMPARE(program.test.storedRows(), kOtherContacts + QList<StoredRow>{edited});
         // The two stamps are the two days.
         QVERIFY(edited[CreatedOn] != edited[ModifiedOn]);
     }
@@ -132,7 +110,7 @@ class TestContactRoad : public QObject {
     // The main menu is modeless: its buttons work while any other window is open and bring the
     // window they name to the front.
     void theMainMenuStaysUsableWhileEachWindowIsOpen() {
-        RunningProgram program(kOthers);
+        RunningProgram program(kOtherContacts);
         Form1& menu = program.menu();
 
         // An entry under way in the add window.
@@ -176,7 +154,7 @@ class TestContactRoad : public QObject {
         QCOMPARE(details.Text1->text(), QStringLiteral("John"));
 
         QVERIFY(program.test.messages.shown.isEmpty());
-        QCOMPARE(program.test.storedRows(), kOthers);
+        QCOMPARE(program.test.storedRows(), kOtherContacts);
     }
 
     // The program itself, started the way a user starts it from another folder: it reads the

@@ -30,26 +30,6 @@
 
 namespace {
 
-enum Column { Name, Surname, Phone, Fax, Address, Email, Url, Other, CreatedOn, ModifiedOn };
-
-const QList<StoredRow> kContacts = {
-    row({"Ann", "O'Brien", "555-0101", QVariant(), "1 Harbour Road\nCobh", "ann@obrien.example",
-         QVariant(), QVariant(), "3/1/25"}),
-    row({"John", "Smith", "555-0202", "", "2 Mill Lane", "john@smith.example", "", "", "4/2/25",
-         "5/2/25"}),
-    row({"Paul", "Jones", "555-0404", QVariant(), QVariant(), "paul@jones.example", QVariant(),
-         QVariant(), "7/4/25"}),
-};
-
-const QStringList kEntry = {QStringLiteral("Nora"),
-                            QStringLiteral("Quennell"),
-                            QStringLiteral("555-0707"),
-                            QStringLiteral("555-0708"),
-                            QStringLiteral("7 Quay Street\nGalway"),
-                            QStringLiteral("nora@quennell.example"),
-                            QStringLiteral("quennell.example"),
-                            QStringLiteral("Met at the library")};
-
 // What can happen to the address book while the program has it open.
 enum class Fault { Deleted, RenamedOver, OverwrittenInPlace, Locked };
 
@@ -199,7 +179,7 @@ void addFaultRows() {
 
 StoredRow entryRow(const QString& createdOn) {
     StoredRow stored;
-    for (const QString& text : kEntry)
+    for (const QString& text : kNewContact)
         stored << text;
     return stored << createdOn << QVariant();
 }
@@ -268,13 +248,13 @@ class TestFileFaults : public QObject {
     void addingKeepsTheEntry_data() { addFaultRows(); }
     void addingKeepsTheEntry() {
         QFETCH(Fault, fault);
-        RunningProgram program(kContacts);
+        RunningProgram program(kOtherContacts);
         FileFault book(program, fault);
         Form2& add = program.add();
         RunningProgram::click(program.menu(), "Command1");
         RunningProgram::click(add, "Command3");
-        for (qsizetype i = 0; i < kEntry.size(); ++i)
-            RunningProgram::typeOver(add, RunningProgram::kContactBoxes[i], kEntry[i]);
+        for (qsizetype i = 0; i < kNewContact.size(); ++i)
+            RunningProgram::typeOver(add, RunningProgram::kContactBoxes[i], kNewContact[i]);
         book.backUp();
 
         book.cause();
@@ -282,7 +262,7 @@ class TestFileFaults : public QObject {
         book.verifyReported();
         QVERIFY(add.isVisible());
         QVERIFY(add.Command1->isVisible());
-        QCOMPARE(RunningProgram::contactTexts(add, kEntry.size()), kEntry);
+        QCOMPARE(RunningProgram::contactTexts(add, kNewContact.size()), kNewContact);
         QCOMPARE(add.Text7->text(), dateStamp(program.test.clock));
 
         book.end();
@@ -300,7 +280,7 @@ class TestFileFaults : public QObject {
     void savingKeepsTheEdit_data() { addFaultRows(); }
     void savingKeepsTheEdit() {
         QFETCH(Fault, fault);
-        RunningProgram program(kContacts);
+        RunningProgram program(kOtherContacts);
         FileFault book(program, fault);
         Form3& find = program.find();
         Form4& details = program.details();
@@ -326,7 +306,7 @@ class TestFileFaults : public QObject {
         RunningProgram::click(details, "Command7");
         QCOMPARE(program.test.messages.shown.size(), 1);
         QVERIFY(!details.isVisible());
-        StoredRow saved = kContacts[2];
+        StoredRow saved = kOtherContacts[2];
         saved[Phone] = QStringLiteral("555-0499");
         saved[Other] = QStringLiteral("Moved\nto Cork");
         saved[ModifiedOn] = dateStamp(program.test.clock);
@@ -340,7 +320,7 @@ class TestFileFaults : public QObject {
     void findingKeepsTheSearch_data() { addFaultRows(); }
     void findingKeepsTheSearch() {
         QFETCH(Fault, fault);
-        RunningProgram program(kContacts);
+        RunningProgram program(kOtherContacts);
         FileFault book(program, fault);
         Form3& find = program.find();
         RunningProgram::click(program.menu(), "Command2");
@@ -377,7 +357,7 @@ class TestFileFaults : public QObject {
     void storingACellKeepsWhatWasTyped_data() { addFaultRows(); }
     void storingACellKeepsWhatWasTyped() {
         QFETCH(Fault, fault);
-        RunningProgram program(kContacts);
+        RunningProgram program(kOtherContacts);
         FileFault book(program, fault);
         RunningProgram::click(program.menu(), "Command2");
         QVERIFY(program.typeIntoCell(1, Phone, QStringLiteral("555-0299")));
@@ -409,7 +389,7 @@ class TestFileFaults : public QObject {
     // Another address book put in place of the one a contact was read from: the edit is not
     // stored into whichever contact has the same place in it.
     void anEditIsNotStoredIntoAnotherBookPutInItsPlace() {
-        RunningProgram program(kContacts);
+        RunningProgram program(kOtherContacts);
         Form4& details = program.details();
         RunningProgram::click(program.menu(), "Command2");
         RunningProgram::typeOver(program.find(), "Text2", QStringLiteral("Jones"));
@@ -457,23 +437,23 @@ class TestFileFaults : public QObject {
         const QString stamp = dateStamp(FixedClock(QDate(2026, 12, 7)));
         {
             // Mid-work: the folder turns read-only with every window's book already open.
-            RunningProgram program(kContacts);
+            RunningProgram program(kOtherContacts);
             const QString folder = program.test.applicationDirectory();
             const auto writableAgain = qScopeGuard([folder] { setWritable(folder, true); });
             setWritable(folder, false);
             Form2& add = program.add();
             RunningProgram::click(program.menu(), "Command1");
             RunningProgram::click(add, "Command3");
-            for (qsizetype i = 0; i < kEntry.size(); ++i)
-                RunningProgram::typeOver(add, RunningProgram::kContactBoxes[i], kEntry[i]);
+            for (qsizetype i = 0; i < kNewContact.size(); ++i)
+                RunningProgram::typeOver(add, RunningProgram::kContactBoxes[i], kNewContact[i]);
             RunningProgram::click(add, "Command1");
             QCOMPARE(program.test.messages.texts(), QStringList());
-            QCOMPARE(program.test.storedRows(), kContacts + QList<StoredRow>{entryRow(stamp)});
+            QCOMPARE(program.test.storedRows(), kOtherContacts + QList<StoredRow>{entryRow(stamp)});
         }
 
         // At start-up: the book has not been opened yet and the folder is read-only.
         QString folder;
-        RunningProgram program(kContacts, [&folder](TestServices& test) {
+        RunningProgram program(kOtherContacts, [&folder](TestServices& test) {
             folder = test.applicationDirectory();
             QVERIFY(!QFile::exists(test.databasePath() + QStringLiteral("-shm")));
             setWritable(folder, false);
@@ -514,11 +494,11 @@ class TestFileFaults : public QObject {
         RunningProgram::click(find, "Command2");
         QCOMPARE(listedSurnames(program), QStringList{QStringLiteral("Jones")});
         RunningProgram::click(add, "Command3");
-        for (qsizetype i = 0; i < kEntry.size(); ++i)
-            RunningProgram::typeOver(add, RunningProgram::kContactBoxes[i], kEntry[i]);
+        for (qsizetype i = 0; i < kNewContact.size(); ++i)
+            RunningProgram::typeOver(add, RunningProgram::kContactBoxes[i], kNewContact[i]);
         RunningProgram::click(add, "Command1");
         QCOMPARE(program.test.messages.shown.size(), 3);
-        QCOMPARE(program.test.storedRows(), kContacts + QList<StoredRow>{entryRow(stamp)});
+        QCOMPARE(program.test.storedRows(), kOtherContacts + QList<StoredRow>{entryRow(stamp)});
     }
 };
 

@@ -13,6 +13,24 @@
 #include <QTableView>
 #include <QtTest>
 
+const QList<StoredRow> kOtherContacts = {
+    row({"Ann", "O'Brien", "555-0101", QVariant(), "1 Harbour Road\nCobh", "ann@obrien.example",
+         QVariant(), QVariant(), "3/1/25"}),
+    row({"John", "Smith", "555-0202", "", "2 Mill Lane", "john@smith.example", "", "", "4/2/25",
+         "5/2/25"}),
+    row({"Paul", "Jones", "555-0404", QVariant(), QVariant(), "paul@jones.example", QVariant(),
+         QVariant(), "7/4/25"}),
+};
+
+const QStringList kNewContact = {QStringLiteral("Nora"),
+                                 QStringLiteral("Quennell"),
+                                 QStringLiteral("555-0707"),
+                                 QStringLiteral("555-0708"),
+                                 QStringLiteral("7 Quay Street\nGalway"),
+                                 QStringLiteral("nora@quennell.example"),
+                                 QStringLiteral("quennell.example"),
+                                 QStringLiteral("Met at the library")};
+
 RunningProgram::RunningProgram(const QList<StoredRow>& contacts,
                                const std::function<void(TestServices&)>& beforeStart) {
     for (const StoredRow& contact : contacts)

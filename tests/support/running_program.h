@@ -13,6 +13,14 @@ class Form4;
 class QLineEdit;
 class QTableView;
 
+// The table's columns by position.
+enum Column { Name, Surname, Phone, Fax, Address, Email, Url, Other, CreatedOn, ModifiedOn };
+
+// Other people's contacts, already in the book; none of them may change on the way.
+extern const QList<StoredRow> kOtherContacts;
+// A new contact: a text for every field the add window offers.
+extern const QStringList kNewContact;
+
 // The program as it starts for a user: an application directory holding a real address book
 // (seeded with `contacts`), the window model built on it and the main menu shown, which loads the
 // find and details windows. `beforeStart` may change the application directory first. Windows

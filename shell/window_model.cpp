@@ -14,8 +14,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <algorithm>
-#include <limits>
 #include <exception>
+#include <limits>
 
 WindowModel::WindowModel(Services services) : services_(std::move(services)) {}
 

@@ -542,7 +542,7 @@ DataControl::DataControl(QWidget* parent) : QWidget(parent), d(std::make_unique<
         QStyle::StandardPixmap icon;
         void (DataControl::*move)();
     };
-    const std::array<ArrowSpec, 4> specs = {{
+    const std::array<ArrowSpec, 4> arrowKinds = {{
         {"First", "First row", QStyle::SP_MediaSkipBackward, &DataControl::MoveFirst},
         {"Previous", "Previous row", QStyle::SP_MediaPlay, &DataControl::MovePrevious},
         {"Next", "Next row", QStyle::SP_MediaPlay, &DataControl::MoveNext},
@@ -552,19 +552,19 @@ DataControl::DataControl(QWidget* parent) : QWidget(parent), d(std::make_unique<
     d->captionLabel->setObjectName(QStringLiteral("Caption"));
     d->captionLabel->setFrameShape(QFrame::Panel);
     d->captionLabel->setFrameShadow(QFrame::Sunken);
-    for (std::size_t i = 0; i < specs.size(); ++i) {
+    for (std::size_t i = 0; i < arrowKinds.size(); ++i) {
         auto* arrow = new QToolButton(this);
-        arrow->setObjectName(QLatin1String(specs[i].name));
-        arrow->setAccessibleName(QLatin1String(specs[i].accessible));
-        arrow->setToolTip(QLatin1String(specs[i].accessible));
+        arrow->setObjectName(QLatin1String(arrowKinds[i].name));
+        arrow->setAccessibleName(QLatin1String(arrowKinds[i].accessible));
+        arrow->setToolTip(QLatin1String(arrowKinds[i].accessible));
         if (i == 1)
             arrow->setArrowType(Qt::LeftArrow);
         else if (i == 2)
             arrow->setArrowType(Qt::RightArrow);
         else
-            arrow->setIcon(style()->standardIcon(specs[i].icon));
+            arrow->setIcon(style()->standardIcon(arrowKinds[i].icon));
         arrow->setEnabled(false);
-        const auto move = specs[i].move;
+        const auto move = arrowKinds[i].move;
         connect(arrow, &QToolButton::clicked, this, [this, move] {
             const std::function<void()> step = [this, move] { (this->*move)(); };
             if (d->runner) {

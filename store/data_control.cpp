@@ -46,10 +46,7 @@ QByteArray quoted(int column) {
 }
 
 QByteArray columnList() {
-    QByteArrayList names;
-    for (int column = 0; column < kColumnCount; ++column)
-        names << quoted(column);
-    return names.join(", ");
+    return contact_table::quotedColumnList().toUtf8();
 }
 
 void readValues(const Statement& statement, int firstColumn, Values& values) {

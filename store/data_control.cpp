@@ -93,6 +93,12 @@ class RowIds {
         ids.listed_ = std::move(rowids);
         return ids;
     }
+    // Rowids in order, held as a range when they have no gaps.
+    static RowIds of(std::vector<std::int64_t> rowids) {
+        if (!rowids.empty() && rowids.back() - rowids.front() == qsizetype(rowids.size()) - 1)
+            return range(rowids.front(), qsizetype(rowids.size()));
+        return list(std::move(rowids));
+    }
     qsizetype size() const { return ranged_ + qsizetype(listed_.size()); }
     std::int64_t at(qsizetype position) const {
         return position < ranged_ ? first_ + position : listed_[std::size_t(position - ranged_)];
@@ -169,11 +175,20 @@ struct Connection {
             return "SELECT rowid, " + columnList() + " FROM address WHERE rowid BETWEEN ?1 AND ?2";
         });
     }
+    Statement& firstRows() {
+        return prepared(firstRows_, [] {
+            return "SELECT rowid, " + columnList() + " FROM address ORDER BY rowid LIMIT ?1";
+        });
+    }
     Statement& count() {
         return prepared(count_, [] { return "SELECT count(*) FROM address"; });
     }
-    Statement& minRowid() {
-        return prepared(minRowid_, [] { return "SELECT min(rowid) FROM address"; });
+    // Rows outside (?1, ?2]; both are rowid range searches that touch only the rows they count.
+    Statement& countOutside() {
+        return prepared(countOutside_, [] {
+            return "SELECT (SELECT count(*) FROM address WHERE rowid <= ?1) + "
+                   "(SELECT count(*) FROM address WHERE rowid > ?2)";
+        });
     }
     Statement& maxRowid() {
         return prepared(maxRowid_, [] { return "SELECT max(rowid) FROM address"; });
@@ -196,7 +211,7 @@ struct Connection {
         return '"' + QByteArray(lookupColumnName(column)) + "\" = ?1 COLLATE " +
                contact_table::kCollation;
     }
-    std::unique_ptr<Statement> rowById_, rowRange_, count_, minRowid_, maxRowid_;
+    std::unique_ptr<Statement> rowById_, rowRange_, firstRows_, count_, countOutside_, maxRowid_;
     std::array<std::unique_ptr<Statement>, 4> lookupRows_, lookupRest_;
 };
 
@@ -239,42 +254,91 @@ std::vector<Row> readPage(Connection& connection, const RowIds& ids, qsizetype p
     return rows;
 }
 
+// A whole table fetched without counting it: its first page, and the largest rowid it had then.
+// Counting a large table takes a while and nothing on the first screen needs the count, so it
+// is taken when first needed, of the rows up to that rowid: rows added later by other programs
+// stay out, as they would have if the table had been counted at once.
+struct UncountedTable {
+    std::int64_t lastOfFirstPage = 0;
+    std::int64_t last = 0;
+};
+
 // A recordset built completely before it replaces the old one.
 struct Fetched {
     RowIds ids;
     std::vector<Row> firstPage;
+    std::optional<UncountedTable> uncounted;
 };
+
+std::int64_t singleInteger(Statement& statement) {
+    StatementUse use(statement);
+    use->step();
+    return use->integer(0);
+}
 
 Fetched fetchTable(Connection& connection) {
     Fetched fetched;
     ReadTransaction snapshot(connection.db);
-    const auto single = [](Statement& statement) {
-        StatementUse use(statement);
-        use->step();
-        return use->integer(0);
-    };
-    const std::int64_t count = single(connection.count());
-    if (count > 0) {
-        const std::int64_t low = single(connection.minRowid());
-        const std::int64_t high = single(connection.maxRowid());
-        if (high - low + 1 == count) {
-            fetched.ids = RowIds::range(low, qsizetype(count));
-        } else {
-            // Gaps (rows removed by another program): the rowids themselves, 8 bytes a row,
-            // read from the smallest index rather than the whole table and then put in order.
-            std::vector<std::int64_t> rowids;
-            rowids.reserve(std::size_t(count));
-            Statement all(connection.db, "SELECT rowid FROM address");
-            while (all.step())
-                rowids.push_back(all.integer(0));
-            if (!std::is_sorted(rowids.begin(), rowids.end()))
-                std::sort(rowids.begin(), rowids.end());
-            fetched.ids = RowIds::list(std::move(rowids));
+    std::vector<std::int64_t> rowids;
+    {
+        StatementUse rows(connection.firstRows());
+        rows->bindInt(1, kPageRows);
+        while (rows->step()) {
+            rowids.push_back(rows->integer(0));
+            Row& row = fetched.firstPage.emplace_back();
+            row.exists = true;
+            readValues(*rows.operator->(), 1, row.values);
         }
-        fetched.firstPage = readPage(connection, fetched.ids, 0);
     }
+    if (qsizetype(rowids.size()) == kPageRows)
+        fetched.uncounted = UncountedTable{rowids.back(), singleInteger(connection.maxRowid())};
+    fetched.ids = RowIds::of(std::move(rowids));
     snapshot.commit();
     return fetched;
+}
+
+// The rows of an uncounted table: its first page as fetched, then the rows now in the table after
+// that page, up to the last rowid it had when fetched. A table without gaps (the usual case: the
+// program never deletes) is held as a range; otherwise the rowids are read from the smallest index
+// rather than the whole table, 8 bytes a row.
+RowIds countTable(Connection& connection, const RowIds& firstPage, UncountedTable table) {
+    const auto rest = [&](std::int64_t rowid) {
+        return rowid > table.lastOfFirstPage && rowid <= table.last;
+    };
+    const bool firstPageWithoutGaps =
+        firstPage.at(firstPage.size() - 1) - firstPage.at(0) == firstPage.size() - 1;
+    try {
+        ReadTransaction snapshot(connection.db);
+        const std::int64_t total = singleInteger(connection.count());
+        StatementUse outside(connection.countOutside());
+        outside->bindInt(1, table.lastOfFirstPage);
+        outside->bindInt(2, table.last);
+        outside->step();
+        const std::int64_t restCount = total - outside->integer(0);
+        if (firstPageWithoutGaps && restCount == table.last - table.lastOfFirstPage)
+            return RowIds::range(firstPage.at(0), firstPage.size() + qsizetype(restCount));
+        std::vector<std::int64_t> rowids;
+        rowids.reserve(std::size_t(firstPage.size() + std::max<std::int64_t>(restCount, 0)));
+        for (qsizetype i = 0; i < firstPage.size(); ++i)
+            rowids.push_back(firstPage.at(i));
+        const std::size_t head = rowids.size();
+        Statement all(connection.db, "SELECT rowid FROM address");
+        while (all.step())
+            if (rest(all.integer(0)))
+                rowids.push_back(all.integer(0));
+        if (!std::is_sorted(rowids.begin() + std::ptrdiff_t(head), rowids.end()))
+            std::sort(rowids.begin() + std::ptrdiff_t(head), rowids.end());
+        return RowIds::list(std::move(rowids));
+    } catch (const StoreError&) {
+        // The count is asked for where no failure can be reported (a grid asking how many rows
+        // to show). Without it a first page without gaps is taken to go on without gaps up to
+        // the last rowid, and rows missing from the file read as removed, as rows another program
+        // removes after a fetch do. Otherwise only the first page is kept.
+        if (firstPageWithoutGaps)
+            return RowIds::range(firstPage.at(0),
+                                 firstPage.size() + qsizetype(table.last - table.lastOfFirstPage));
+        return firstPage;
+    }
 }
 
 // The first page of matches is read whole; the rest only as rowids, through the index alone.
@@ -351,7 +415,6 @@ struct DataControl::State {
     enum class Status { NeverFetched, Open, Closed };
     Status status = Status::NeverFetched;
     std::unique_ptr<Connection> connection;
-    RowIds ids;
     PageCache cache;
     qsizetype current = -1;
     Recordset::EditMode mode = Recordset::EditMode::None;
@@ -380,13 +443,26 @@ struct DataControl::State {
                                  .arg(operation));
     }
 
-    void requireRow(qsizetype row, const QString& operation) const {
-        if (row < 0 || row >= ids.size())
+    // The recordset's rows, counted first if they were fetched uncounted.
+    RowIds& ids() {
+        if (uncounted) {
+            fetchedIds = countTable(*connection, fetchedIds, *uncounted);
+            uncounted.reset();
+        }
+        return fetchedIds;
+    }
+    void setRows(RowIds rows, std::optional<UncountedTable> uncountedTable) {
+        fetchedIds = std::move(rows);
+        uncounted = uncountedTable;
+    }
+
+    void requireRow(qsizetype row, const QString& operation) {
+        if (row < 0 || row >= ids().size())
             throw StoreError(QStringLiteral("%1 failed: there is no row %2 (the recordset has %3 "
                                             "rows).")
                                  .arg(operation)
                                  .arg(row)
-                                 .arg(ids.size()));
+                                 .arg(ids().size()));
     }
 
     Row readRow(std::int64_t rowid) const { return readRowById(*connection, rowid); }
@@ -398,7 +474,7 @@ struct DataControl::State {
         const qsizetype page = position / kPageRows;
         const std::vector<Row>* rows = cache.find(page);
         if (!rows)
-            rows = &cache.put(page, readPage(*connection, ids, page));
+            rows = &cache.put(page, readPage(*connection, ids(), page));
         return (*rows)[std::size_t(position % kPageRows)];
     }
 
@@ -420,7 +496,7 @@ struct DataControl::State {
             fillBoxes({});
             return;
         }
-        fillBoxes(readRow(ids.at(current)).values);
+        fillBoxes(readRow(ids().at(current)).values);
     }
 
     // The texts of changed bound boxes, by column; a later box bound to the same column wins.
@@ -456,6 +532,7 @@ struct DataControl::State {
                     QStringLiteral("The text for \"%1\"")
                         .arg(QLatin1String(contact_table::kColumns[std::size_t(it.key())])));
         }
+        ids(); // counted in the file they were fetched from, before the write may reopen it
         reachCurrentFile(rowid, asRead);
         Database& db = connection->db;
         if (rowid && columns.isEmpty()) {
@@ -527,6 +604,11 @@ struct DataControl::State {
                                         "removed it. Nothing was stored.")
                              .arg(connection->path));
     }
+
+  private:
+    // Reached through ids(), which counts an uncounted table first.
+    RowIds fetchedIds;
+    std::optional<UncountedTable> uncounted;
 };
 
 DataControl::DataControl(QWidget* parent) : QWidget(parent), d(std::make_unique<State>()) {
@@ -647,11 +729,11 @@ void DataControl::Refresh() {
     if (opened)
         d->connection = std::move(opened);
     d->status = State::Status::Open;
-    d->ids = std::move(fetched.ids);
+    d->setRows(std::move(fetched.ids), fetched.uncounted);
     d->cache.clear();
     d->mode = Recordset::EditMode::None;
     d->buffer = {};
-    d->current = d->ids.size() > 0 ? 0 : -1;
+    d->current = fetched.firstPage.empty() ? -1 : 0;
     d->fillBoxes(d->current < 0 ? Values{} : fetched.firstPage.front().values);
     if (!fetched.firstPage.empty())
         d->cache.put(0, std::move(fetched.firstPage));
@@ -691,9 +773,9 @@ void DataControl::moveTo(qsizetype row) {
 void DataControl::step(const std::function<qsizetype(qsizetype, qsizetype)>& target) {
     d->requireOpen(QStringLiteral("Move"));
     storeLeftRow();
-    if (d->ids.size() == 0)
+    if (d->ids().size() == 0)
         return;
-    d->current = target(d->current, d->ids.size());
+    d->current = target(d->current, d->ids().size());
     d->fillBoxesFromCurrent();
     emit currentRowChanged(d->current);
 }
@@ -708,7 +790,7 @@ void DataControl::storeLeftRow() {
     const QHash<int, QVariant> changes = d->changedTexts();
     if (changes.isEmpty() || d->current < 0)
         return;
-    d->write(d->ids.at(d->current), changes, d->valuesAsRead(d->current));
+    d->write(d->ids().at(d->current), changes, d->valuesAsRead(d->current));
     d->forgetRow(d->current);
     emit rowStored(d->current);
 }
@@ -750,7 +832,7 @@ QVariant DataControl::fieldValue(qsizetype row, int column) {
 void DataControl::storeRow(qsizetype row, const QHash<int, QVariant>& changes) {
     d->requireOpen(QStringLiteral("Storing a row"));
     d->requireRow(row, QStringLiteral("Storing a row"));
-    d->write(d->ids.at(row), changes, d->valuesAsRead(row));
+    d->write(d->ids().at(row), changes, d->valuesAsRead(row));
     d->forgetRow(row);
     emit rowStored(row);
 }
@@ -762,8 +844,8 @@ qsizetype DataControl::appendRow(const QHash<int, QVariant>& values) {
 }
 
 qsizetype DataControl::joinAppended(std::int64_t rowid) {
-    const qsizetype position = d->ids.size();
-    d->ids.append(rowid);
+    const qsizetype position = d->ids().size();
+    d->ids().append(rowid);
     d->forgetRow(position); // its page may have been read while it was shorter
     emit rowAppended(position);
     return position;
@@ -783,7 +865,7 @@ void Recordset::Edit() {
     if (d->current < 0)
         throw StoreError(QStringLiteral("Edit failed: there is no current row (the record source "
                                         "matched no contacts)."));
-    Row row = d->readRow(d->ids.at(d->current));
+    Row row = d->readRow(d->ids().at(d->current));
     if (!row.exists)
         d->rowGone();
     // The boxes keep their texts: what was typed before Edit is part of the edit.
@@ -808,7 +890,7 @@ void Recordset::Update() {
         return;
     }
     // The edit started from the row as read by Edit.
-    d->write(d->ids.at(d->current), changes, &d->buffer);
+    d->write(d->ids().at(d->current), changes, &d->buffer);
     d->mode = EditMode::None;
     d->buffer = {};
     d->forgetRow(d->current);
@@ -831,7 +913,7 @@ void Recordset::Close() {
     d->requireOpen(QStringLiteral("Close"));
     // The bound boxes keep their texts; the connection stays open for the next Refresh.
     d->status = DataControl::State::Status::Closed;
-    d->ids = {};
+    d->setRows({}, std::nullopt);
     d->cache.clear();
     d->current = -1;
     d->mode = EditMode::None;
@@ -848,7 +930,7 @@ Recordset::EditMode Recordset::editMode() const {
     return control_.d->mode;
 }
 qsizetype Recordset::RecordCount() const {
-    return control_.d->ids.size();
+    return control_.d->ids().size();
 }
 qsizetype Recordset::AbsolutePosition() const {
     return control_.d->current;

@@ -637,6 +637,55 @@ class TestDataControl : public QObject {
         QCOMPARE(form.text(Name), QStringLiteral("999"));
     }
 
+    // A large table is counted when its size is first needed, as it stood at the Refresh: rows
+    // other programs add later stay out, and rows they remove before the count are left out.
+    void aLargeTableIsCountedAsItWasAtRefresh() {
+        TestServices services;
+        QList<StoredRow> rows;
+        for (int i = 1; i <= 200; ++i)
+            rows << row({QString::number(i)});
+        insertRows(services.databasePath(), rows);
+        BoundForm form(services.applicationDirectory());
+        form.data->Refresh();
+        {
+            Database other = contact_table::openAddressBook(services.databasePath());
+            other.exec("INSERT INTO address (\"Name\") VALUES ('201'), ('202')");
+            other.exec("DELETE FROM address WHERE rowid = 150");
+        }
+        QCOMPARE(form.recordset().RecordCount(), 199);
+        form.data->MoveLast();
+        QCOMPARE(form.text(Name), QStringLiteral("200"));
+        QCOMPARE(form.data->fieldValue(148, Name).toString(), QStringLiteral("149"));
+        QCOMPARE(form.data->fieldValue(149, Name).toString(), QStringLiteral("151"));
+
+        // A row added through the control itself joins at the end.
+        form.recordset().AddNew();
+        form.setText(Name, "Zoe");
+        form.recordset().Update();
+        QCOMPARE(form.recordset().RecordCount(), 200);
+        QCOMPARE(form.data->fieldValue(199, Name).toString(), QStringLiteral("Zoe"));
+        form.data->Refresh();
+        QCOMPARE(form.recordset().RecordCount(), 202);
+    }
+
+    // The count is asked for where no failure can be shown (a grid asking how many rows it has).
+    // When it cannot be taken, every rowid up to the last one fetched stands for a row.
+    void aCountThatFailsTakesTheRowidsUpToTheLastOne() {
+        TestServices services;
+        QList<StoredRow> rows;
+        for (int i = 1; i <= 100; ++i)
+            rows << row({QString::number(i)});
+        insertRows(services.databasePath(), rows);
+        BoundForm form(services.applicationDirectory());
+        form.data->Refresh();
+        Database other = contact_table::openAddressBook(services.databasePath());
+        other.exec("ALTER TABLE address RENAME TO hidden");
+        QCOMPARE(form.recordset().RecordCount(), 100);
+        other.exec("ALTER TABLE hidden RENAME TO address");
+        QCOMPARE(form.data->fieldValue(99, Name).toString(), QStringLiteral("100"));
+        QCOMPARE(form.text(Name), QStringLiteral("1"));
+    }
+
     void noReadIsLeftOpenBetweenOperations() {
         TestServices services;
         QList<StoredRow> rows;

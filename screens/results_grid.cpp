@@ -82,9 +82,6 @@ class GridCells final : public QTableView {
         : QTableView(grid), grid_(grid), model_(model), runner_(std::move(runner)) {
         setObjectName(QStringLiteral("Split0"));
         setItemDelegate(new CellDelegate(this));
-        setModel(model_);
-        setSelectionModel(new RowLeavingSelection(
-            model_, [this] { return storeCurrentRow(); }, this));
         setSelectionMode(QAbstractItemView::NoSelection);
         // The current cell opens by itself whenever the grid has the focus.
         setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed |
@@ -94,12 +91,6 @@ class GridCells final : public QTableView {
         setWordWrap(false);
         setCornerButtonEnabled(false);
         setContextMenuPolicy(Qt::NoContextMenu);
-
-        connect(model_, &QAbstractItemModel::modelReset, this, [this] {
-            // A new fetch shows its first row as the current one.
-            if (model_->rowCount() > 0)
-                setCurrentIndex(model_->index(0, 0));
-        });
     }
 
     // Stores the typed values of the current row; true when nothing is left unstored. A failure
@@ -133,6 +124,14 @@ class GridCells final : public QTableView {
     }
 
   protected:
+    // The cells take up their rows when first shown, not before: laying out a fetch of a million
+    // rows takes a while, and the find window is loaded hidden as the program starts.
+    void showEvent(QShowEvent* event) override {
+        if (!model())
+            showRows();
+        QTableView::showEvent(event);
+    }
+
     using QTableView::edit;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override {
         if (!QTableView::edit(index, trigger, event))
@@ -205,6 +204,25 @@ class GridCells final : public QTableView {
     }
 
   private:
+    void showRows() {
+        setModel(model_);
+        setSelectionModel(new RowLeavingSelection(
+            model_, [this] { return storeCurrentRow(); }, this));
+        connect(model_, &QAbstractItemModel::modelReset, this, &GridCells::showNewFetch);
+        showNewFetch();
+    }
+
+    // A new fetch shows its first row as the current one, in columns wide enough for their names.
+    void showNewFetch() {
+        const QFontMetrics metrics = fontMetrics();
+        const int least = metrics.averageCharWidth() * 12;
+        QHeaderView* columns = horizontalHeader();
+        for (int column = 0; column < columns->count(); ++column)
+            columns->resizeSection(column, std::max(least, columns->sectionSizeHint(column)));
+        if (model_->rowCount() > 0)
+            setCurrentIndex(model_->index(0, 0));
+    }
+
     bool cellHasFocus() const {
         const QWidget* focus = QApplication::focusWidget();
         return focus && (focus == this || isAncestorOf(focus));
@@ -362,14 +380,6 @@ ResultsGrid::ResultsGrid(DataControl* dataSource, StepRunner runner, QWidget* pa
     columnsHeader->setHighlightSections(false);
     columnsHeader->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     columnsHeader->setMaximumHeight(metrics.height() + 8);
-    const auto layOutColumns = [columnsHeader, metrics] {
-        const int least = metrics.averageCharWidth() * 12;
-        for (int column = 0; column < columnsHeader->count(); ++column)
-            columnsHeader->resizeSection(column,
-                                         std::max(least, columnsHeader->sectionSizeHint(column)));
-    };
-    connect(model_, &QAbstractItemModel::modelReset, this, layOutColumns);
-    layOutColumns();
 
     // Leaving the grid for another control of the window leaves the current row too.
     connect(qApp, &QApplication::focusChanged, this, [this, cells](QWidget* old, QWidget* now) {

@@ -270,6 +270,7 @@ class TestForm3 : public QObject {
         Form3& find = windows.form3();
         QDir::setCurrent(previous);
         QCOMPARE(find.Data1->DatabaseName(), QStringLiteral("address.mdb"));
+        find.Show();
         QCOMPARE(listedNames(find), namesOf({0}));
         QVERIFY(!QFile::exists(elsewhere.filePath(QStringLiteral("address.mdb"))));
         QVERIFY(test.messages.shown.isEmpty());

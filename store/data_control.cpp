@@ -17,6 +17,7 @@
 #include <QToolButton>
 #include <algorithm>
 #include <array>
+#include <ctime>
 #include <deque>
 #include <optional>
 #include <sqlite3.h>
@@ -62,7 +63,15 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
-FileIdentity identify(const QString& path) {
+// When a file last changed: every write moves its status-change time, which no program can set.
+struct FileChange {
+    long long seconds = -1;
+    long long nanoseconds = 0;
+    long long size = 0;
+    bool operator==(const FileChange&) const = default;
+};
+
+FileIdentity identify(const QString& path, FileChange* change = nullptr) {
     FileIdentity identity;
 #ifndef _WIN32
     struct stat info {};
@@ -70,9 +79,12 @@ FileIdentity identify(const QString& path) {
         identity.known = true;
         identity.device = info.st_dev;
         identity.inode = info.st_ino;
+        if (change)
+            *change = {info.st_ctim.tv_sec, info.st_ctim.tv_nsec, info.st_size};
     }
 #else
     Q_UNUSED(path);
+    Q_UNUSED(change);
 #endif
     return identity;
 }
@@ -152,12 +164,24 @@ struct Connection {
     Database db;
     QString path;
     FileIdentity identity;
+    FileChange checkedChange; // when the file last changed before its head was found sound
 
     // The path still names the file this connection has open, and it is still a database: a file
     // written over in place keeps its identity but, unless it is a database again, not its head.
-    bool stillReachesFile() const {
-        return identity.known && identity == identify(path) &&
-               contact_table::beginsAsSqlite(contact_table::fileHead(db, 16));
+    // The head is read again only after the file has changed.
+    bool stillReachesFile() {
+        FileChange change;
+        if (!identity.known || identity != identify(path, &change))
+            return false;
+        if (change == checkedChange)
+            return true;
+        if (!contact_table::beginsAsSqlite(contact_table::fileHead(db, 16)))
+            return false;
+        // The kernel keeps that time to a clock tick, so two writes within one tick can leave the
+        // same time; only a time well in the past says that no write has come since.
+        if (change.seconds < static_cast<long long>(std::time(nullptr)) - 1)
+            checkedChange = change;
+        return true;
     }
 
     // The statement text is only built the first time the statement is needed.

@@ -8,7 +8,9 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QToolButton>
 #include <QtTest>
@@ -552,6 +554,35 @@ class TestDataControl : public QObject {
         QCOMPARE(form.recordset().RecordCount(), 1);
         QCOMPARE(form.text(Name), QStringLiteral("Ann"));
         QVERIFY(!QFile::exists(services.databasePath()));
+    }
+
+    // A file that has not changed for a while is not read again at every operation, yet a later
+    // write over it in place (here with junk of the very same size) is still seen.
+    void aFileWrittenOverLongAfterItsLastChangeIsStillSeen() {
+        TestServices services;
+        services.insertRow(row({"Ann"}));
+        const QString path = services.databasePath();
+        QTest::qSleep(2100);
+        BoundForm form(services.applicationDirectory());
+        form.data->Refresh();
+        form.data->Refresh();
+        QTemporaryDir elsewhere;
+        const QString junk = elsewhere.filePath("junk");
+        {
+            QFile file(junk);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray(QFileInfo(path).size(), 'x'));
+        }
+        // Another program writes over it: a handle of this process would drop the control's locks.
+        QCOMPARE(QProcess::execute("cp", {junk, path}), 0);
+
+        form.recordset().AddNew();
+        form.setText(Name, "Bob");
+        QString description = failureOf([&] { form.recordset().Update(); });
+        QVERIFY2(description.contains("is not a Tessaline address book"), qPrintable(description));
+        description = failureOf([&] { form.data->Refresh(); });
+        QVERIFY2(description.contains("is not a Tessaline address book"), qPrintable(description));
+        QCOMPARE(fileBytes(path), fileBytes(junk));
     }
 
     void aFileLockedByAnotherProgramFailsAfterTheTimeoutAndNothingIsLost() {

@@ -159,19 +159,26 @@ class PageCache {
 // are declared after the database so that they are finalized before it closes.
 struct Connection {
     Connection(Database database, const QString& path)
-        : db(std::move(database)), path(path), identity(identify(path)) {}
+        : db(std::move(database)), path(path), identity(identify(path)) {
+        live().push_back(this);
+    }
+    ~Connection() { live().erase(std::find(live().begin(), live().end(), this)); }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
 
     Database db;
     QString path;
     FileIdentity identity;
     FileChange checkedChange; // when the file last changed before its head was found sound
 
+    bool isOpen() const { return db.isOpen(); }
+
     // The path still names the file this connection has open, and it is still a database: a file
     // written over in place keeps its identity but, unless it is a database again, not its head.
     // The head is read again only after the file has changed.
     bool stillReachesFile() {
         FileChange change;
-        if (!identity.known || identity != identify(path, &change))
+        if (!isOpen() || !identity.known || identity != identify(path, &change))
             return false;
         if (change == checkedChange)
             return true;
@@ -186,46 +193,79 @@ struct Connection {
 
     // The statement text is only built the first time the statement is needed.
     template <class Sql> Statement& prepared(std::unique_ptr<Statement>& slot, Sql sql) {
+        if (!isOpen())
+            throw StoreError(QStringLiteral("The address book \"%1\" was closed because it was "
+                                            "replaced.")
+                                 .arg(path));
         if (!slot)
             slot = std::make_unique<Statement>(db, QByteArray(sql()).constData());
         return *slot;
     }
+    // SQLite keeps a book's recent writes in "-wal" and "-shm" files named after its path, and
+    // whatever opens that path next takes them for its own: another book put in its place would
+    // be read, and then written, mixed with this one's pages. So before anything in this process
+    // opens a book, every connection whose file was replaced or written over lets go of it.
+    static void letGoOfReplacedFiles() {
+        const std::vector<Connection*> all = live();
+        for (Connection* connection : all)
+            if (connection->isOpen() && !connection->stillReachesFile())
+                connection->letGo();
+    }
+
+    // Closes the connection; the control that owns it opens the book at its path again when it
+    // next needs it. A file moved away or removed first gets its recent writes, wherever it now
+    // lives, which leaves the working file empty (SQLite would leave them in it). A file written
+    // over in place is no longer ours to write to: nothing goes into it, and the recent writes it
+    // can no longer take are renamed out of the way.
+    void letGo() {
+        statements_ = {};
+        const bool writtenOverInPlace = identity.known && identity == identify(path);
+        if (writtenOverInPlace)
+            sqlite3_db_config(db.handle(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        else
+            sqlite3_exec(db.handle(), "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+        db = Database();
+        const QString recentWrites = path + QStringLiteral("-wal");
+        if (QFileInfo(recentWrites).size() > 0)
+            moveAside(recentWrites);
+    }
+
     Statement& rowById() {
-        return prepared(rowById_,
+        return prepared(statements_.rowById,
                         [] { return "SELECT " + columnList() + " FROM address WHERE rowid = ?1"; });
     }
     Statement& rowRange() {
-        return prepared(rowRange_, [] {
+        return prepared(statements_.rowRange, [] {
             return "SELECT rowid, " + columnList() + " FROM address WHERE rowid BETWEEN ?1 AND ?2";
         });
     }
     Statement& firstRows() {
-        return prepared(firstRows_, [] {
+        return prepared(statements_.firstRows, [] {
             return "SELECT rowid, " + columnList() + " FROM address ORDER BY rowid LIMIT ?1";
         });
     }
     Statement& count() {
-        return prepared(count_, [] { return "SELECT count(*) FROM address"; });
+        return prepared(statements_.count, [] { return "SELECT count(*) FROM address"; });
     }
     // Rows outside (?1, ?2]; both are rowid range searches that touch only the rows they count.
     Statement& countOutside() {
-        return prepared(countOutside_, [] {
+        return prepared(statements_.countOutside, [] {
             return "SELECT (SELECT count(*) FROM address WHERE rowid <= ?1) + "
                    "(SELECT count(*) FROM address WHERE rowid > ?2)";
         });
     }
     Statement& maxRowid() {
-        return prepared(maxRowid_, [] { return "SELECT max(rowid) FROM address"; });
+        return prepared(statements_.maxRowid, [] { return "SELECT max(rowid) FROM address"; });
     }
     // The table's engine order is rowid order; a lookup through its index returns equal values
     // in rowid order too.
     Statement& lookupRows(LookupColumn column) {
-        return prepared(lookupRows_[std::size_t(column)], [column] {
+        return prepared(statements_.lookupRows[std::size_t(column)], [column] {
             return "SELECT rowid, " + columnList() + " FROM address WHERE " + where(column);
         });
     }
     Statement& lookupRest(LookupColumn column) {
-        return prepared(lookupRest_[std::size_t(column)], [column] {
+        return prepared(statements_.lookupRest[std::size_t(column)], [column] {
             return "SELECT rowid FROM address WHERE " + where(column) + " AND rowid > ?2";
         });
     }
@@ -235,8 +275,24 @@ struct Connection {
         return '"' + QByteArray(lookupColumnName(column)) + "\" = ?1 COLLATE " +
                contact_table::kCollation;
     }
-    std::unique_ptr<Statement> rowById_, rowRange_, firstRows_, count_, countOutside_, maxRowid_;
-    std::array<std::unique_ptr<Statement>, 4> lookupRows_, lookupRest_;
+    static std::vector<Connection*>& live() {
+        static std::vector<Connection*> connections;
+        return connections;
+    }
+    static void moveAside(const QString& workingFile) {
+        if (!QFile::exists(workingFile))
+            return;
+        QString aside = workingFile + QStringLiteral(".left");
+        for (int n = 2; QFile::exists(aside); ++n)
+            aside = workingFile + QStringLiteral(".left%1").arg(n);
+        QFile::rename(workingFile, aside);
+    }
+
+    struct Statements {
+        std::unique_ptr<Statement> rowById, rowRange, firstRows, count, countOutside, maxRowid;
+        std::array<std::unique_ptr<Statement>, 4> lookupRows, lookupRest;
+    };
+    Statements statements_;
 };
 
 namespace {
@@ -443,6 +499,10 @@ struct DataControl::State {
     qsizetype current = -1;
     Recordset::EditMode mode = Recordset::EditMode::None;
     Values buffer;
+    Values shown; // the row the bound boxes were last filled with
+    // The fetched rowids name rows of a file that has since been replaced: until the next Refresh
+    // a change to one of them is stored only over a row that still holds what the user saw.
+    bool rowsFromReplacedFile = false;
     std::vector<Binding> bindings;
 
     QLabel* captionLabel = nullptr;
@@ -489,7 +549,7 @@ struct DataControl::State {
                                  .arg(ids().size()));
     }
 
-    Row readRow(std::int64_t rowid) const { return readRowById(*connection, rowid); }
+    Row readRow(std::int64_t rowid) { return readRowById(reading(), rowid); }
 
     // Values of rows already fetched are read when first needed and then kept until the next
     // Refresh or a write through this control, so they may be fresher than the rowids (which
@@ -497,8 +557,10 @@ struct DataControl::State {
     const Row& cachedRow(qsizetype position) {
         const qsizetype page = position / kPageRows;
         const std::vector<Row>* rows = cache.find(page);
-        if (!rows)
-            rows = &cache.put(page, readPage(*connection, ids(), page));
+        if (!rows) {
+            Connection& source = reading();
+            rows = &cache.put(page, readPage(source, ids(), page));
+        }
         return (*rows)[std::size_t(position % kPageRows)];
     }
 
@@ -514,6 +576,7 @@ struct DataControl::State {
     void fillBoxes(const Values& values) {
         for (Binding& binding : bindings)
             binding.fill(values[std::size_t(binding.column)]);
+        shown = values;
     }
     void fillBoxesFromCurrent() {
         if (current < 0) {
@@ -557,7 +620,10 @@ struct DataControl::State {
                         .arg(QLatin1String(contact_table::kColumns[std::size_t(it.key())])));
         }
         ids(); // counted in the file they were fetched from, before the write may reopen it
-        reachCurrentFile(rowid, asRead);
+        // Reaching the file may drop the values read from it, which asRead may point into.
+        const std::optional<Values> seen =
+            asRead ? std::optional<Values>(*asRead) : std::optional<Values>();
+        reachCurrentFile(rowid, seen ? &*seen : nullptr);
         Database& db = connection->db;
         if (rowid && columns.isEmpty()) {
             if (!readRow(*rowid).exists)
@@ -605,22 +671,40 @@ struct DataControl::State {
     // backup put back in place; otherwise the rowid may name another contact, and the change is
     // refused.
     void reachCurrentFile(std::optional<std::int64_t> rowid, const Values* asRead) {
-        if (connection->stillReachesFile())
-            return;
+        if (!connection->stillReachesFile())
+            reopen();
+        if (rowid && rowsFromReplacedFile) {
+            const Row there = readRowById(*connection, *rowid);
+            if (!asRead || !there.exists || there.values != *asRead)
+                replacedSinceRead();
+        }
+    }
+
+    [[noreturn]] void replacedSinceRead() const {
+        throw StoreError(QStringLiteral("The address book \"%1\" was replaced after this contact "
+                                        "was read, and the contact is not the same in it. Nothing "
+                                        "was stored; search for the contact again.")
+                             .arg(connection->path));
+    }
+
+    // Opens the book now at the path, once every connection to a replaced file has let go of it.
+    // Values read from the old file are forgotten.
+    void reopen() {
+        Connection::letGoOfReplacedFiles();
         const QString path = connection->path;
         auto reopened = std::make_unique<Connection>(contact_table::openAddressBook(path), path);
         sqlite3_busy_timeout(reopened->db.handle(), busyTimeoutMs);
-        if (rowid) {
-            const Row there = readRowById(*reopened, *rowid);
-            if (!asRead || !there.exists || there.values != *asRead)
-                throw StoreError(QStringLiteral("The address book \"%1\" was replaced after this "
-                                                "contact was read, and the contact is not the same "
-                                                "in it. Nothing was stored; search for the contact "
-                                                "again.")
-                                     .arg(path));
-        }
         connection = std::move(reopened);
         cache.clear();
+        rowsFromReplacedFile = status == Status::Open;
+    }
+
+    // Rows are read on from the book now at the path when this control's connection let go of a
+    // replaced file; they are read by the rowids fetched from the old one until the next Refresh.
+    Connection& reading() {
+        if (!connection->isOpen())
+            reopen();
+        return *connection;
     }
 
     [[noreturn]] void rowGone() const {
@@ -742,6 +826,7 @@ void DataControl::Refresh() {
     std::unique_ptr<Connection> opened;
     Connection* connection = d->connection.get();
     if (!connection || connection->path != path || !connection->stillReachesFile()) {
+        Connection::letGoOfReplacedFiles();
         opened = std::make_unique<Connection>(contact_table::openAddressBook(path), path);
         connection = opened.get();
     }
@@ -753,6 +838,7 @@ void DataControl::Refresh() {
     if (opened)
         d->connection = std::move(opened);
     d->status = State::Status::Open;
+    d->rowsFromReplacedFile = false;
     d->setRows(std::move(fetched.ids), fetched.uncounted);
     d->cache.clear();
     d->mode = Recordset::EditMode::None;
@@ -892,6 +978,8 @@ void Recordset::Edit() {
     Row row = d->readRow(d->ids().at(d->current));
     if (!row.exists)
         d->rowGone();
+    if (d->rowsFromReplacedFile && row.values != d->shown)
+        d->replacedSinceRead();
     // The boxes keep their texts: what was typed before Edit is part of the edit.
     d->buffer = std::move(row.values);
     d->mode = EditMode::Editing;

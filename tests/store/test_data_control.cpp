@@ -585,6 +585,95 @@ class TestDataControl : public QObject {
         QCOMPARE(fileBytes(path), fileBytes(junk));
     }
 
+    // Another book renamed into the place of the open one, whose latest stores are still in its
+    // working files: the new book is never read or written mixed with the old one, the old one
+    // keeps every store wherever it went, and no change meant for an old row lands in the new book.
+    void aBookPutInPlaceOfAnOpenOneIsNeverMixedWithIt() {
+        TestServices services;
+        const QString path = services.databasePath();
+        QList<StoredRow> rows;
+        for (int i = 1; i <= 100; ++i)
+            rows << row({"Old", QString::number(i)});
+        insertRows(path, rows);
+        BoundForm adder(services.applicationDirectory());
+        BoundForm editor(services.applicationDirectory());
+        adder.data->Refresh();
+        editor.data->Refresh();
+        for (int i = 0; i < 20; ++i)
+            editor.data->storeRow(i, {{Phone, QStringLiteral("edited")}});
+        editor.data->appendRow({{Name, QStringLiteral("Latest")}});
+        QVERIFY(QFileInfo(path + "-wal").size() > 0);
+
+        const QString moved = path + ".old";
+        QCOMPARE(
+            std::rename(QFile::encodeName(path).constData(), QFile::encodeName(moved).constData()),
+            0);
+        contact_table::createAddressBook(path + ".new", [](Database& db) {
+            db.exec("INSERT INTO address (\"Name\") VALUES ('Zoe'), ('Yan'), ('Xavier')");
+        });
+        QCOMPARE(std::rename(QFile::encodeName(path + ".new").constData(),
+                             QFile::encodeName(path).constData()),
+                 0);
+
+        adder.recordset().AddNew();
+        adder.setText(Name, "Walt");
+        adder.recordset().Update();
+        const QString refused = failureOf([&] {
+            editor.data->storeRow(1, {{Surname, QStringLiteral("Wrong")}});
+        });
+        QVERIFY2(refused.contains("was replaced after this contact was read"), qPrintable(refused));
+
+        QCOMPARE(services.storedRows(),
+                 QList<StoredRow>({row({"Zoe"}), row({"Yan"}), row({"Xavier"}), row({"Walt"})}));
+        editor.data->Refresh();
+        QCOMPARE(editor.recordset().RecordCount(), 4);
+        QCOMPARE(editor.text(Name), QStringLiteral("Zoe"));
+
+        Database old = contact_table::openAddressBook(moved);
+        Statement kept(old, "SELECT count(*), sum(phone = 'edited'), max(\"Name\" = 'Latest') "
+                            "FROM address");
+        QVERIFY(kept.step());
+        QCOMPARE(kept.integer(0), 101);
+        QCOMPARE(kept.integer(1), 20);
+        QCOMPARE(kept.integer(2), 1);
+    }
+
+    // A book written over in place by junk and then by another book: the old book's latest
+    // stores, which no file can take any more, are put aside rather than read into the new one.
+    void aBookWrittenOverInPlaceLeavesNothingOfItselfInTheNextOne() {
+        TestServices services;
+        const QString path = services.databasePath();
+        services.insertRow(row({"Old"}));
+        BoundForm form(services.applicationDirectory());
+        form.data->Refresh();
+        for (int i = 0; i < 20; ++i)
+            form.data->appendRow({{Name, QStringLiteral("Latest")}});
+        QVERIFY(QFileInfo(path + "-wal").size() > 0);
+
+        QTemporaryDir elsewhere;
+        const QString junk = elsewhere.filePath("junk.txt");
+        {
+            QFile file(junk);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("Shopping: bread, milk.\n");
+        }
+        const QString other = elsewhere.filePath("other.mdb");
+        contact_table::createAddressBook(other, [](Database& db) {
+            db.exec("INSERT INTO address (\"Name\") VALUES ('Zoe'), ('Yan')");
+        });
+        // Another program writes over the file; a handle of this process would drop its locks.
+        QCOMPARE(QProcess::execute("cp", {junk, path}), 0);
+        const QString description = failureOf([&] { form.data->Refresh(); });
+        QVERIFY2(description.contains("is not a Tessaline address book"), qPrintable(description));
+        QCOMPARE(QProcess::execute("cp", {other, path}), 0);
+
+        form.data->Refresh();
+        QCOMPARE(form.recordset().RecordCount(), 2);
+        QCOMPARE(form.text(Name), QStringLiteral("Zoe"));
+        QCOMPARE(services.storedRows(), QList<StoredRow>({row({"Zoe"}), row({"Yan"})}));
+        QVERIFY(QFileInfo(path + "-wal.left").size() > 0);
+    }
+
     void aFileLockedByAnotherProgramFailsAfterTheTimeoutAndNothingIsLost() {
         TestServices services;
         services.insertRow(row({"Ann"}));

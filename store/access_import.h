@@ -14,8 +14,14 @@ namespace access_import {
 // is skipped and named in the summary, and a column of ours the old file lacks stays NULL. Text
 // is kept exactly; dates become the short date text of the user's locale, numbers their text.
 // Refuses an existing newPath; every failure throws StoreError and leaves nothing at newPath.
+//
+// The old file is read in a child process with limits on its time and memory, so that a file
+// that crashes or stalls the Access reader only fails the import. Unless mode is Salvage, the
+// import fails as well when anything of the old table cannot be read: a page, a value, any
+// complaint of the reader, or a number of rows other than the table declares.
 ImportSummary importAddressBook(const QString& oldPath, const QString& newPath,
-                                const ImportProgress& progress = {});
+                                const ImportProgress& progress = {},
+                                ImportMode mode = ImportMode::AllOrNothing);
 
 // Access keeps a moment as days since 30 December 1899, the fraction being the time of day (also
 // for days before, where -1.25 is 29 December 1899, 6 a.m.).

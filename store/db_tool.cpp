@@ -16,10 +16,13 @@ const char* const kUsage =
     "\n"
     "Commands:\n"
     "  create PATH                   make an empty address book at PATH (never overwrites)\n"
-    "  import [--progress] OLD NEW   copy every contact of OLD, an address book in the old\n"
+    "  import [--progress] [--salvage] OLD NEW\n"
+    "                                copy every contact of OLD, an address book in the old\n"
     "                                Access format (Jet 3 or Jet 4), into a new address book\n"
     "                                at NEW (never overwrites); --progress draws a progress\n"
-    "                                bar on standard error\n"
+    "                                bar on standard error. A damaged OLD is refused whole\n"
+    "                                unless --salvage is given: it takes every contact that\n"
+    "                                can be read and reports what could not\n"
     "  export --csv PATH             write every contact of the address book PATH to standard\n"
     "                                output as CSV (RFC 4180, UTF-8, CRLF line ends, a header\n"
     "                                line of the column names); an empty field is a missing\n"
@@ -130,21 +133,34 @@ int importAccess(const AccessImporter& importer, const Invocation& invocation, S
         throw StoreError(QStringLiteral("This build of tessaline-db cannot read Access files."));
     const QString& oldPath = invocation.paths.at(0);
     const QString& newPath = invocation.paths.at(1);
+    const ImportMode mode = invocation.options.contains(QLatin1String("--salvage"))
+                                ? ImportMode::Salvage
+                                : ImportMode::AllOrNothing;
     ImportSummary summary;
     {
         std::optional<ProgressBar> bar;
         if (invocation.options.contains(QLatin1String("--progress")))
             bar.emplace(streams.err);
-        summary = importer(oldPath, newPath, [&bar](qint64 done, qint64 total) {
+        const auto show = [&bar](qint64 done, qint64 total) {
             if (bar)
                 bar->show(done, total);
-        });
+        };
+        summary = importer(oldPath, newPath, show, mode);
     }
     for (const QString& note : summary.notes)
         streams.out << "Note: " << note << "\n";
-    streams.out << "Imported " << summary.contacts
-                << (summary.contacts == 1 ? " contact" : " contacts") << " from " << oldPath
-                << " into " << newPath << "\n";
+    for (const QString& loss : summary.losses)
+        streams.out << "Damage: " << loss << "\n";
+    const QString contacts = summary.contacts == 1
+                                 ? QStringLiteral("1 contact")
+                                 : QStringLiteral("%1 contacts").arg(summary.contacts);
+    if (summary.losses.isEmpty())
+        streams.out << "Imported " << contacts << " from " << oldPath << " into " << newPath
+                    << "\n";
+    else
+        streams.out << "Salvaged " << contacts << " of the " << summary.declared
+                    << " the old table declares from " << oldPath << " into " << newPath
+                    << ". The new address book is incomplete: see the damage listed above.\n";
     return 0;
 }
 
@@ -171,7 +187,7 @@ std::vector<Command> commands(const AccessImporter& importer) {
         {"create", 1, {}, {}, create},
         {"import",
          2,
-         {QStringLiteral("--progress")},
+         {QStringLiteral("--progress"), QStringLiteral("--salvage")},
          {},
          [&importer](const Invocation& invocation, Streams streams) {
              return importAccess(importer, invocation, streams);

@@ -9,15 +9,24 @@
 struct ImportSummary {
     int contacts = 0;
     QStringList notes;
+    // Only a salvage fills these: the rows the old table declares and what of it was lost. With
+    // losses the new book is incomplete.
+    qint64 declared = 0;
+    QStringList losses;
 };
+
+// How an import treats an old file that cannot be read whole: it refuses it and writes nothing,
+// or it salvages every contact that can be read and tells what could not.
+enum class ImportMode { AllOrNothing, Salvage };
 
 // Told how far an import has come: done of total rows (total is 0 when the old file does not say).
 using ImportProgress = std::function<void(qint64 done, qint64 total)>;
 
 // Reads the old Access-format address book at oldPath into a new address book at newPath. The
 // store has no Access reader of its own; tessaline-db hands one in.
-using AccessImporter = std::function<ImportSummary(const QString& oldPath, const QString& newPath,
-                                                   const ImportProgress& progress)>;
+using AccessImporter =
+    std::function<ImportSummary(const QString& oldPath, const QString& newPath,
+                                const ImportProgress& progress, ImportMode mode)>;
 
 // The commands of tessaline-db. Returns the process exit code: 0 done, 1 failed, 2 usage.
 // Without an importer the import command reports that it is not available.

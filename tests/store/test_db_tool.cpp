@@ -186,7 +186,7 @@ class TestDbTool : public QObject {
     void explainsItsUsage() {
         const ToolRun help = runTool({"--help"});
         QCOMPARE(help.exitCode, 0);
-        QVERIFY(help.out.contains("import [--progress] OLD NEW"));
+        QVERIFY(help.out.contains("import [--progress] [--salvage] OLD NEW"));
         QVERIFY(help.out.contains("export --csv PATH"));
         QVERIFY(help.out.contains("check PATH"));
         QVERIFY(help.out.contains("an empty field is a missing\n"));

@@ -1,6 +1,12 @@
+#include "access_writer.h"
+#include "address_book_files.h"
 #include "child_process.h"
+#include "contact_table.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
 #include <csignal>
 #include <cstdio>
@@ -54,15 +60,196 @@ QByteArray readAll(ChildProcess& child) {
     return all;
 }
 
+constexpr int kRows = 200;
+constexpr int kSurname = 1;
+
+// The contacts of an old address book, every value a text of its own.
+QList<FileRow> oldContacts() {
+    QList<FileRow> rows;
+    for (int i = 0; i < kRows; ++i) {
+        FileRow row;
+        for (const char* column : contact_table::kColumns)
+            row << QStringLiteral("%1 of contact %2").arg(QLatin1String(column)).arg(i);
+        rows << row;
+    }
+    return rows;
+}
+
+access_writer::File oldAddressBook() {
+    QList<access_writer::Column> columns;
+    for (const char* column : contact_table::kColumns)
+        columns << access_writer::Column{QString::fromLatin1(column)};
+    return access_writer::build({QStringLiteral("address"), columns, oldContacts()});
+}
+
+// The shapes of damage found in the field, made from a sound file.
+enum class Shape {
+    ZeroPageMap,
+    ZeroCatalogPageMap,
+    MoneyColumn,
+    DateColumn,
+    Cut,
+    ZeroedPage,
+    Empty,
+    Zeros
+};
+
+void putInt16(QByteArray& bytes, qint64 at, int value) {
+    qToLittleEndian(quint16(value), bytes.data() + at);
+}
+
+// A row of a page becomes empty when it starts where the row before it does.
+void empty(QByteArray& bytes, const access_writer::RowPlace& row) {
+    putInt16(bytes, row.offsetEntry,
+             qFromLittleEndian<quint16>(bytes.constData() + row.offsetEntry - 2));
+}
+
+int middleDataPage(const access_writer::Layout& layout) {
+    return layout.tableDataPages[layout.tableDataPages.size() / 2];
+}
+
+QByteArray damaged(Shape shape) {
+    const access_writer::File file = oldAddressBook();
+    const access_writer::Layout& layout = file.layout;
+    QByteArray bytes = file.bytes;
+    const int page = middleDataPage(layout);
+    switch (shape) {
+    case Shape::ZeroPageMap:
+        empty(bytes, layout.tableUsageMap);
+        break;
+    case Shape::ZeroCatalogPageMap: {
+        // The catalog's map is the first row of its page, which cannot be empty; the row after
+        // it is emptied and named as the catalog's map instead.
+        access_writer::RowPlace next = layout.catalogUsageMap;
+        next.offsetEntry += 2;
+        empty(bytes, next);
+        const qint64 mapPointer = qint64(layout.catalogDefinitionPage) * layout.pageSize + 55;
+        bytes[mapPointer] = char(next.index + 1);
+        break;
+    }
+    case Shape::MoneyColumn:
+    case Shape::DateColumn:
+        bytes[layout.columnDescriptors[kSurname]] = shape == Shape::MoneyColumn ? 0x05 : 0x08;
+        break;
+    case Shape::Cut:
+        bytes.truncate(qint64(page) * layout.pageSize);
+        break;
+    case Shape::ZeroedPage:
+        bytes.replace(qint64(page) * layout.pageSize, layout.pageSize,
+                      QByteArray(layout.pageSize, '\0'));
+        break;
+    case Shape::Empty:
+        return {};
+    case Shape::Zeros:
+        return QByteArray(2 * layout.pageSize, '\0');
+    }
+    return bytes;
+}
+
+// Whether each row of part is a row of whole, in the same order.
+bool isPartOf(const QList<FileRow>& part, const QList<FileRow>& whole) {
+    qsizetype at = 0;
+    for (const FileRow& row : part) {
+        while (at < whole.size() && whole[at] != row)
+            ++at;
+        if (at++ == whole.size())
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
+Q_DECLARE_METATYPE(Shape)
 Q_DECLARE_METATYPE(Behaviour)
 Q_DECLARE_METATYPE(ChildProcess::ExitStatus)
 
 class TestDamagedImport : public QObject {
     Q_OBJECT
 
+    QTemporaryDir dir;
+
+    // Imports the old file at oldPath, expecting a refusal that names what and leaves nothing.
+    void verifyRefused(const QStringList& options, const QString& oldPath, const QString& what) {
+        const QStringList before = entriesOf(dir.path());
+        const ToolRun run = runTool(QStringList{"import"} + options +
+                                    QStringList{oldPath, dir.filePath("new.mdb")});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(what), qPrintable(run.err));
+        QVERIFY(run.out.isEmpty());
+        QCOMPARE(entriesOf(dir.path()), before);
+    }
+
   private slots:
+    void initTestCase() { QVERIFY(dir.isValid()); }
+
+    // Every shape of damage is refused whole by default, naming what is wrong and the way to
+    // salvage what is left; a salvage takes what can be read and says it is incomplete.
+    void refusesDamageAndSalvagesWhatIsLeft_data() {
+        QTest::addColumn<Shape>("shape");
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<bool>("salvageable");
+        QTest::addColumn<bool>("everyRow");
+        const QString surname = QStringLiteral("The column \"Surname\" could not be read in 200 "
+                                               "contacts");
+        const access_writer::Layout layout = oldAddressBook().layout;
+        const int middle = middleDataPage(layout);
+        const QString pages = QStringLiteral("Pages %1 to %2 of the old table could not be read")
+                                  .arg(middle)
+                                  .arg(layout.tableDataPages.last());
+        const QString page =
+            QStringLiteral("Page %1 of the old table could not be read").arg(middle);
+        QTest::newRow("zero-size page map")
+            << Shape::ZeroPageMap << QStringLiteral("The table \"address\" has no page map")
+            << false << false;
+        QTest::newRow("zero-size page map in the catalog")
+            << Shape::ZeroCatalogPageMap << QStringLiteral("Its list of tables has no page map")
+            << false << false;
+        QTest::newRow("text retyped as money") << Shape::MoneyColumn << surname << true << true;
+        QTest::newRow("text retyped as date") << Shape::DateColumn << surname << true << true;
+        QTest::newRow("cut") << Shape::Cut << pages << true << false;
+        QTest::newRow("zeroed page") << Shape::ZeroedPage << page << true << false;
+        QTest::newRow("empty") << Shape::Empty << QStringLiteral("is empty") << false << false;
+        QTest::newRow("zeros") << Shape::Zeros << QStringLiteral("is not an Access-format file")
+                               << false << false;
+    }
+    void refusesDamageAndSalvagesWhatIsLeft() {
+        QFETCH(Shape, shape);
+        QFETCH(QString, damage);
+        QFETCH(bool, salvageable);
+        QFETCH(bool, everyRow);
+        const QString old = dir.filePath(QStringLiteral("old-%1.mdb").arg(int(shape)));
+        {
+            QFile file(old);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(damaged(shape));
+        }
+        verifyRefused({}, old, damage);
+        if (!salvageable) {
+            verifyRefused({"--salvage"}, old, damage);
+            return;
+        }
+        verifyRefused({}, old, QStringLiteral("Run the import again with --salvage"));
+        const QString salvaged = dir.filePath(QStringLiteral("salvaged-%1.mdb").arg(int(shape)));
+        const ToolRun run = runTool({"import", "--salvage", old, salvaged});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.out.contains("Damage: " + damage), qPrintable(run.out));
+        QList<FileRow> expected = oldContacts();
+        for (FileRow& row : expected)
+            if (everyRow)
+                row[kSurname] = QVariant();
+        const QList<FileRow> rows = rowsIn(salvaged);
+        QVERIFY2(run.out.contains(QStringLiteral("Salvaged %1 contacts of the 200 the old table "
+                                                 "declares")
+                                      .arg(rows.size())),
+                 qPrintable(run.out));
+        QVERIFY(run.out.contains("The new address book is incomplete"));
+        if (everyRow)
+            QCOMPARE(rows, expected);
+        QVERIFY(rows.size() > 0 && isPartOf(rows, expected));
+        QVERIFY(QFile::remove(salvaged));
+    }
+
     // Whatever the reading child does, the parent learns how it ended, in bounded time.
     void containsWhatGoesWrongInTheChild_data() {
         QTest::addColumn<Behaviour>("behaviour");

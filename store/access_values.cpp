@@ -6,14 +6,16 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace access_import {
 
 namespace {
 
-// Text that libmdb allocated for us.
-QString takeLibraryText(char* text) {
-    const QString result = QString::fromUtf8(text);
+// Text that libmdb allocated for us. A memo fills its buffer of the bind size without a closing
+// zero when the text is cut there, so a capacity bounds the search for its end.
+QString takeLibraryText(char* text, size_t capacity = size_t(-1)) {
+    const QString result = QString::fromUtf8(text, qsizetype(::strnlen(text, capacity)));
     g_free(text);
     return result;
 }
@@ -73,6 +75,53 @@ bool isPlausibleMoment(double days) {
     return std::isfinite(days) && days >= -657434.0 && days < 2958466.0;
 }
 
+constexpr quint32 kInlineMemo = 0x80000000;  // the text follows the memo's head in the row
+constexpr quint32 kOnePageMemo = 0x40000000; // the text is one row of a long-value page
+constexpr int kMaxMemoPieces = 1 << 16;
+
+// Finds a row of a long-value page, as libmdb will: false when there is none.
+bool findLongValue(MdbHandle* mdb, int pageRow, const unsigned char*& page, size_t& start,
+                   size_t& size) {
+    void* buffer = nullptr;
+    int offset = 0;
+    if (mdb_find_pg_row(mdb, pageRow, &buffer, &offset, &size) != 0)
+        return false;
+    page = static_cast<const unsigned char*>(buffer);
+    start = size_t(offset);
+    return page[0] == MDB_PAGE_DATA && std::memcmp(page + 4, "LVAL", 4) == 0;
+}
+
+// The bytes of text libmdb will find for a memo, or nothing when it would lose some without a
+// word: a long-value row that is not there, pieces that end early, loop or run long, or a form
+// it does not know. The head holds the length below two flags.
+std::optional<size_t> memoBytes(MdbHandle* mdb, const MdbField& field) {
+    if (field.siz == 0)
+        return 0;
+    const quint32 head = quint32(mdb_get_int32(mdb->pg_buf, field.start));
+    const quint32 length = head & 0x3FFFFFFF;
+    int pageRow = int(mdb_get_int32(mdb->pg_buf, field.start + 4));
+    const unsigned char* page = nullptr;
+    size_t start = 0;
+    size_t size = 0;
+    if (head & kInlineMemo)
+        return size_t(field.siz - MDB_MEMO_OVERHEAD);
+    if (head & kOnePageMemo)
+        return findLongValue(mdb, pageRow, page, start, size) ? std::optional(size) : std::nullopt;
+    if (head & 0xFF000000)
+        return std::nullopt;
+    size_t total = 0;
+    for (int piece = 0; piece < kMaxMemoPieces; ++piece) {
+        if (!findLongValue(mdb, pageRow, page, start, size) || size < 4 ||
+            total + size - 4 > length)
+            return std::nullopt;
+        total += size - 4;
+        pageRow = int(mdb_get_int32(const_cast<unsigned char*>(page), int(start)));
+        if (pageRow == 0)
+            return total == length ? std::optional(total) : std::nullopt;
+    }
+    return std::nullopt;
+}
+
 size_t boundFor(size_t storedBytes) {
     return qMin(storedBytes * 3 + 16, kMaxValueBytes);
 }
@@ -100,7 +149,11 @@ bool isReadable(MdbHandle* mdb, const MdbColumn& column, const MdbField& field, 
                 std::size_t rowSize) {
     if (!fits(column, field, rowStart, rowSize))
         return false;
-    return column.col_type != MDB_DATETIME || field.is_null ||
+    if (field.is_null)
+        return true;
+    if (column.col_type == MDB_MEMO)
+        return memoBytes(mdb, field).has_value();
+    return column.col_type != MDB_DATETIME ||
            isPlausibleMoment(mdb_get_double(mdb->pg_buf, field.start));
 }
 
@@ -114,11 +167,10 @@ std::optional<QString> valueText(MdbHandle* mdb, const MdbColumn& column, const 
     case MDB_TEXT:
         return decodedText(mdb, page + field.start, size_t(field.siz));
     case MDB_MEMO: {
-        // The first four bytes hold the length below two flag bits.
-        const size_t stored =
-            field.siz > 0 ? size_t(mdb_get_int32(page, field.start)) & 0x3FFFFFFF : 0;
-        mdb_set_bind_size(mdb, boundFor(stored + size_t(field.siz)));
-        return takeLibraryText(mdb_col_to_string(mdb, page, field.start, MDB_MEMO, field.siz));
+        const size_t bound = boundFor(memoBytes(mdb, field).value_or(0));
+        mdb_set_bind_size(mdb, bound);
+        return takeLibraryText(mdb_col_to_string(mdb, page, field.start, MDB_MEMO, field.siz),
+                               bound);
     }
     case MDB_DATETIME:
         return dateText(mdb_get_double(page, field.start));

@@ -8,15 +8,21 @@ build_dir=$root/build-fuzz
 "$root/scripts/install-deps.sh"
 CC=clang CXX=clang++ cmake -S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DTESSALINE_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
-targets=(fuzz_record_source fuzz_registry_data)
-ninja -C "$build_dir" "${targets[@]}" >/dev/null
+targets=(fuzz_record_source fuzz_registry_data fuzz_access_import)
+ninja -C "$build_dir" "${targets[@]}" tessaline-access-seeds >/dev/null
 export QT_QPA_PLATFORM=offscreen
 for target in "${targets[@]}"; do
     corpus=$(mktemp -d)
     log=$(mktemp)
+    max_len=4096
+    # Old Access files are pages of 2 or 4 KiB; the writer's small address books seed the corpus.
+    if [[ $target == fuzz_access_import ]]; then
+        max_len=65536
+        "$build_dir/bin/tessaline-access-seeds" "$corpus"
+    fi
     echo "Fuzzing $target for ${seconds}s"
     status=0
-    "$build_dir/bin/$target" -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 \
+    "$build_dir/bin/$target" -max_total_time="$seconds" -max_len="$max_len" -print_final_stats=1 \
         "$corpus" >"$log" 2>&1 || status=$?
     grep -E '^(stat::number_of_executed_units|SUMMARY)' "$log" || true
     if [[ $status -ne 0 ]]; then

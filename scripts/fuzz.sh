@@ -24,7 +24,7 @@ for target in "${targets[@]}"; do
     status=0
     "$build_dir/bin/$target" -max_total_time="$seconds" -max_len="$max_len" -print_final_stats=1 \
         "$corpus" >"$log" 2>&1 || status=$?
-    grep -E '^(stat::number_of_executed_units|SUMMARY)' "$log" || true
+    grep -E '^(stat::number_of_executed_units|SUMMARY|contained in the reader)' "$log" || true
     if [[ $status -ne 0 ]]; then
         tail -n 40 "$log" >&2
         echo "$target found a failure" >&2

@@ -127,11 +127,12 @@ class OldAddressTable {
             throw damaged(QStringLiteral("Its list of tables has no page map."));
     }
 
-    // The page of the table after the given one in its page map; 0 or less at the end.
+    // The page of the table after the given one in its page map; 0 at the end or when libmdb
+    // cannot follow the map.
     gint32 nextPage(guint32 after) const {
         const gint32 next =
             mdb_map_find_next(mdb_.get(), table_->usage_map, guint(table_->map_sz), after);
-        return guint32(next) > after ? next : 0;
+        return next > 0 && guint32(next) > after ? next : 0;
     }
 
     // The rows not marked deleted on a data page of the table, or -1 when it is none.

@@ -13,6 +13,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <iconv.h>
 #include <memory>
 #include <optional>
 #include <unistd.h>
@@ -111,24 +112,55 @@ class Capturing {
     LibraryMessages& messages_;
 };
 
-// libmdb converts text into the character set named by MDBICONV, UTF-8 when it is unset; we need
-// UTF-8 whatever the environment says. It reads the variable when it opens a file.
-class Utf8WhileOpening {
+// An environment variable holding a value of ours while this lives; an empty value unsets it.
+class PinnedVariable {
   public:
-    Utf8WhileOpening() : wasSet_(qEnvironmentVariableIsSet(kVariable)), saved_(qgetenv(kVariable)) {
-        qunsetenv(kVariable);
+    PinnedVariable(const char* name, const QByteArray& value)
+        : name_(name), wasSet_(qEnvironmentVariableIsSet(name)), saved_(qgetenv(name)) {
+        set(value);
     }
-    ~Utf8WhileOpening() {
-        if (wasSet_)
-            qputenv(kVariable, saved_);
+    ~PinnedVariable() { set(wasSet_ ? saved_ : QByteArray()); }
+    PinnedVariable(const PinnedVariable&) = delete;
+    PinnedVariable& operator=(const PinnedVariable&) = delete;
+
+    void set(const QByteArray& value) {
+        if (value.isEmpty())
+            qunsetenv(name_);
+        else
+            qputenv(name_, value);
     }
-    Utf8WhileOpening(const Utf8WhileOpening&) = delete;
-    Utf8WhileOpening& operator=(const Utf8WhileOpening&) = delete;
 
   private:
-    static constexpr const char* kVariable = "MDBICONV";
+    const char* name_;
     bool wasSet_;
     QByteArray saved_;
+};
+
+// libmdb converts text into the character set MDBICONV names (UTF-8 when unset), Jet 3 text from
+// the code page MDB_JET3_CHARSET names (Windows-1252 when unset), and reads both when it opens a
+// file. We need UTF-8 whatever the environment says, and Jet 3 text read in the code page the
+// file's header names, Windows-1252 when it names none we know.
+class CharsetsWhileOpening {
+  public:
+    CharsetsWhileOpening() : utf8_("MDBICONV", {}), jet3_("MDB_JET3_CHARSET", "CP1252") {}
+
+    void followCodePage(MdbHandle* mdb) {
+        const int codePage = mdb->f->code_page;
+        if (!IS_JET3(mdb) || codePage == 0 || codePage == 1252)
+            return;
+        const QByteArray name = "CP" + QByteArray::number(codePage);
+        const iconv_t known = iconv_open("UTF-8", name.constData());
+        if (known == iconv_t(-1))
+            return;
+        iconv_close(known);
+        jet3_.set(name);
+        mdb_iconv_close(mdb);
+        mdb_iconv_init(mdb);
+    }
+
+  private:
+    PinnedVariable utf8_;
+    PinnedVariable jet3_;
 };
 
 struct MdbCloser {
@@ -190,8 +222,10 @@ class OldAddressTable {
     explicit OldAddressTable(const QString& path) : path_(path) {
         {
             Capturing capturing(messages_);
-            const Utf8WhileOpening utf8;
+            CharsetsWhileOpening charsets;
             mdb_.reset(mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS));
+            if (mdb_)
+                charsets.followCodePage(mdb_.get());
         }
         if (!mdb_)
             throw unreadable();

@@ -7,11 +7,11 @@
 #include "screens/form4.h"
 #include "screens/results_grid.h"
 #include "shell/form1.h"
+#include "started_program.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -177,29 +177,9 @@ class TestContactRoad : public QObject {
         }
         const QFileInfo decoyBefore(decoyPath);
 
-        // A session of its own, so that nothing it prints comes from a missing desktop session.
-        QTemporaryDir runtime;
-        QVERIFY(runtime.isValid());
-        QProcess tessaline;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-        tessaline.setProcessEnvironment(environment);
-        tessaline.setWorkingDirectory(elsewhere.path());
-        tessaline.start(program, {});
-        QVERIFY(tessaline.waitForStarted());
-
-        // Opening the book beside the program leaves the engine's working files next to it.
-        const QDir installedDir(installed.path());
-        QTRY_VERIFY_WITH_TIMEOUT(installedDir.exists(QStringLiteral("address.mdb-wal")), 10000);
-        // And it keeps running: no failure ended it.
-        QTest::qWait(500);
-        QCOMPARE(tessaline.state(), QProcess::Running);
-
-        tessaline.kill();
-        tessaline.waitForFinished();
-        QCOMPARE(tessaline.readAllStandardError(), QByteArray());
-        QCOMPARE(tessaline.readAllStandardOutput(), QByteArray());
+        StartedProgram tessaline(program, elsewhere.path());
+        QVERIFY(tessaline.opensTheBookIn(installed.path()));
+        QCOMPARE(tessaline.stop(), QByteArray());
         // The current folder's file is as it was, and nothing was made beside it.
         QFile note(decoyPath);
         QVERIFY(note.open(QIODevice::ReadOnly));

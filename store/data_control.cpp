@@ -159,10 +159,7 @@ class PageCache {
 // are declared after the database so that they are finalized before it closes.
 struct Connection {
     Connection(Database database, const QString& path)
-        : db(std::move(database)), path(path), identity(identify(path)) {
-        live().push_back(this);
-    }
-    ~Connection() { live().erase(std::find(live().begin(), live().end(), this)); }
+        : db(std::move(database)), path(path), identity(identify(path)) {}
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
@@ -171,14 +168,12 @@ struct Connection {
     FileIdentity identity;
     FileChange checkedChange; // when the file last changed before its head was found sound
 
-    bool isOpen() const { return db.isOpen(); }
-
     // The path still names the file this connection has open, and it is still a database: a file
     // written over in place keeps its identity but, unless it is a database again, not its head.
     // The head is read again only after the file has changed.
     bool stillReachesFile() {
         FileChange change;
-        if (!isOpen() || !identity.known || identity != identify(path, &change))
+        if (!identity.known || identity != identify(path, &change))
             return false;
         if (change == checkedChange)
             return true;
@@ -193,41 +188,9 @@ struct Connection {
 
     // The statement text is only built the first time the statement is needed.
     template <class Sql> Statement& prepared(std::unique_ptr<Statement>& slot, Sql sql) {
-        if (!isOpen())
-            throw StoreError(QStringLiteral("The address book \"%1\" was closed because it was "
-                                            "replaced.")
-                                 .arg(path));
         if (!slot)
             slot = std::make_unique<Statement>(db, QByteArray(sql()).constData());
         return *slot;
-    }
-    // SQLite keeps a book's recent writes in "-wal" and "-shm" files named after its path, and
-    // whatever opens that path next takes them for its own: another book put in its place would
-    // be read, and then written, mixed with this one's pages. So before anything in this process
-    // opens a book, every connection whose file was replaced or written over lets go of it.
-    static void letGoOfReplacedFiles() {
-        const std::vector<Connection*> all = live();
-        for (Connection* connection : all)
-            if (connection->isOpen() && !connection->stillReachesFile())
-                connection->letGo();
-    }
-
-    // Closes the connection; the control that owns it opens the book at its path again when it
-    // next needs it. A file moved away or removed first gets its recent writes, wherever it now
-    // lives, which leaves the working file empty (SQLite would leave them in it). A file written
-    // over in place is no longer ours to write to: nothing goes into it, and the recent writes it
-    // can no longer take are renamed out of the way.
-    void letGo() {
-        statements_ = {};
-        const bool writtenOverInPlace = identity.known && identity == identify(path);
-        if (writtenOverInPlace)
-            sqlite3_db_config(db.handle(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-        else
-            sqlite3_exec(db.handle(), "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
-        db = Database();
-        const QString recentWrites = path + QStringLiteral("-wal");
-        if (QFileInfo(recentWrites).size() > 0)
-            moveAside(recentWrites);
     }
 
     Statement& rowById() {
@@ -275,19 +238,6 @@ struct Connection {
         return '"' + QByteArray(lookupColumnName(column)) + "\" = ?1 COLLATE " +
                contact_table::kCollation;
     }
-    static std::vector<Connection*>& live() {
-        static std::vector<Connection*> connections;
-        return connections;
-    }
-    static void moveAside(const QString& workingFile) {
-        if (!QFile::exists(workingFile))
-            return;
-        QString aside = workingFile + QStringLiteral(".left");
-        for (int n = 2; QFile::exists(aside); ++n)
-            aside = workingFile + QStringLiteral(".left%1").arg(n);
-        QFile::rename(workingFile, aside);
-    }
-
     struct Statements {
         std::unique_ptr<Statement> rowById, rowRange, firstRows, count, countOutside, maxRowid;
         std::array<std::unique_ptr<Statement>, 4> lookupRows, lookupRest;
@@ -549,7 +499,7 @@ struct DataControl::State {
                                  .arg(ids().size()));
     }
 
-    Row readRow(std::int64_t rowid) { return readRowById(reading(), rowid); }
+    Row readRow(std::int64_t rowid) { return readRowById(*connection, rowid); }
 
     // Values of rows already fetched are read when first needed and then kept until the next
     // Refresh or a write through this control, so they may be fresher than the rowids (which
@@ -558,8 +508,7 @@ struct DataControl::State {
         const qsizetype page = position / kPageRows;
         const std::vector<Row>* rows = cache.find(page);
         if (!rows) {
-            Connection& source = reading();
-            rows = &cache.put(page, readPage(source, ids(), page));
+            rows = &cache.put(page, readPage(*connection, ids(), page));
         }
         return (*rows)[std::size_t(position % kPageRows)];
     }
@@ -687,24 +636,14 @@ struct DataControl::State {
                              .arg(connection->path));
     }
 
-    // Opens the book now at the path, once every connection to a replaced file has let go of it.
-    // Values read from the old file are forgotten.
+    // Opens the book now at the path. Values read from the old file are forgotten.
     void reopen() {
-        Connection::letGoOfReplacedFiles();
         const QString path = connection->path;
         auto reopened = std::make_unique<Connection>(contact_table::openAddressBook(path), path);
         sqlite3_busy_timeout(reopened->db.handle(), busyTimeoutMs);
         connection = std::move(reopened);
         cache.clear();
         rowsFromReplacedFile = status == Status::Open;
-    }
-
-    // Rows are read on from the book now at the path when this control's connection let go of a
-    // replaced file; they are read by the rowids fetched from the old one until the next Refresh.
-    Connection& reading() {
-        if (!connection->isOpen())
-            reopen();
-        return *connection;
     }
 
     [[noreturn]] void rowGone() const {
@@ -826,7 +765,6 @@ void DataControl::Refresh() {
     std::unique_ptr<Connection> opened;
     Connection* connection = d->connection.get();
     if (!connection || connection->path != path || !connection->stillReachesFile()) {
-        Connection::letGoOfReplacedFiles();
         opened = std::make_unique<Connection>(contact_table::openAddressBook(path), path);
         connection = opened.get();
     }

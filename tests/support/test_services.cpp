@@ -31,8 +31,8 @@ QString TestServices::databasePath() const {
     return contact_table::databasePath(dir.path());
 }
 
-QList<StoredRow> TestServices::storedRows() const {
-    Database db = contact_table::openAddressBook(databasePath());
+QList<StoredRow> TestServices::storedRows(const QString& book) const {
+    Database db = contact_table::openAddressBook(book.isEmpty() ? databasePath() : book);
     Statement select(db, R"(SELECT "Name", "Surname", "phone", "fax", "address", "email", "url",
                             "other", "created on", "modified on" FROM address ORDER BY rowid)");
     QList<StoredRow> rows;

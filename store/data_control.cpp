@@ -794,6 +794,13 @@ bool DataControl::boxesChanged() const {
     return !d->changedTexts().isEmpty();
 }
 
+bool DataControl::isChanged(const QWidget* box) const {
+    for (const Binding& binding : d->bindings)
+        if ((binding.line == box || binding.plain == box) && binding.changed)
+            return true;
+    return false;
+}
+
 void DataControl::updateArrows() {
     for (QToolButton* arrow : d->arrows)
         arrow->setEnabled(d->status == State::Status::Open);
@@ -835,9 +842,10 @@ void DataControl::storeLeftRow() {
         recordset_.Update();
         return;
     }
-    const QHash<int, QVariant> changes = d->changedTexts();
-    if (changes.isEmpty() || d->current < 0)
+    if (!boxesChanged() || d->current < 0)
         return;
+    emit rowAboutToBeStored();
+    const QHash<int, QVariant> changes = d->changedTexts();
     d->write(d->ids().at(d->current), changes, d->valuesAsRead(d->current));
     d->forgetRow(d->current);
     emit rowStored(d->current);
@@ -875,6 +883,10 @@ QVariant DataControl::fieldValue(qsizetype row, int column) {
     if (column < 0 || column >= kColumnCount)
         return {};
     return d->cachedRow(row).values[std::size_t(column)];
+}
+
+void DataControl::rereadRows() {
+    d->cache.clear();
 }
 
 void DataControl::storeRow(qsizetype row, const QHash<int, QVariant>& changes) {
@@ -929,6 +941,7 @@ void Recordset::Update() {
     if (d->mode == EditMode::None)
         throw StoreError(QStringLiteral("Update failed: no AddNew or Edit is under way."));
     // Nothing of the control changes until the row is stored, so a failed Update can be retried.
+    emit control_.rowAboutToBeStored();
     const QHash<int, QVariant> changes = d->changedTexts();
     if (d->mode == EditMode::Adding) {
         const std::int64_t rowid = d->write(std::nullopt, changes, nullptr);

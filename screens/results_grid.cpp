@@ -72,6 +72,13 @@ class CellDelegate final : public QStyledItemDelegate {
     }
 };
 
+// Shift, Ctrl and the like, pressed on their own on the way to a combination.
+bool isModifierKey(int key) {
+    return (key >= Qt::Key_Shift && key <= Qt::Key_ScrollLock) || key == Qt::Key_AltGr ||
+           key == Qt::Key_Super_L || key == Qt::Key_Super_R || key == Qt::Key_Hyper_L ||
+           key == Qt::Key_Hyper_R;
+}
+
 bool takesTabFocus(const QWidget* widget) {
     return !widget->isWindow() && (widget->focusPolicy() & Qt::TabFocus) == Qt::TabFocus &&
            widget->isEnabled() && widget->isVisibleTo(widget->window()) && !widget->focusProxy();
@@ -172,12 +179,6 @@ class GridCells final : public QTableView {
         openCurrentEditor();
     }
 
-    void focusOutEvent(QFocusEvent* event) override {
-        if (!isAncestorOf(QApplication::focusWidget()))
-            unselectRow();
-        QTableView::focusOutEvent(event);
-    }
-
     void mousePressEvent(QMouseEvent* event) override {
         unselectRow();
         QTableView::mousePressEvent(event);
@@ -215,8 +216,9 @@ class GridCells final : public QTableView {
                 return;
             [[fallthrough]];
         default:
-            // Any other key works on the current cell again, which opens for typing.
-            unselectRow();
+            // Any other key but a modifier works on the current cell again, which opens for typing.
+            if (!isModifierKey(event->key()))
+                unselectRow();
             QTableView::keyPressEvent(event);
         }
     }

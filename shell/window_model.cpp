@@ -87,6 +87,8 @@ std::function<void(const std::function<void()>&)> WindowModel::stepRunner() {
 Window::Window(WindowModel& model, const QString& name) : model_(model) {
     setObjectName(name);
     setAttribute(Qt::WA_DeleteOnClose, false);
+    // Every control takes the window's font unless it has one of its own.
+    setFont(dialogFont());
 }
 
 void Window::Show() {

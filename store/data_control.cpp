@@ -719,6 +719,9 @@ struct DataControl::State {
     std::optional<UncountedTable> uncounted;
 };
 
+// The width of each arrow of the navigation strip, in pixels.
+constexpr int kArrowWidth = 12;
+
 DataControl::DataControl(QWidget* parent) : QWidget(parent), d(std::make_unique<State>()) {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -739,8 +742,13 @@ DataControl::DataControl(QWidget* parent) : QWidget(parent), d(std::make_unique<
     d->captionLabel->setObjectName(QStringLiteral("Caption"));
     d->captionLabel->setFrameShape(QFrame::Panel);
     d->captionLabel->setFrameShadow(QFrame::Sunken);
+    d->captionLabel->setIndent(2);
     for (std::size_t i = 0; i < arrowKinds.size(); ++i) {
         auto* arrow = new QToolButton(this);
+        // Narrow arrows leave the caption the rest of the strip; they are clicked, never tabbed to.
+        arrow->setFixedWidth(kArrowWidth);
+        arrow->setIconSize(QSize(kArrowWidth - 4, kArrowWidth - 4));
+        arrow->setFocusPolicy(Qt::NoFocus);
         arrow->setObjectName(QLatin1String(arrowKinds[i].name));
         arrow->setAccessibleName(QLatin1String(arrowKinds[i].accessible));
         arrow->setToolTip(QLatin1String(arrowKinds[i].accessible));

@@ -200,6 +200,11 @@ class TestForm3 : public QObject {
         QCOMPARE(cells->accessibleName(), QStringLiteral("Results"));
         QCOMPARE(cells->horizontalHeader()->font(), cells->font());
         QCOMPARE(cells->font().pointSizeF(), 8.25);
+        // The line under each row is dark grey.
+        const QImage drawn = cells->viewport()->grab().toImage();
+        const int underFirstRow = cells->rowViewportPosition(0) + cells->rowHeight(0) - 1;
+        QCOMPARE(QColor(drawn.pixel(cells->columnViewportPosition(0) + 5, underFirstRow)),
+                 QColor(Qt::darkGray));
     }
 
     void focusFollowsTheTabIndexesAndWraps() {

@@ -12,8 +12,6 @@
 Form3::Form3(WindowModel& model) : Window(model, QStringLiteral("Form3")) {
     setWindowTitle(QStringLiteral("Find"));
     setInnerArea(9555, 6435);
-    // No control has a font of its own: they all take the window's.
-    setFont(layoutFont(QStringLiteral("MS Sans Serif"), 8.25));
 
     Label1 = label(QStringLiteral("Label1"), QStringLiteral("Name"), {720, 120, 615, 255}, 9);
     Text1 = textBox(QStringLiteral("Text1"), QString(), {1440, 120, 1695, 285}, 0,

@@ -2,6 +2,7 @@
 
 #include "data_control.h"
 #include "recordset_model.h"
+#include "screens/grid_lines.h"
 #include "screens/results_model.h"
 #include "shell/layout.h"
 
@@ -400,7 +401,7 @@ class GridCells final : public QTableView {
 ResultsGrid::ResultsGrid(DataControl* dataSource, StepRunner runner, QWidget* parent)
     : QFrame(parent), data_(dataSource) {
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    const QFont font = layoutFont(QStringLiteral("MS Sans Serif"), 8.25);
+    const QFont font = dialogFont();
     setFont(font);
     setAccessibleName(QStringLiteral("Results"));
 
@@ -415,10 +416,7 @@ ResultsGrid::ResultsGrid(DataControl* dataSource, StepRunner runner, QWidget* pa
     auto* cells = new GridCells(model_, std::move(runner), this);
     cells_ = cells;
     cells_->setAccessibleName(QStringLiteral("Results"));
-    QPalette colours = cells_->palette();
-    // The lines between rows are dark grey.
-    colours.setColor(QPalette::Mid, QColor(Qt::darkGray));
-    cells_->setPalette(colours);
+    useDarkGridLines(cells_);
 
     const QFontMetrics metrics(font);
     QHeaderView* rowsHeader = cells_->verticalHeader();

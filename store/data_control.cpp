@@ -1,5 +1,6 @@
 #include "data_control.h"
 
+#include "box_text.h"
 #include "contact_table.h"
 #include "lookup_statement.h"
 #include "store_error.h"
@@ -402,32 +403,37 @@ Fetched fetchLookup(Connection& connection, LookupColumn column, const QString& 
 }
 
 // A text box bound to a column. `lastText` is the text the control last saw in it, so that a
-// signal that did not really change the text does not count as a change.
+// signal that did not really change the text does not count as a change. A multi-line box shows
+// line breaks and non-breaking spaces in its own way, so its value is kept apart, in its stored
+// form, and each edit is carried over to it.
 struct Binding {
     QPointer<QLineEdit> line;
     QPointer<QPlainTextEdit> plain;
     int column = 0;
     bool changed = false;
     QString lastText;
+    QString value; // a multi-line box's text as it is stored
 
     bool alive() const { return line || plain; }
-    QString text() const { return line ? line->text() : plain ? plain->toPlainText() : QString(); }
-    // What the box shows after a fill is its baseline: a multi-line box keeps every line break
-    // as LF, so a stored CR reads back changed, yet only a change made after the fill is stored.
-    void fill(const QVariant& value) {
+    QString shown() const { return line ? line->text() : plain ? plain->toPlainText() : QString(); }
+    QString text() const { return plain ? value : shown(); }
+    void fill(const QVariant& stored) {
         if (line)
-            line->setText(value.toString());
+            line->setText(stored.toString());
         else if (plain)
-            plain->setPlainText(value.toString());
-        lastText = text();
+            plain->setPlainText(stored.toString());
+        value = stored.toString();
+        lastText = shown();
         changed = false;
     }
     void noticeEdit() {
-        const QString now = text();
-        if (now != lastText) {
-            lastText = now;
-            changed = true;
-        }
+        const QString now = shown();
+        if (now == lastText)
+            return;
+        if (plain)
+            value = box_text::storedAfterEdit(value, lastText, now);
+        lastText = now;
+        changed = true;
     }
 };
 
@@ -658,6 +664,9 @@ struct DataControl::State {
     std::optional<UncountedTable> uncounted;
 };
 
+// The width of each arrow of the navigation strip, in pixels.
+constexpr int kArrowWidth = 12;
+
 DataControl::DataControl(QWidget* parent) : QWidget(parent), d(std::make_unique<State>()) {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -678,8 +687,13 @@ DataControl::DataControl(QWidget* parent) : QWidget(parent), d(std::make_unique<
     d->captionLabel->setObjectName(QStringLiteral("Caption"));
     d->captionLabel->setFrameShape(QFrame::Panel);
     d->captionLabel->setFrameShadow(QFrame::Sunken);
+    d->captionLabel->setIndent(2);
     for (std::size_t i = 0; i < arrowKinds.size(); ++i) {
         auto* arrow = new QToolButton(this);
+        // Narrow arrows leave the caption the rest of the strip; they are clicked, never tabbed to.
+        arrow->setFixedWidth(kArrowWidth);
+        arrow->setIconSize(QSize(kArrowWidth - 4, kArrowWidth - 4));
+        arrow->setFocusPolicy(Qt::NoFocus);
         arrow->setObjectName(QLatin1String(arrowKinds[i].name));
         arrow->setAccessibleName(QLatin1String(arrowKinds[i].accessible));
         arrow->setToolTip(QLatin1String(arrowKinds[i].accessible));
@@ -870,7 +884,8 @@ void DataControl::bindBox(QWidget* box, const QString& column) {
     binding.line = qobject_cast<QLineEdit*>(box);
     binding.plain = qobject_cast<QPlainTextEdit*>(box);
     binding.column = index;
-    binding.lastText = binding.text();
+    binding.lastText = binding.shown();
+    binding.value = binding.lastText;
 }
 
 QStringList DataControl::fieldNames() const {

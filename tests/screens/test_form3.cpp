@@ -7,6 +7,7 @@
 #include "shell/form1.h"
 #include "sqlite_db.h"
 #include "test_services.h"
+#include "window_look.h"
 
 #include <QAccessible>
 #include <QDir>
@@ -128,7 +129,8 @@ class TestForm3 : public QObject {
     void layoutIsAsDesigned() {
         Session session;
         Form3& find = session.openFind();
-        QCOMPARE(find.windowTitle(), QStringLiteral("Find"));
+        QCOMPARE(titleAsShown(&find), QStringLiteral("Find"));
+        QCOMPARE(captionsNotWhole(&find), QStringList());
         QCOMPARE(find.size(), QSize(637, 429));
 
         struct Expected {
@@ -198,6 +200,11 @@ class TestForm3 : public QObject {
         QCOMPARE(cells->accessibleName(), QStringLiteral("Results"));
         QCOMPARE(cells->horizontalHeader()->font(), cells->font());
         QCOMPARE(cells->font().pointSizeF(), 8.25);
+        // The line under each row is dark grey.
+        const QImage drawn = cells->viewport()->grab().toImage();
+        const int underFirstRow = cells->rowViewportPosition(0) + cells->rowHeight(0) - 1;
+        QCOMPARE(QColor(drawn.pixel(cells->columnViewportPosition(0) + 5, underFirstRow)),
+                 QColor(Qt::darkGray));
     }
 
     void focusFollowsTheTabIndexesAndWraps() {

@@ -1,7 +1,10 @@
 #include "test_services.h"
 
 #include "contact_table.h"
+#include "shell/startup.h"
 #include "sqlite_db.h"
+
+#include <QApplication>
 
 void ScriptedMessageBoxes::inform(const QString& text, const QString& title, Icon icon) {
     shown.append({text, title, icon});
@@ -17,6 +20,9 @@ QStringList ScriptedMessageBoxes::texts() const {
 }
 
 TestServices::TestServices() {
+    // The application set up as the program sets it up: its name and its font.
+    if (auto* application = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        configureApplication(*application);
     contact_table::createAddressBook(databasePath());
 }
 

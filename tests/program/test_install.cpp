@@ -71,8 +71,9 @@ class TestInstall : public QObject {
     }
 
     void theLinkStartsTheProgramOnItsBook() {
+        QVERIFY(StartedProgram::leaveInWriteAheadLogMode(book()));
         StartedProgram tessaline(at("bin/tessaline"), QDir::tempPath());
-        QVERIFY(tessaline.opensTheBookIn(at("lib/tessaline")));
+        QVERIFY(tessaline.opensTheBook(book()));
         QCOMPARE(tessaline.stop(), QByteArray());
     }
 

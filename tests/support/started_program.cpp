@@ -1,6 +1,10 @@
 #include "started_program.h"
 
+#include "sqlite_db.h"
+
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 StartedProgram::StartedProgram(const QString& executable, const QString& workingDirectory) {
@@ -17,9 +21,26 @@ StartedProgram::~StartedProgram() {
     stop();
 }
 
-bool StartedProgram::opensTheBookIn(const QString& folder) {
-    const QDir dir(folder);
-    if (!QTest::qWaitFor([&] { return dir.exists(QStringLiteral("address.mdb-wal")); }, 10000))
+namespace {
+
+// Byte 18 of an SQLite file's header is 2 in write-ahead-log mode, 1 with the rollback journal.
+bool inWriteAheadLogMode(const QString& book) {
+    QFile file(book);
+    return file.open(QIODevice::ReadOnly) && file.read(19).endsWith(char(2));
+}
+
+} // namespace
+
+bool StartedProgram::leaveInWriteAheadLogMode(const QString& book) {
+    Database(book, Database::Mode::ReadWrite).exec("PRAGMA journal_mode = WAL");
+    return inWriteAheadLogMode(book);
+}
+
+bool StartedProgram::opensTheBook(const QString& book) {
+    if (!QTest::qWaitFor([&] { return !inWriteAheadLogMode(book); }, 10000))
+        return false;
+    const QFileInfo info(book);
+    if (info.dir().entryList({info.fileName() + QLatin1Char('*')}) != QStringList{info.fileName()})
         return false;
     QTest::qWait(500);
     return process.state() == QProcess::Running;

@@ -15,9 +15,12 @@ class StartedProgram {
     StartedProgram(const StartedProgram&) = delete;
     StartedProgram& operator=(const StartedProgram&) = delete;
 
-    // Whether it opened the address book in folder, which leaves the engine's working files
-    // beside it, and still runs a moment later: no failure ended it.
-    bool opensTheBookIn(const QString& folder);
+    // Puts the address book at path in write-ahead-log mode, as an older Tessaline left it; the
+    // program switches it to the rollback journal as it opens it. Returns whether it is in it.
+    static bool leaveInWriteAheadLogMode(const QString& book);
+    // Whether it opened that book (which leaves it in rollback-journal mode with nothing beside
+    // it) and still runs a moment later: no failure ended it.
+    bool opensTheBook(const QString& book);
     // Ends it; returns what it printed on both channels.
     QByteArray stop();
 

@@ -17,17 +17,6 @@ constexpr quint32 kBlack = 0x00000000;
 constexpr quint32 kWhite = 0x00FFFFFF;
 constexpr quint32 kGrey = 0x00808080;
 
-// The layout's font where it is installed. Elsewhere the nearest sans-serif of similar widths
-// comes first, since the fixed-size one-line labels hold their texts only in a font about as
-// narrow as the one they were laid out for.
-QFont windowFont(qreal pointSize) {
-    QFont font = layoutFont(QStringLiteral("MS Sans Serif"), pointSize);
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                      QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("Nimbus Sans"), QStringLiteral("sans-serif")});
-    return font;
-}
-
 void setBackground(QWidget* widget, const QColor& colour) {
     widget->setAutoFillBackground(true);
     QPalette colours = widget->palette();
@@ -62,7 +51,6 @@ frmAbout::frmAbout(WindowModel& model) : Window(model, QStringLiteral("frmAbout"
     setWindowIcon(assets::aboutIcon());
     setInnerArea(9585, 3510);
     setBackground(this, layoutColour(kBlack));
-    setFont(windowFont(8));
 
     Picture1 = new QLabel(this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
@@ -100,7 +88,7 @@ frmAbout::frmAbout(WindowModel& model) : Window(model, QStringLiteral("frmAbout"
         {1050, 1125, 3885, 1170}, 2);
     lblTitle = textLabel(QStringLiteral("lblTitle"), QStringLiteral("Tessaline"),
                          {1050, 240, 3885, 480}, 4);
-    lblTitle->setFont(windowFont(18));
+    lblTitle->setFont(dialogFont(18));
     lblVersion = textLabel(QStringLiteral("lblVersion"), QStringLiteral("Version:"),
                            {1050, 780, 3885, 225}, 5);
     lblDisclaimer =

@@ -1,5 +1,6 @@
 #include "assets.h"
 
+#include <QFontDatabase>
 #include <QPainter>
 #include <QSvgRenderer>
 
@@ -39,7 +40,18 @@ QIcon aboutIcon() {
 }
 
 QPixmap aboutPicture() {
+    // Its caption is set in the shipped font.
+    dialogFontFamily();
     return render(QStringLiteral("about-picture"), {261, 168});
+}
+
+QString dialogFontFamily() {
+    static const QString family = [] {
+        const int id = QFontDatabase::addApplicationFont(
+            QStringLiteral(":/tessaline/LiberationSans-Regular.ttf"));
+        return id < 0 ? QString() : QFontDatabase::applicationFontFamilies(id).value(0);
+    }();
+    return family;
 }
 
 } // namespace assets

@@ -77,6 +77,12 @@ qint64 count(const Database& db, const char* sql) {
     return statement.integer(0);
 }
 
+// A book and whatever journal an older or interrupted run left beside it.
+void removeBookFiles(const QString& path) {
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+        QFile::remove(path + QLatin1String(suffix));
+}
+
 // The cached file, made through the program's own code when it is missing or not as expected.
 QString prepareFile(qint64 rows) {
     const QString dir = QDir::temp().filePath(QStringLiteral("tessaline-bench-%1").arg(rows));
@@ -90,15 +96,13 @@ QString prepareFile(qint64 rows) {
                 return path;
         } catch (const StoreError&) {
         }
-        for (const char* suffix : {"", "-wal", "-shm"})
-            QFile::remove(path + QLatin1String(suffix));
+        removeBookFiles(path);
     }
     std::fprintf(stderr, "making %lld contacts in %s ...\n", rows, qPrintable(path));
     QElapsedTimer made;
     made.start();
     const QString building = path + QStringLiteral(".building");
-    for (const char* suffix : {"", "-wal", "-shm"})
-        QFile::remove(building + QLatin1String(suffix));
+    removeBookFiles(building);
     contact_table::createAddressBook(building);
     {
         Database db = contact_table::openAddressBook(building);
@@ -113,7 +117,6 @@ QString prepareFile(qint64 rows) {
             insert.reset();
         }
         transaction.commit();
-        db.exec("PRAGMA wal_checkpoint(TRUNCATE)");
     }
     if (!QFile::rename(building, path)) {
         std::fprintf(stderr, "cannot move %s into place\n", qPrintable(building));

@@ -12,8 +12,6 @@
 Form3::Form3(WindowModel& model) : Window(model, QStringLiteral("Form3")) {
     setWindowTitle(QStringLiteral("Find"));
     setInnerArea(9555, 6435);
-    // No control has a font of its own: they all take the window's.
-    setFont(layoutFont(QStringLiteral("MS Sans Serif"), 8.25));
 
     Label1 = label(QStringLiteral("Label1"), QStringLiteral("Name"), {720, 120, 615, 255}, 9);
     Text1 = textBox(QStringLiteral("Text1"), QString(), {1440, 120, 1695, 285}, 0,
@@ -80,8 +78,12 @@ void Form3::Form_Load() {
     Data1->Refresh();
 }
 
+// Every button first stores what was typed into the grid's current row; if that fails, the
+// button does nothing more, and the row keeps what was typed.
+
 // By given name; an empty box fetches the current record source again, whichever search set it.
 void Form3::Command1_Click() {
+    DBGrid1->storePendingRow();
     const QString name = Text1->text();
     if (name.isEmpty()) {
         Data1->Refresh();
@@ -107,6 +109,7 @@ void Form3::Command5_Click() {
 
 // The text is searched as typed, an empty box included; a failed fetch leaves the grid as it is.
 void Form3::findBy(const QLineEdit* box, LookupColumn column) {
+    DBGrid1->storePendingRow();
     Data1->setRecordSource(lookupStatement(column, box->text()));
     Data1->Refresh();
     DBGrid1->setVisible(true);
@@ -114,6 +117,7 @@ void Form3::findBy(const QLineEdit* box, LookupColumn column) {
 
 // "Details": the details window searches with the texts of the four boxes; no row is passed on.
 void Form3::Command3_Click() {
+    DBGrid1->storePendingRow();
     DBGrid1->setVisible(false);
     Hide();
     windows().form4().Show();
@@ -121,6 +125,7 @@ void Form3::Command3_Click() {
 
 // "<<Back": the record source and the grid's visibility stay for the next visit.
 void Form3::Command6_Click() {
+    DBGrid1->storePendingRow();
     DBGrid1->Refresh();
     Text1->setText(QString());
     Text2->setText(QString());

@@ -120,6 +120,8 @@ Form4::Form4(WindowModel& model) : Window(model, QStringLiteral("Form4")) {
                      25, QStringLiteral("Search text"));
     Text11->hide();
 
+    connect(Data1, &DataControl::rowAboutToBeStored, this, &Form4::stampUnlessTyped);
+
     applyTabOrder();
     onClick(Command1, [this] { Command1_Click(); });
     onClick(Command2, [this] { Command2_Click(); });
@@ -231,6 +233,11 @@ void Form4::storeEditUnderWay() {
         Data1->Recordset().Edit();
     }
     Data1->Recordset().Update();
+}
+
+void Form4::stampUnlessTyped() {
+    if (!Data1->isChanged(Text10))
+        Text10->setText(dateStamp(services().clock));
 }
 
 QLabel* Form4::fieldLabel(const QString& name, const QString& caption, TwipsRect rect,

@@ -83,6 +83,9 @@ class Form4 : public Window {
     void requireContactToEdit() const;
     // The arrows may already have stored the edited row; then only later typing is left.
     void storeEditUnderWay();
+    // Every row this window stores carries the day of the change, unless a day was typed into
+    // "Modified On" for that row.
+    void stampUnlessTyped();
 
     QLabel* fieldLabel(const QString& name, const QString& caption, TwipsRect rect, int tabIndex);
     QLineEdit* boundBox(QLabel* caption, const QString& name, TwipsRect rect, int tabIndex,

@@ -2,9 +2,11 @@
 
 #include "data_control.h"
 #include "recordset_model.h"
+#include "screens/grid_lines.h"
 #include "screens/results_model.h"
 #include "shell/layout.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -12,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
@@ -70,6 +73,13 @@ class CellDelegate final : public QStyledItemDelegate {
     }
 };
 
+// Shift, Ctrl and the like, pressed on their own on the way to a combination.
+bool isModifierKey(int key) {
+    return (key >= Qt::Key_Shift && key <= Qt::Key_ScrollLock) || key == Qt::Key_AltGr ||
+           key == Qt::Key_Super_L || key == Qt::Key_Super_R || key == Qt::Key_Hyper_L ||
+           key == Qt::Key_Hyper_R;
+}
+
 bool takesTabFocus(const QWidget* widget) {
     return !widget->isWindow() && (widget->focusPolicy() & Qt::TabFocus) == Qt::TabFocus &&
            widget->isEnabled() && widget->isVisibleTo(widget->window()) && !widget->focusProxy();
@@ -93,22 +103,28 @@ class GridCells final : public QTableView {
         setContextMenuPolicy(Qt::NoContextMenu);
     }
 
-    // Stores the typed values of the current row; true when nothing is left unstored. A failure
-    // is reported through the runner and the typed values stay.
-    bool storeCurrentRow() {
+    // Stores the typed values of the current row. A failure throws StoreError and the typed
+    // values stay, so the row is still marked as changed and the next store tries again.
+    void storeTypedValues() {
         const QModelIndex current = currentIndex();
-        if (!current.isValid())
-            return true;
+        if (!current.isValid() || !model_->hasTypedValues(current.row()))
+            return;
         const bool reopen = cellHasFocus();
         closeOpenEditor();
-        bool stored = !model_->hasTypedValues(current.row());
-        if (!stored)
-            runner_([&] {
-                model_->storeRow(current.row());
-                stored = true;
-            });
-        if (reopen)
-            openCurrentEditor();
+        const auto reopenEditor = qScopeGuard([this, reopen] {
+            if (reopen)
+                openCurrentEditor();
+        });
+        model_->storeRow(current.row());
+    }
+
+    // The same, with a failure reported through the runner; true when nothing is left unstored.
+    bool storeCurrentRow() {
+        bool stored = false;
+        runner_([&] {
+            storeTypedValues();
+            stored = true;
+        });
         return stored;
     }
 
@@ -134,24 +150,25 @@ class GridCells final : public QTableView {
 
     using QTableView::edit;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override {
+        // What the cell held as it opened, before a key that opens it is typed into it.
+        const QString opened = index.data(Qt::EditRole).toString();
         if (!QTableView::edit(index, trigger, event))
             return false;
         auto* editor = qobject_cast<QLineEdit*>(indexWidget(index));
         if (!editor || editor == wiredEditor_)
             return true;
         wiredEditor_ = editor;
+        textWhenOpened_ = opened;
         // Seen before the delegate, which would move Tab to the next cell and Enter nowhere.
         editor->installEventFilter(this);
         // What is typed belongs to the row at once, so its record selector shows the change.
-        connect(editor, &QLineEdit::textEdited, this, [this, editor] {
-            commitData(editor);
-            // Committing puts the delegate's filter in front again; ours goes back before it.
-            editor->installEventFilter(this);
-        });
+        connect(editor, &QLineEdit::textEdited, this, [this, editor] { commitTyped(editor); });
         return true;
     }
 
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override {
+        if (current.row() != previous.row())
+            unselectRow();
         QTableView::currentChanged(current, previous);
         runner_([&] { model_->setCurrentRow(current.isValid() ? current.row() : -1); });
         if (cellHasFocus())
@@ -161,6 +178,11 @@ class GridCells final : public QTableView {
     void focusInEvent(QFocusEvent* event) override {
         QTableView::focusInEvent(event);
         openCurrentEditor();
+    }
+
+    void mousePressEvent(QMouseEvent* event) override {
+        unselectRow();
+        QTableView::mousePressEvent(event);
     }
 
     bool focusNextPrevChild(bool next) override {
@@ -190,7 +212,14 @@ class GridCells final : public QTableView {
         case Qt::Key_Delete:
             // Rows are never deleted from the grid.
             return;
+        case Qt::Key_Backspace:
+            if (rowSelected_)
+                return;
+            [[fallthrough]];
         default:
+            // Any other key but a modifier works on the current cell again, which opens for typing.
+            if (!isModifierKey(event->key()))
+                unselectRow();
             QTableView::keyPressEvent(event);
         }
     }
@@ -209,7 +238,37 @@ class GridCells final : public QTableView {
         setSelectionModel(new RowLeavingSelection(
             model_, [this] { return storeCurrentRow(); }, this));
         connect(model_, &QAbstractItemModel::modelReset, this, &GridCells::showNewFetch);
+        // The view has made the row current by the time this runs.
+        connect(verticalHeader(), &QHeaderView::sectionPressed, this, &GridCells::selectRow);
         showNewFetch();
+    }
+
+    // A record selector pressed: the whole row is selected, with no cell open for typing, so that
+    // Delete on it reaches the grid, which deletes nothing, rather than a cell's text.
+    void selectRow(int row) {
+        if (currentIndex().row() != row)
+            return; // the row being left could not be stored
+        closeOpenEditor();
+        {
+            QScopedValueRollback<bool> hold(holdEditor_, true);
+            setFocus(Qt::MouseFocusReason);
+        }
+        rowSelected_ = true;
+        selectionModel()->select(model_->index(row, 0),
+                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+
+    void unselectRow() {
+        if (!rowSelected_)
+            return;
+        rowSelected_ = false;
+        selectionModel()->clearSelection();
+    }
+
+    void commitTyped(QLineEdit* editor) {
+        commitData(editor);
+        // Committing puts the delegate's filter in front again; ours goes back before it.
+        editor->installEventFilter(this);
     }
 
     // A new fetch shows its first row as the current one, in columns wide enough for their names.
@@ -230,7 +289,7 @@ class GridCells final : public QTableView {
 
     void openCurrentEditor() {
         const QModelIndex current = currentIndex();
-        if (holdEditor_ || !current.isValid() || indexWidget(current))
+        if (holdEditor_ || rowSelected_ || !current.isValid() || indexWidget(current))
             return;
         edit(current);
     }
@@ -286,7 +345,14 @@ class GridCells final : public QTableView {
             storeCurrentRow();
             return true;
         case Qt::Key_Escape:
-            revertCurrentRow();
+            // The first Esc takes back what was typed into this cell, the next the whole row.
+            if (editor->text() != textWhenOpened_) {
+                editor->setText(textWhenOpened_);
+                editor->selectAll();
+                commitTyped(editor);
+            } else {
+                revertCurrentRow();
+            }
             return true;
         case Qt::Key_Up:
             moveFromEditor(MoveUp, modifiers);
@@ -325,15 +391,17 @@ class GridCells final : public QTableView {
     ResultsModel* model_;
     ResultsGrid::StepRunner runner_;
     bool holdEditor_ = false;
+    bool rowSelected_ = false; // by its record selector; no cell is open meanwhile
     QPointer<QLineEdit> wiredEditor_;
+    QString textWhenOpened_;
 };
 
 } // namespace
 
 ResultsGrid::ResultsGrid(DataControl* dataSource, StepRunner runner, QWidget* parent)
-    : QFrame(parent) {
+    : QFrame(parent), data_(dataSource) {
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    const QFont font = layoutFont(QStringLiteral("MS Sans Serif"), 8.25);
+    const QFont font = dialogFont();
     setFont(font);
     setAccessibleName(QStringLiteral("Results"));
 
@@ -348,10 +416,7 @@ ResultsGrid::ResultsGrid(DataControl* dataSource, StepRunner runner, QWidget* pa
     auto* cells = new GridCells(model_, std::move(runner), this);
     cells_ = cells;
     cells_->setAccessibleName(QStringLiteral("Results"));
-    QPalette colours = cells_->palette();
-    // The lines between rows are dark grey.
-    colours.setColor(QPalette::Mid, QColor(Qt::darkGray));
-    cells_->setPalette(colours);
+    useDarkGridLines(cells_);
 
     const QFontMetrics metrics(font);
     QHeaderView* rowsHeader = cells_->verticalHeader();
@@ -381,10 +446,12 @@ ResultsGrid::ResultsGrid(DataControl* dataSource, StepRunner runner, QWidget* pa
     columnsHeader->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     columnsHeader->setMaximumHeight(metrics.height() + 8);
 
-    // Leaving the grid for another control of the window leaves the current row too.
+    // Leaving the grid for another control of the window leaves the current row too. A button
+    // of the window stores the row itself, as the first step of its click.
     connect(qApp, &QApplication::focusChanged, this, [this, cells](QWidget* old, QWidget* now) {
         const auto inside = [this](QWidget* widget) { return widget && isAncestorOf(widget); };
-        if (inside(old) && now && !inside(now) && now->window() == window())
+        if (inside(old) && now && !inside(now) && now->window() == window() &&
+            !qobject_cast<QAbstractButton*>(now))
             cells->storeCurrentRow();
     });
 
@@ -405,6 +472,16 @@ void ResultsGrid::Refresh() {
     model_->reload();
     cells_->viewport()->update();
     cells_->verticalHeader()->viewport()->update();
+}
+
+void ResultsGrid::storePendingRow() {
+    static_cast<GridCells*>(cells_)->storeTypedValues();
+}
+
+void ResultsGrid::showEvent(QShowEvent* event) {
+    data_->rereadRows();
+    model_->reload();
+    QFrame::showEvent(event);
 }
 
 QTableView* ResultsGrid::cells() const {

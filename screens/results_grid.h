@@ -25,12 +25,21 @@ class ResultsGrid : public QFrame {
     QString Caption() const;
     // Shows the data control's current rows afresh and repaints; the data control does not fetch.
     void Refresh();
+    // Stores what was typed into the current row, if anything. A failure throws StoreError and
+    // the row stays marked as changed, with what was typed.
+    void storePendingRow();
 
     // The table of cells, the grid's one split.
     QTableView* cells() const;
     ResultsModel* rows() const { return model_; }
 
+  protected:
+    // Shown again, the grid shows what the file holds now, except in a row typed into and not
+    // yet stored.
+    void showEvent(QShowEvent* event) override;
+
   private:
+    DataControl* data_;
     QLabel* caption_;
     ResultsModel* model_;
     QTableView* cells_;

@@ -9,6 +9,7 @@ packages=(
     mdbtools mdbtools-dev libglib2.0-dev
     clang libclang-rt-14-dev
     fonts-dejavu-core
+    desktop-file-utils appstream
 )
 
 missing=()

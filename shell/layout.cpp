@@ -1,6 +1,7 @@
 #include "shell/layout.h"
 
-#include <QFontDatabase>
+#include "assets.h"
+
 #include <QPalette>
 #include <cmath>
 
@@ -35,14 +36,20 @@ QColor layoutColour(quint32 value, const QPalette& palette) {
     return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
 }
 
-QFont layoutFont(const QString& family, qreal pointSize) {
+QFont dialogFont(qreal pointSize) {
     QFont font;
-    if (QFontDatabase::families().contains(family))
-        font.setFamily(family);
-    else
-        font.setStyleHint(QFont::SansSerif);
-    font.setFamilies({family, QStringLiteral("sans-serif")});
+    QStringList families = {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                            QStringLiteral("Arial"), QStringLiteral("Helvetica")};
+    const QString shipped = assets::dialogFontFamily();
+    if (!shipped.isEmpty())
+        families.prepend(shipped);
+    font.setFamilies(families);
+    font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(pointSize);
     font.setWeight(QFont::Normal);
+    // Hinting and smoothing are fixed here rather than taken from the machine's font settings,
+    // so that captions have the same widths and pixels everywhere.
+    font.setHintingPreference(QFont::PreferVerticalHinting);
+    font.setStyleStrategy(QFont::NoSubpixelAntialias);
     return font;
 }

@@ -21,5 +21,10 @@ void place(QWidget* control, const TwipsRect& rect);
 // &H00BBGGRR, or with the high bit set one of the desktop's system colours.
 QColor layoutColour(quint32 value, const QPalette& palette = QPalette());
 
-// The font named by a layout where it is installed, otherwise the nearest sans-serif.
-QFont layoutFont(const QString& family, qreal pointSize);
+// The layouts were made for a small dialog font of 8.25 points, 11 pixels at 96 DPI.
+inline constexpr qreal kDialogPointSize = 8.25;
+
+// The one font of every window: the font shipped with the program, drawn alike whatever the
+// machine's own fonts and font settings are. Where it cannot be loaded, the nearest sans-serif of
+// the same widths.
+QFont dialogFont(qreal pointSize = kDialogPointSize);

@@ -1,4 +1,5 @@
-# Runs after each build of the program: makes an empty address book beside it unless one is there.
+# Runs after each build of the program and at install time: makes an empty address book beside
+# the program unless one is there.
 if(NOT EXISTS "${BOOK}")
     execute_process(COMMAND "${TOOL}" create "${BOOK}" RESULT_VARIABLE result)
     if(NOT result EQUAL 0)

@@ -1,6 +1,7 @@
 #include "shell/startup.h"
 
 #include "shell/form1.h"
+#include "shell/layout.h"
 #include "shell/window_model.h"
 
 #include <QApplication>
@@ -50,11 +51,17 @@ Services DesktopServices::services() {
                     buildAppInfo()};
 }
 
-int runTessaline(QApplication& application) {
+void configureApplication(QApplication& application) {
+    // The name only: a display name would be added to every window's title by the window system,
+    // and message boxes carry the title they are given.
     application.setApplicationName(QStringLiteral(TESSALINE_TITLE));
-    application.setApplicationDisplayName(QStringLiteral(TESSALINE_TITLE));
     // The main menu's frame, not the last window closing, decides when the program ends.
     application.setQuitOnLastWindowClosed(false);
+    QApplication::setFont(dialogFont());
+}
+
+int runTessaline(QApplication& application) {
+    configureApplication(application);
     DesktopServices desktop;
     WindowModel windows(desktop.services());
     windows.form1().Show();

@@ -18,5 +18,8 @@ class DesktopServices {
     std::unique_ptr<Parts> parts_;
 };
 
+// The application's name, font and way of ending, as the program runs with them.
+void configureApplication(QApplication& application);
+
 // Starts the program: the main menu is loaded (its load step runs) and shown.
 int runTessaline(QApplication& application);

@@ -9,6 +9,7 @@
 #include <array>
 #include <climits>
 #include <cstring>
+#include <iconv.h>
 #include <memory>
 #include <vector>
 
@@ -21,6 +22,29 @@ using row_stream::Kind;
 
 QString quoted(const QString& text) {
     return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+// libmdb converts text into the character set MDBICONV names (UTF-8 when unset) and Jet 3 text
+// from the code page MDB_JET3_CHARSET names (Windows-1252 when unset), and reads both when it
+// opens a file. The reading process is ours alone, so it sets them as it needs: UTF-8, and Jet 3
+// text in the code page the file's header names, Windows-1252 when it names none iconv knows.
+void useOurCharsets() {
+    qunsetenv("MDBICONV");
+    qputenv("MDB_JET3_CHARSET", "CP1252");
+}
+
+void followCodePage(MdbHandle* mdb) {
+    const int codePage = mdb->f->code_page;
+    if (!IS_JET3(mdb) || codePage == 0 || codePage == 1252)
+        return;
+    const QByteArray name = "CP" + QByteArray::number(codePage);
+    const iconv_t known = iconv_open("UTF-8", name.constData());
+    if (known == iconv_t(-1))
+        return;
+    iconv_close(known);
+    qputenv("MDB_JET3_CHARSET", name);
+    mdb_iconv_close(mdb);
+    mdb_iconv_init(mdb);
 }
 
 struct MdbCloser {
@@ -42,10 +66,11 @@ struct Transfer {
 class OldAddressTable {
   public:
     explicit OldAddressTable(const QString& path) : path_(path) {
-        qunsetenv("MDBICONV"); // libmdb converts text into this character set, UTF-8 when unset
+        useOurCharsets();
         mdb_.reset(mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS));
         if (!mdb_)
             throw unreadable();
+        followCodePage(mdb_.get());
         checkCatalogPageMap();
         // Every readable file lists at least its own system tables.
         const GPtrArray* catalog = mdb_read_catalog(mdb_.get(), MDB_TABLE);

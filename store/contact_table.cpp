@@ -169,7 +169,6 @@ void createAddressBook(const QString& path, const std::function<void(Database&)>
             transaction.commit();
             if (fill)
                 fill(db);
-            db.exec("PRAGMA journal_mode = WAL");
         }
 #ifdef _WIN32
         if (!QFile::rename(staging, path))
@@ -277,7 +276,8 @@ void checkTable(const Database& db) {
 }
 
 // A book that could not be opened in a folder the user may not write in: the engine could not make
-// its working files (PATH-wal, PATH-shm) there, which its own words do not say.
+// the working files a book left in write-ahead-log mode needs there, which its own words do not
+// say.
 void requireWorkingFiles(const Database& db) {
     const int code = sqlite3_errcode(db.handle()) & 0xff;
     if (code != SQLITE_CANTOPEN && code != SQLITE_READONLY)
@@ -287,10 +287,23 @@ void requireWorkingFiles(const Database& db) {
         return;
     throw StoreError(
         QStringLiteral("The folder \"%1\" cannot be written, so the address book \"%2\" "
-                       "cannot be opened: Tessaline keeps two working files beside "
-                       "the address book while it is open. Allow changes to the "
-                       "folder and try again.")
+                       "cannot be opened. Allow changes to the folder and try again.")
             .arg(QDir::toNativeSeparators(folder), db.path()));
+}
+
+// Every store is complete inside the book itself once it is acknowledged, so the book can be
+// copied at any time and no other file lies beside it between stores. A book left in
+// write-ahead-log mode (by an older Tessaline) is switched when nobody else has it open; the
+// switch does not wait, and a book it cannot switch now is used as it is.
+void useRollbackJournal(Database& db, int busyTimeoutMs) {
+    {
+        Statement mode(db, "PRAGMA journal_mode");
+        if (!mode.step() || mode.text(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+            return;
+    }
+    sqlite3_busy_timeout(db.handle(), 0);
+    sqlite3_exec(db.handle(), "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
+    sqlite3_busy_timeout(db.handle(), busyTimeoutMs);
 }
 
 } // namespace
@@ -308,11 +321,11 @@ Database openAddressBook(const QString& path) {
     Database db(path, Database::Mode::ReadWrite);
     requireSqliteHead(path, fileHead(db, kHeadLength));
     registerCollation(db.handle());
-    sqlite3_busy_timeout(db.handle(), 5000);
+    constexpr int kBusyTimeoutMs = 5000;
+    sqlite3_busy_timeout(db.handle(), kBusyTimeoutMs);
     try {
-        // The first read makes the engine's working files beside the book if they are not there.
         checkTable(db);
-        db.exec("PRAGMA journal_mode = WAL");
+        useRollbackJournal(db, kBusyTimeoutMs);
     } catch (const StoreError&) {
         requireWorkingFiles(db);
         throw;

@@ -1,5 +1,6 @@
 #include "data_control.h"
 
+#include "box_text.h"
 #include "contact_table.h"
 #include "lookup_statement.h"
 #include "store_error.h"
@@ -159,10 +160,7 @@ class PageCache {
 // are declared after the database so that they are finalized before it closes.
 struct Connection {
     Connection(Database database, const QString& path)
-        : db(std::move(database)), path(path), identity(identify(path)) {
-        live().push_back(this);
-    }
-    ~Connection() { live().erase(std::find(live().begin(), live().end(), this)); }
+        : db(std::move(database)), path(path), identity(identify(path)) {}
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
@@ -171,14 +169,12 @@ struct Connection {
     FileIdentity identity;
     FileChange checkedChange; // when the file last changed before its head was found sound
 
-    bool isOpen() const { return db.isOpen(); }
-
     // The path still names the file this connection has open, and it is still a database: a file
     // written over in place keeps its identity but, unless it is a database again, not its head.
     // The head is read again only after the file has changed.
     bool stillReachesFile() {
         FileChange change;
-        if (!isOpen() || !identity.known || identity != identify(path, &change))
+        if (!identity.known || identity != identify(path, &change))
             return false;
         if (change == checkedChange)
             return true;
@@ -193,41 +189,9 @@ struct Connection {
 
     // The statement text is only built the first time the statement is needed.
     template <class Sql> Statement& prepared(std::unique_ptr<Statement>& slot, Sql sql) {
-        if (!isOpen())
-            throw StoreError(QStringLiteral("The address book \"%1\" was closed because it was "
-                                            "replaced.")
-                                 .arg(path));
         if (!slot)
             slot = std::make_unique<Statement>(db, QByteArray(sql()).constData());
         return *slot;
-    }
-    // SQLite keeps a book's recent writes in "-wal" and "-shm" files named after its path, and
-    // whatever opens that path next takes them for its own: another book put in its place would
-    // be read, and then written, mixed with this one's pages. So before anything in this process
-    // opens a book, every connection whose file was replaced or written over lets go of it.
-    static void letGoOfReplacedFiles() {
-        const std::vector<Connection*> all = live();
-        for (Connection* connection : all)
-            if (connection->isOpen() && !connection->stillReachesFile())
-                connection->letGo();
-    }
-
-    // Closes the connection; the control that owns it opens the book at its path again when it
-    // next needs it. A file moved away or removed first gets its recent writes, wherever it now
-    // lives, which leaves the working file empty (SQLite would leave them in it). A file written
-    // over in place is no longer ours to write to: nothing goes into it, and the recent writes it
-    // can no longer take are renamed out of the way.
-    void letGo() {
-        statements_ = {};
-        const bool writtenOverInPlace = identity.known && identity == identify(path);
-        if (writtenOverInPlace)
-            sqlite3_db_config(db.handle(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-        else
-            sqlite3_exec(db.handle(), "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
-        db = Database();
-        const QString recentWrites = path + QStringLiteral("-wal");
-        if (QFileInfo(recentWrites).size() > 0)
-            moveAside(recentWrites);
     }
 
     Statement& rowById() {
@@ -275,19 +239,6 @@ struct Connection {
         return '"' + QByteArray(lookupColumnName(column)) + "\" = ?1 COLLATE " +
                contact_table::kCollation;
     }
-    static std::vector<Connection*>& live() {
-        static std::vector<Connection*> connections;
-        return connections;
-    }
-    static void moveAside(const QString& workingFile) {
-        if (!QFile::exists(workingFile))
-            return;
-        QString aside = workingFile + QStringLiteral(".left");
-        for (int n = 2; QFile::exists(aside); ++n)
-            aside = workingFile + QStringLiteral(".left%1").arg(n);
-        QFile::rename(workingFile, aside);
-    }
-
     struct Statements {
         std::unique_ptr<Statement> rowById, rowRange, firstRows, count, countOutside, maxRowid;
         std::array<std::unique_ptr<Statement>, 4> lookupRows, lookupRest;
@@ -452,32 +403,37 @@ Fetched fetchLookup(Connection& connection, LookupColumn column, const QString& 
 }
 
 // A text box bound to a column. `lastText` is the text the control last saw in it, so that a
-// signal that did not really change the text does not count as a change.
+// signal that did not really change the text does not count as a change. A multi-line box shows
+// line breaks and non-breaking spaces in its own way, so its value is kept apart, in its stored
+// form, and each edit is carried over to it.
 struct Binding {
     QPointer<QLineEdit> line;
     QPointer<QPlainTextEdit> plain;
     int column = 0;
     bool changed = false;
     QString lastText;
+    QString value; // a multi-line box's text as it is stored
 
     bool alive() const { return line || plain; }
-    QString text() const { return line ? line->text() : plain ? plain->toPlainText() : QString(); }
-    // What the box shows after a fill is its baseline: a multi-line box keeps every line break
-    // as LF, so a stored CR reads back changed, yet only a change made after the fill is stored.
-    void fill(const QVariant& value) {
+    QString shown() const { return line ? line->text() : plain ? plain->toPlainText() : QString(); }
+    QString text() const { return plain ? value : shown(); }
+    void fill(const QVariant& stored) {
         if (line)
-            line->setText(value.toString());
+            line->setText(stored.toString());
         else if (plain)
-            plain->setPlainText(value.toString());
-        lastText = text();
+            plain->setPlainText(stored.toString());
+        value = stored.toString();
+        lastText = shown();
         changed = false;
     }
     void noticeEdit() {
-        const QString now = text();
-        if (now != lastText) {
-            lastText = now;
-            changed = true;
-        }
+        const QString now = shown();
+        if (now == lastText)
+            return;
+        if (plain)
+            value = box_text::storedAfterEdit(value, lastText, now);
+        lastText = now;
+        changed = true;
     }
 };
 
@@ -549,7 +505,7 @@ struct DataControl::State {
                                  .arg(ids().size()));
     }
 
-    Row readRow(std::int64_t rowid) { return readRowById(reading(), rowid); }
+    Row readRow(std::int64_t rowid) { return readRowById(*connection, rowid); }
 
     // Values of rows already fetched are read when first needed and then kept until the next
     // Refresh or a write through this control, so they may be fresher than the rowids (which
@@ -558,8 +514,7 @@ struct DataControl::State {
         const qsizetype page = position / kPageRows;
         const std::vector<Row>* rows = cache.find(page);
         if (!rows) {
-            Connection& source = reading();
-            rows = &cache.put(page, readPage(source, ids(), page));
+            rows = &cache.put(page, readPage(*connection, ids(), page));
         }
         return (*rows)[std::size_t(position % kPageRows)];
     }
@@ -687,24 +642,14 @@ struct DataControl::State {
                              .arg(connection->path));
     }
 
-    // Opens the book now at the path, once every connection to a replaced file has let go of it.
-    // Values read from the old file are forgotten.
+    // Opens the book now at the path. Values read from the old file are forgotten.
     void reopen() {
-        Connection::letGoOfReplacedFiles();
         const QString path = connection->path;
         auto reopened = std::make_unique<Connection>(contact_table::openAddressBook(path), path);
         sqlite3_busy_timeout(reopened->db.handle(), busyTimeoutMs);
         connection = std::move(reopened);
         cache.clear();
         rowsFromReplacedFile = status == Status::Open;
-    }
-
-    // Rows are read on from the book now at the path when this control's connection let go of a
-    // replaced file; they are read by the rowids fetched from the old one until the next Refresh.
-    Connection& reading() {
-        if (!connection->isOpen())
-            reopen();
-        return *connection;
     }
 
     [[noreturn]] void rowGone() const {
@@ -718,6 +663,9 @@ struct DataControl::State {
     RowIds fetchedIds;
     std::optional<UncountedTable> uncounted;
 };
+
+// The width of each arrow of the navigation strip, in pixels.
+constexpr int kArrowWidth = 12;
 
 DataControl::DataControl(QWidget* parent) : QWidget(parent), d(std::make_unique<State>()) {
     auto* layout = new QHBoxLayout(this);
@@ -739,8 +687,13 @@ DataControl::DataControl(QWidget* parent) : QWidget(parent), d(std::make_unique<
     d->captionLabel->setObjectName(QStringLiteral("Caption"));
     d->captionLabel->setFrameShape(QFrame::Panel);
     d->captionLabel->setFrameShadow(QFrame::Sunken);
+    d->captionLabel->setIndent(2);
     for (std::size_t i = 0; i < arrowKinds.size(); ++i) {
         auto* arrow = new QToolButton(this);
+        // Narrow arrows leave the caption the rest of the strip; they are clicked, never tabbed to.
+        arrow->setFixedWidth(kArrowWidth);
+        arrow->setIconSize(QSize(kArrowWidth - 4, kArrowWidth - 4));
+        arrow->setFocusPolicy(Qt::NoFocus);
         arrow->setObjectName(QLatin1String(arrowKinds[i].name));
         arrow->setAccessibleName(QLatin1String(arrowKinds[i].accessible));
         arrow->setToolTip(QLatin1String(arrowKinds[i].accessible));
@@ -826,7 +779,6 @@ void DataControl::Refresh() {
     std::unique_ptr<Connection> opened;
     Connection* connection = d->connection.get();
     if (!connection || connection->path != path || !connection->stillReachesFile()) {
-        Connection::letGoOfReplacedFiles();
         opened = std::make_unique<Connection>(contact_table::openAddressBook(path), path);
         connection = opened.get();
     }
@@ -854,6 +806,13 @@ void DataControl::Refresh() {
 
 bool DataControl::boxesChanged() const {
     return !d->changedTexts().isEmpty();
+}
+
+bool DataControl::isChanged(const QWidget* box) const {
+    for (const Binding& binding : d->bindings)
+        if ((binding.line == box || binding.plain == box) && binding.changed)
+            return true;
+    return false;
 }
 
 void DataControl::updateArrows() {
@@ -897,9 +856,10 @@ void DataControl::storeLeftRow() {
         recordset_.Update();
         return;
     }
-    const QHash<int, QVariant> changes = d->changedTexts();
-    if (changes.isEmpty() || d->current < 0)
+    if (!boxesChanged() || d->current < 0)
         return;
+    emit rowAboutToBeStored();
+    const QHash<int, QVariant> changes = d->changedTexts();
     d->write(d->ids().at(d->current), changes, d->valuesAsRead(d->current));
     d->forgetRow(d->current);
     emit rowStored(d->current);
@@ -924,7 +884,8 @@ void DataControl::bindBox(QWidget* box, const QString& column) {
     binding.line = qobject_cast<QLineEdit*>(box);
     binding.plain = qobject_cast<QPlainTextEdit*>(box);
     binding.column = index;
-    binding.lastText = binding.text();
+    binding.lastText = binding.shown();
+    binding.value = binding.lastText;
 }
 
 QStringList DataControl::fieldNames() const {
@@ -937,6 +898,10 @@ QVariant DataControl::fieldValue(qsizetype row, int column) {
     if (column < 0 || column >= kColumnCount)
         return {};
     return d->cachedRow(row).values[std::size_t(column)];
+}
+
+void DataControl::rereadRows() {
+    d->cache.clear();
 }
 
 void DataControl::storeRow(qsizetype row, const QHash<int, QVariant>& changes) {
@@ -991,6 +956,7 @@ void Recordset::Update() {
     if (d->mode == EditMode::None)
         throw StoreError(QStringLiteral("Update failed: no AddNew or Edit is under way."));
     // Nothing of the control changes until the row is stored, so a failed Update can be retried.
+    emit control_.rowAboutToBeStored();
     const QHash<int, QVariant> changes = d->changedTexts();
     if (d->mode == EditMode::Adding) {
         const std::int64_t rowid = d->write(std::nullopt, changes, nullptr);

@@ -91,12 +91,16 @@ class DataControl : public QWidget {
     void bind(QLineEdit* box, const QString& column);
     void bind(QPlainTextEdit* box, const QString& column);
 
-    // Whether a bound box holds text set since the control last filled it.
+    // Whether a bound box holds text set since the control last filled it: any box, or this one.
     bool boxesChanged() const;
+    bool isChanged(const QWidget* box) const;
 
     // Rows for a grid, read as they are needed. Values are NULL (invalid QVariant) or text.
     QStringList fieldNames() const;
     QVariant fieldValue(qsizetype row, int column);
+    // Values already read are read again from the file when next asked for; the fetched rows
+    // stay the same rows.
+    void rereadRows();
     // Stores the given columns over an existing row in one transaction.
     void storeRow(qsizetype row, const QHash<int, QVariant>& changes);
     // Inserts a new row with the given columns (the others stay NULL); it joins this recordset
@@ -112,6 +116,9 @@ class DataControl : public QWidget {
     void currentRowChanged(qsizetype row); // -1 when there is no current row
     void rowStored(qsizetype row);         // a row's stored values changed
     void rowAppended(qsizetype row);
+    // The bound boxes' texts are about to be stored (by Update or by a move); a window may still
+    // set a box, and what it sets is stored with the rest.
+    void rowAboutToBeStored();
     void stepFailed(const QString& description); // an arrow click failed and no runner is set
 
   private:

@@ -2,6 +2,8 @@
 
 #include "store_error.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <sqlite3.h>
 #include <utility>
 
@@ -57,6 +59,13 @@ void Database::fail(const QString& what) const {
                                 "released");
     else if ((code & 0xff) == SQLITE_NOTADB)
         detail = QStringLiteral("the file is not a Tessaline address book");
+    else if (((code & 0xff) == SQLITE_CANTOPEN || (code & 0xff) == SQLITE_READONLY) &&
+             !QFileInfo(QFileInfo(path_).absolutePath()).isWritable())
+        // A store writes its journal beside the book, which the engine's own words do not say.
+        detail = QStringLiteral("the folder \"%1\" cannot be written, and a store needs to "
+                                "put a short-lived journal file beside the book; allow changes "
+                                "to the folder and try again")
+                     .arg(QDir::toNativeSeparators(QFileInfo(path_).absolutePath()));
     throw StoreError(QStringLiteral("%1 \"%2\": %3.").arg(what, path_, detail));
 }
 

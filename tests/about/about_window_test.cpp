@@ -5,6 +5,7 @@
 #include "assets.h"
 #include "shell/form1.h"
 #include "test_services.h"
+#include "window_look.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -85,7 +86,7 @@ class AboutWindowTest : public QObject {
         Program program;
         QWidget* about = program.clickAbout();
         QVERIFY(about);
-        QCOMPARE(about->windowTitle(), QStringLiteral("About Tessaline"));
+        QCOMPARE(titleAsShown(about), QStringLiteral("About Tessaline"));
         QCOMPARE(about->size(), QSize(639, 234));
         QCOMPARE(caption(about, QStringLiteral("lblTitle")), QStringLiteral("Tessaline"));
         QCOMPARE(caption(about, QStringLiteral("lblVersion")), QStringLiteral("Version 0.1.27"));

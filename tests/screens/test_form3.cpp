@@ -7,6 +7,7 @@
 #include "shell/form1.h"
 #include "sqlite_db.h"
 #include "test_services.h"
+#include "window_look.h"
 
 #include <QAccessible>
 #include <QDir>
@@ -128,7 +129,8 @@ class TestForm3 : public QObject {
     void layoutIsAsDesigned() {
         Session session;
         Form3& find = session.openFind();
-        QCOMPARE(find.windowTitle(), QStringLiteral("Find"));
+        QCOMPARE(titleAsShown(&find), QStringLiteral("Find"));
+        QCOMPARE(captionsNotWhole(&find), QStringList());
         QCOMPARE(find.size(), QSize(637, 429));
 
         struct Expected {
@@ -198,6 +200,11 @@ class TestForm3 : public QObject {
         QCOMPARE(cells->accessibleName(), QStringLiteral("Results"));
         QCOMPARE(cells->horizontalHeader()->font(), cells->font());
         QCOMPARE(cells->font().pointSizeF(), 8.25);
+        // The line under each row is dark grey.
+        const QImage drawn = cells->viewport()->grab().toImage();
+        const int underFirstRow = cells->rowViewportPosition(0) + cells->rowHeight(0) - 1;
+        QCOMPARE(QColor(drawn.pixel(cells->columnViewportPosition(0) + 5, underFirstRow)),
+                 QColor(Qt::darkGray));
     }
 
     void focusFollowsTheTabIndexesAndWraps() {
@@ -519,22 +526,57 @@ class TestForm3 : public QObject {
         Session session;
         Form3& find = session.openFind();
         QTableView* cells = cellsOf(find);
-        // The record selector of the third row, then Delete on the grid and in the open cell.
+        clickCell(find, 2, Phone);
+        // The record selector of the third row, then Delete and Ctrl+Delete where the keys go.
         QHeaderView* selectors = cells->verticalHeader();
         QTest::mouseClick(selectors->viewport(), Qt::LeftButton, {},
                           QPoint(selectors->width() / 2, selectors->sectionViewportPosition(2) +
                                                              selectors->sectionSize(2) / 2));
         QCOMPARE(cells->currentIndex().row(), 2);
-        QTest::keyClick(cells, Qt::Key_Delete);
-        QTest::keyClick(cells, Qt::Key_Delete, Qt::ControlModifier);
-        clickCell(find, 2, Name);
-        QTest::keyClick(openCell(find), Qt::Key_Delete);
+        QVERIFY(cells->selectionModel()->isRowSelected(2, {}));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+        QTest::keyPress(QApplication::focusWidget(), Qt::Key_Control);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete, Qt::ControlModifier);
+        QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Control);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+        QCOMPARE(cell(find, 2, Name), QStringLiteral("anna"));
+        QCOMPARE(selectorOf(find, 2), ResultsModel::kCurrentMarker);
         QCOMPARE(cells->contextMenuPolicy(), Qt::NoContextMenu);
         QCOMPARE(selectors->contextMenuPolicy(), Qt::DefaultContextMenu);
-        // Leaving the row: nothing is gone, from the grid or the file.
+        // Typing works on the current cell again.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_X);
+        QVERIFY(openCell(find));
+        QVERIFY(!cells->selectionModel()->isRowSelected(2, {}));
         QTest::keyClick(openCell(find), Qt::Key_Escape);
+        // Leaving the row: nothing is gone, from the grid or the file.
         QTest::mouseClick(find.Command1, Qt::LeftButton);
         QCOMPARE(cells->model()->rowCount(), kContacts.size() + 1);
+        QCOMPARE(session.test.storedRows(), kContacts);
+    }
+
+    // The first Esc takes back the cell being typed into, the next one the rest of the row.
+    void escapeTakesBackTheCellThenTheRow() {
+        Session session;
+        Form3& find = session.openFind();
+        const int newLine = kContacts.size();
+        for (const int line : {0, newLine}) {
+            clickCell(find, line, Phone);
+            const QString phone = cell(find, line, Phone);
+            typeText(openCell(find), QStringLiteral("1"));
+            QTest::keyClick(openCell(find), Qt::Key_Right);
+            const QString fax = cell(find, line, Fax);
+            typeText(openCell(find), QStringLiteral("2"));
+            QTest::keyClick(openCell(find), Qt::Key_Escape);
+            QCOMPARE(cell(find, line, Fax), fax);
+            QCOMPARE(openCell(find)->text(), fax);
+            QCOMPARE(cell(find, line, Phone), QStringLiteral("1"));
+            QCOMPARE(selectorOf(find, line), ResultsModel::kChangedMarker);
+            QTest::keyClick(openCell(find), Qt::Key_Escape);
+            QCOMPARE(cell(find, line, Phone), phone);
+            QVERIFY(selectorOf(find, line) != ResultsModel::kChangedMarker);
+        }
+        QCOMPARE(cellsOf(find)->model()->rowCount(), kContacts.size() + 1);
+        QTest::mouseClick(find.Command1, Qt::LeftButton);
         QCOMPARE(session.test.storedRows(), kContacts);
     }
 
@@ -591,12 +633,35 @@ class TestForm3 : public QObject {
         QCOMPARE(selectorOf(find, 0), ResultsModel::kChangedMarker);
         QCOMPARE(session.test.storedRows(), kContacts);
 
-        // Once the file accepts changes again, leaving the row stores both.
+        // "<<Back" tries again first, and stays while the file still refuses.
+        QTest::mouseClick(find.Command6, Qt::LeftButton);
+        QCOMPARE(session.test.messages.shown.size(), 2);
+        QVERIFY(find.isVisible());
+        QCOMPARE(selectorOf(find, 0), ResultsModel::kChangedMarker);
+
+        // Once the file accepts changes again, it stores both.
         addTrigger(session.test, "DROP TRIGGER refuse");
-        QTest::keyClick(openCell(find), Qt::Key_Down);
-        QCOMPARE(session.test.messages.shown.size(), 1);
+        QTest::mouseClick(find.Command6, Qt::LeftButton);
+        QCOMPARE(session.test.messages.shown.size(), 2);
+        QVERIFY(!find.isVisible());
         QCOMPARE(session.test.storedRows()[0][Name].toString(), QStringLiteral("Annie"));
         QCOMPARE(session.test.storedRows()[0][Surname].toString(), QStringLiteral("Smythe"));
+    }
+
+    // Shown again, the grid shows what the file holds now.
+    void theGridShownAgainShowsTheBook() {
+        Session session;
+        Form3& find = session.openFind();
+        clickCell(find, 0, Phone);
+        typeText(openCell(find), QStringLiteral("1"));
+        QTest::mouseClick(find.Command6, Qt::LeftButton); // "<<Back" stores the row first
+        QVERIFY(!find.isVisible());
+        addTrigger(session.test, "UPDATE address SET phone = 'changed elsewhere' WHERE rowid = 2");
+        QTest::mouseClick(session.menu->Command2, Qt::LeftButton);
+        QCOMPARE(cell(find, 0, Phone), QStringLiteral("1"));
+        QCOMPARE(cell(find, 1, Phone), QStringLiteral("changed elsewhere"));
+        QCOMPARE(session.test.storedRows()[0][Phone].toString(), QStringLiteral("1"));
+        QVERIFY(session.test.messages.shown.isEmpty());
     }
 
     void aNewLineThatCannotBeStoredKeepsWhatWasTyped() {

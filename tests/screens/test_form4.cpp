@@ -7,7 +7,9 @@
 #include "shell/form1.h"
 #include "sqlite_db.h"
 #include "test_services.h"
+#include "window_look.h"
 
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -51,6 +53,8 @@ StoredRow with(StoredRow stored, int column, const QString& value) {
 }
 
 constexpr int kPhone = 2;
+constexpr int kFax = 3;
+constexpr int kAddress = 4;
 constexpr int kOther = 7;
 constexpr int kCreatedOn = 8;
 constexpr int kModifiedOn = 9;
@@ -164,7 +168,7 @@ class TestForm4 : public QObject {
     void layoutIsAsDesigned() {
         Session session;
         Form4& form = session.details();
-        QCOMPARE(form.windowTitle(), QStringLiteral("View/Edit"));
+        QCOMPARE(titleAsShown(&form), QStringLiteral("View/Edit"));
         QCOMPARE(form.size(), QSize(549, 277));
 
         struct Expected {
@@ -293,14 +297,97 @@ class TestForm4 : public QObject {
         const QList<QWidget*> order = {form.Text1, form.Text2,  form.Text3,    form.Text4,
                                        form.Text5, form.Text8,  form.Text9,    form.Text6,
                                        form.Text7, form.Text10, form.Command6, form.Command1};
-        // The navigation strip has no tab index of its own; whether its arrows take the focus
-        // is the data control's affair, so they are passed over here.
+        // The navigation strip's arrows are clicked, never tabbed to.
         for (QWidget* next : order) {
-            do
-                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            while (form.Data1->isAncestorOf(QApplication::focusWidget()));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), next);
         }
+    }
+
+    // Every caption is drawn whole in each state: "Created On" and "Modified On" up to where
+    // their boxes begin, the refresh buttons' captions in two lines, the strip's caption between
+    // its arrows.
+    void everyCaptionIsWhole() {
+        Session session;
+        session.showBySurname(QStringLiteral("Smith"));
+        Form4& form = session.details();
+        QCOMPARE(captionsNotWhole(&form), QStringList());
+        QVERIFY(form.findChild<QLabel*>(QStringLiteral("Caption"))->isVisible());
+        Session::click(form, "Command6");
+        QCOMPARE(captionsNotWhole(&form), QStringList());
+        Session::click(form, "Command1");
+        session.openDetails();
+        session.verifyState(Session::State::AwaitingRefresh);
+        QCOMPARE(captionsNotWhole(&form, {"Command2", "Command3", "Command4", "Command5"}),
+                 QStringList());
+    }
+
+    // Editing one line of a multi-line box changes nothing else in its stored text: line breaks
+    // of every kind and non-breaking spaces stay, and a line break typed there is stored as the
+    // text's own are. In `typed`, LF stands for Enter and BS for Backspace, typed at the end.
+    void aMultiLineBoxKeepsTheStoredTextWhereNotEdited_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("expected");
+        const QString address = QStringLiteral("1\u00A0Harbour Road\r\nCobh\r\nCo.\u00A0Cork");
+        QTest::newRow("CR LF, a word added") << address << " IE" << address + " IE";
+        QTest::newRow("CR LF, a line added") << address << "\nIreland" << address + "\r\nIreland";
+        QTest::newRow("CR LF, the last line joined")
+            << address << QString(9, u'\b') << "1\u00A0Harbour Road\r\nCobh";
+        QTest::newRow("CR") << "Cobh\rCork"
+                            << "\nIE"
+                            << "Cobh\rCork\rIE";
+        QTest::newRow("U+2028") << "Cobh\u2028Cork"
+                                << "\nIE"
+                                << "Cobh\u2028Cork\u2028IE";
+        QTest::newRow("no line break yet") << "Cobh"
+                                           << "\nIE"
+                                           << "Cobh\nIE";
+    }
+    void aMultiLineBoxKeepsTheStoredTextWhereNotEdited() {
+        QFETCH(QString, stored);
+        QFETCH(QString, typed);
+        QFETCH(QString, expected);
+        Session session({with(kAnn, kAddress, stored)});
+        session.showBySurname(QStringLiteral("O'Brien"));
+        Form4& form = session.details();
+        Session::click(form, "Command6");
+        form.Text5->setFocus();
+        QTest::keyClick(form.Text5, Qt::Key_End, Qt::ControlModifier);
+        for (const QChar key : typed) {
+            if (key == u'\n')
+                QTest::keyClick(form.Text5, Qt::Key_Return);
+            else if (key == u'\b')
+                QTest::keyClick(form.Text5, Qt::Key_Backspace);
+            else
+                QTest::keyClicks(form.Text5, QString(key));
+        }
+        Session::click(form, "Command7");
+        StoredRow saved = with(kAnn, kAddress, expected);
+        saved[kModifiedOn] = session.today();
+        QCOMPARE(session.test.storedRows(), QList<StoredRow>{saved});
+    }
+
+    // A line break pasted into a one-line box becomes a blank. One that a value already holds
+    // (from an import) is shown and stays in the file while the user leaves that box alone.
+    void aOneLineBoxHoldsOneLine() {
+        const StoredRow imported = with(kAnn, kFax, QStringLiteral("555-0109\r\nweekdays"));
+        Session session({imported});
+        session.showBySurname(QStringLiteral("O'Brien"));
+        Form4& form = session.details();
+        QCOMPARE(form.Text4->text(), imported[kFax].toString());
+        Session::click(form, "Command6");
+        form.Text3->setFocus();
+        QTest::keyClick(form.Text3, Qt::Key_End);
+        QGuiApplication::clipboard()->setText(QStringLiteral("\r\next. 12\nor\u2028\r13"));
+        QTest::keyClick(form.Text3, Qt::Key_V, Qt::ControlModifier);
+        const QString phone = QStringLiteral("555-0101 ext. 12 or  13");
+        QCOMPARE(form.Text3->text(), phone);
+        QCOMPARE(form.Text3->cursorPosition(), phone.size());
+        Session::click(form, "Command7");
+        StoredRow saved = with(imported, kPhone, phone);
+        saved[kModifiedOn] = session.today();
+        QCOMPARE(session.test.storedRows(), QList<StoredRow>{saved});
     }
 
     // The round trip: a surname typed in lower case, found, edited and saved.
@@ -615,7 +702,9 @@ class TestForm4 : public QObject {
         QVERIFY(session.test.messages.shown.isEmpty());
         StoredRow saved = with(kJohn, kPhone, QStringLiteral("555-0299"));
         saved[kModifiedOn] = session.today();
-        const StoredRow typedAfterMove = with(kMary, kPhone + 1, QStringLiteral("555-0300"));
+        // The row moved to is stamped too, as every row this window stores is.
+        StoredRow typedAfterMove = with(kMary, kPhone + 1, QStringLiteral("555-0300"));
+        typedAfterMove[kModifiedOn] = session.today();
         QCOMPARE(session.test.storedRows(), (QList<StoredRow>{kAnn, saved, typedAfterMove, kPaul}));
         session.verifyState(Session::State::Saved);
     }

@@ -1,5 +1,6 @@
 #include "shell/form1.h"
 #include "test_services.h"
+#include "window_look.h"
 
 #include <QGroupBox>
 #include <QPushButton>
@@ -14,7 +15,8 @@ class TestForm1 : public QObject {
         Form1& menu = windows.form1();
         menu.Show();
         QVERIFY(QTest::qWaitForWindowExposed(&menu));
-        QCOMPARE(menu.windowTitle(), QStringLiteral("Quorvane-Tessaline"));
+        QCOMPARE(titleAsShown(&menu), QStringLiteral("Quorvane-Tessaline"));
+        QCOMPARE(captionsNotWhole(&menu), QStringList());
         QCOMPARE(menu.size(), QSize(289, 246));
         QCOMPARE(menu.palette().color(QPalette::Window), QColor(191, 235, 249));
         QVERIFY(!menu.windowIcon().isNull());

@@ -13,6 +13,56 @@ QString fixturePath(const QString& name) {
     return qEnvironmentVariable("TESSALINE_FIXTURES") + QLatin1Char('/') + name;
 }
 
+namespace {
+
+QString text(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+} // namespace
+
+QList<FileRow> sampleContacts(int count) {
+    const QVariant null;
+    const QString day = QStringLiteral("01/01/2024");
+    QList<FileRow> rows{
+        {text("Hans"), text("MÜLLER"), text("+49 30 123"), null,
+         text("Hauptstraße 1\r\n10115 Berlin"), text("hans@example.com"),
+         text("http://example.com/"), text("näive “quotes”, comma; and 'apostrophe'"),
+         text("01/02/2024"), text("03/04/2024")},
+        {text("Ann"), text("O'Brien"), text("555-0100"), text("555-0101"), text("1 Main St"),
+         text("ann@example.org"), null, QString(QLatin1String("")), text("01/02/2024"), null},
+        {text("Émile"), text("Zoë"), null, null, null, null, null, text("Ελληνικά 日本語"),
+         text("05/06/2024"), text("05/06/2024")},
+    };
+    for (int i = 3; i < count; ++i)
+        rows << FileRow{QStringLiteral("First%1").arg(i),
+                        QStringLiteral("Last%1").arg(i % 997),
+                        QStringLiteral("555-%1").arg(1000 + i),
+                        null,
+                        QStringLiteral("%1 Some Street").arg(i),
+                        QStringLiteral("p%1@example.net").arg(i),
+                        null,
+                        null,
+                        day,
+                        day};
+    return rows.mid(0, count);
+}
+
+QList<access_writer::Column> accessContactColumns(const QStringList& memos) {
+    QList<access_writer::Column> columns;
+    for (const QString& name : contact_table::columnNames())
+        columns << access_writer::Column{name, memos.contains(name)
+                                                   ? access_writer::ColumnType::Memo
+                                                   : access_writer::ColumnType::Text};
+    return columns;
+}
+
+access_writer::Layout writeAccessBook(const QString& path, const QList<FileRow>& rows,
+                                      const access_writer::Options& options,
+                                      const QList<access_writer::Column>& columns) {
+    return access_writer::write(path, {QStringLiteral("address"), columns, rows}, options);
+}
+
 QList<FileRow> rowsIn(const QString& path) {
     Database db(path, Database::Mode::ReadOnly);
     contact_table::registerCollation(db.handle());

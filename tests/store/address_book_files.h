@@ -1,5 +1,7 @@
 #pragma once
 
+#include "access_writer.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -10,8 +12,23 @@
 // One row as stored: NULL is an invalid QVariant, text a QString.
 using FileRow = QList<QVariant>;
 
-// The path of a shared test fixture (the Jet files described in their README).
+// The path of a file in the team's shared folder of Access files made by another tool; only the
+// cross-check with them reads it.
 QString fixturePath(const QString& name);
+
+// Contacts with the hard cases first (non-ASCII text, a two-line address, NULL and empty text, an
+// apostrophe), then made-up ones: row i from 3 on is First<i>, Last<i mod 997>, 555-<1000+i>.
+QList<FileRow> sampleContacts(int count);
+
+// The contact table's columns as text columns of an old Access file, those named in memos as
+// memo columns.
+QList<access_writer::Column> accessContactColumns(const QStringList& memos = {});
+
+// Writes an old Access-format file holding rows in a table "address" of the contact columns.
+access_writer::Layout
+writeAccessBook(const QString& path, const QList<FileRow>& rows,
+                const access_writer::Options& options = {},
+                const QList<access_writer::Column>& columns = accessContactColumns());
 
 // Every row of the table "address" in path, in the order stored, read through a connection of the
 // test's own.

@@ -5,6 +5,7 @@
 #include "store_error.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -63,9 +64,36 @@ class TestContactTable : public QObject {
         sqlite3_prepare_v2(raw, "PRAGMA journal_mode", -1, &stmt, nullptr);
         sqlite3_step(stmt);
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0))),
-                 QByteArray("wal"));
+                 QByteArray("delete"));
         sqlite3_finalize(stmt);
         sqlite3_close(raw);
+    }
+
+    // A book in write-ahead-log mode is switched to the rollback journal when it is opened alone;
+    // while another program has it open it is used as it is, without waiting.
+    void aBookInWriteAheadLogModeIsSwitchedWhenOpenedAlone() {
+        const QString file = path("wal.mdb");
+        contact_table::createAddressBook(file);
+        const auto journalMode = [](const Database& db) {
+            Statement mode(db, "PRAGMA journal_mode");
+            mode.step();
+            return mode.text(0);
+        };
+        {
+            Database other(file, Database::Mode::ReadWrite);
+            other.exec("PRAGMA journal_mode = WAL");
+            Statement reading(other, "SELECT * FROM sqlite_master");
+            QVERIFY(reading.step());
+            QElapsedTimer timer;
+            timer.start();
+            const Database shared = contact_table::openAddressBook(file);
+            QVERIFY(timer.elapsed() < 2000);
+            QCOMPARE(journalMode(shared), QStringLiteral("wal"));
+        }
+        const Database alone = contact_table::openAddressBook(file);
+        QCOMPARE(journalMode(alone), QStringLiteral("delete"));
+        QVERIFY(!QFile::exists(file + "-wal"));
+        QVERIFY(!QFile::exists(file + "-shm"));
     }
 
     void createRefusesToOverwriteAnything() {

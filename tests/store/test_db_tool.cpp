@@ -11,6 +11,8 @@
 
 namespace {
 
+using access_writer::Version;
+
 const QVariant kNull;
 
 // Stores rows (values in the table's column order) into the address book at path.
@@ -163,12 +165,23 @@ class TestDbTool : public QObject {
     }
 
     void checkRefusesAnOldAccessFile() {
-        verifyCheckFinds(fixturePath("jet4-contacts.mdb"), QStringLiteral("tessaline-db import"));
+        for (const Version version : {Version::Jet3, Version::Jet4}) {
+            const QString old = dir.filePath(QStringLiteral("old%1.mdb").arg(int(version)));
+            writeAccessBook(old, sampleContacts(2), {version});
+            verifyCheckFinds(old, QStringLiteral("tessaline-db import"));
+        }
+    }
+
+    void openingAnOldAccessFileNamesTheImport_data() {
+        QTest::addColumn<int>("version");
+        QTest::newRow("Access 97 (Jet 3)") << int(Version::Jet3);
+        QTest::newRow("Access 2000 (Jet 4)") << int(Version::Jet4);
     }
 
     void openingAnOldAccessFileNamesTheImport() {
+        QFETCH(int, version);
         const QString old = contact_table::databasePath(dir.path());
-        QVERIFY(QFile::copy(fixturePath("jet4-contacts.mdb"), old));
+        writeAccessBook(old, sampleContacts(2), {Version(version)});
         QString message;
         try {
             contact_table::openAddressBook(old);
@@ -211,10 +224,11 @@ class TestDbTool : public QObject {
     }
 
     void theExecutableImportsExportsAndChecks() {
+        const QString old = dir.filePath("old-for-the-executable.mdb");
+        writeAccessBook(old, sampleContacts(5));
         const QString book = dir.filePath("from-the-executable.mdb");
         QProcess tool;
-        tool.start(QStringLiteral(TESSALINE_DB_EXECUTABLE),
-                   {"import", fixturePath("jet4-contacts.mdb"), book});
+        tool.start(QStringLiteral(TESSALINE_DB_EXECUTABLE), {"import", old, book});
         QVERIFY(tool.waitForFinished(60000));
         QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
         QCOMPARE(tool.exitCode(), 0);

@@ -1,7 +1,10 @@
 #include "test_services.h"
 
 #include "contact_table.h"
+#include "shell/startup.h"
 #include "sqlite_db.h"
+
+#include <QApplication>
 
 void ScriptedMessageBoxes::inform(const QString& text, const QString& title, Icon icon) {
     shown.append({text, title, icon});
@@ -17,6 +20,9 @@ QStringList ScriptedMessageBoxes::texts() const {
 }
 
 TestServices::TestServices() {
+    // The application set up as the program sets it up: its name and its font.
+    if (auto* application = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        configureApplication(*application);
     contact_table::createAddressBook(databasePath());
 }
 
@@ -31,8 +37,8 @@ QString TestServices::databasePath() const {
     return contact_table::databasePath(dir.path());
 }
 
-QList<StoredRow> TestServices::storedRows() const {
-    Database db = contact_table::openAddressBook(databasePath());
+QList<StoredRow> TestServices::storedRows(const QString& book) const {
+    Database db = contact_table::openAddressBook(book.isEmpty() ? databasePath() : book);
     Statement select(db, R"(SELECT "Name", "Surname", "phone", "fax", "address", "email", "url",
                             "other", "created on", "modified on" FROM address ORDER BY rowid)");
     QList<StoredRow> rows;

@@ -67,8 +67,9 @@ class TestServices {
     QString applicationDirectory() const { return dir.path(); }
     QString databasePath() const;
 
-    // Rows of the table in rowid order, read through a connection of the test's own.
-    QList<StoredRow> storedRows() const;
+    // Rows of the table in rowid order, read through a connection of the test's own; of the
+    // address book, or of another book (a copy of it).
+    QList<StoredRow> storedRows(const QString& book = {}) const;
     // Inserts a row directly (values in the table's column order, NULL for invalid QVariants).
     void insertRow(const StoredRow& values);
 

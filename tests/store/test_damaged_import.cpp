@@ -1,7 +1,6 @@
 #include "access_writer.h"
 #include "address_book_files.h"
 #include "child_process.h"
-#include "contact_table.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -62,27 +61,18 @@ QByteArray readAll(ChildProcess& child) {
 
 constexpr int kRows = 200;
 constexpr int kSurname = 1;
-constexpr int kNotes = 7; // a memo, the first one long enough for a page of its own
+constexpr int kNotes = 7; // "other", a memo
 
-// The contacts of an old address book, every value a text of its own.
+// The contacts of an old address book; the first one's notes need a page of their own.
 QList<FileRow> oldContacts() {
-    QList<FileRow> rows;
-    for (int i = 0; i < kRows; ++i) {
-        FileRow row;
-        for (const char* column : contact_table::kColumns)
-            row << QStringLiteral("%1 of contact %2").arg(QLatin1String(column)).arg(i);
-        rows << row;
-    }
+    QList<FileRow> rows = sampleContacts(kRows);
     rows[0][kNotes] = QString(600, QLatin1Char('n'));
     return rows;
 }
 
 access_writer::File oldAddressBook() {
-    QList<access_writer::Column> columns;
-    for (const char* column : contact_table::kColumns)
-        columns << access_writer::Column{QString::fromLatin1(column)};
-    columns[kNotes].type = access_writer::ColumnType::Memo;
-    return access_writer::build({QStringLiteral("address"), columns, oldContacts()});
+    return access_writer::build({QStringLiteral("address"),
+                                 accessContactColumns({QStringLiteral("other")}), oldContacts()});
 }
 
 // The shapes of damage found in the field, made from a sound file.

@@ -37,10 +37,14 @@ bool StartedProgram::leaveInWriteAheadLogMode(const QString& book) {
 }
 
 bool StartedProgram::opensTheBook(const QString& book) {
-    if (!QTest::qWaitFor([&] { return !inWriteAheadLogMode(book); }, 10000))
-        return false;
+    // SQLite removes the write-ahead log only after it has left that mode, so both are waited for.
     const QFileInfo info(book);
-    if (info.dir().entryList({info.fileName() + QLatin1Char('*')}) != QStringList{info.fileName()})
+    const auto aloneInRollbackMode = [&] {
+        return !inWriteAheadLogMode(book) &&
+               info.dir().entryList({info.fileName() + QLatin1Char('*')}) ==
+                   QStringList{info.fileName()};
+    };
+    if (!QTest::qWaitFor(aloneInRollbackMode, 10000))
         return false;
     QTest::qWait(500);
     return process.state() == QProcess::Running;

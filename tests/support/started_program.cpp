@@ -37,14 +37,14 @@ bool StartedProgram::leaveInWriteAheadLogMode(const QString& book) {
 }
 
 bool StartedProgram::opensTheBook(const QString& book) {
-    // The mode is switched in the file's header a moment before the log files beside it go.
+    // SQLite removes the write-ahead log only after it has left that mode, so both are waited for.
     const QFileInfo info(book);
-    const auto aloneInRollbackJournalMode = [&] {
+    const auto aloneInRollbackMode = [&] {
         return !inWriteAheadLogMode(book) &&
                info.dir().entryList({info.fileName() + QLatin1Char('*')}) ==
                    QStringList{info.fileName()};
     };
-    if (!QTest::qWaitFor(aloneInRollbackJournalMode, 10000))
+    if (!QTest::qWaitFor(aloneInRollbackMode, 10000))
         return false;
     QTest::qWait(500);
     return process.state() == QProcess::Running;

@@ -128,6 +128,24 @@ class ProgressBar {
     int shownPercent_ = -1;
 };
 
+// Notes, then what a salvage lost, then what was imported; a salvage with losses says so.
+void report(const ImportSummary& summary, const QString& oldPath, const QString& newPath,
+            QTextStream& out) {
+    for (const QString& note : summary.notes)
+        out << "Note: " << note << "\n";
+    for (const QString& loss : summary.losses)
+        out << "Damage: " << loss << "\n";
+    const QString contacts = summary.contacts == 1
+                                 ? QStringLiteral("1 contact")
+                                 : QStringLiteral("%1 contacts").arg(summary.contacts);
+    if (summary.losses.isEmpty())
+        out << "Imported " << contacts << " from " << oldPath << " into " << newPath << "\n";
+    else
+        out << "Salvaged " << contacts << " of the " << summary.declared
+            << " the old table declares from " << oldPath << " into " << newPath
+            << ". The new address book is incomplete: see the damage listed above.\n";
+}
+
 int importAccess(const AccessImporter& importer, const Invocation& invocation, Streams streams) {
     if (!importer)
         throw StoreError(QStringLiteral("This build of tessaline-db cannot read Access files."));
@@ -147,20 +165,7 @@ int importAccess(const AccessImporter& importer, const Invocation& invocation, S
         };
         summary = importer(oldPath, newPath, show, mode);
     }
-    for (const QString& note : summary.notes)
-        streams.out << "Note: " << note << "\n";
-    for (const QString& loss : summary.losses)
-        streams.out << "Damage: " << loss << "\n";
-    const QString contacts = summary.contacts == 1
-                                 ? QStringLiteral("1 contact")
-                                 : QStringLiteral("%1 contacts").arg(summary.contacts);
-    if (summary.losses.isEmpty())
-        streams.out << "Imported " << contacts << " from " << oldPath << " into " << newPath
-                    << "\n";
-    else
-        streams.out << "Salvaged " << contacts << " of the " << summary.declared
-                    << " the old table declares from " << oldPath << " into " << newPath
-                    << ". The new address book is incomplete: see the damage listed above.\n";
+    report(summary, oldPath, newPath, streams.out);
     return 0;
 }
 

@@ -9,7 +9,7 @@
 struct ImportSummary {
     int contacts = 0;
     QStringList notes;
-    // Only a salvage fills these: the rows the old table declares and what of it was lost. With
+    // The rows the old table declares, and what a salvage could not carry over of them; with
     // losses the new book is incomplete.
     qint64 declared = 0;
     QStringList losses;

@@ -1,7 +1,7 @@
 #include "bench.h"
 
 #include "contact_table.h"
-#include "data_control.h"
+#include "widgets/data_control.h"
 #include "lookup_statement.h"
 #include "sqlite_db.h"
 #include "store_error.h"

@@ -1,7 +1,7 @@
 #include "bench.h"
 
 #include "contact_table.h"
-#include "data_control.h"
+#include "widgets/data_control.h"
 #include "screens/form3.h"
 #include "screens/results_grid.h"
 #include "shell/startup.h"

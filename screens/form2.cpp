@@ -2,7 +2,7 @@
 
 #include "assets.h"
 #include "contact_table.h"
-#include "data_control.h"
+#include "widgets/data_control.h"
 #include "date_stamp.h"
 #include "shell/form1.h"
 

@@ -1,6 +1,6 @@
 #include "screens/form3.h"
 
-#include "data_control.h"
+#include "widgets/data_control.h"
 #include "screens/form4.h"
 #include "screens/results_grid.h"
 #include "shell/form1.h"

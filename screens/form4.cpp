@@ -1,6 +1,6 @@
 #include "screens/form4.h"
 
-#include "data_control.h"
+#include "widgets/data_control.h"
 #include "date_stamp.h"
 #include "screens/form3.h"
 #include "shell/form1.h"

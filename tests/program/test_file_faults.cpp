@@ -1,5 +1,5 @@
 #include "contact_table.h"
-#include "data_control.h"
+#include "widgets/data_control.h"
 #include "date_stamp.h"
 #include "running_program.h"
 #include "screens/form2.h"

@@ -1,5 +1,5 @@
 #include "contact_table.h"
-#include "data_control.h"
+#include "widgets/data_control.h"
 #include "screens/form2.h"
 #include "shell/form1.h"
 #include "sqlite_db.h"

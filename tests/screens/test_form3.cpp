@@ -1,5 +1,5 @@
 #include "contact_table.h"
-#include "data_control.h"
+#include "widgets/data_control.h"
 #include "screens/form3.h"
 #include "screens/form4.h"
 #include "screens/results_grid.h"

@@ -1,4 +1,4 @@
-#include "data_control.h"
+#include "widgets/data_control.h"
 #include "screens/form2.h"
 #include "screens/form3.h"
 #include "screens/form4.h"

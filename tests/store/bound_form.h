@@ -1,7 +1,7 @@
 #pragma once
 
 #include "contact_table.h"
-#include "data_control.h"
+#include "widgets/data_control.h"
 #include "sqlite_db.h"
 
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 #include "bound_form.h"
 #include "contact_table.h"
-#include "data_control.h"
+#include "widgets/data_control.h"
 #include "lookup_statement.h"
 #include "store_error.h"
 #include "test_services.h"

@@ -1,10 +1,10 @@
 #include "screens/results_grid.h"
 
-#include "widgets/data_control.h"
-#include "recordset_model.h"
 #include "screens/grid_lines.h"
 #include "screens/results_model.h"
 #include "shell/layout.h"
+#include "store/recordset_model.h"
+#include "widgets/data_control.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,8 +1,8 @@
-#include "access_import.h"
+#include "store/access_import.h"
 
-#include "contact_table.h"
-#include "sqlite_db.h"
-#include "store_error.h"
+#include "store/contact_table.h"
+#include "store/sqlite_db.h"
+#include "store/store_error.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,12 +1,12 @@
 #include "about/frm_about.h"
-#include "contact_table.h"
-#include "date_stamp.h"
 #include "running_program.h"
 #include "screens/form2.h"
 #include "screens/form3.h"
 #include "screens/form4.h"
 #include "screens/results_grid.h"
 #include "shell/form1.h"
+#include "store/contact_table.h"
+#include "store/date_stamp.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "bound_form.h"
-#include "contact_table.h"
-#include "widgets/data_control.h"
-#include "lookup_statement.h"
-#include "recordset_model.h"
+#include "store/contact_table.h"
+#include "store/lookup_statement.h"
+#include "store/recordset_model.h"
 #include "test_services.h"
+#include "widgets/data_control.h"
 
 #include <QSignalSpy>
 #include <QTableView>

@@ -84,12 +84,11 @@ class DataControl : public QWidget {
     void setStepRunner(StepRunner runner) { runner_ = std::move(runner); }
 
   signals:
-    void refreshed();                      // new rows fetched (or the recordset closed)
-    void currentRowChanged(qsizetype row); // -1 when there is no current row
-    void rowStored(qsizetype row);         // a row's stored values changed
+    // The recordset's own signals, passed on (see Recordset).
+    void refreshed();
+    void currentRowChanged(qsizetype row);
+    void rowStored(qsizetype row);
     void rowAppended(qsizetype row);
-    // The bound boxes' texts are about to be stored (by Update or by a move); a window may still
-    // set a box, and what it sets is stored with the rest.
     void rowAboutToBeStored();
     void stepFailed(const QString& description); // an arrow click failed and no runner is set
 

@@ -1,10 +1,10 @@
 #include "bench.h"
 
-#include "contact_table.h"
-#include "data_control.h"
-#include "lookup_statement.h"
-#include "sqlite_db.h"
-#include "store_error.h"
+#include "store/contact_table.h"
+#include "store/lookup_statement.h"
+#include "store/sqlite_db.h"
+#include "store/store_error.h"
+#include "widgets/data_control.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,13 +1,13 @@
 #include "bench.h"
 
-#include "contact_table.h"
-#include "data_control.h"
 #include "screens/form3.h"
 #include "screens/results_grid.h"
 #include "shell/startup.h"
 #include "shell/window_model.h"
-#include "sqlite_db.h"
-#include "store_error.h"
+#include "store/contact_table.h"
+#include "store/sqlite_db.h"
+#include "store/store_error.h"
+#include "widgets/data_control.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

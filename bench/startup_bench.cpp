@@ -1,6 +1,6 @@
 #include "bench.h"
 
-#include "contact_table.h"
+#include "store/contact_table.h"
 
 #include "shell/form1.h"
 #include "shell/startup.h"

@@ -1,10 +1,10 @@
 #include "screens/form2.h"
 
 #include "assets.h"
-#include "contact_table.h"
-#include "data_control.h"
-#include "date_stamp.h"
 #include "shell/form1.h"
+#include "store/contact_table.h"
+#include "store/date_stamp.h"
+#include "widgets/data_control.h"
 
 #include <QLabel>
 #include <QLineEdit>

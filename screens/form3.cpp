@@ -1,9 +1,9 @@
 #include "screens/form3.h"
 
-#include "data_control.h"
 #include "screens/form4.h"
 #include "screens/results_grid.h"
 #include "shell/form1.h"
+#include "widgets/data_control.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,10 +1,10 @@
 #include "screens/form4.h"
 
-#include "data_control.h"
-#include "date_stamp.h"
 #include "screens/form3.h"
 #include "shell/form1.h"
-#include "store_error.h"
+#include "store/date_stamp.h"
+#include "store/store_error.h"
+#include "widgets/data_control.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "lookup_statement.h"
 #include "shell/window_model.h"
+#include "store/lookup_statement.h"
 
 #include <QList>
 

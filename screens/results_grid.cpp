@@ -1,10 +1,10 @@
 #include "screens/results_grid.h"
 
-#include "data_control.h"
-#include "recordset_model.h"
 #include "screens/grid_lines.h"
 #include "screens/results_model.h"
 #include "shell/layout.h"
+#include "store/recordset_model.h"
+#include "widgets/data_control.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -412,7 +412,7 @@ ResultsGrid::ResultsGrid(DataControl* dataSource, StepRunner runner, QWidget* pa
     caption_->setBackgroundRole(QPalette::Button);
     caption_->setAutoFillBackground(true);
 
-    model_ = new ResultsModel(dataSource, new RecordsetModel(dataSource, this), this);
+    model_ = new ResultsModel(dataSource, new RecordsetModel(&dataSource->Recordset(), this), this);
     auto* cells = new GridCells(model_, std::move(runner), this);
     cells_ = cells;
     cells_->setAccessibleName(QStringLiteral("Results"));

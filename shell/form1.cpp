@@ -2,11 +2,11 @@
 
 #include "about/frm_about.h"
 #include "assets.h"
-#include "contact_table.h"
-#include "data_control.h"
 #include "screens/form2.h"
 #include "screens/form3.h"
 #include "screens/form4.h"
+#include "store/contact_table.h"
+#include "widgets/data_control.h"
 
 #include <QGroupBox>
 #include <QPushButton>

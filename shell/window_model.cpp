@@ -1,11 +1,11 @@
 #include "shell/window_model.h"
 
 #include "about/frm_about.h"
-#include "box_text.h"
 #include "screens/form2.h"
 #include "screens/form3.h"
 #include "screens/form4.h"
 #include "shell/form1.h"
+#include "store/box_text.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>

@@ -1,12 +1,12 @@
-#include "access_import.h"
+#include "store/access_import.h"
 
-#include "access_table_reader.h"
-#include "child_process.h"
-#include "contact_table.h"
-#include "import_losses.h"
-#include "row_stream.h"
-#include "sqlite_db.h"
-#include "store_error.h"
+#include "store/access_table_reader.h"
+#include "store/child_process.h"
+#include "store/contact_table.h"
+#include "store/import_losses.h"
+#include "store/row_stream.h"
+#include "store/sqlite_db.h"
+#include "store/store_error.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db_tool.h"
+#include "store/db_tool.h"
 
 #include <QDate>
 #include <QString>

@@ -1,8 +1,8 @@
-#include "access_table_reader.h"
+#include "store/access_table_reader.h"
 
-#include "access_values.h"
-#include "contact_table.h"
-#include "store_error.h"
+#include "store/access_values.h"
+#include "store/contact_table.h"
+#include "store/store_error.h"
 
 #include <QFile>
 #include <QHash>

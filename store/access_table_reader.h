@@ -1,6 +1,6 @@
 #pragma once
 
-#include "row_stream.h"
+#include "store/row_stream.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "access_values.h"
+#include "store/access_values.h"
 
-#include "access_import.h"
+#include "store/access_import.h"
 
 #include <QByteArray>
 #include <array>

@@ -1,8 +1,8 @@
-#include "address_book_check.h"
+#include "store/address_book_check.h"
 
-#include "contact_table.h"
-#include "sqlite_db.h"
-#include "store_error.h"
+#include "store/contact_table.h"
+#include "store/sqlite_db.h"
+#include "store/store_error.h"
 
 #include <sqlite3.h>
 

@@ -1,4 +1,4 @@
-#include "box_text.h"
+#include "store/box_text.h"
 
 namespace box_text {
 

@@ -1,6 +1,6 @@
-#include "child_process.h"
+#include "store/child_process.h"
 
-#include "store_error.h"
+#include "store/store_error.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
-#include "contact_table.h"
+#include "store/contact_table.h"
 
-#include "store_error.h"
+#include "store/store_error.h"
 
 #include <QChar>
 #include <QCoreApplication>

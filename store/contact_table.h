@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sqlite_db.h"
+#include "store/sqlite_db.h"
 
 #include <QString>
 #include <QStringList>

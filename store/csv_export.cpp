@@ -1,6 +1,6 @@
-#include "csv_export.h"
+#include "store/csv_export.h"
 
-#include "contact_table.h"
+#include "store/contact_table.h"
 
 #include <QStringList>
 

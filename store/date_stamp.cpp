@@ -1,4 +1,4 @@
-#include "date_stamp.h"
+#include "store/date_stamp.h"
 
 QString dateStamp(const Clock& clock, const QLocale& locale) {
     return locale.toString(clock.today(), QLocale::ShortFormat);

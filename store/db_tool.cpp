@@ -1,9 +1,9 @@
-#include "db_tool.h"
+#include "store/db_tool.h"
 
-#include "address_book_check.h"
-#include "contact_table.h"
-#include "csv_export.h"
-#include "store_error.h"
+#include "store/address_book_check.h"
+#include "store/contact_table.h"
+#include "store/csv_export.h"
+#include "store/store_error.h"
 
 #include <functional>
 #include <optional>

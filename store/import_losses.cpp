@@ -1,4 +1,4 @@
-#include "import_losses.h"
+#include "store/import_losses.h"
 
 #include <algorithm>
 

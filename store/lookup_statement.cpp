@@ -1,6 +1,6 @@
-#include "lookup_statement.h"
+#include "store/lookup_statement.h"
 
-#include "store_error.h"
+#include "store/store_error.h"
 
 #include <array>
 

@@ -1,30 +1,30 @@
-#include "recordset_model.h"
+#include "store/recordset_model.h"
 
-#include "contact_table.h"
-#include "data_control.h"
-#include "store_error.h"
+#include "store/contact_table.h"
+#include "store/recordset.h"
+#include "store/store_error.h"
 
-RecordsetModel::RecordsetModel(DataControl* control, QObject* parent)
-    : QAbstractTableModel(parent), control_(control) {
-    // The control has already changed when it signals, and a view reads nothing in between, so
+RecordsetModel::RecordsetModel(Recordset* recordset, QObject* parent)
+    : QAbstractTableModel(parent), recordset_(recordset) {
+    // The recordset has already changed when it signals, and a view reads nothing in between, so
     // each notification is given whole.
-    connect(control, &DataControl::refreshed, this, [this] {
+    connect(recordset, &Recordset::refreshed, this, [this] {
         beginResetModel();
         endResetModel();
     });
-    connect(control, &DataControl::rowStored, this, [this](qsizetype row) {
+    connect(recordset, &Recordset::rowStored, this, [this](qsizetype row) {
         emit dataChanged(index(int(row), 0), index(int(row), columnCount() - 1));
     });
-    connect(control, &DataControl::rowAppended, this, [this](qsizetype row) {
+    connect(recordset, &Recordset::rowAppended, this, [this](qsizetype row) {
         beginInsertRows({}, int(row), int(row));
         endInsertRows();
     });
 }
 
 int RecordsetModel::rowCount(const QModelIndex& parent) const {
-    if (parent.isValid() || !control_)
+    if (parent.isValid() || !recordset_)
         return 0;
-    return int(control_->Recordset().RecordCount());
+    return int(recordset_->RecordCount());
 }
 
 int RecordsetModel::columnCount(const QModelIndex& parent) const {
@@ -32,11 +32,11 @@ int RecordsetModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || !control_ || (role != Qt::DisplayRole && role != Qt::EditRole))
+    if (!index.isValid() || !recordset_ || (role != Qt::DisplayRole && role != Qt::EditRole))
         return {};
     QVariant value;
     try {
-        value = control_->fieldValue(index.row(), index.column());
+        value = recordset_->fieldValue(index.row(), index.column());
     } catch (const StoreError&) {
         return {};
     }

@@ -3,22 +3,22 @@
 #include <QAbstractTableModel>
 #include <QPointer>
 
-class DataControl;
+class Recordset;
 
-// The rows of a data control as a table for a grid: one column per field, headed by the field's
-// name. Rows are read from the control only when a view asks for them (as they are scrolled into
+// The rows of a recordset as a table for a grid: one column per field, headed by the field's
+// name. Rows are read from the recordset only when a view asks for them (as they are scrolled into
 // view), so a whole-table recordset of any size costs only the rows on screen. The model follows
-// the control: a Refresh or Close resets it, a stored row repaints, an appended row is inserted.
+// the recordset: a Refresh or Close resets it, a stored row repaints, an appended row is inserted.
 //
 // The model itself does not edit; flags() already marks cells editable so that a grid can offer
-// its editor, and a subclass can buffer setData() in a pending row and hand it to the control
+// its editor, and a subclass can buffer setData() in a pending row and hand it to the recordset
 // with storeRow()/appendRow(), whose signals bring the model up to date.
 class RecordsetModel : public QAbstractTableModel {
     Q_OBJECT
   public:
-    explicit RecordsetModel(DataControl* control, QObject* parent = nullptr);
+    explicit RecordsetModel(Recordset* recordset, QObject* parent = nullptr);
 
-    DataControl* control() const { return control_; }
+    Recordset* recordset() const { return recordset_; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -30,5 +30,5 @@ class RecordsetModel : public QAbstractTableModel {
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
   private:
-    QPointer<DataControl> control_;
+    QPointer<Recordset> recordset_;
 };

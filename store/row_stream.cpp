@@ -1,6 +1,6 @@
-#include "row_stream.h"
+#include "store/row_stream.h"
 
-#include "store_error.h"
+#include "store/store_error.h"
 
 #include <QByteArray>
 #include <QtEndian>

@@ -1,6 +1,6 @@
-#include "sqlite_db.h"
+#include "store/sqlite_db.h"
 
-#include "store_error.h"
+#include "store/store_error.h"
 
 #include <QDir>
 #include <QFileInfo>

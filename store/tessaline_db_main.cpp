@@ -1,5 +1,5 @@
-#include "access_import.h"
-#include "db_tool.h"
+#include "store/access_import.h"
+#include "store/db_tool.h"
 
 #include <QCoreApplication>
 #include <cstdio>

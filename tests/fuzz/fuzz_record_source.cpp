@@ -1,8 +1,8 @@
 // Feeds arbitrary text to the record-source reader. Whatever it accepts must be the whole table
 // or one of the four searchable columns, and a statement built for that value must read back
 // the same value.
-#include "lookup_statement.h"
-#include "store_error.h"
+#include "store/lookup_statement.h"
+#include "store/store_error.h"
 
 #include <QString>
 #include <cstdint>

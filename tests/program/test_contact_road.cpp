@@ -1,6 +1,4 @@
 #include "about/frm_about.h"
-#include "contact_table.h"
-#include "date_stamp.h"
 #include "running_program.h"
 #include "screens/form2.h"
 #include "screens/form3.h"
@@ -8,6 +6,8 @@
 #include "screens/results_grid.h"
 #include "shell/form1.h"
 #include "started_program.h"
+#include "store/contact_table.h"
+#include "store/date_stamp.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,3 @@
-#include "contact_table.h"
-#include "data_control.h"
-#include "date_stamp.h"
 #include "running_program.h"
 #include "screens/form2.h"
 #include "screens/form3.h"
@@ -8,7 +5,10 @@
 #include "screens/results_grid.h"
 #include "screens/results_model.h"
 #include "shell/form1.h"
-#include "sqlite_db.h"
+#include "store/contact_table.h"
+#include "store/date_stamp.h"
+#include "store/sqlite_db.h"
+#include "widgets/data_control.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "contact_table.h"
-#include "sqlite_db.h"
 #include "started_program.h"
+#include "store/contact_table.h"
+#include "store/sqlite_db.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
-#include "contact_table.h"
-#include "data_control.h"
 #include "screens/form2.h"
 #include "shell/form1.h"
-#include "sqlite_db.h"
+#include "store/contact_table.h"
+#include "store/sqlite_db.h"
 #include "test_services.h"
+#include "widgets/data_control.h"
 #include "window_look.h"
 
 #include <QLabel>

@@ -1,12 +1,12 @@
-#include "contact_table.h"
-#include "data_control.h"
-#include "date_stamp.h"
-#include "lookup_statement.h"
 #include "screens/form3.h"
 #include "screens/form4.h"
 #include "shell/form1.h"
-#include "sqlite_db.h"
+#include "store/contact_table.h"
+#include "store/date_stamp.h"
+#include "store/lookup_statement.h"
+#include "store/sqlite_db.h"
 #include "test_services.h"
+#include "widgets/data_control.h"
 #include "window_look.h"
 
 #include <QClipboard>

@@ -16,14 +16,14 @@
 // The comparison folds case code point by code point and does not normalise, so "e" followed by
 // U+0301 COMBINING ACUTE ACCENT and the precomposed "é" (U+00E9) are different texts, and neither
 // search finds the other.
-#include "contact_table.h"
 #include "screens/form2.h"
 #include "screens/form3.h"
 #include "screens/form4.h"
 #include "screens/results_grid.h"
 #include "screens/results_model.h"
 #include "shell/form1.h"
-#include "sqlite_db.h"
+#include "store/contact_table.h"
+#include "store/sqlite_db.h"
 #include "test_services.h"
 
 #include <QClipboard>

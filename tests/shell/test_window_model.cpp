@@ -1,11 +1,11 @@
-#include "data_control.h"
 #include "screens/form2.h"
 #include "screens/form3.h"
 #include "screens/form4.h"
 #include "shell/form1.h"
 #include "shell/window_model.h"
-#include "store_error.h"
+#include "store/store_error.h"
 #include "test_services.h"
+#include "widgets/data_control.h"
 
 #include <QPushButton>
 #include <QtTest>

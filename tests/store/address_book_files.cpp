@@ -1,9 +1,9 @@
 #include "address_book_files.h"
 
-#include "access_import.h"
-#include "contact_table.h"
-#include "db_tool.h"
-#include "sqlite_db.h"
+#include "store/access_import.h"
+#include "store/contact_table.h"
+#include "store/db_tool.h"
+#include "store/sqlite_db.h"
 
 #include <QDir>
 #include <QFile>

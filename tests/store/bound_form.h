@@ -1,8 +1,8 @@
 #pragma once
 
-#include "contact_table.h"
-#include "data_control.h"
-#include "sqlite_db.h"
+#include "store/contact_table.h"
+#include "store/sqlite_db.h"
+#include "widgets/data_control.h"
 
 #include <QLineEdit>
 #include <QList>

@@ -1,6 +1,6 @@
 // Stores contacts through a data control as fast as it can and acknowledges each store on
 // standard output once Update has returned. The crash-safety test kills it at random moments.
-#include "data_control.h"
+#include "widgets/data_control.h"
 
 #include <QApplication>
 #include <QLineEdit>

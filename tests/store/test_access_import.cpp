@@ -1,7 +1,7 @@
-#include "access_import.h"
 #include "address_book_files.h"
-#include "contact_table.h"
-#include "store_error.h"
+#include "store/access_import.h"
+#include "store/contact_table.h"
+#include "store/store_error.h"
 
 #include <QFile>
 #include <QLocale>

@@ -1,8 +1,8 @@
-#include "contact_table.h"
-#include "date_stamp.h"
-#include "db_tool.h"
-#include "sqlite_db.h"
-#include "store_error.h"
+#include "store/contact_table.h"
+#include "store/date_stamp.h"
+#include "store/db_tool.h"
+#include "store/sqlite_db.h"
+#include "store/store_error.h"
 
 #include <QDir>
 #include <QElapsedTimer>

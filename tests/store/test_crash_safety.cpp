@@ -1,6 +1,6 @@
-#include "address_book_check.h"
-#include "contact_table.h"
-#include "sqlite_db.h"
+#include "store/address_book_check.h"
+#include "store/contact_table.h"
+#include "store/sqlite_db.h"
 
 #include <QHash>
 #include <QProcess>

@@ -1,6 +1,6 @@
 #include "access_writer.h"
 #include "address_book_files.h"
-#include "child_process.h"
+#include "store/child_process.h"
 
 #include <QElapsedTimer>
 #include <QFile>

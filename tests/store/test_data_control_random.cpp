@@ -1,9 +1,9 @@
 #include "bound_form.h"
-#include "contact_table.h"
-#include "data_control.h"
-#include "lookup_statement.h"
-#include "store_error.h"
+#include "store/contact_table.h"
+#include "store/lookup_statement.h"
+#include "store/store_error.h"
 #include "test_services.h"
+#include "widgets/data_control.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

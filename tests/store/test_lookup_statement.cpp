@@ -1,5 +1,5 @@
-#include "lookup_statement.h"
-#include "store_error.h"
+#include "store/lookup_statement.h"
+#include "store/store_error.h"
 
 #include <QtTest>
 

@@ -1,9 +1,9 @@
 #include "bound_form.h"
-#include "contact_table.h"
-#include "data_control.h"
-#include "lookup_statement.h"
-#include "recordset_model.h"
+#include "store/contact_table.h"
+#include "store/lookup_statement.h"
+#include "store/recordset_model.h"
 #include "test_services.h"
+#include "widgets/data_control.h"
 
 #include <QSignalSpy>
 #include <QTableView>
@@ -20,7 +20,7 @@ class TestRecordsetModel : public QObject {
             rows << row({QString::number(i), i % 2 ? "Odd" : "Even", QVariant(), ""});
         insertRows(services.databasePath(), rows);
         BoundForm form(services.applicationDirectory());
-        RecordsetModel model(form.data);
+        RecordsetModel model(&form.data->Recordset());
         QTableView view;
         view.setModel(&model);
         view.show();
@@ -55,7 +55,7 @@ class TestRecordsetModel : public QObject {
         TestServices services;
         insertRows(services.databasePath(), {row({"Ann"}), row({"Bob"})});
         BoundForm form(services.applicationDirectory());
-        RecordsetModel model(form.data);
+        RecordsetModel model(&form.data->Recordset());
         form.data->Refresh();
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);

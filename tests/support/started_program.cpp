@@ -1,6 +1,6 @@
 #include "started_program.h"
 
-#include "sqlite_db.h"
+#include "store/sqlite_db.h"
 
 #include <QDir>
 #include <QFile>

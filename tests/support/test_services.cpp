@@ -1,8 +1,8 @@
 #include "test_services.h"
 
-#include "contact_table.h"
 #include "shell/startup.h"
-#include "sqlite_db.h"
+#include "store/contact_table.h"
+#include "store/sqlite_db.h"
 
 #include <QApplication>
 

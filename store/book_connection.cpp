@@ -1,0 +1,80 @@
+#include "store/book_connection.h"
+
+#include "store/contact_table.h"
+
+#include <QFile>
+#include <ctime>
+#include <sqlite3.h>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+FileIdentity identify(const QString& path, FileChange* change = nullptr) {
+    FileIdentity identity;
+#ifndef _WIN32
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode)) {
+        identity.known = true;
+        identity.device = info.st_dev;
+        identity.inode = info.st_ino;
+        if (change)
+            *change = {info.st_ctim.tv_sec, info.st_ctim.tv_nsec, info.st_size};
+    }
+#else
+    Q_UNUSED(path);
+    Q_UNUSED(change);
+#endif
+    return identity;
+}
+
+} // namespace
+
+BookConnection::BookConnection(const QString& path, int busyTimeoutMs)
+    : db_(contact_table::openAddressBook(path)), path_(path), identity_(identify(path)),
+      busyTimeoutMs_(busyTimeoutMs) {
+    sqlite3_busy_timeout(db_.handle(), busyTimeoutMs_);
+}
+
+void BookConnection::setBusyTimeout(int milliseconds) {
+    busyTimeoutMs_ = milliseconds;
+    sqlite3_busy_timeout(db_.handle(), milliseconds);
+}
+
+// The head is read again only after the file has changed.
+bool BookConnection::stillReachesFile() {
+    FileChange change;
+    if (!identity_.known || identity_ != identify(path_, &change))
+        return false;
+    if (change == checkedChange_)
+        return true;
+    if (!contact_table::beginsAsSqlite(contact_table::fileHead(db_, 16)))
+        return false;
+    // The kernel keeps that time to a clock tick, so two writes within one tick can leave the
+    // same time; only a time well in the past says that no write has come since.
+    if (change.seconds < static_cast<long long>(std::time(nullptr)) - 1)
+        checkedChange_ = change;
+    return true;
+}
+
+void BookConnection::reopen() {
+    Database reopened = contact_table::openAddressBook(path_);
+    statements_.clear();
+    db_ = std::move(reopened);
+    identity_ = identify(path_);
+    checkedChange_ = {};
+    sqlite3_busy_timeout(db_.handle(), busyTimeoutMs_);
+}
+
+TableRow BookConnection::readRow(std::int64_t rowid) {
+    StatementUse read(statements_.rowById());
+    read->bindInt(1, rowid);
+    TableRow row;
+    if (read->step()) {
+        row.exists = true;
+        readValues(*read.operator->(), 0, row.values);
+    }
+    return row;
+}

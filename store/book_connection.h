@@ -1,0 +1,60 @@
+#pragma once
+
+#include "store/row_statements.h"
+#include "store/sqlite_db.h"
+#include "store/table_row.h"
+
+#include <QString>
+#include <cstdint>
+
+// Which file a path names right now, to tell whether an open connection still reaches it.
+struct FileIdentity {
+    bool known = false;
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// When a file last changed: every write moves its status-change time, which no program can set.
+struct FileChange {
+    long long seconds = -1;
+    long long nanoseconds = 0;
+    long long size = 0;
+    bool operator==(const FileChange&) const = default;
+};
+
+// The database connection to one address book: the file at a path, opened for reading and
+// writing, the row statements prepared on it, and which file the path named when it was opened,
+// so that a file removed or replaced since is noticed. Destroying it closes the connection.
+class BookConnection {
+  public:
+    // Opens the book at `path` (see contact_table::openAddressBook); throws StoreError.
+    BookConnection(const QString& path, int busyTimeoutMs);
+    BookConnection(const BookConnection&) = delete;
+    BookConnection& operator=(const BookConnection&) = delete;
+
+    const QString& path() const { return path_; }
+    Database& database() { return db_; }
+    RowStatements& statements() { return statements_; }
+
+    // How long a statement waits for a file that another program has locked before it fails.
+    void setBusyTimeout(int milliseconds);
+
+    // The path still names the file this connection has open, and it is still a database: a file
+    // written over in place keeps its identity but, unless it is a database again, not its head.
+    bool stillReachesFile();
+    // Opens the book now at the path in place of the open one, which stays open if that fails.
+    void reopen();
+
+    // The row of `rowid` as the file holds it now.
+    TableRow readRow(std::int64_t rowid);
+
+  private:
+    Database db_;
+    QString path_;
+    FileIdentity identity_;
+    FileChange checkedChange_; // when the file last changed before its head was found sound
+    int busyTimeoutMs_;
+    // Declared after the database so that the statements are finalized before it closes.
+    RowStatements statements_{db_};
+};

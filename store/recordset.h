@@ -1,0 +1,109 @@
+#pragma once
+
+#include "store/book_connection.h"
+#include "store/record_source_rows.h"
+#include "store/table_row.h"
+
+#include <QHash>
+#include <QObject>
+#include <QStringList>
+#include <QVariant>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class BoundFields;
+
+// The rows a data control fetched at its last Refresh, its current row and its edit buffer.
+// Reached as Data1->Recordset(); every operation that cannot be carried out throws StoreError.
+// The controls bound to it (see BoundFields) show the current row and hand over what was typed.
+class Recordset : public QObject {
+    Q_OBJECT
+  public:
+    enum class EditMode { None, Adding, Editing };
+    // How long a write waits for a file that another program has locked before it fails.
+    static constexpr int kDefaultBusyTimeoutMs = 5000;
+
+    explicit Recordset(QObject* parent = nullptr);
+    ~Recordset() override;
+
+    void setBoundFields(BoundFields* fields);
+    void setBusyTimeout(int milliseconds);
+    int busyTimeout() const { return busyTimeoutMs_; }
+
+    // Drops the open rows and edit buffer, opens the book at `path` (the open connection is kept
+    // while the path still names the same file), fetches the rows of `recordSource`, makes the
+    // first row current and fills the bound fields. On failure nothing changes.
+    void fetch(const QString& path, const QString& recordSource);
+
+    void AddNew();       // starts a new empty row; bound fields are emptied
+    void Edit();         // starts an edit of the current row; bound fields keep their texts
+    void Update();       // stores the changed bound fields (new row or over the current one)
+    void CancelUpdate(); // drops the edit buffer; bound fields show the current row again
+    void Close();        // no rows and no current row until the next fetch
+
+    bool isOpen() const { return status_ == Status::Open; }
+    EditMode editMode() const { return mode_; }
+    qsizetype RecordCount() const;      // rows fetched (and added through this recordset)
+    qsizetype AbsolutePosition() const; // the current row, -1 when there is none
+
+    // Moves the current row; the changed bound fields of the row being left are stored first.
+    void MoveFirst();
+    void MovePrevious();
+    void MoveNext();
+    void MoveLast();
+    void moveTo(qsizetype row);
+
+    // Rows for a grid, read as they are needed. Values are NULL (invalid QVariant) or text.
+    QStringList fieldNames() const;
+    QVariant fieldValue(qsizetype row, int column);
+    // Values already read are read again from the file when next asked for; the fetched rows
+    // stay the same rows.
+    void rereadRows();
+    // Stores the given columns over an existing row in one transaction.
+    void storeRow(qsizetype row, const QHash<int, QVariant>& changes);
+    // Inserts a new row with the given columns (the others stay NULL); it joins this recordset
+    // as its last row. Returns that row's position.
+    qsizetype appendRow(const QHash<int, QVariant>& values);
+
+  signals:
+    void refreshed();                      // new rows fetched (or the recordset closed)
+    void currentRowChanged(qsizetype row); // -1 when there is no current row
+    void rowStored(qsizetype row);         // a row's stored values changed
+    void rowAppended(qsizetype row);
+    // The bound fields are about to be stored (by Update or by a move); a window may still set
+    // one, and what it sets is stored with the rest.
+    void rowAboutToBeStored();
+
+  private:
+    enum class Status { NeverFetched, Open, Closed };
+
+    void step(const std::function<qsizetype(qsizetype, qsizetype)>& target);
+    void storeLeftRow();
+    void storeNewRow(const QHash<int, QVariant>& values);
+    qsizetype joinAppended(std::int64_t rowid);
+    void dropEditBuffer();
+    void requireOpen(const QString& operation) const;
+    void requireRow(qsizetype row, const QString& operation) const;
+    void fill(const RowValues& values);
+    void fillFromCurrent();
+    QHash<int, QVariant> changedValues() const;
+    std::int64_t write(std::optional<std::int64_t> rowid, const QHash<int, QVariant>& columns,
+                       const RowValues* asRead);
+    void reachCurrentFile(std::optional<std::int64_t> rowid, const RowValues* asRead);
+    [[noreturn]] void replacedSinceRead() const;
+
+    std::unique_ptr<BookConnection> connection_;
+    RecordSourceRows rows_;
+    Status status_ = Status::NeverFetched;
+    qsizetype current_ = -1;
+    EditMode mode_ = EditMode::None;
+    RowValues buffer_;
+    RowValues shown_; // the row the bound fields were last filled with
+    // The fetched rowids name rows of a file that has since been replaced: until the next fetch
+    // a change to one of them is stored only over a row that still holds what the user saw.
+    bool rowsFromReplacedFile_ = false;
+    int busyTimeoutMs_ = kDefaultBusyTimeoutMs;
+    BoundFields* fields_ = nullptr;
+};

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "store/contact_table.h"
+#include "store/sqlite_db.h"
+
+#include <QVariant>
+#include <array>
+
+// The values of one contact in the table's column order: NULL as an invalid QVariant, else text.
+using RowValues = std::array<QVariant, contact_table::kColumnCount>;
+
+// One row as read by its rowid; a row that another program removed reads as not existing.
+struct TableRow {
+    bool exists = false;
+    RowValues values;
+};
+
+// The ten columns of the row a statement stands on, from `firstColumn` on.
+inline void readValues(const Statement& statement, int firstColumn, RowValues& values) {
+    for (int i = 0; i < contact_table::kColumnCount; ++i)
+        values[std::size_t(i)] = statement.value(firstColumn + i);
+}

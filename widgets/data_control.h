@@ -1,0 +1,113 @@
+#pragma once
+
+#include "store/recordset.h"
+#include "widgets/box_binder.h"
+
+#include <QHash>
+#include <QString>
+#include <QVariant>
+#include <QWidget>
+#include <array>
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QToolButton;
+
+// The bound data control: a database file, a record source, the recordset fetched from them and
+// the text boxes bound to it. When visible it is a navigation strip: its caption between first,
+// previous, next and last arrows.
+class DataControl : public QWidget {
+    Q_OBJECT
+  public:
+    using StepRunner = std::function<void(const std::function<void()>&)>;
+
+    explicit DataControl(QWidget* parent = nullptr);
+    ~DataControl() override;
+
+    QString DatabaseName() const { return databaseName_; }
+    void setDatabaseName(const QString& path) { databaseName_ = path; }
+    QString Connect() const { return connect_; }
+    void setConnect(const QString& connect) { connect_ = connect; }
+    QString RecordSource() const { return recordSource_; }
+    void setRecordSource(const QString& recordSource) { recordSource_ = recordSource; }
+    QString Caption() const { return caption_; }
+    void setCaption(const QString& caption);
+
+    // A relative DatabaseName is resolved against this folder (the application directory),
+    // never against the current directory.
+    void setBaseDirectory(const QString& directory) { baseDirectory_ = directory; }
+
+    // How long a write waits for a file that another program has locked before it fails.
+    static constexpr int kDefaultBusyTimeoutMs = ::Recordset::kDefaultBusyTimeoutMs;
+    void setBusyTimeout(int milliseconds) { recordset_.setBusyTimeout(milliseconds); }
+    int busyTimeout() const { return recordset_.busyTimeout(); }
+
+    // Drops the open recordset and edit buffer, opens the file afresh, fetches the rows of the
+    // record source, makes the first row current and fills the bound boxes. On failure nothing
+    // changes and StoreError is thrown.
+    void Refresh();
+
+    class Recordset& Recordset() {
+        return recordset_;
+    }
+    const class Recordset& Recordset() const { return recordset_; }
+
+    // Moves as the arrows do: the changed bound texts of the row being left are stored first.
+    void MoveFirst() { recordset_.MoveFirst(); }
+    void MovePrevious() { recordset_.MovePrevious(); }
+    void MoveNext() { recordset_.MoveNext(); }
+    void MoveLast() { recordset_.MoveLast(); }
+    void moveTo(qsizetype row) { recordset_.moveTo(row); }
+
+    // Binding: the box shows `column` of the current row (NULL as empty text); its text is what
+    // Update stores once it has been set since the last fill.
+    void bind(QLineEdit* box, const QString& column);
+    void bind(QPlainTextEdit* box, const QString& column);
+
+    // Whether a bound box holds text set since the control last filled it: any box, or this one.
+    bool boxesChanged() const { return !binder_.changedValues().isEmpty(); }
+    bool isChanged(const QWidget* box) const { return binder_.isChanged(box); }
+
+    // The recordset's rows for a grid (see Recordset).
+    QStringList fieldNames() const { return recordset_.fieldNames(); }
+    QVariant fieldValue(qsizetype row, int column) { return recordset_.fieldValue(row, column); }
+    void rereadRows() { recordset_.rereadRows(); }
+    void storeRow(qsizetype row, const QHash<int, QVariant>& changes) {
+        recordset_.storeRow(row, changes);
+    }
+    qsizetype appendRow(const QHash<int, QVariant>& values) { return recordset_.appendRow(values); }
+
+    // How clicks on the arrows run, so that their failures are reported where every other
+    // failure is. Without a runner a failed click only emits stepFailed.
+    void setStepRunner(StepRunner runner) { runner_ = std::move(runner); }
+
+  signals:
+    // The recordset's own signals, passed on (see Recordset).
+    void refreshed();
+    void currentRowChanged(qsizetype row);
+    void rowStored(qsizetype row);
+    void rowAppended(qsizetype row);
+    void rowAboutToBeStored();
+    void stepFailed(const QString& description); // an arrow click failed and no runner is set
+
+  private:
+    QToolButton* addArrow(std::size_t kind);
+    void runStep(void (DataControl::*move)());
+    void followRecordset();
+    void updateArrows();
+    void bindBox(QWidget* box, const QString& column);
+    QString resolvedPath() const;
+
+    QString databaseName_;
+    QString connect_ = QStringLiteral("Access");
+    QString recordSource_ = QStringLiteral("address");
+    QString caption_ = QStringLiteral("Data1");
+    QString baseDirectory_;
+    StepRunner runner_;
+    BoxBinder binder_;
+    class Recordset recordset_;
+    QLabel* captionLabel_ = nullptr;
+    std::array<QToolButton*, 4> arrows_{};
+};

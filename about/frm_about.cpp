@@ -1,8 +1,7 @@
 #include "about/frm_about.h"
 
 #include "about/sysinfo.h"
-#include "assets.h"
-#include "shell/form1.h"
+#include "assets/assets.h"
 
 #include <QDir>
 #include <QLabel>
@@ -144,7 +143,7 @@ void frmAbout::Form_Load() {
 void frmAbout::cmdOK_Click() {
     Hide();
     windows().unload(*this);
-    windows().form1().Show();
+    windows().show(Kind::Form1);
 }
 
 void frmAbout::cmdSysInfo_Click() {

@@ -1,10 +1,9 @@
 #include "screens/form2.h"
 
-#include "assets.h"
-#include "contact_table.h"
-#include "data_control.h"
-#include "date_stamp.h"
-#include "shell/form1.h"
+#include "assets/assets.h"
+#include "store/contact_table.h"
+#include "store/data_control.h"
+#include "store/date_stamp.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -123,13 +122,13 @@ void Form2::Command1_Click() {
     Command4->setVisible(false);
     setFieldsVisible(false);
     Hide();
-    windows().form1().Show();
+    windows().show(Kind::Form1);
 }
 
 void Form2::Command2_Click() {
     setFieldsVisible(false);
     Hide();
-    windows().form1().Show();
+    windows().show(Kind::Form1);
 }
 
 void Form2::Command4_Click() {
@@ -139,7 +138,7 @@ void Form2::Command4_Click() {
     Data1->Recordset().Close();
     setFieldsVisible(false);
     Hide();
-    windows().form1().Show();
+    windows().show(Kind::Form1);
 }
 
 // Closing through the frame is the window's own way out: abandoning a pending entry, or leaving.

@@ -1,9 +1,7 @@
 #include "screens/form3.h"
 
-#include "data_control.h"
-#include "screens/form4.h"
 #include "screens/results_grid.h"
-#include "shell/form1.h"
+#include "store/data_control.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -96,21 +94,21 @@ void Form3::Command1_Click() {
 }
 
 void Form3::Command2_Click() {
-    findBy(Text2, LookupColumn::Surname);
+    findBy(LookupColumn::Surname);
 }
 
 void Form3::Command4_Click() {
-    findBy(Text3, LookupColumn::Phone);
+    findBy(LookupColumn::Phone);
 }
 
 void Form3::Command5_Click() {
-    findBy(Text4, LookupColumn::Email);
+    findBy(LookupColumn::Email);
 }
 
 // The text is searched as typed, an empty box included; a failed fetch leaves the grid as it is.
-void Form3::findBy(const QLineEdit* box, LookupColumn column) {
+void Form3::findBy(LookupColumn column) {
     DBGrid1->storePendingRow();
-    Data1->setRecordSource(lookupStatement(column, box->text()));
+    Data1->setRecordSource(lookupStatement(column, searchText(column)));
     Data1->Refresh();
     DBGrid1->setVisible(true);
 }
@@ -120,19 +118,37 @@ void Form3::Command3_Click() {
     DBGrid1->storePendingRow();
     DBGrid1->setVisible(false);
     Hide();
-    windows().form4().Show();
+    windows().show(Kind::Form4);
 }
 
 // "<<Back": the record source and the grid's visibility stay for the next visit.
 void Form3::Command6_Click() {
     DBGrid1->storePendingRow();
     DBGrid1->Refresh();
+    clearSearch();
+    setVisibleFlag(false);
+    windows().window(Kind::Form1).setVisibleFlag(true);
+}
+
+QString Form3::searchText(LookupColumn column) const {
+    switch (column) {
+    case LookupColumn::Name:
+        return Text1->text();
+    case LookupColumn::Surname:
+        return Text2->text();
+    case LookupColumn::Phone:
+        return Text3->text();
+    case LookupColumn::Email:
+        return Text4->text();
+    }
+    return {};
+}
+
+void Form3::clearSearch() {
     Text1->setText(QString());
     Text2->setText(QString());
     Text3->setText(QString());
     Text4->setText(QString());
-    setVisibleFlag(false);
-    windows().form1().setVisibleFlag(true);
 }
 
 void Form3::closedThroughFrame() {

@@ -1,10 +1,9 @@
 #include "screens/form4.h"
 
-#include "data_control.h"
-#include "date_stamp.h"
-#include "screens/form3.h"
-#include "shell/form1.h"
-#include "store_error.h"
+#include "screens/find_search.h"
+#include "store/data_control.h"
+#include "store/date_stamp.h"
+#include "store/store_error.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -139,30 +138,26 @@ void Form4::Form_Load() {
 // "<<Back": empties every search box of the find window and returns there. Nothing is sent to
 // Data1: an edit under way stays pending until the next refresh drops it.
 void Form4::Command1_Click() {
-    Form3& find = windows().form3();
-    find.Text1->setText(QString());
-    find.Text2->setText(QString());
-    find.Text3->setText(QString());
-    find.Text4->setText(QString());
+    findWindow().clearSearch();
     showAwaitingRefresh();
     setVisibleFlag(false);
-    find.setVisibleFlag(true);
+    windows().window(Kind::Form3).setVisibleFlag(true);
 }
 
 void Form4::Command2_Click() {
-    refreshBy(&Form3::Text1, LookupColumn::Name);
+    refreshBy(LookupColumn::Name);
 }
 
 void Form4::Command3_Click() {
-    refreshBy(&Form3::Text2, LookupColumn::Surname);
+    refreshBy(LookupColumn::Surname);
 }
 
 void Form4::Command4_Click() {
-    refreshBy(&Form3::Text3, LookupColumn::Phone);
+    refreshBy(LookupColumn::Phone);
 }
 
 void Form4::Command5_Click() {
-    refreshBy(&Form3::Text4, LookupColumn::Email);
+    refreshBy(LookupColumn::Email);
 }
 
 // "Edit": the day of the change goes into "Modified On" before the edit starts, so the next
@@ -183,20 +178,24 @@ void Form4::Command7_Click() {
     Command6->setVisible(true);
     Command7->setVisible(false);
     Hide();
-    windows().form1().Show();
+    windows().show(Kind::Form1);
 }
 
 void Form4::closedThroughFrame() {
     Command1_Click();
 }
 
-void Form4::refreshBy(QLineEdit* Form3::*findBox, LookupColumn column) {
-    Text11->setText((windows().form3().*findBox)->text());
+void Form4::refreshBy(LookupColumn column) {
+    Text11->setText(findWindow().searchText(column));
     Data1->setRecordSource(lookupStatement(column, Text11->text()));
     Data1->Refresh();
     setFieldsVisible(true);
     setRefreshButtonsVisible(false);
     Command6->setVisible(true);
+}
+
+FindSearch& Form4::findWindow() const {
+    return windows().as<FindSearch>(Kind::Form3);
 }
 
 void Form4::showAwaitingRefresh() {

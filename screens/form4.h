@@ -1,11 +1,12 @@
 #pragma once
 
-#include "lookup_statement.h"
 #include "shell/window_model.h"
+#include "store/lookup_statement.h"
 
 #include <QList>
 
 class DataControl;
+class FindSearch;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -74,7 +75,8 @@ class Form4 : public Window {
 
     // The one procedure behind the four refresh buttons: each reads its own box of the find
     // window and looks that text up in its own column.
-    void refreshBy(QLineEdit* Form3::*findBox, LookupColumn column);
+    void refreshBy(LookupColumn column);
+    FindSearch& findWindow() const;
 
     void showAwaitingRefresh();
     void setFieldsVisible(bool visible);

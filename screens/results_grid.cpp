@@ -1,7 +1,7 @@
 #include "screens/results_grid.h"
 
-#include "data_control.h"
-#include "recordset_model.h"
+#include "store/data_control.h"
+#include "store/recordset_model.h"
 #include "screens/grid_lines.h"
 #include "screens/results_model.h"
 #include "shell/layout.h"

@@ -1,6 +1,6 @@
 #include "screens/results_model.h"
 
-#include "data_control.h"
+#include "store/data_control.h"
 
 const QString ResultsModel::kCurrentMarker = QStringLiteral("\u25B6");
 const QString ResultsModel::kNewLineMarker = QStringLiteral("*");

@@ -1,12 +1,11 @@
 #include "shell/form1.h"
 
-#include "about/frm_about.h"
-#include "assets.h"
-#include "contact_table.h"
-#include "data_control.h"
+#include "assets/assets.h"
 #include "screens/form2.h"
 #include "screens/form3.h"
 #include "screens/form4.h"
+#include "store/contact_table.h"
+#include "store/data_control.h"
 
 #include <QGroupBox>
 #include <QPushButton>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "date_stamp.h"
+#include "store/date_stamp.h"
 
 #include <QString>
 #include <functional>

@@ -5,6 +5,7 @@
 #include "screens/results_grid.h"
 #include "screens/results_model.h"
 #include "shell/form1.h"
+#include "shell/program_windows.h"
 #include "sqlite_db.h"
 #include "test_services.h"
 #include "window_look.h"
@@ -43,7 +44,7 @@ struct Session {
     Session() {
         for (const StoredRow& contact : kContacts)
             test.insertRow(contact);
-        windows = std::make_unique<WindowModel>(test.services());
+        windows = std::make_unique<ProgramWindows>(test.services());
         menu = &windows->form1();
         menu->Show();
     }
@@ -57,7 +58,7 @@ struct Session {
     }
 
     TestServices test;
-    std::unique_ptr<WindowModel> windows;
+    std::unique_ptr<ProgramWindows> windows;
     Form1* menu = nullptr;
 };
 
@@ -273,7 +274,7 @@ class TestForm3 : public QObject {
         QDir::setCurrent(elsewhere.path());
         TestServices test;
         test.insertRow(kContacts[0]);
-        WindowModel windows(test.services());
+        ProgramWindows windows(test.services());
         Form3& find = windows.form3();
         QDir::setCurrent(previous);
         QCOMPARE(find.Data1->DatabaseName(), QStringLiteral("address.mdb"));

@@ -11,6 +11,19 @@ Form3::Form3(WindowModel& model) : Window(model, QStringLiteral("Form3")) {
     setWindowTitle(QStringLiteral("Find"));
     setInnerArea(9555, 6435);
 
+    makeSearchControls();
+    nameTheSearches();
+    makeDataControl();
+    DBGrid1 = new ResultsGrid(Data1, windows().stepRunner(), this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    place(DBGrid1, {0, 3000, 9495, 3375});
+    setTabIndex(DBGrid1, 14);
+
+    applyTabOrder();
+    connectHandlers();
+}
+
+void Form3::makeSearchControls() {
     Label1 = label(QStringLiteral("Label1"), QStringLiteral("Name"), {720, 120, 615, 255}, 9);
     Text1 = textBox(QStringLiteral("Text1"), QString(), {1440, 120, 1695, 285}, 0,
                     QStringLiteral("Name"));
@@ -34,8 +47,10 @@ Form3::Form3(WindowModel& model) : Window(model, QStringLiteral("Form3")) {
         button(QStringLiteral("Command6"), QStringLiteral("<<Back"), {1440, 1920, 1215, 495}, 10);
     Command3 =
         button(QStringLiteral("Command3"), QStringLiteral("Details"), {6840, 1920, 1215, 495}, 8);
+}
 
-    // The four "Find" buttons read alike; a screen reader says which search each one runs.
+// The four "Find" buttons read alike; a screen reader says which search each one runs.
+void Form3::nameTheSearches() {
     const std::pair<QLabel*, QLineEdit*> boxes[] = {
         {Label1, Text1}, {Label2, Text2}, {Label3, Text3}, {Label4, Text4}};
     for (const auto& [caption, box] : boxes)
@@ -44,9 +59,11 @@ Form3::Form3(WindowModel& model) : Window(model, QStringLiteral("Form3")) {
     Command2->setAccessibleDescription(QStringLiteral("Find by surname"));
     Command4->setAccessibleDescription(QStringLiteral("Find by phone number"));
     Command5->setAccessibleDescription(QStringLiteral("Find by e-mail"));
+}
 
-    // The bare file name of the layout means the file beside the executable, never one in the
-    // current directory, so the fetch at load already lists the contacts of the address book.
+// The bare file name of the layout means the file beside the executable, never one in the
+// current directory, so the fetch at load already lists the contacts of the address book.
+void Form3::makeDataControl() {
     Data1 = new DataControl(this);
     Data1->setObjectName(QStringLiteral("Data1"));
     Data1->setConnect(QStringLiteral("Access"));
@@ -57,13 +74,9 @@ Form3::Form3(WindowModel& model) : Window(model, QStringLiteral("Form3")) {
     Data1->setStepRunner(windows().stepRunner());
     place(Data1, {2760, 2520, 3900, 420});
     Data1->setVisible(false);
+}
 
-    DBGrid1 = new ResultsGrid(Data1, windows().stepRunner(), this);
-    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    place(DBGrid1, {0, 3000, 9495, 3375});
-    setTabIndex(DBGrid1, 14);
-
-    applyTabOrder();
+void Form3::connectHandlers() {
     onClick(Command1, [this] { Command1_Click(); });
     onClick(Command2, [this] { Command2_Click(); });
     onClick(Command3, [this] { Command3_Click(); });

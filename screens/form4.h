@@ -65,6 +65,12 @@ class Form4 : public Window {
     void closedThroughFrame() override;
 
   private:
+    void makeButtons();
+    void makeDataControl();
+    void makeNameFields();
+    void makeDayAndNoteFields();
+    void connectHandlers();
+
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();

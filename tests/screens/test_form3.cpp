@@ -10,6 +10,7 @@
 #include "test_services.h"
 #include "window_look.h"
 
+#include <QAbstractItemModelTester>
 #include <QAccessible>
 #include <QDir>
 #include <QFile>
@@ -705,6 +706,25 @@ class TestForm3 : public QObject {
         QCOMPARE(cells->currentIndex(), cells->model()->index(kContacts.size() + 40, ModifiedOn));
         QTest::keyClick(openCell(find), Qt::Key_Home, Qt::ControlModifier);
         QCOMPARE(cells->currentIndex(), cells->model()->index(0, Name));
+    }
+
+    // Through fetches, typing, a stored new row and Esc, the grid's rows stay a consistent table.
+    void theGridsRowsStayAConsistentTable() {
+        Session session;
+        Form3& find = session.openFind();
+        QAbstractItemModelTester tester(cellsOf(find)->model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        search(find.Text2, find.Command2, QStringLiteral("Smith"));
+        clickCell(find, 2, Surname);
+        typeText(openCell(find), QStringLiteral("Moreau"));
+        QTest::keyClick(openCell(find), Qt::Key_Return);
+        QCOMPARE(listedNames(find), namesOf({0, 2}) << QStringLiteral("|Moreau"));
+        clickCell(find, 1, Phone);
+        typeText(openCell(find), QStringLiteral("9"));
+        QTest::keyClick(openCell(find), Qt::Key_Escape);
+        search(find.Text2, find.Command2, QStringLiteral("Moreau"));
+        QCOMPARE(listedNames(find), QStringList{"|Moreau"});
+        QVERIFY(session.test.messages.shown.isEmpty());
     }
 
     void refreshingTheGridKeepsItsPlace() {

@@ -64,10 +64,10 @@ bool ResultsModel::hasTypedValues(int row) const {
     return typed_.count(row) > 0;
 }
 
-QVariant ResultsModel::storedValue(int row, int column) const {
-    if (isNewLine(row))
+QVariant ResultsModel::storedValue(const QModelIndex& index) const {
+    if (isNewLine(index.row()))
         return {};
-    return QIdentityProxyModel::data(index(row, column), Qt::DisplayRole);
+    return QIdentityProxyModel::data(index, Qt::DisplayRole);
 }
 
 QVariant ResultsModel::data(const QModelIndex& index, int role) const {
@@ -80,7 +80,7 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
     if (typed != typed_.end() && typed->second.contains(index.column()))
         value = typed->second.value(index.column());
     else
-        value = storedValue(index.row(), index.column());
+        value = storedValue(index);
     // An editor opens on text, also over a cell that holds no value.
     if (role == Qt::EditRole && !value.isValid())
         return QString();
@@ -94,7 +94,7 @@ bool ResultsModel::setData(const QModelIndex& index, const QVariant& value, int 
     const QString text = value.toString();
     // Passing through a cell without changing it changes nothing: a cell without a value keeps
     // none, it does not become empty text.
-    if (text == storedValue(row, index.column()).toString())
+    if (text == storedValue(index).toString())
         forgetTyped(row, index.column());
     else
         typed_[row].insert(index.column(), text);

@@ -60,7 +60,7 @@ class ResultsModel : public QIdentityProxyModel {
   private:
     using Values = QHash<int, QVariant>;
     int newLineRow() const;
-    QVariant storedValue(int row, int column) const;
+    QVariant storedValue(const QModelIndex& index) const;
     void forgetTyped(int row, int column);
     void emitRowChanged(int row);
     void emitSelectorChanged(int row);

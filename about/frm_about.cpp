@@ -1,8 +1,7 @@
 #include "about/frm_about.h"
 
 #include "about/sysinfo.h"
-#include "assets.h"
-#include "shell/form1.h"
+#include "assets/assets.h"
 
 #include <QDir>
 #include <QLabel>
@@ -52,6 +51,23 @@ frmAbout::frmAbout(WindowModel& model) : Window(model, QStringLiteral("frmAbout"
     setInnerArea(9585, 3510);
     setBackground(this, layoutColour(kBlack));
 
+    makePicture();
+    cmdOK = button(QStringLiteral("cmdOK"), QStringLiteral("OK"), {4245, 2625, 1260, 345}, 0);
+    cmdSysInfo = button(QStringLiteral("cmdSysInfo"), QStringLiteral("&System Info..."),
+                        {4260, 3075, 1245, 345}, 1);
+
+    makeLabels();
+    makeLines();
+    stackControls();
+
+    setDefaultButton(cmdOK);
+    setCancelButton(cmdOK);
+    applyTabOrder();
+    onClick(cmdOK, [this] { cmdOK_Click(); });
+    onClick(cmdSysInfo, [this] { cmdSysInfo_Click(); });
+}
+
+void frmAbout::makePicture() {
     Picture1 = new QLabel(this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setAccessibleName(QStringLiteral("Picture"));
@@ -63,11 +79,9 @@ frmAbout::frmAbout(WindowModel& model) : Window(model, QStringLiteral("frmAbout"
     Picture1->setFocusPolicy(Qt::StrongFocus);
     place(Picture1, {5640, 360, 3945, 2535});
     setTabIndex(Picture1, 8);
+}
 
-    cmdOK = button(QStringLiteral("cmdOK"), QStringLiteral("OK"), {4245, 2625, 1260, 345}, 0);
-    cmdSysInfo = button(QStringLiteral("cmdSysInfo"), QStringLiteral("&System Info..."),
-                        {4260, 3075, 1245, 345}, 1);
-
+void frmAbout::makeLabels() {
     Label5 = textLabel(QStringLiteral("Label5"), QStringLiteral("Qt 6 and C++"),
                        {8400, 0, 1215, 255}, 11);
     Label4 = textLabel(QStringLiteral("Label4"), QStringLiteral("Made in Chile"),
@@ -93,16 +107,20 @@ frmAbout::frmAbout(WindowModel& model) : Window(model, QStringLiteral("frmAbout"
                            {1050, 780, 3885, 225}, 5);
     lblDisclaimer =
         textLabel(QStringLiteral("lblDisclaimer"), QString(), {255, 2625, 3870, 825}, 3);
+}
 
+void frmAbout::makeLines() {
     Line1[1] =
         new LineShape(this, QStringLiteral("Line1(1)"), 90, 5654, 2445, layoutColour(kGrey), 1);
     Line1[0] =
         new LineShape(this, QStringLiteral("Line1(0)"), 105, 5654, 2460, layoutColour(kWhite), 2);
+}
 
-    // The window holds its controls front to back: a label drawn over a later one where they
-    // overlap (Label2 over the foot of lblDescription). Lines and labels are drawn on the
-    // window's surface, and the picture box and the buttons over all of them (the picture box
-    // hides the top of Label4).
+// The window holds its controls front to back: a label drawn over a later one where they
+// overlap (Label2 over the foot of lblDescription). Lines and labels are drawn on the
+// window's surface, and the picture box and the buttons over all of them (the picture box
+// hides the top of Label4).
+void frmAbout::stackControls() {
     const std::array<QLabel*, 9> labels{Label5,         Label4,   Label3,     Label2,       Label1,
                                         lblDescription, lblTitle, lblVersion, lblDisclaimer};
     for (auto label = labels.rbegin(); label != labels.rend(); ++label)
@@ -111,12 +129,6 @@ frmAbout::frmAbout(WindowModel& model) : Window(model, QStringLiteral("frmAbout"
         line->lower();
     for (QWidget* control : std::array<QWidget*, 3>{Picture1, cmdOK, cmdSysInfo})
         control->raise();
-
-    setDefaultButton(cmdOK);
-    setCancelButton(cmdOK);
-    applyTabOrder();
-    onClick(cmdOK, [this] { cmdOK_Click(); });
-    onClick(cmdSysInfo, [this] { cmdSysInfo_Click(); });
 }
 
 QLabel* frmAbout::textLabel(const QString& name, const QString& caption, TwipsRect place,
@@ -144,7 +156,7 @@ void frmAbout::Form_Load() {
 void frmAbout::cmdOK_Click() {
     Hide();
     windows().unload(*this);
-    windows().form1().Show();
+    windows().show(Kind::Form1);
 }
 
 void frmAbout::cmdSysInfo_Click() {

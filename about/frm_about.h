@@ -59,6 +59,10 @@ class frmAbout : public Window {
     void closedThroughFrame() override;
 
   private:
+    void makePicture();
+    void makeLabels();
+    void makeLines();
+    void stackControls();
     QLabel* textLabel(const QString& name, const QString& caption, TwipsRect place, int tabIndex);
     bool launchSysInfo();
     void cmdOK_Click();

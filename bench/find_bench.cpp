@@ -2,6 +2,7 @@
 
 #include "screens/form3.h"
 #include "screens/results_grid.h"
+#include "shell/program_windows.h"
 #include "shell/startup.h"
 #include "shell/window_model.h"
 #include "store/contact_table.h"
@@ -80,7 +81,7 @@ int runFindBench(const QStringList& arguments) {
         std::vector<double> openMs, fetchMs, endMs, searchMs;
         qsizetype found = 0;
         for (int run = 0; run < runs; ++run) {
-            WindowModel windows(services);
+            ProgramWindows windows(services);
             QElapsedTimer timer;
             timer.start();
             Form3& find = windows.form3();

@@ -3,8 +3,8 @@
 #include "store/contact_table.h"
 
 #include "shell/form1.h"
+#include "shell/program_windows.h"
 #include "shell/startup.h"
-#include "shell/window_model.h"
 
 #include <QApplication>
 #include <QDir>
@@ -39,7 +39,7 @@ int runProgram(const QString& directory) {
     DesktopServices desktop;
     Services services = desktop.services();
     services.app.directory = [directory] { return directory; };
-    WindowModel windows(services);
+    ProgramWindows windows(services);
     Form1& menu = windows.form1();
     menu.Show();
     waitUntilDrawn(menu);

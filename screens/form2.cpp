@@ -1,7 +1,6 @@
 #include "screens/form2.h"
 
-#include "assets.h"
-#include "shell/form1.h"
+#include "assets/assets.h"
 #include "store/contact_table.h"
 #include "store/date_stamp.h"
 #include "widgets/data_control.h"
@@ -18,6 +17,16 @@ Form2::Form2(WindowModel& model) : Window(model, QStringLiteral("Form2")) {
     // and text boxes their text cursor.
     setCursor(assets::pointer(assets::Pointer::ShadowArrow));
 
+    makeContactFields();
+    makeCreationDayAndButtons();
+    makeDataControl();
+
+    Command4->setVisible(false);
+    applyTabOrder();
+    connectHandlers();
+}
+
+void Form2::makeContactFields() {
     Label1 = label(QStringLiteral("Label1"), QStringLiteral("Name"), {360, 120, 615, 255}, 0);
     Text1 = textBox(QStringLiteral("Text1"), QStringLiteral("Text1"), {1080, 120, 2535, 285}, 1,
                     QStringLiteral("Name"));
@@ -42,6 +51,9 @@ Form2::Form2(WindowModel& model) : Window(model, QStringLiteral("Form2")) {
     Label6 = label(QStringLiteral("Label6"), QStringLiteral("E-Mail"), {4560, 1080, 735, 255}, 13);
     Label7 = label(QStringLiteral("Label7"), QStringLiteral("URL"), {4560, 1560, 855, 255}, 14);
     Label8 = label(QStringLiteral("Label8"), QStringLiteral("Notes"), {360, 2760, 735, 255}, 15);
+}
+
+void Form2::makeCreationDayAndButtons() {
     Command1 =
         button(QStringLiteral("Command1"), QStringLiteral("OK"), {6960, 3240, 1215, 495}, 16);
     Command2 =
@@ -57,7 +69,9 @@ Form2::Form2(WindowModel& model) : Window(model, QStringLiteral("Form2")) {
                       {6960, 2760, 1215, 495}, 21);
     for (QPushButton* control : {Command1, Command2, Command3, Command4})
         control->setCursor(Qt::ArrowCursor);
+}
 
+void Form2::makeDataControl() {
     Data1 = new DataControl(this);
     Data1->setObjectName(QStringLiteral("Data1"));
     Data1->setDatabaseName(QStringLiteral("address.mdb"));
@@ -76,9 +90,9 @@ Form2::Form2(WindowModel& model) : Window(model, QStringLiteral("Form2")) {
     Data1->bind(Text9, QStringLiteral("url"));
     Data1->bind(Text6, QStringLiteral("other"));
     Data1->bind(Text7, QStringLiteral("created on"));
+}
 
-    Command4->setVisible(false);
-    applyTabOrder();
+void Form2::connectHandlers() {
     onClick(Command1, [this] { Command1_Click(); });
     onClick(Command2, [this] { Command2_Click(); });
     onClick(Command3, [this] { Command3_Click(); });
@@ -123,13 +137,13 @@ void Form2::Command1_Click() {
     Command4->setVisible(false);
     setFieldsVisible(false);
     Hide();
-    windows().form1().Show();
+    windows().show(Kind::Form1);
 }
 
 void Form2::Command2_Click() {
     setFieldsVisible(false);
     Hide();
-    windows().form1().Show();
+    windows().show(Kind::Form1);
 }
 
 void Form2::Command4_Click() {
@@ -139,7 +153,7 @@ void Form2::Command4_Click() {
     Data1->Recordset().Close();
     setFieldsVisible(false);
     Hide();
-    windows().form1().Show();
+    windows().show(Kind::Form1);
 }
 
 // Closing through the frame is the window's own way out: abandoning a pending entry, or leaving.

@@ -47,6 +47,11 @@ class Form2 : public Window {
     void closedThroughFrame() override;
 
   private:
+    void makeContactFields();
+    void makeCreationDayAndButtons();
+    void makeDataControl();
+    void connectHandlers();
+
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();

@@ -1,8 +1,6 @@
 #include "screens/form3.h"
 
-#include "screens/form4.h"
 #include "screens/results_grid.h"
-#include "shell/form1.h"
 #include "widgets/data_control.h"
 
 #include <QLabel>
@@ -13,6 +11,19 @@ Form3::Form3(WindowModel& model) : Window(model, QStringLiteral("Form3")) {
     setWindowTitle(QStringLiteral("Find"));
     setInnerArea(9555, 6435);
 
+    makeSearchControls();
+    nameTheSearches();
+    makeDataControl();
+    DBGrid1 = new ResultsGrid(Data1, windows().stepRunner(), this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    place(DBGrid1, {0, 3000, 9495, 3375});
+    setTabIndex(DBGrid1, 14);
+
+    applyTabOrder();
+    connectHandlers();
+}
+
+void Form3::makeSearchControls() {
     Label1 = label(QStringLiteral("Label1"), QStringLiteral("Name"), {720, 120, 615, 255}, 9);
     Text1 = textBox(QStringLiteral("Text1"), QString(), {1440, 120, 1695, 285}, 0,
                     QStringLiteral("Name"));
@@ -36,8 +47,10 @@ Form3::Form3(WindowModel& model) : Window(model, QStringLiteral("Form3")) {
         button(QStringLiteral("Command6"), QStringLiteral("<<Back"), {1440, 1920, 1215, 495}, 10);
     Command3 =
         button(QStringLiteral("Command3"), QStringLiteral("Details"), {6840, 1920, 1215, 495}, 8);
+}
 
-    // The four "Find" buttons read alike; a screen reader says which search each one runs.
+// The four "Find" buttons read alike; a screen reader says which search each one runs.
+void Form3::nameTheSearches() {
     const std::pair<QLabel*, QLineEdit*> boxes[] = {
         {Label1, Text1}, {Label2, Text2}, {Label3, Text3}, {Label4, Text4}};
     for (const auto& [caption, box] : boxes)
@@ -46,9 +59,11 @@ Form3::Form3(WindowModel& model) : Window(model, QStringLiteral("Form3")) {
     Command2->setAccessibleDescription(QStringLiteral("Find by surname"));
     Command4->setAccessibleDescription(QStringLiteral("Find by phone number"));
     Command5->setAccessibleDescription(QStringLiteral("Find by e-mail"));
+}
 
-    // The bare file name of the layout means the file beside the executable, never one in the
-    // current directory, so the fetch at load already lists the contacts of the address book.
+// The bare file name of the layout means the file beside the executable, never one in the
+// current directory, so the fetch at load already lists the contacts of the address book.
+void Form3::makeDataControl() {
     Data1 = new DataControl(this);
     Data1->setObjectName(QStringLiteral("Data1"));
     Data1->setConnect(QStringLiteral("Access"));
@@ -59,13 +74,9 @@ Form3::Form3(WindowModel& model) : Window(model, QStringLiteral("Form3")) {
     Data1->setStepRunner(windows().stepRunner());
     place(Data1, {2760, 2520, 3900, 420});
     Data1->setVisible(false);
+}
 
-    DBGrid1 = new ResultsGrid(Data1, windows().stepRunner(), this);
-    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    place(DBGrid1, {0, 3000, 9495, 3375});
-    setTabIndex(DBGrid1, 14);
-
-    applyTabOrder();
+void Form3::connectHandlers() {
     onClick(Command1, [this] { Command1_Click(); });
     onClick(Command2, [this] { Command2_Click(); });
     onClick(Command3, [this] { Command3_Click(); });
@@ -96,21 +107,21 @@ void Form3::Command1_Click() {
 }
 
 void Form3::Command2_Click() {
-    findBy(Text2, LookupColumn::Surname);
+    findBy(LookupColumn::Surname);
 }
 
 void Form3::Command4_Click() {
-    findBy(Text3, LookupColumn::Phone);
+    findBy(LookupColumn::Phone);
 }
 
 void Form3::Command5_Click() {
-    findBy(Text4, LookupColumn::Email);
+    findBy(LookupColumn::Email);
 }
 
 // The text is searched as typed, an empty box included; a failed fetch leaves the grid as it is.
-void Form3::findBy(const QLineEdit* box, LookupColumn column) {
+void Form3::findBy(LookupColumn column) {
     DBGrid1->storePendingRow();
-    Data1->setRecordSource(lookupStatement(column, box->text()));
+    Data1->setRecordSource(lookupStatement(column, searchText(column)));
     Data1->Refresh();
     DBGrid1->setVisible(true);
 }
@@ -120,19 +131,37 @@ void Form3::Command3_Click() {
     DBGrid1->storePendingRow();
     DBGrid1->setVisible(false);
     Hide();
-    windows().form4().Show();
+    windows().show(Kind::Form4);
 }
 
 // "<<Back": the record source and the grid's visibility stay for the next visit.
 void Form3::Command6_Click() {
     DBGrid1->storePendingRow();
     DBGrid1->Refresh();
+    clearSearch();
+    setVisibleFlag(false);
+    windows().window(Kind::Form1).setVisibleFlag(true);
+}
+
+QString Form3::searchText(LookupColumn column) const {
+    switch (column) {
+    case LookupColumn::Name:
+        return Text1->text();
+    case LookupColumn::Surname:
+        return Text2->text();
+    case LookupColumn::Phone:
+        return Text3->text();
+    case LookupColumn::Email:
+        return Text4->text();
+    }
+    return {};
+}
+
+void Form3::clearSearch() {
     Text1->setText(QString());
     Text2->setText(QString());
     Text3->setText(QString());
     Text4->setText(QString());
-    setVisibleFlag(false);
-    windows().form1().setVisibleFlag(true);
 }
 
 void Form3::closedThroughFrame() {

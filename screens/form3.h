@@ -1,5 +1,6 @@
 #pragma once
 
+#include "screens/find_search.h"
 #include "shell/window_model.h"
 #include "store/lookup_statement.h"
 
@@ -11,8 +12,8 @@ class ResultsGrid;
 
 // The find window: looks contacts up by given name, surname, phone or e-mail and lists the
 // matches in its results grid. Its four search boxes are also what the details window searches
-// with; it reads and empties them itself.
-class Form3 : public Window {
+// with, through FindSearch.
+class Form3 : public Window, public FindSearch {
     Q_OBJECT
   public:
     explicit Form3(WindowModel& model);
@@ -36,11 +37,19 @@ class Form3 : public Window {
 
     void Form_Load() override;
 
+    QString searchText(LookupColumn column) const override;
+    void clearSearch() override;
+
   protected:
     // Closing the window through its frame leaves it as "<<Back" does.
     void closedThroughFrame() override;
 
   private:
+    void makeSearchControls();
+    void nameTheSearches();
+    void makeDataControl();
+    void connectHandlers();
+
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
@@ -49,5 +58,5 @@ class Form3 : public Window {
     void Command6_Click();
 
     // The one procedure behind the surname, phone and e-mail searches.
-    void findBy(const QLineEdit* box, LookupColumn column);
+    void findBy(LookupColumn column);
 };

@@ -1,7 +1,6 @@
 #include "screens/form4.h"
 
-#include "screens/form3.h"
-#include "shell/form1.h"
+#include "screens/find_search.h"
 #include "store/date_stamp.h"
 #include "store/store_error.h"
 #include "widgets/data_control.h"
@@ -48,6 +47,26 @@ Form4::Form4(WindowModel& model) : Window(model, QStringLiteral("Form4")) {
     setWindowTitle(QStringLiteral("View/Edit"));
     setInnerArea(8235, 4155);
 
+    makeButtons();
+    // The data control comes first so that the boxes can be bound as they are built. It stays on
+    // screen as a navigation strip, and failures of its arrows are reported where every other
+    // failure is.
+    makeDataControl();
+    makeNameFields();
+    makeDayAndNoteFields();
+
+    // Holds the text of the last search; never shown.
+    Text11 = textBox(QStringLiteral("Text11"), QStringLiteral("Text11"), {6960, 1920, 1215, 285},
+                     25, QStringLiteral("Search text"));
+    Text11->hide();
+
+    connect(Data1, &DataControl::rowAboutToBeStored, this, &Form4::stampUnlessTyped);
+
+    applyTabOrder();
+    connectHandlers();
+}
+
+void Form4::makeButtons() {
     Command1 =
         button(QStringLiteral("Command1"), QStringLiteral("<<Back"), {6960, 3600, 1215, 495}, 0);
     Command2 = button(QStringLiteral("Command2"), QStringLiteral("Refresh by Name"),
@@ -66,16 +85,17 @@ Form4::Form4(WindowModel& model) : Window(model, QStringLiteral("Form4")) {
         button(QStringLiteral("Command6"), QStringLiteral("Edit"), {6960, 2640, 1215, 495}, 26);
     Command7 =
         button(QStringLiteral("Command7"), QStringLiteral("Save"), {6960, 2640, 1215, 495}, 27);
+}
 
-    // The data control comes first so that the boxes can be bound as they are built. It stays on
-    // screen as a navigation strip, and failures of its arrows are reported where every other
-    // failure is.
+void Form4::makeDataControl() {
     Data1 = new DataControl(this);
     Data1->setObjectName(QStringLiteral("Data1"));
     place(Data1, {6960, 3240, 1260, 345});
     Data1->setStepRunner(windows().stepRunner());
+}
 
-    // Each label stands left of its box; the box is named for screen readers by its label.
+// Each label stands left of its box; the box is named for screen readers by its label.
+void Form4::makeNameFields() {
     Label1 = fieldLabel(QStringLiteral("Label1"), QStringLiteral("Name"), {0, 0, 615, 255}, 22);
     Text1 =
         boundBox(Label1, QStringLiteral("Text1"), {720, 0, 2535, 285}, 5, QStringLiteral("Name"));
@@ -101,6 +121,9 @@ Form4::Form4(WindowModel& model) : Window(model, QStringLiteral("Form4")) {
         fieldLabel(QStringLiteral("Label7"), QStringLiteral("URL"), {4200, 1440, 855, 255}, 16);
     Text9 = boundBox(Label7, QStringLiteral("Text9"), {5040, 1440, 2535, 285}, 11,
                      QStringLiteral("url"));
+}
+
+void Form4::makeDayAndNoteFields() {
     Label9 = fieldLabel(QStringLiteral("Label9"), QStringLiteral("Created On"),
                         {4080, 1920, 1215, 255}, 23);
     Text7 = boundBox(Label9, QStringLiteral("Text7"), {5040, 1920, 1575, 285}, 13,
@@ -114,15 +137,9 @@ Form4::Form4(WindowModel& model) : Window(model, QStringLiteral("Form4")) {
     Label8 = fieldLabel(QStringLiteral("Label8"), QStringLiteral("Notes"), {0, 2640, 735, 255}, 15);
     Text6 = boundMultiLineBox(Label8, QStringLiteral("Text6"), {720, 2640, 5055, 1335}, 12,
                               QStringLiteral("other"));
+}
 
-    // Holds the text of the last search; never shown.
-    Text11 = textBox(QStringLiteral("Text11"), QStringLiteral("Text11"), {6960, 1920, 1215, 285},
-                     25, QStringLiteral("Search text"));
-    Text11->hide();
-
-    connect(Data1, &DataControl::rowAboutToBeStored, this, &Form4::stampUnlessTyped);
-
-    applyTabOrder();
+void Form4::connectHandlers() {
     onClick(Command1, [this] { Command1_Click(); });
     onClick(Command2, [this] { Command2_Click(); });
     onClick(Command3, [this] { Command3_Click(); });
@@ -139,30 +156,26 @@ void Form4::Form_Load() {
 // "<<Back": empties every search box of the find window and returns there. Nothing is sent to
 // Data1: an edit under way stays pending until the next refresh drops it.
 void Form4::Command1_Click() {
-    Form3& find = windows().form3();
-    find.Text1->setText(QString());
-    find.Text2->setText(QString());
-    find.Text3->setText(QString());
-    find.Text4->setText(QString());
+    findWindow().clearSearch();
     showAwaitingRefresh();
     setVisibleFlag(false);
-    find.setVisibleFlag(true);
+    windows().window(Kind::Form3).setVisibleFlag(true);
 }
 
 void Form4::Command2_Click() {
-    refreshBy(&Form3::Text1, LookupColumn::Name);
+    refreshBy(LookupColumn::Name);
 }
 
 void Form4::Command3_Click() {
-    refreshBy(&Form3::Text2, LookupColumn::Surname);
+    refreshBy(LookupColumn::Surname);
 }
 
 void Form4::Command4_Click() {
-    refreshBy(&Form3::Text3, LookupColumn::Phone);
+    refreshBy(LookupColumn::Phone);
 }
 
 void Form4::Command5_Click() {
-    refreshBy(&Form3::Text4, LookupColumn::Email);
+    refreshBy(LookupColumn::Email);
 }
 
 // "Edit": the day of the change goes into "Modified On" before the edit starts, so the next
@@ -183,20 +196,24 @@ void Form4::Command7_Click() {
     Command6->setVisible(true);
     Command7->setVisible(false);
     Hide();
-    windows().form1().Show();
+    windows().show(Kind::Form1);
 }
 
 void Form4::closedThroughFrame() {
     Command1_Click();
 }
 
-void Form4::refreshBy(QLineEdit* Form3::*findBox, LookupColumn column) {
-    Text11->setText((windows().form3().*findBox)->text());
+void Form4::refreshBy(LookupColumn column) {
+    Text11->setText(findWindow().searchText(column));
     Data1->setRecordSource(lookupStatement(column, Text11->text()));
     Data1->Refresh();
     setFieldsVisible(true);
     setRefreshButtonsVisible(false);
     Command6->setVisible(true);
+}
+
+FindSearch& Form4::findWindow() const {
+    return windows().as<FindSearch>(Kind::Form3);
 }
 
 void Form4::showAwaitingRefresh() {

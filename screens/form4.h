@@ -6,6 +6,7 @@
 #include <QList>
 
 class DataControl;
+class FindSearch;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -64,6 +65,12 @@ class Form4 : public Window {
     void closedThroughFrame() override;
 
   private:
+    void makeButtons();
+    void makeDataControl();
+    void makeNameFields();
+    void makeDayAndNoteFields();
+    void connectHandlers();
+
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
@@ -74,7 +81,8 @@ class Form4 : public Window {
 
     // The one procedure behind the four refresh buttons: each reads its own box of the find
     // window and looks that text up in its own column.
-    void refreshBy(QLineEdit* Form3::*findBox, LookupColumn column);
+    void refreshBy(LookupColumn column);
+    FindSearch& findWindow() const;
 
     void showAwaitingRefresh();
     void setFieldsVisible(bool visible);

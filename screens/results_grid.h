@@ -4,6 +4,7 @@
 #include <functional>
 
 class DataControl;
+class GridCells;
 class QLabel;
 class QTableView;
 class ResultsModel;
@@ -39,8 +40,12 @@ class ResultsGrid : public QFrame {
     void showEvent(QShowEvent* event) override;
 
   private:
+    void setUpHeaders();
+    // Leaving the grid for another control of the window leaves the current row too.
+    void storeRowWhenFocusLeaves();
+
     DataControl* data_;
     QLabel* caption_;
     ResultsModel* model_;
-    QTableView* cells_;
+    GridCells* cells_;
 };

@@ -7,72 +7,67 @@ const QString ResultsModel::kNewLineMarker = QStringLiteral("*");
 const QString ResultsModel::kChangedMarker = QStringLiteral("\u270E");
 
 ResultsModel::ResultsModel(DataControl* data, QAbstractItemModel* rows, QObject* parent)
-    : QAbstractTableModel(parent), data_(data), rows_(rows) {
-    hasNewLine_ = rows_->columnCount() > 0 && data_->Recordset().isOpen();
+    : QIdentityProxyModel(parent), data_(data) {
+    // Rows come only at the end of a fetch, appended in front of the new line. Seen before the
+    // proxy passes the insertion on, so that views find the rows moved and counted.
+    connect(rows, &QAbstractItemModel::rowsAboutToBeInserted, this,
+            &ResultsModel::rowsAboutToBeAdded);
+    connect(rows, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex& parent, int first, int last) {
+                if (!parent.isValid())
+                    fetchedRows_ += last - first + 1;
+            });
+    setSourceModel(rows);
+}
 
-    connect(rows_, &QAbstractItemModel::modelAboutToBeReset, this,
-            &ResultsModel::sourceAboutToBeReset);
-    connect(rows_, &QAbstractItemModel::modelReset, this, &ResultsModel::sourceReset);
-    connect(rows_, &QAbstractItemModel::rowsAboutToBeInserted, this,
-            &ResultsModel::sourceRowsAboutToBeInserted);
-    connect(rows_, &QAbstractItemModel::rowsInserted, this, &ResultsModel::sourceRowsInserted);
-    connect(rows_, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
-                emit dataChanged(index(topLeft.row(), topLeft.column()),
-                                 index(bottomRight.row(), bottomRight.column()));
-            });
-    connect(rows_, &QAbstractItemModel::headerDataChanged, this,
-            [this](Qt::Orientation orientation, int first, int last) {
-                if (orientation == Qt::Horizontal)
-                    emit headerDataChanged(orientation, first, last);
-            });
-    // The rows of a fetch never move or go away one by one; anything else the item model reports
-    // is taken as a new set of rows.
-    connect(rows_, &QAbstractItemModel::rowsAboutToBeRemoved, this,
-            &ResultsModel::sourceAboutToBeReset);
-    connect(rows_, &QAbstractItemModel::rowsRemoved, this, &ResultsModel::sourceReset);
-    connect(rows_, &QAbstractItemModel::columnsAboutToBeInserted, this,
-            &ResultsModel::sourceAboutToBeReset);
-    connect(rows_, &QAbstractItemModel::columnsInserted, this, &ResultsModel::sourceReset);
-    connect(rows_, &QAbstractItemModel::columnsAboutToBeRemoved, this,
-            &ResultsModel::sourceAboutToBeReset);
-    connect(rows_, &QAbstractItemModel::columnsRemoved, this, &ResultsModel::sourceReset);
-    connect(rows_, &QAbstractItemModel::layoutAboutToBeChanged, this,
-            &ResultsModel::sourceAboutToBeReset);
-    connect(rows_, &QAbstractItemModel::layoutChanged, this, &ResultsModel::sourceReset);
+int ResultsModel::newLineRow() const {
+    return hasNewLine_ ? fetchedRows_ : -1;
+}
+
+bool ResultsModel::isNewLine(int row) const {
+    return hasNewLine_ && row == newLineRow();
 }
 
 int ResultsModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid())
         return 0;
-    return rows_->rowCount() + (hasNewLine_ ? 1 : 0);
+    return fetchedRows_ + (hasNewLine_ ? 1 : 0);
 }
 
-int ResultsModel::columnCount(const QModelIndex& parent) const {
-    if (parent.isValid())
-        return 0;
-    return rows_->columnCount();
+bool ResultsModel::hasChildren(const QModelIndex& parent) const {
+    return !parent.isValid() && rowCount() > 0 && columnCount() > 0;
 }
 
-bool ResultsModel::isNewLine(int row) const {
-    return hasNewLine_ && row == rows_->rowCount();
+// The new line has no row in the data control's model behind it.
+QModelIndex ResultsModel::index(int row, int column, const QModelIndex& parent) const {
+    if (!parent.isValid() && isNewLine(row) && column >= 0 && column < columnCount())
+        return createIndex(row, column);
+    return QIdentityProxyModel::index(row, column, parent);
 }
 
-const ResultsModel::Values* ResultsModel::typedValues(int row) const {
-    if (isNewLine(row))
-        return newLine_.isEmpty() ? nullptr : &newLine_;
-    const auto found = changed_.find(row);
-    return found == changed_.end() ? nullptr : &found->second;
+QModelIndex ResultsModel::sibling(int row, int column, const QModelIndex& index) const {
+    return this->index(row, column, index.parent());
+}
+
+QModelIndex ResultsModel::mapToSource(const QModelIndex& proxyIndex) const {
+    if (proxyIndex.isValid() && isNewLine(proxyIndex.row()))
+        return {};
+    return QIdentityProxyModel::mapToSource(proxyIndex);
+}
+
+// Each cell is edited where it is, the new line's too.
+QModelIndex ResultsModel::buddy(const QModelIndex& index) const {
+    return index;
 }
 
 bool ResultsModel::hasTypedValues(int row) const {
-    return typedValues(row) != nullptr;
+    return typed_.count(row) > 0;
 }
 
-QVariant ResultsModel::storedValue(int row, int column) const {
-    if (isNewLine(row))
+QVariant ResultsModel::storedValue(const QModelIndex& index) const {
+    if (isNewLine(index.row()))
         return {};
-    return rows_->data(rows_->index(row, column), Qt::DisplayRole);
+    return QIdentityProxyModel::data(index, Qt::DisplayRole);
 }
 
 QVariant ResultsModel::data(const QModelIndex& index, int role) const {
@@ -81,11 +76,11 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
     QVariant value;
-    const Values* typed = typedValues(index.row());
-    if (typed && typed->contains(index.column()))
-        value = typed->value(index.column());
+    const auto typed = typed_.find(index.row());
+    if (typed != typed_.end() && typed->second.contains(index.column()))
+        value = typed->second.value(index.column());
     else
-        value = storedValue(index.row(), index.column());
+        value = storedValue(index);
     // An editor opens on text, also over a cell that holds no value.
     if (role == Qt::EditRole && !value.isValid())
         return QString();
@@ -96,29 +91,25 @@ bool ResultsModel::setData(const QModelIndex& index, const QVariant& value, int 
     if (role != Qt::EditRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
         return false;
     const int row = index.row();
-    const int column = index.column();
     const QString text = value.toString();
     // Passing through a cell without changing it changes nothing: a cell without a value keeps
     // none, it does not become empty text.
-    const bool asStored = text == storedValue(row, column).toString();
-    if (isNewLine(row)) {
-        if (asStored)
-            newLine_.remove(column);
-        else
-            newLine_.insert(column, text);
-    } else if (asStored) {
-        auto found = changed_.find(row);
-        if (found != changed_.end()) {
-            found->second.remove(column);
-            if (found->second.isEmpty())
-                changed_.erase(found);
-        }
-    } else {
-        changed_[row].insert(column, text);
-    }
+    if (text == storedValue(index).toString())
+        forgetTyped(row, index.column());
+    else
+        typed_[row].insert(index.column(), text);
     emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
     emitSelectorChanged(row);
     return true;
+}
+
+void ResultsModel::forgetTyped(int row, int column) {
+    const auto typed = typed_.find(row);
+    if (typed == typed_.end())
+        return;
+    typed->second.remove(column);
+    if (typed->second.isEmpty())
+        typed_.erase(typed);
 }
 
 Qt::ItemFlags ResultsModel::flags(const QModelIndex& index) const {
@@ -129,7 +120,7 @@ Qt::ItemFlags ResultsModel::flags(const QModelIndex& index) const {
 
 QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Horizontal)
-        return rows_->headerData(section, orientation, role);
+        return QIdentityProxyModel::headerData(section, orientation, role);
     const bool current = section == currentRow_;
     const bool newLine = isNewLine(section);
     const bool typed = hasTypedValues(section);
@@ -161,15 +152,6 @@ QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int 
     }
 }
 
-bool ResultsModel::canFetchMore(const QModelIndex& parent) const {
-    return !parent.isValid() && rows_->canFetchMore(QModelIndex());
-}
-
-void ResultsModel::fetchMore(const QModelIndex& parent) {
-    if (!parent.isValid())
-        rows_->fetchMore(QModelIndex());
-}
-
 void ResultsModel::setCurrentRow(int row) {
     if (row == currentRow_)
         return;
@@ -182,26 +164,25 @@ void ResultsModel::setCurrentRow(int row) {
 }
 
 void ResultsModel::storeRow(int row) {
-    const Values* typed = typedValues(row);
-    if (!typed || !data_)
+    const auto typed = typed_.find(row);
+    if (typed == typed_.end() || !data_)
         return;
+    // A copy: storing a new row moves the new line, and its values with it.
+    const Values values = typed->second;
     if (isNewLine(row)) {
         // The stored row joins the fetched rows in front of the new line, which is empty again.
-        data_->appendRow(newLine_);
-        newLine_.clear();
-        emitRowChanged(rows_->rowCount());
+        data_->appendRow(values);
+        typed_.erase(newLineRow());
+        emitRowChanged(newLineRow());
         return;
     }
-    data_->storeRow(row, *typed);
-    changed_.erase(row);
+    data_->storeRow(row, values);
+    typed_.erase(row);
     emitRowChanged(row);
 }
 
 void ResultsModel::revertRow(int row) {
-    if (isNewLine(row))
-        newLine_.clear();
-    else
-        changed_.erase(row);
+    typed_.erase(row);
     emitRowChanged(row);
 }
 
@@ -227,33 +208,23 @@ void ResultsModel::emitSelectorChanged(int row) {
         emit headerDataChanged(Qt::Vertical, row, row);
 }
 
-void ResultsModel::sourceAboutToBeReset() {
-    beginResetModel();
-}
-
-void ResultsModel::sourceReset() {
-    changed_.clear();
-    newLine_.clear();
+void ResultsModel::resetInternalData() {
+    QIdentityProxyModel::resetInternalData();
+    typed_.clear();
     currentRow_ = -1;
-    hasNewLine_ = rows_->columnCount() > 0 && data_ && data_->Recordset().isOpen();
-    endResetModel();
+    fetchedRows_ = sourceModel() ? sourceModel()->rowCount() : 0;
+    hasNewLine_ = sourceModel() && columnCount() > 0 && data_ && data_->Recordset().isOpen();
 }
 
-void ResultsModel::sourceRowsAboutToBeInserted(const QModelIndex& parent, int first, int last) {
+// Rows at or after the insertion point move down, and so do their typed values and marker.
+void ResultsModel::rowsAboutToBeAdded(const QModelIndex& parent, int first, int last) {
     if (parent.isValid())
         return;
-    beginInsertRows(QModelIndex(), first, last);
-    // Rows at or after the insertion point move down, and so do their typed values and marker.
     const int count = last - first + 1;
     std::map<int, Values> moved;
-    for (auto& [row, values] : changed_)
+    for (auto& [row, values] : typed_)
         moved.emplace(row >= first ? row + count : row, std::move(values));
-    changed_ = std::move(moved);
+    typed_ = std::move(moved);
     if (currentRow_ >= first)
         currentRow_ += count;
-}
-
-void ResultsModel::sourceRowsInserted(const QModelIndex& parent) {
-    if (!parent.isValid())
-        endInsertRows();
 }

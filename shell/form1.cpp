@@ -1,7 +1,6 @@
 #include "shell/form1.h"
 
-#include "about/frm_about.h"
-#include "assets.h"
+#include "assets/assets.h"
 #include "screens/form2.h"
 #include "screens/form3.h"
 #include "screens/form4.h"
@@ -37,17 +36,7 @@ Form1::Form1(WindowModel& model) : Window(model, QStringLiteral("Form1")) {
     colours.setColor(QPalette::Window, layoutColour(kLightBlue));
     setPalette(colours);
 
-    // The frame only decorates: the buttons belong to the window and are drawn in front of it.
-    Frame1 = new QGroupBox(QStringLiteral("Choose Mode"), this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setAccessibleName(QStringLiteral("Choose Mode"));
-    Frame1->setFlat(true);
-    Frame1->setToolTip(QStringLiteral("Choose your destiny"));
-    QPalette frameColours = Frame1->palette();
-    frameColours.setColor(QPalette::WindowText, layoutColour(kWindowText, frameColours));
-    Frame1->setPalette(frameColours);
-    place(Frame1, {120, 240, 3975, 3255});
-    setTabIndex(Frame1, 0);
+    makeFrame();
 
     Command1 =
         button(QStringLiteral("Command1"), QStringLiteral("Add New"), {240, 600, 3735, 495}, 1);
@@ -75,27 +64,41 @@ Form1::Form1(WindowModel& model) : Window(model, QStringLiteral("Form1")) {
     onClick(Command4, [this] { Command4_Click(); });
 }
 
+// The frame only decorates: the buttons belong to the window and are drawn in front of it.
+void Form1::makeFrame() {
+    Frame1 = new QGroupBox(QStringLiteral("Choose Mode"), this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setAccessibleName(QStringLiteral("Choose Mode"));
+    Frame1->setFlat(true);
+    Frame1->setToolTip(QStringLiteral("Choose your destiny"));
+    QPalette frameColours = Frame1->palette();
+    frameColours.setColor(QPalette::WindowText, layoutColour(kWindowText, frameColours));
+    Frame1->setPalette(frameColours);
+    place(Frame1, {120, 240, 3975, 3255});
+    setTabIndex(Frame1, 0);
+}
+
 void Form1::Form_Load() {
     // Touching the find window's data control loads that window, hidden, and its own load step
     // fetches the contacts; then both windows are pointed at the file beside the executable.
-    DataControl* findData = windows().form3().Data1;
+    DataControl* findData = windows().as<Form3>(Kind::Form3).Data1;
     findData->setDatabaseName(contact_table::databasePath(services().app.directory()));
-    DataControl* detailsData = windows().form4().Data1;
+    DataControl* detailsData = windows().as<Form4>(Kind::Form4).Data1;
     detailsData->setDatabaseName(contact_table::databasePath(services().app.directory()));
 }
 
 void Form1::Command1_Click() {
-    windows().form2().Command3->setVisible(true);
-    windows().form2().Command1->setVisible(false);
-    windows().form2().Show();
+    windows().as<Form2>(Kind::Form2).Command3->setVisible(true);
+    windows().as<Form2>(Kind::Form2).Command1->setVisible(false);
+    windows().show(Kind::Form2);
 }
 
 void Form1::Command2_Click() {
-    windows().form3().Show();
+    windows().show(Kind::Form3);
 }
 
 void Form1::Command3_Click() {
-    windows().about().Show();
+    windows().show(Kind::frmAbout);
 }
 
 void Form1::Command4_Click() {

@@ -23,6 +23,7 @@ class Form1 : public Window {
     void closedThroughFrame() override;
 
   private:
+    void makeFrame();
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();

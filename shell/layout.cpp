@@ -1,6 +1,6 @@
 #include "shell/layout.h"
 
-#include "assets.h"
+#include "assets/assets.h"
 
 #include <QPalette>
 #include <cmath>

@@ -1,8 +1,9 @@
 #include "shell/startup.h"
 
+#include "about/sysinfo.h"
 #include "shell/form1.h"
 #include "shell/layout.h"
-#include "shell/window_model.h"
+#include "shell/program_windows.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -25,16 +26,6 @@ class ApplicationEnd final : public ProgramEnd {
 
 } // namespace
 
-AppInfo buildAppInfo() {
-    AppInfo info;
-    info.title = QStringLiteral(TESSALINE_TITLE);
-    info.major = TESSALINE_VERSION_MAJOR;
-    info.minor = TESSALINE_VERSION_MINOR;
-    info.revision = TESSALINE_VERSION_REVISION;
-    info.directory = [] { return QCoreApplication::applicationDirPath(); };
-    return info;
-}
-
 struct DesktopServices::Parts {
     DesktopMessageBoxes messages;
     SystemClock clock;
@@ -54,7 +45,7 @@ Services DesktopServices::services() {
 void configureApplication(QApplication& application) {
     // The name only: a display name would be added to every window's title by the window system,
     // and message boxes carry the title they are given.
-    application.setApplicationName(QStringLiteral(TESSALINE_TITLE));
+    application.setApplicationName(buildAppInfo().title);
     // The main menu's frame, not the last window closing, decides when the program ends.
     application.setQuitOnLastWindowClosed(false);
     QApplication::setFont(dialogFont());
@@ -63,7 +54,7 @@ void configureApplication(QApplication& application) {
 int runTessaline(QApplication& application) {
     configureApplication(application);
     DesktopServices desktop;
-    WindowModel windows(desktop.services());
+    ProgramWindows windows(desktop.services());
     windows.form1().Show();
     return application.exec();
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "about/sysinfo.h"
 #include "shell/services.h"
+
+#include <memory>
 
 class QApplication;
 

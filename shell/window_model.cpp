@@ -1,10 +1,5 @@
 #include "shell/window_model.h"
 
-#include "about/frm_about.h"
-#include "screens/form2.h"
-#include "screens/form3.h"
-#include "screens/form4.h"
-#include "shell/form1.h"
 #include "store/box_text.h"
 
 #include <QCloseEvent>
@@ -17,6 +12,7 @@
 #include <algorithm>
 #include <exception>
 #include <limits>
+#include <stdexcept>
 
 namespace {
 
@@ -54,30 +50,25 @@ WindowModel::~WindowModel() {
         delete window.data();
 }
 
-template <class W> W& WindowModel::touch(Kind kind) {
+void WindowModel::registerKind(Kind kind, Factory factory) {
+    factories_[size_t(kind)] = std::move(factory);
+}
+
+Window& WindowModel::window(Kind kind) {
     auto& slot = windows_[size_t(kind)];
     if (!slot) {
-        auto* window = new W(*this);
+        const Factory& make = factories_[size_t(kind)];
+        if (!make)
+            throw std::logic_error("No window is registered for this kind.");
+        Window* window = make(*this);
         slot = window;
         run([window] { window->Form_Load(); });
     }
-    return static_cast<W&>(*slot);
+    return *slot;
 }
 
-Form1& WindowModel::form1() {
-    return touch<Form1>(Kind::Form1);
-}
-Form2& WindowModel::form2() {
-    return touch<Form2>(Kind::Form2);
-}
-Form3& WindowModel::form3() {
-    return touch<Form3>(Kind::Form3);
-}
-Form4& WindowModel::form4() {
-    return touch<Form4>(Kind::Form4);
-}
-frmAbout& WindowModel::about() {
-    return touch<frmAbout>(Kind::frmAbout);
+void WindowModel::show(Kind kind) {
+    window(kind).Show();
 }
 
 bool WindowModel::isLoaded(Kind kind) const {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "services.h"
 #include "shell/layout.h"
+#include "shell/services.h"
 
 #include <QPointer>
 #include <QPushButton>
@@ -15,30 +15,33 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class Form1;
-class Form2;
-class Form3;
-class Form4;
-class frmAbout;
 class Window;
 
-// The program's windows: exactly one instance of each kind, built and loaded on first touch.
+// The program's windows: exactly one instance of each kind, built and loaded on first touch. The
+// model knows the kinds, not the classes behind them: start-up registers a factory for each, and
+// a window reaches another only through its kind.
 class WindowModel {
   public:
     enum class Kind { Form1, Form2, Form3, Form4, frmAbout };
+    static constexpr std::size_t kKindCount = 5;
+    // Builds a window of one kind, its controls from the design-time layout.
+    using Factory = std::function<Window*(WindowModel&)>;
 
     explicit WindowModel(Services services);
     ~WindowModel();
     WindowModel(const WindowModel&) = delete;
     WindowModel& operator=(const WindowModel&) = delete;
 
+    void registerKind(Kind kind, Factory factory);
+
     // Touching a window loads it first if it is not loaded: its controls are built from the
     // design-time layout and its load step runs, hidden, before the caller goes on.
-    Form1& form1();
-    Form2& form2();
-    Form3& form3();
-    Form4& form4();
-    frmAbout& about();
+    Window& window(Kind kind);
+    // The same window as the class registered for its kind, or as an interface it offers other
+    // windows; std::bad_cast when it is neither.
+    template <class T> T& as(Kind kind);
+    // Touches the window and shows it, modeless.
+    void show(Kind kind);
 
     bool isLoaded(Kind kind) const;
     // Destroys the window and its controls; the next touch builds it afresh.
@@ -54,9 +57,9 @@ class WindowModel {
     const Services& services() const { return services_; }
 
   private:
-    template <class W> W& touch(Kind kind);
     Services services_;
-    std::array<QPointer<Window>, 5> windows_{};
+    std::array<Factory, kKindCount> factories_{};
+    std::array<QPointer<Window>, kKindCount> windows_{};
 };
 
 // A window: a layout built in code plus handlers. Show, Hide and Visible follow the window model.
@@ -72,6 +75,7 @@ class Window : public QWidget {
 
   protected:
     friend class WindowModel;
+    using Kind = WindowModel::Kind;
     virtual void Form_Load() {}
     // What closing the window through its frame does; by default the window is unloaded.
     virtual void closedThroughFrame();
@@ -110,3 +114,7 @@ class Window : public QWidget {
     bool shownBefore_ = false;
     bool closingByModel_ = false;
 };
+
+template <class T> T& WindowModel::as(Kind kind) {
+    return dynamic_cast<T&>(window(kind));
+}

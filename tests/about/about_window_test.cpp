@@ -4,6 +4,7 @@
 #include "about/frm_about.h"
 #include "assets.h"
 #include "shell/form1.h"
+#include "shell/program_windows.h"
 #include "test_services.h"
 #include "window_look.h"
 
@@ -53,7 +54,7 @@ QColor pixel(const QImage& image, int x, int y) {
 // The program from its main menu on.
 struct Program {
     TestServices test;
-    WindowModel windows;
+    ProgramWindows windows;
 
     Program() : windows(test.services()) { windows.form1().Show(); }
     explicit Program(const AppInfo& app) : windows(withApp(test, app)) { windows.form1().Show(); }

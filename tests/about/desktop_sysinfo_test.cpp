@@ -3,6 +3,7 @@
 
 #include "about/frm_about.h"
 #include "about/sysinfo.h"
+#include "shell/program_windows.h"
 #include "test_services.h"
 
 #include <QDir>
@@ -192,7 +193,7 @@ class DesktopSysInfoTest : public QObject {
         const QString tool = tools.add(QStringLiteral("hardinfo2"));
         DesktopSysInfo desktop({QStringLiteral("hardinfo2")}, {tools.dir.path()});
         TestServices test;
-        WindowModel windows(withPlatform(test, desktop));
+        ProgramWindows windows(withPlatform(test, desktop));
         windows.about().Show();
         QTest::mouseClick(windows.about().cmdSysInfo, Qt::LeftButton);
         QTRY_VERIFY(ToolFolder::ran(tool));
@@ -203,7 +204,7 @@ class DesktopSysInfoTest : public QObject {
         ToolFolder tools;
         DesktopSysInfo desktop({QStringLiteral("hardinfo2")}, {tools.dir.path()});
         TestServices test;
-        WindowModel windows(withPlatform(test, desktop));
+        ProgramWindows windows(withPlatform(test, desktop));
         windows.about().Show();
         QTest::mouseClick(windows.about().cmdSysInfo, Qt::LeftButton);
         QCOMPARE(test.messages.texts(), QStringList{kUnavailable});

@@ -4,6 +4,7 @@
 
 #include "about/frm_about.h"
 #include "fake_registry.h"
+#include "shell/program_windows.h"
 #include "test_services.h"
 
 #include <QDir>
@@ -26,7 +27,7 @@ Services withRegistry(TestServices& test, SysInfoPlatform& platform) {
 struct Machine {
     TestServices test;
     FakeRegistry registry;
-    WindowModel windows{withRegistry(test, registry)};
+    ProgramWindows windows{withRegistry(test, registry)};
 
     frmAbout& about() { return windows.about(); }
     void clickSysInfo() {

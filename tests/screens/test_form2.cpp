@@ -1,5 +1,6 @@
 #include "screens/form2.h"
 #include "shell/form1.h"
+#include "shell/program_windows.h"
 #include "store/contact_table.h"
 #include "store/sqlite_db.h"
 #include "test_services.h"
@@ -19,7 +20,7 @@ const QString kStamp = QLocale().toString(QDate(2026, 12, 7), QLocale::ShortForm
 // The program as the user meets it: the main menu shown, the add window opened from it.
 struct AddWindow {
     TestServices test;
-    WindowModel windows{test.services()};
+    ProgramWindows windows{test.services()};
     Form2* form = nullptr;
 
     AddWindow() {

@@ -3,12 +3,14 @@
 #include "screens/results_grid.h"
 #include "screens/results_model.h"
 #include "shell/form1.h"
+#include "shell/program_windows.h"
 #include "store/contact_table.h"
 #include "store/sqlite_db.h"
 #include "test_services.h"
 #include "widgets/data_control.h"
 #include "window_look.h"
 
+#include <QAbstractItemModelTester>
 #include <QAccessible>
 #include <QDir>
 #include <QFile>
@@ -43,7 +45,7 @@ struct Session {
     Session() {
         for (const StoredRow& contact : kContacts)
             test.insertRow(contact);
-        windows = std::make_unique<WindowModel>(test.services());
+        windows = std::make_unique<ProgramWindows>(test.services());
         menu = &windows->form1();
         menu->Show();
     }
@@ -57,7 +59,7 @@ struct Session {
     }
 
     TestServices test;
-    std::unique_ptr<WindowModel> windows;
+    std::unique_ptr<ProgramWindows> windows;
     Form1* menu = nullptr;
 };
 
@@ -273,7 +275,7 @@ class TestForm3 : public QObject {
         QDir::setCurrent(elsewhere.path());
         TestServices test;
         test.insertRow(kContacts[0]);
-        WindowModel windows(test.services());
+        ProgramWindows windows(test.services());
         Form3& find = windows.form3();
         QDir::setCurrent(previous);
         QCOMPARE(find.Data1->DatabaseName(), QStringLiteral("address.mdb"));
@@ -704,6 +706,25 @@ class TestForm3 : public QObject {
         QCOMPARE(cells->currentIndex(), cells->model()->index(kContacts.size() + 40, ModifiedOn));
         QTest::keyClick(openCell(find), Qt::Key_Home, Qt::ControlModifier);
         QCOMPARE(cells->currentIndex(), cells->model()->index(0, Name));
+    }
+
+    // Through fetches, typing, a stored new row and Esc, the grid's rows stay a consistent table.
+    void theGridsRowsStayAConsistentTable() {
+        Session session;
+        Form3& find = session.openFind();
+        QAbstractItemModelTester tester(cellsOf(find)->model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        search(find.Text2, find.Command2, QStringLiteral("Smith"));
+        clickCell(find, 2, Surname);
+        typeText(openCell(find), QStringLiteral("Moreau"));
+        QTest::keyClick(openCell(find), Qt::Key_Return);
+        QCOMPARE(listedNames(find), namesOf({0, 2}) << QStringLiteral("|Moreau"));
+        clickCell(find, 1, Phone);
+        typeText(openCell(find), QStringLiteral("9"));
+        QTest::keyClick(openCell(find), Qt::Key_Escape);
+        search(find.Text2, find.Command2, QStringLiteral("Moreau"));
+        QCOMPARE(listedNames(find), QStringList{"|Moreau"});
+        QVERIFY(session.test.messages.shown.isEmpty());
     }
 
     void refreshingTheGridKeepsItsPlace() {

@@ -1,6 +1,7 @@
 #include "screens/form3.h"
 #include "screens/form4.h"
 #include "shell/form1.h"
+#include "shell/program_windows.h"
 #include "store/contact_table.h"
 #include "store/date_stamp.h"
 #include "store/lookup_statement.h"
@@ -66,7 +67,7 @@ class Session {
     explicit Session(const QList<StoredRow>& rows = {kAnn, kJohn, kMary, kPaul}) {
         for (const StoredRow& stored : rows)
             test.insertRow(stored);
-        windows = std::make_unique<WindowModel>(test.services());
+        windows = std::make_unique<ProgramWindows>(test.services());
         menu().Show();
     }
 
@@ -157,7 +158,7 @@ class Session {
     QString today() const { return dateStamp(test.clock); }
 
     TestServices test;
-    std::unique_ptr<WindowModel> windows;
+    std::unique_ptr<ProgramWindows> windows;
 };
 
 } // namespace

@@ -22,6 +22,7 @@
 #include "screens/results_grid.h"
 #include "screens/results_model.h"
 #include "shell/form1.h"
+#include "shell/program_windows.h"
 #include "store/contact_table.h"
 #include "store/sqlite_db.h"
 #include "test_services.h"
@@ -178,7 +179,7 @@ class Session {
         for (const StoredRow& stored : rows)
             test.insertRow(stored);
         schemaBefore = schema();
-        windows = std::make_unique<WindowModel>(test.services());
+        windows = std::make_unique<ProgramWindows>(test.services());
         windows->form1().Show();
     }
 
@@ -330,7 +331,7 @@ class Session {
     }
 
     TestServices test;
-    std::unique_ptr<WindowModel> windows;
+    std::unique_ptr<ProgramWindows> windows;
     QStringList schemaBefore;
 };
 

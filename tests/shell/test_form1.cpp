@@ -1,4 +1,5 @@
 #include "shell/form1.h"
+#include "shell/program_windows.h"
 #include "test_services.h"
 #include "window_look.h"
 
@@ -11,7 +12,7 @@ class TestForm1 : public QObject {
   private slots:
     void layoutIsAsDesigned() {
         TestServices test;
-        WindowModel windows(test.services());
+        ProgramWindows windows(test.services());
         Form1& menu = windows.form1();
         menu.Show();
         QVERIFY(QTest::qWaitForWindowExposed(&menu));
@@ -61,7 +62,7 @@ class TestForm1 : public QObject {
 
     void focusStartsOnAddNewAndTabFollowsTheStack() {
         TestServices test;
-        WindowModel windows(test.services());
+        ProgramWindows windows(test.services());
         Form1& menu = windows.form1();
         menu.Show();
         QVERIFY(QTest::qWaitForWindowActive(&menu));
@@ -76,7 +77,7 @@ class TestForm1 : public QObject {
 
     void exitSaysGoodbyeThenEnds() {
         TestServices test;
-        WindowModel windows(test.services());
+        ProgramWindows windows(test.services());
         Form1& menu = windows.form1();
         menu.Show();
         int endedWhileBoxOpen = -1;
@@ -95,7 +96,7 @@ class TestForm1 : public QObject {
 
     void closingTheMainMenuIsExit() {
         TestServices test;
-        WindowModel windows(test.services());
+        ProgramWindows windows(test.services());
         Form1& menu = windows.form1();
         menu.Show();
         menu.close();
@@ -106,7 +107,7 @@ class TestForm1 : public QObject {
 
     void enterOnAFocusedButtonClicksIt() {
         TestServices test;
-        WindowModel windows(test.services());
+        ProgramWindows windows(test.services());
         Form1& menu = windows.form1();
         menu.Show();
         QVERIFY(QTest::qWaitForWindowActive(&menu));

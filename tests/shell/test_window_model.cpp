@@ -2,6 +2,7 @@
 #include "screens/form3.h"
 #include "screens/form4.h"
 #include "shell/form1.h"
+#include "shell/program_windows.h"
 #include "shell/window_model.h"
 #include "store/store_error.h"
 #include "test_services.h"
@@ -15,7 +16,7 @@ class TestWindowModel : public QObject {
   private slots:
     void touchLoadsOnceAndShowNeverReloads() {
         TestServices test;
-        WindowModel windows(test.services());
+        ProgramWindows windows(test.services());
         QVERIFY(!windows.isLoaded(WindowModel::Kind::Form1));
         Form1& menu = windows.form1();
         // The main menu's load step has touched the find and details windows, hidden.
@@ -40,9 +41,31 @@ class TestWindowModel : public QObject {
         QVERIFY(find->Visible());
     }
 
-    void hiddenWindowKeepsItsControlsAndUnloadBringsBackTheDesign() {
+    // The model knows kinds, not classes: a kind is built once, by the factory registered for it;
+    // a kind without one is reported and not built.
+    void eachKindIsBuiltOnceByItsRegisteredFactory() {
         TestServices test;
         WindowModel windows(test.services());
+        windows.run([&] { windows.show(WindowModel::Kind::Form2); });
+        QCOMPARE(test.messages.shown.size(), 1);
+        QVERIFY(!windows.isLoaded(WindowModel::Kind::Form2));
+
+        int built = 0;
+        windows.registerKind(WindowModel::Kind::Form2, [&built](WindowModel& model) {
+            ++built;
+            return new Window(model, QStringLiteral("Plain"));
+        });
+        windows.show(WindowModel::Kind::Form2);
+        Window& shown = windows.window(WindowModel::Kind::Form2);
+        QCOMPARE(built, 1);
+        QCOMPARE(shown.objectName(), QStringLiteral("Plain"));
+        QVERIFY(shown.Visible());
+        QVERIFY(!windows.isLoaded(WindowModel::Kind::Form1));
+    }
+
+    void hiddenWindowKeepsItsControlsAndUnloadBringsBackTheDesign() {
+        TestServices test;
+        ProgramWindows windows(test.services());
         Form2& add = windows.form2();
         add.Command1->setVisible(false);
         add.Command3->setText("changed");
@@ -61,7 +84,7 @@ class TestWindowModel : public QObject {
 
     void failingStepStopsItsHandlerAndIsReported() {
         TestServices test;
-        WindowModel windows(test.services());
+        ProgramWindows windows(test.services());
         QStringList ran;
         windows.run([&] {
             ran << "first";
@@ -82,7 +105,7 @@ class TestWindowModel : public QObject {
     void failingClickHandlerIsReportedThroughTheSameSeam() {
         TestServices test;
         QFile::remove(test.databasePath());
-        WindowModel windows(test.services());
+        ProgramWindows windows(test.services());
         // A missing address book at start-up is reported; the main menu still comes up.
         windows.form1().Show();
         QVERIFY(windows.form1().isVisible());

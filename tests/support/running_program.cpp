@@ -38,7 +38,7 @@ RunningProgram::RunningProgram(const QList<StoredRow>& contacts,
     if (beforeStart)
         beforeStart(test);
     // What the program's start-up does: the main menu is touched (its load step runs) and shown.
-    windows = std::make_unique<WindowModel>(test.services());
+    windows = std::make_unique<ProgramWindows>(test.services());
     windows->form1().Show();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/window_model.h"
+#include "shell/program_windows.h"
 #include "test_services.h"
 
 #include <functional>
@@ -56,5 +56,5 @@ class RunningProgram {
     QLineEdit* typeIntoCell(int row, int column, const QString& text);
 
     TestServices test;
-    std::unique_ptr<WindowModel> windows;
+    std::unique_ptr<ProgramWindows> windows;
 };

@@ -79,7 +79,7 @@ struct Program {
 
 } // namespace
 
-class AboutWindowTest : public QObject {
+class TestAboutWindow : public QObject {
     Q_OBJECT
   private slots:
     void aboutOpensBesideTheMainMenu() {
@@ -404,5 +404,5 @@ class AboutWindowTest : public QObject {
     }
 };
 
-QTEST_MAIN(AboutWindowTest)
-#include "about_window_test.moc"
+QTEST_MAIN(TestAboutWindow)
+#include "test_about_window.moc"

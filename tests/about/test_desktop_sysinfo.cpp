@@ -65,7 +65,7 @@ Services withPlatform(TestServices& test, SysInfoPlatform& platform) {
 
 } // namespace
 
-class DesktopSysInfoTest : public QObject {
+class TestDesktopSysInfo : public QObject {
     Q_OBJECT
   private slots:
     void installedToolAnswersBothKeys() {
@@ -211,5 +211,5 @@ class DesktopSysInfoTest : public QObject {
     }
 };
 
-QTEST_MAIN(DesktopSysInfoTest)
-#include "desktop_sysinfo_test.moc"
+QTEST_MAIN(TestDesktopSysInfo)
+#include "test_desktop_sysinfo.moc"

@@ -38,7 +38,7 @@ struct Machine {
 
 } // namespace
 
-class SysInfoLauncherTest : public QObject {
+class TestSysInfoLauncher : public QObject {
     Q_OBJECT
   private slots:
     void bothKeysAbsentTellsTheUserAndLaunchesNothing() {
@@ -326,5 +326,5 @@ class SysInfoLauncherTest : public QObject {
     }
 };
 
-QTEST_MAIN(SysInfoLauncherTest)
-#include "sysinfo_launcher_test.moc"
+QTEST_MAIN(TestSysInfoLauncher)
+#include "test_sysinfo_launcher.moc"

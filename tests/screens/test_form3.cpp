@@ -23,8 +23,6 @@
 
 namespace {
 
-enum Column { Name, Surname, Phone, Fax, Address, Email, Url, Other, CreatedOn, ModifiedOn };
-
 // The address book every test starts from: Unicode, blanks, an apostrophe, empty text and NULL.
 const QList<StoredRow> kContacts = {
     row({"Anna", "Smith", "555-0101", "555-0199", "1 Main St", "anna@example.org", "", "",

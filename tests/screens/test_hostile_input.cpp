@@ -40,7 +40,6 @@ Q_DECLARE_METATYPE(Entry)
 
 namespace {
 
-enum Column { Name, Surname, Phone, Fax, Address, Email, Url, Other, CreatedOn, ModifiedOn };
 constexpr int kColumns = contact_table::kColumnCount;
 
 // A text of the given length made of a mixed-script pattern, so that a cut anywhere would show.

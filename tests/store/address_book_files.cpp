@@ -1,9 +1,7 @@
 #include "address_book_files.h"
 
 #include "access_import.h"
-#include "contact_table.h"
 #include "db_tool.h"
-#include "sqlite_db.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,23 +9,6 @@
 
 QString fixturePath(const QString& name) {
     return qEnvironmentVariable("TESSALINE_FIXTURES") + QLatin1Char('/') + name;
-}
-
-QList<FileRow> rowsIn(const QString& path) {
-    Database db(path, Database::Mode::ReadOnly);
-    contact_table::registerCollation(db.handle());
-    const QByteArray sql = QStringLiteral("SELECT %1 FROM address ORDER BY rowid")
-                               .arg(contact_table::quotedColumnList())
-                               .toUtf8();
-    Statement select(db, sql.constData());
-    QList<FileRow> rows;
-    while (select.step()) {
-        FileRow values;
-        for (int i = 0; i < contact_table::kColumnCount; ++i)
-            values << select.value(i);
-        rows << values;
-    }
-    return rows;
 }
 
 ToolRun runTool(const QStringList& arguments) {
@@ -50,10 +31,4 @@ QByteArray contentOf(const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll();
-}
-
-void execOn(const QString& path, const char* sql) {
-    Database db(path, Database::Mode::ReadWrite);
-    contact_table::registerCollation(db.handle());
-    db.exec(sql);
 }

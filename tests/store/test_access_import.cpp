@@ -17,7 +17,7 @@ QString text(const char* utf8) {
 }
 
 // Rows 0 to 2 of the contact fixtures, as their README lists them.
-QList<FileRow> firstThreeRows() {
+QList<StoredRow> firstThreeRows() {
     return {
         {text("Hans"), text("MÜLLER"), text("+49 30 123"), kNull,
          text("Hauptstraße 1\r\n10115 Berlin"), text("hans@example.com"),
@@ -31,7 +31,7 @@ QList<FileRow> firstThreeRows() {
 }
 
 // Row i from 3 on, by the README's formula.
-FileRow generatedRow(int i) {
+StoredRow generatedRow(int i) {
     const QString day = QStringLiteral("01/01/2024");
     return {QStringLiteral("First%1").arg(i),
             QStringLiteral("Last%1").arg(i % 997),
@@ -45,18 +45,18 @@ FileRow generatedRow(int i) {
             day};
 }
 
-QList<FileRow> expectedRows(int count) {
-    QList<FileRow> rows = firstThreeRows();
+QList<StoredRow> expectedRows(int count) {
+    QList<StoredRow> rows = firstThreeRows();
     for (int i = 3; i < count; ++i)
         rows << generatedRow(i);
     return rows;
 }
 
 // Keeps only Name, Surname, phone and email of each row; the rest is NULL.
-QList<FileRow> withOnlySearchedColumns(const QList<FileRow>& rows) {
-    QList<FileRow> kept;
-    for (const FileRow& row : rows) {
-        FileRow only(contact_table::kColumnCount);
+QList<StoredRow> withOnlySearchedColumns(const QList<StoredRow>& rows) {
+    QList<StoredRow> kept;
+    for (const StoredRow& row : rows) {
+        StoredRow only(contact_table::kColumnCount);
         for (const int column : {0, 1, 2, 5})
             only[column] = row[column];
         kept << only;
@@ -74,7 +74,7 @@ class TestAccessImport : public QObject {
     QString pathIn(const QString& name) const { return dir.filePath(name); }
 
     // Imports a fixture through the command and returns what was stored.
-    QList<FileRow> imported(const QString& fixture, const QString& target) {
+    QList<StoredRow> imported(const QString& fixture, const QString& target) {
         const ToolRun run = runTool({"import", fixturePath(fixture), pathIn(target)});
         if (run.exitCode != 0)
             qWarning().noquote() << "import failed:" << run.err;
@@ -106,7 +106,7 @@ class TestAccessImport : public QObject {
     }
 
     void keepsNullApartFromTheEmptyText() {
-        const QList<FileRow> rows = imported("jet4-contacts.mdb", "null-and-empty.mdb");
+        const QList<StoredRow> rows = imported("jet4-contacts.mdb", "null-and-empty.mdb");
         QCOMPARE(rows.size(), 5);
         const QVariant empty = rows[1][7]; // Ann's notes: ''
         QVERIFY(empty.isValid());
@@ -116,14 +116,14 @@ class TestAccessImport : public QObject {
     }
 
     void keepsCarriageReturnAndLineFeed() {
-        const QList<FileRow> rows = imported("jet4-contacts.mdb", "lines.mdb");
+        const QList<StoredRow> rows = imported("jet4-contacts.mdb", "lines.mdb");
         QVERIFY(!rows.isEmpty());
         QCOMPARE(rows[0][4].toString().toUtf8(), QByteArray("Hauptstra\xc3\x9f"
                                                             "e 1\r\n10115 Berlin"));
     }
 
     void readsTheCompressedTextFormAlike() {
-        const QList<FileRow> compressed =
+        const QList<StoredRow> compressed =
             imported("jet4-contacts-compressed.mdb", "compressed.mdb");
         QCOMPARE(compressed, expectedRows(5));
         QCOMPARE(compressed, imported("jet4-contacts.mdb", "plain.mdb"));
@@ -134,7 +134,7 @@ class TestAccessImport : public QObject {
             runTool({"import", fixturePath("jet4-2000-contacts.mdb"), pathIn("big.mdb")});
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.out.contains("Imported 2000 contacts"), qPrintable(run.out));
-        const QList<FileRow> rows = rowsIn(pathIn("big.mdb"));
+        const QList<StoredRow> rows = rowsIn(pathIn("big.mdb"));
         QCOMPARE(rows.size(), 2000);
         for (const int i : {3, 4, 996, 997, 998, 1500, 1993, 1999})
             QCOMPARE(rows[i], generatedRow(i));
@@ -161,7 +161,7 @@ class TestAccessImport : public QObject {
 
     void decodesToUtf8WhateverTheEnvironmentAsks() {
         qputenv("MDBICONV", "ISO-8859-1");
-        const QList<FileRow> rows = imported("jet4-contacts.mdb", "charset.mdb");
+        const QList<StoredRow> rows = imported("jet4-contacts.mdb", "charset.mdb");
         QCOMPARE(qgetenv("MDBICONV"), QByteArray("ISO-8859-1"));
         qunsetenv("MDBICONV");
         QCOMPARE(rows, expectedRows(5));

@@ -13,9 +13,6 @@ class Form4;
 class QLineEdit;
 class QTableView;
 
-// The table's columns by position.
-enum Column { Name, Surname, Phone, Fax, Address, Email, Url, Other, CreatedOn, ModifiedOn };
-
 // Other people's contacts, already in the book; none of them may change on the way.
 extern const QList<StoredRow> kOtherContacts;
 // A new contact: a text for every field the add window offers.

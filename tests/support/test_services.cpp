@@ -2,7 +2,6 @@
 
 #include "contact_table.h"
 #include "shell/startup.h"
-#include "sqlite_db.h"
 
 #include <QApplication>
 
@@ -38,30 +37,9 @@ QString TestServices::databasePath() const {
 }
 
 QList<StoredRow> TestServices::storedRows(const QString& book) const {
-    Database db = contact_table::openAddressBook(book.isEmpty() ? databasePath() : book);
-    Statement select(db, R"(SELECT "Name", "Surname", "phone", "fax", "address", "email", "url",
-                            "other", "created on", "modified on" FROM address ORDER BY rowid)");
-    QList<StoredRow> rows;
-    while (select.step()) {
-        StoredRow values;
-        for (int i = 0; i < contact_table::kColumnCount; ++i)
-            values << select.value(i);
-        rows << values;
-    }
-    return rows;
+    return rowsIn(book.isEmpty() ? databasePath() : book);
 }
 
 void TestServices::insertRow(const StoredRow& values) {
-    Database db = contact_table::openAddressBook(databasePath());
-    Statement insert(db, R"(INSERT INTO address VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?))");
-    for (int i = 0; i < contact_table::kColumnCount; ++i)
-        insert.bind(i + 1, i < values.size() ? values[i] : QVariant());
-    insert.run();
-}
-
-StoredRow row(std::initializer_list<QVariant> leading) {
-    StoredRow values(leading);
-    while (values.size() < contact_table::kColumnCount)
-        values << QVariant();
-    return values;
+    insertRows(databasePath(), {values});
 }

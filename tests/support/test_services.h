@@ -2,6 +2,7 @@
 
 #include "about/sysinfo.h"
 #include "shell/services.h"
+#include "stored_rows.h"
 
 #include <QDate>
 #include <QList>
@@ -55,9 +56,6 @@ class AbsentSysInfo final : public SysInfoPlatform {
     int launches = 0;
 };
 
-// One row as stored: NULL is an invalid QVariant, text a QString.
-using StoredRow = QList<QVariant>;
-
 // Everything a window test needs: an application directory in a temporary folder holding a real
 // address book, scripted message boxes, a fixed clock and a recorded end of the program.
 class TestServices {
@@ -67,8 +65,7 @@ class TestServices {
     QString applicationDirectory() const { return dir.path(); }
     QString databasePath() const;
 
-    // Rows of the table in rowid order, read through a connection of the test's own; of the
-    // address book, or of another book (a copy of it).
+    // Rows of the table in rowid order; of the address book, or of another book (a copy of it).
     QList<StoredRow> storedRows(const QString& book = {}) const;
     // Inserts a row directly (values in the table's column order, NULL for invalid QVariants).
     void insertRow(const StoredRow& values);
@@ -79,6 +76,3 @@ class TestServices {
     RecordingProgramEnd programEnd;
     AbsentSysInfo sysInfo;
 };
-
-// A row with the given leading columns and NULL in the rest.
-StoredRow row(std::initializer_list<QVariant> leading);

@@ -3,8 +3,8 @@
 
 #include "about/frm_about.h"
 #include "assets.h"
+#include "running_program.h"
 #include "shell/form1.h"
-#include "test_services.h"
 #include "window_look.h"
 
 #include <QApplication>
@@ -50,32 +50,18 @@ QColor pixel(const QImage& image, int x, int y) {
     return QColor(image.pixel(x, y));
 }
 
-// The program from its main menu on.
-struct Program {
-    TestServices test;
-    WindowModel windows;
+QWidget* mainMenu() {
+    return shownWindow(QStringLiteral("Form1"));
+}
 
-    Program() : windows(test.services()) { windows.form1().Show(); }
-    explicit Program(const AppInfo& app) : windows(withApp(test, app)) { windows.form1().Show(); }
-
-    static Services withApp(TestServices& test, const AppInfo& app) {
-        const Services services = test.services();
-        return Services{services.messages, services.clock, services.programEnd, services.sysInfo,
-                        app};
-    }
-
-    QWidget* mainMenu() const { return shownWindow(QStringLiteral("Form1")); }
-
-    // "About" on the main menu; the about window once it has the focus.
-    QWidget* clickAbout() {
-        QTest::mouseClick(control<QPushButton>(mainMenu(), QStringLiteral("Command3")),
-                          Qt::LeftButton);
-        QWidget* about = shownWindow(QStringLiteral("frmAbout"));
-        if (about && !QTest::qWaitForWindowActive(about))
-            qWarning("the about window did not become active");
-        return about;
-    }
-};
+// "About" on the main menu; the about window once it has the focus.
+QWidget* clickAbout() {
+    QTest::mouseClick(control<QPushButton>(mainMenu(), QStringLiteral("Command3")), Qt::LeftButton);
+    QWidget* about = shownWindow(QStringLiteral("frmAbout"));
+    if (about && !QTest::qWaitForWindowActive(about))
+        qWarning("the about window did not become active");
+    return about;
+}
 
 } // namespace
 
@@ -83,26 +69,26 @@ class TestAboutWindow : public QObject {
     Q_OBJECT
   private slots:
     void aboutOpensBesideTheMainMenu() {
-        Program program;
-        QWidget* about = program.clickAbout();
+        RunningProgram program;
+        QWidget* about = clickAbout();
         QVERIFY(about);
         QCOMPARE(titleAsShown(about), QStringLiteral("About Tessaline"));
         QCOMPARE(about->size(), QSize(639, 234));
         QCOMPARE(caption(about, QStringLiteral("lblTitle")), QStringLiteral("Tessaline"));
         QCOMPARE(caption(about, QStringLiteral("lblVersion")), QStringLiteral("Version 0.1.27"));
-        QVERIFY(program.mainMenu());
+        QVERIFY(mainMenu());
         QCOMPARE(QApplication::focusWidget(), control(about, QStringLiteral("cmdOK")));
         QVERIFY(program.test.messages.shown.isEmpty());
     }
 
     void captionsComeFromTheApplication() {
-        AppInfo app = buildAppInfo();
-        app.title = QStringLiteral("Quillbook");
-        app.major = 10;
-        app.minor = 0;
-        app.revision = 7;
-        Program program(app);
-        QWidget* about = program.clickAbout();
+        RunningProgram program({}, [](TestServices& test) {
+            test.app.title = QStringLiteral("Quillbook");
+            test.app.major = 10;
+            test.app.minor = 0;
+            test.app.revision = 7;
+        });
+        QWidget* about = clickAbout();
         QVERIFY(about);
         QCOMPARE(about->windowTitle(), QStringLiteral("About Quillbook"));
         QCOMPARE(caption(about, QStringLiteral("lblTitle")), QStringLiteral("Quillbook"));
@@ -130,15 +116,15 @@ class TestAboutWindow : public QObject {
     void controlsSitWhereTheLayoutPutsThem() {
         QFETCH(QString, name);
         QFETCH(QRect, place);
-        Program program;
-        QWidget* about = program.clickAbout();
+        RunningProgram program;
+        QWidget* about = clickAbout();
         QVERIFY(about);
         QCOMPARE(control(about, name)->geometry(), place);
     }
 
     void textsAreAsDesigned() {
-        Program program;
-        QWidget* about = program.clickAbout();
+        RunningProgram program;
+        QWidget* about = clickAbout();
         QVERIFY(about);
         QCOMPARE(caption(about, QStringLiteral("Label1")), QStringLiteral("Quorvane"));
         QCOMPARE(caption(about, QStringLiteral("Label2")),
@@ -159,8 +145,8 @@ class TestAboutWindow : public QObject {
     }
 
     void labelsAreWhiteOnBlack() {
-        Program program;
-        QWidget* about = program.clickAbout();
+        RunningProgram program;
+        QWidget* about = clickAbout();
         QVERIFY(about);
         const QImage window = about->grab().toImage();
         QCOMPARE(pixel(window, 10, 100), kBlack);
@@ -186,8 +172,8 @@ class TestAboutWindow : public QObject {
     }
 
     void oneLineTextsFitTheirLabels() {
-        Program program;
-        QWidget* about = program.clickAbout();
+        RunningProgram program;
+        QWidget* about = clickAbout();
         QVERIFY(about);
         for (const char* name :
              {"Label1", "Label2", "Label3", "Label4", "Label5", "lblTitle", "lblVersion"}) {
@@ -197,8 +183,8 @@ class TestAboutWindow : public QObject {
     }
 
     void labelsAreNotHiddenByOneAnother() {
-        Program program;
-        QWidget* about = program.clickAbout();
+        RunningProgram program;
+        QWidget* about = clickAbout();
         QVERIFY(about);
         const QImage window = about->grab().toImage().convertToFormat(QImage::Format_RGB32);
         // Label2 overlaps the foot of lblDescription and is drawn over it.
@@ -212,8 +198,8 @@ class TestAboutWindow : public QObject {
     }
 
     void descriptionWrapsWithinItsWidth() {
-        Program program;
-        QWidget* about = program.clickAbout();
+        RunningProgram program;
+        QWidget* about = clickAbout();
         QVERIFY(about);
         QLabel* description = control<QLabel>(about, QStringLiteral("lblDescription"));
         const QImage face = description->grab().toImage();
@@ -227,8 +213,8 @@ class TestAboutWindow : public QObject {
     }
 
     void titleIsLarge() {
-        Program program;
-        QWidget* about = program.clickAbout();
+        RunningProgram program;
+        QWidget* about = clickAbout();
         QVERIFY(about);
         const QFont title = control(about, QStringLiteral("lblTitle"))->font();
         QCOMPARE(title.pointSizeF(), 18.0);
@@ -239,8 +225,8 @@ class TestAboutWindow : public QObject {
     }
 
     void separatorIsEtched() {
-        Program program;
-        QWidget* about = program.clickAbout();
+        RunningProgram program;
+        QWidget* about = clickAbout();
         QVERIFY(about);
         const QImage window = about->grab().toImage();
         for (int x : {7, 100, 375}) {
@@ -256,8 +242,8 @@ class TestAboutWindow : public QObject {
     }
 
     void pictureIsDrawnUnscaledInsideItsFrame() {
-        Program program;
-        QWidget* about = program.clickAbout();
+        RunningProgram program;
+        QWidget* about = clickAbout();
         QVERIFY(about);
         QWidget* box = control(about, QStringLiteral("Picture1"));
         const QImage shown = box->grab().toImage().convertToFormat(QImage::Format_RGB32);
@@ -270,16 +256,16 @@ class TestAboutWindow : public QObject {
     }
 
     void windowCarriesItsIcon() {
-        Program program;
-        QWidget* about = program.clickAbout();
+        RunningProgram program;
+        QWidget* about = clickAbout();
         QVERIFY(about);
         QVERIFY(!about->windowIcon().isNull());
         QCOMPARE(about->windowIcon().pixmap(32, 32).size(), QSize(32, 32));
     }
 
     void tabGoesRoundTheButtonsAndThePicture() {
-        Program program;
-        QWidget* about = program.clickAbout();
+        RunningProgram program;
+        QWidget* about = clickAbout();
         QVERIFY(about);
         const QStringList expected{QStringLiteral("cmdSysInfo"), QStringLiteral("Picture1"),
                                    QStringLiteral("cmdOK")};
@@ -303,24 +289,24 @@ class TestAboutWindow : public QObject {
     void keysThatCloseTheWindow() {
         QFETCH(QString, focus);
         QFETCH(int, key);
-        Program program;
-        QPointer<QWidget> about = program.clickAbout();
+        RunningProgram program;
+        QPointer<QWidget> about = clickAbout();
         QVERIFY(about);
         QWidget* focused = control(about, focus);
         focused->setFocus(Qt::TabFocusReason);
         QTest::keyClick(focused, Qt::Key(key));
 
         QVERIFY(!about->isVisible());
-        QVERIFY(!program.windows.isLoaded(WindowModel::Kind::frmAbout));
+        QVERIFY(!program.windows->isLoaded(WindowModel::Kind::frmAbout));
         QTRY_VERIFY(about.isNull());
-        QVERIFY(program.mainMenu());
-        QTRY_COMPARE(QApplication::activeWindow(), program.mainMenu());
+        QVERIFY(mainMenu());
+        QTRY_COMPARE(QApplication::activeWindow(), mainMenu());
         QVERIFY(program.test.messages.shown.isEmpty());
     }
 
     void enterOnSystemInfoClicksIt() {
-        Program program;
-        QWidget* about = program.clickAbout();
+        RunningProgram program;
+        QWidget* about = clickAbout();
         QVERIFY(about);
         QWidget* sysInfo = control(about, QStringLiteral("cmdSysInfo"));
         sysInfo->setFocus(Qt::TabFocusReason);
@@ -331,8 +317,8 @@ class TestAboutWindow : public QObject {
     }
 
     void altSClicksSystemInfo() {
-        Program program;
-        QWidget* about = program.clickAbout();
+        RunningProgram program;
+        QWidget* about = clickAbout();
         QVERIFY(about);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::AltModifier);
 
@@ -342,8 +328,8 @@ class TestAboutWindow : public QObject {
     }
 
     void systemInfoWithoutAToolTellsTheUser() {
-        Program program;
-        QWidget* about = program.clickAbout();
+        RunningProgram program;
+        QWidget* about = clickAbout();
         QVERIFY(about);
         QTest::mouseClick(control<QPushButton>(about, QStringLiteral("cmdSysInfo")),
                           Qt::LeftButton);
@@ -351,12 +337,12 @@ class TestAboutWindow : public QObject {
         QCOMPARE(program.test.messages.texts(), QStringList{kUnavailable});
         QCOMPARE(program.test.messages.shown.first().title, QStringLiteral("Tessaline"));
         QCOMPARE(program.test.messages.shown.first().icon, MessageBoxes::Icon::None);
-        QCOMPARE(program.test.sysInfo.launches, 0);
+        QVERIFY(program.test.sysInfo.launches.isEmpty());
     }
 
     void okClosesAndTheNextAboutLoadsAfresh() {
-        Program program;
-        QPointer<QWidget> first = program.clickAbout();
+        RunningProgram program;
+        QPointer<QWidget> first = clickAbout();
         QVERIFY(first);
         control<QLabel>(first, QStringLiteral("lblTitle"))->setText(QStringLiteral("changed"));
         control<QLabel>(first, QStringLiteral("lblVersion"))->setText(QStringLiteral("changed"));
@@ -364,9 +350,9 @@ class TestAboutWindow : public QObject {
 
         QVERIFY(!first->isVisible());
         QTRY_VERIFY(first.isNull());
-        QTRY_COMPARE(QApplication::activeWindow(), program.mainMenu());
+        QTRY_COMPARE(QApplication::activeWindow(), mainMenu());
 
-        QWidget* second = program.clickAbout();
+        QWidget* second = clickAbout();
         QVERIFY(second);
         QCOMPARE(second->windowTitle(), QStringLiteral("About Tessaline"));
         QCOMPARE(caption(second, QStringLiteral("lblTitle")), QStringLiteral("Tessaline"));
@@ -375,11 +361,11 @@ class TestAboutWindow : public QObject {
     }
 
     void aboutWhileOpenKeepsTheOneWindow() {
-        Program program;
-        QWidget* first = program.clickAbout();
+        RunningProgram program;
+        QWidget* first = clickAbout();
         QVERIFY(first);
         control<QLabel>(first, QStringLiteral("lblTitle"))->setText(QStringLiteral("kept"));
-        QWidget* again = program.clickAbout();
+        QWidget* again = clickAbout();
 
         QCOMPARE(again, first);
         QCOMPARE(shownWindows(QStringLiteral("frmAbout")), 1);
@@ -387,18 +373,18 @@ class TestAboutWindow : public QObject {
     }
 
     void closingThroughTheFrameIsOk() {
-        Program program;
-        QPointer<QWidget> about = program.clickAbout();
+        RunningProgram program;
+        QPointer<QWidget> about = clickAbout();
         QVERIFY(about);
         about->close();
 
         QVERIFY(!about->isVisible());
-        QVERIFY(!program.windows.isLoaded(WindowModel::Kind::frmAbout));
+        QVERIFY(!program.windows->isLoaded(WindowModel::Kind::frmAbout));
         QTRY_VERIFY(about.isNull());
-        QTRY_COMPARE(QApplication::activeWindow(), program.mainMenu());
+        QTRY_COMPARE(QApplication::activeWindow(), mainMenu());
         QCOMPARE(program.test.programEnd.ended, 0);
 
-        QWidget* again = program.clickAbout();
+        QWidget* again = clickAbout();
         QVERIFY(again);
         QCOMPARE(caption(again, QStringLiteral("lblTitle")), QStringLiteral("Tessaline"));
     }

@@ -3,7 +3,7 @@
 
 #include "about/frm_about.h"
 #include "about/sysinfo.h"
-#include "test_services.h"
+#include "running_program.h"
 
 #include <QDir>
 #include <QFile>
@@ -56,11 +56,6 @@ long openKey(DesktopSysInfo& desktop, const QByteArray& path, Handle& key,
              std::uint32_t mask = registry::kKeyRead,
              std::uint32_t root = registry::kHKeyLocalMachine) {
     return desktop.RegOpenKeyEx(root, path, 0, mask, key);
-}
-
-Services withPlatform(TestServices& test, SysInfoPlatform& platform) {
-    const Services services = test.services();
-    return Services{services.messages, services.clock, services.programEnd, platform, services.app};
 }
 
 } // namespace
@@ -191,23 +186,21 @@ class TestDesktopSysInfo : public QObject {
         ToolFolder tools;
         const QString tool = tools.add(QStringLiteral("hardinfo2"));
         DesktopSysInfo desktop({QStringLiteral("hardinfo2")}, {tools.dir.path()});
-        TestServices test;
-        WindowModel windows(withPlatform(test, desktop));
-        windows.about().Show();
-        QTest::mouseClick(windows.about().cmdSysInfo, Qt::LeftButton);
+        RunningProgram program({}, [&desktop](TestServices& test) { test.platform = &desktop; });
+        program.about().Show();
+        QTest::mouseClick(program.about().cmdSysInfo, Qt::LeftButton);
         QTRY_VERIFY(ToolFolder::ran(tool));
-        QVERIFY(test.messages.shown.isEmpty());
+        QVERIFY(program.test.messages.shown.isEmpty());
     }
 
     void buttonWithoutAToolTellsTheUser() {
         ToolFolder tools;
         DesktopSysInfo desktop({QStringLiteral("hardinfo2")}, {tools.dir.path()});
-        TestServices test;
-        WindowModel windows(withPlatform(test, desktop));
-        windows.about().Show();
-        QTest::mouseClick(windows.about().cmdSysInfo, Qt::LeftButton);
-        QCOMPARE(test.messages.texts(), QStringList{kUnavailable});
-        QCOMPARE(test.messages.shown.first().title, QStringLiteral("Tessaline"));
+        RunningProgram program({}, [&desktop](TestServices& test) { test.platform = &desktop; });
+        program.about().Show();
+        QTest::mouseClick(program.about().cmdSysInfo, Qt::LeftButton);
+        QCOMPARE(program.test.messages.texts(), QStringList{kUnavailable});
+        QCOMPARE(program.test.messages.shown.first().title, QStringLiteral("Tessaline"));
     }
 };
 

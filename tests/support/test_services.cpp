@@ -18,18 +18,16 @@ QStringList ScriptedMessageBoxes::texts() const {
     return result;
 }
 
-TestServices::TestServices() {
+TestServices::TestServices() : app(buildAppInfo()) {
     // The application set up as the program sets it up: its name and its font.
     if (auto* application = qobject_cast<QApplication*>(QCoreApplication::instance()))
         configureApplication(*application);
     contact_table::createAddressBook(databasePath());
+    app.directory = [directory = dir.path()] { return directory; };
 }
 
 Services TestServices::services() {
-    AppInfo app = buildAppInfo();
-    const QString directory = dir.path();
-    app.directory = [directory] { return directory; };
-    return Services{messages, clock, programEnd, sysInfo, app};
+    return Services{messages, clock, programEnd, *platform, app};
 }
 
 QString TestServices::databasePath() const {

@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
+#include <functional>
+#include <memory>
 
 namespace {
 
@@ -67,28 +69,40 @@ QWidget* clickAbout() {
 
 class TestAboutWindow : public QObject {
     Q_OBJECT
+    // Every test starts on the running program with "About" clicked on its main menu.
+    std::unique_ptr<RunningProgram> program;
+    QPointer<QWidget> about;
+
+    void start(const std::function<void(TestServices&)>& beforeStart = {}) {
+        program.reset();
+        program = std::make_unique<RunningProgram>(QList<StoredRow>{}, beforeStart);
+        about = clickAbout();
+    }
+
   private slots:
-    void aboutOpensBesideTheMainMenu() {
-        RunningProgram program;
-        QWidget* about = clickAbout();
+    void init() {
+        start();
         QVERIFY(about);
+    }
+    void cleanup() { program.reset(); }
+
+    void aboutOpensBesideTheMainMenu() {
         QCOMPARE(titleAsShown(about), QStringLiteral("About Tessaline"));
         QCOMPARE(about->size(), QSize(639, 234));
         QCOMPARE(caption(about, QStringLiteral("lblTitle")), QStringLiteral("Tessaline"));
         QCOMPARE(caption(about, QStringLiteral("lblVersion")), QStringLiteral("Version 0.1.27"));
         QVERIFY(mainMenu());
         QCOMPARE(QApplication::focusWidget(), control(about, QStringLiteral("cmdOK")));
-        QVERIFY(program.test.messages.shown.isEmpty());
+        QVERIFY(program->test.messages.shown.isEmpty());
     }
 
     void captionsComeFromTheApplication() {
-        RunningProgram program({}, [](TestServices& test) {
+        start([](TestServices& test) {
             test.app.title = QStringLiteral("Quillbook");
             test.app.major = 10;
             test.app.minor = 0;
             test.app.revision = 7;
         });
-        QWidget* about = clickAbout();
         QVERIFY(about);
         QCOMPARE(about->windowTitle(), QStringLiteral("About Quillbook"));
         QCOMPARE(caption(about, QStringLiteral("lblTitle")), QStringLiteral("Quillbook"));
@@ -116,16 +130,10 @@ class TestAboutWindow : public QObject {
     void controlsSitWhereTheLayoutPutsThem() {
         QFETCH(QString, name);
         QFETCH(QRect, place);
-        RunningProgram program;
-        QWidget* about = clickAbout();
-        QVERIFY(about);
         QCOMPARE(control(about, name)->geometry(), place);
     }
 
     void textsAreAsDesigned() {
-        RunningProgram program;
-        QWidget* about = clickAbout();
-        QVERIFY(about);
         QCOMPARE(caption(about, QStringLiteral("Label1")), QStringLiteral("Quorvane"));
         QCOMPARE(caption(about, QStringLiteral("Label2")),
                  QStringLiteral("Contact Quorvane at quorvane@example.com"));
@@ -145,9 +153,6 @@ class TestAboutWindow : public QObject {
     }
 
     void labelsAreWhiteOnBlack() {
-        RunningProgram program;
-        QWidget* about = clickAbout();
-        QVERIFY(about);
         const QImage window = about->grab().toImage();
         QCOMPARE(pixel(window, 10, 100), kBlack);
         for (const char* name : {"Label1", "Label2", "Label3", "Label4", "Label5", "lblDescription",
@@ -172,9 +177,6 @@ class TestAboutWindow : public QObject {
     }
 
     void oneLineTextsFitTheirLabels() {
-        RunningProgram program;
-        QWidget* about = clickAbout();
-        QVERIFY(about);
         for (const char* name :
              {"Label1", "Label2", "Label3", "Label4", "Label5", "lblTitle", "lblVersion"}) {
             QLabel* label = control<QLabel>(about, QString::fromLatin1(name));
@@ -183,9 +185,6 @@ class TestAboutWindow : public QObject {
     }
 
     void labelsAreNotHiddenByOneAnother() {
-        RunningProgram program;
-        QWidget* about = clickAbout();
-        QVERIFY(about);
         const QImage window = about->grab().toImage().convertToFormat(QImage::Format_RGB32);
         // Label2 overlaps the foot of lblDescription and is drawn over it.
         for (const char* name :
@@ -198,9 +197,6 @@ class TestAboutWindow : public QObject {
     }
 
     void descriptionWrapsWithinItsWidth() {
-        RunningProgram program;
-        QWidget* about = clickAbout();
-        QVERIFY(about);
         QLabel* description = control<QLabel>(about, QStringLiteral("lblDescription"));
         const QImage face = description->grab().toImage();
         int lowestInk = -1;
@@ -213,9 +209,6 @@ class TestAboutWindow : public QObject {
     }
 
     void titleIsLarge() {
-        RunningProgram program;
-        QWidget* about = clickAbout();
-        QVERIFY(about);
         const QFont title = control(about, QStringLiteral("lblTitle"))->font();
         QCOMPARE(title.pointSizeF(), 18.0);
         QCOMPARE(title.weight(), QFont::Normal);
@@ -225,9 +218,6 @@ class TestAboutWindow : public QObject {
     }
 
     void separatorIsEtched() {
-        RunningProgram program;
-        QWidget* about = clickAbout();
-        QVERIFY(about);
         const QImage window = about->grab().toImage();
         for (int x : {7, 100, 375}) {
             QCOMPARE(pixel(window, x, 162), kBlack);
@@ -242,9 +232,6 @@ class TestAboutWindow : public QObject {
     }
 
     void pictureIsDrawnUnscaledInsideItsFrame() {
-        RunningProgram program;
-        QWidget* about = clickAbout();
-        QVERIFY(about);
         QWidget* box = control(about, QStringLiteral("Picture1"));
         const QImage shown = box->grab().toImage().convertToFormat(QImage::Format_RGB32);
         const QImage picture =
@@ -256,17 +243,11 @@ class TestAboutWindow : public QObject {
     }
 
     void windowCarriesItsIcon() {
-        RunningProgram program;
-        QWidget* about = clickAbout();
-        QVERIFY(about);
         QVERIFY(!about->windowIcon().isNull());
         QCOMPARE(about->windowIcon().pixmap(32, 32).size(), QSize(32, 32));
     }
 
     void tabGoesRoundTheButtonsAndThePicture() {
-        RunningProgram program;
-        QWidget* about = clickAbout();
-        QVERIFY(about);
         const QStringList expected{QStringLiteral("cmdSysInfo"), QStringLiteral("Picture1"),
                                    QStringLiteral("cmdOK")};
         QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("cmdOK"));
@@ -289,61 +270,47 @@ class TestAboutWindow : public QObject {
     void keysThatCloseTheWindow() {
         QFETCH(QString, focus);
         QFETCH(int, key);
-        RunningProgram program;
-        QPointer<QWidget> about = clickAbout();
-        QVERIFY(about);
         QWidget* focused = control(about, focus);
         focused->setFocus(Qt::TabFocusReason);
         QTest::keyClick(focused, Qt::Key(key));
 
         QVERIFY(!about->isVisible());
-        QVERIFY(!program.windows->isLoaded(WindowModel::Kind::frmAbout));
+        QVERIFY(!program->windows->isLoaded(WindowModel::Kind::frmAbout));
         QTRY_VERIFY(about.isNull());
         QVERIFY(mainMenu());
         QTRY_COMPARE(QApplication::activeWindow(), mainMenu());
-        QVERIFY(program.test.messages.shown.isEmpty());
+        QVERIFY(program->test.messages.shown.isEmpty());
     }
 
     void enterOnSystemInfoClicksIt() {
-        RunningProgram program;
-        QWidget* about = clickAbout();
-        QVERIFY(about);
         QWidget* sysInfo = control(about, QStringLiteral("cmdSysInfo"));
         sysInfo->setFocus(Qt::TabFocusReason);
         QTest::keyClick(sysInfo, Qt::Key_Return);
 
-        QCOMPARE(program.test.messages.texts(), QStringList{kUnavailable});
+        QCOMPARE(program->test.messages.texts(), QStringList{kUnavailable});
         QVERIFY(about->isVisible());
     }
 
     void altSClicksSystemInfo() {
-        RunningProgram program;
-        QWidget* about = clickAbout();
-        QVERIFY(about);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::AltModifier);
 
         // An access key presses the button for a moment before it clicks.
-        QTRY_COMPARE(program.test.messages.texts(), QStringList{kUnavailable});
+        QTRY_COMPARE(program->test.messages.texts(), QStringList{kUnavailable});
         QVERIFY(about->isVisible());
     }
 
     void systemInfoWithoutAToolTellsTheUser() {
-        RunningProgram program;
-        QWidget* about = clickAbout();
-        QVERIFY(about);
         QTest::mouseClick(control<QPushButton>(about, QStringLiteral("cmdSysInfo")),
                           Qt::LeftButton);
 
-        QCOMPARE(program.test.messages.texts(), QStringList{kUnavailable});
-        QCOMPARE(program.test.messages.shown.first().title, QStringLiteral("Tessaline"));
-        QCOMPARE(program.test.messages.shown.first().icon, MessageBoxes::Icon::None);
-        QVERIFY(program.test.sysInfo.launches.isEmpty());
+        QCOMPARE(program->test.messages.texts(), QStringList{kUnavailable});
+        QCOMPARE(program->test.messages.shown.first().title, QStringLiteral("Tessaline"));
+        QCOMPARE(program->test.messages.shown.first().icon, MessageBoxes::Icon::None);
+        QVERIFY(program->test.sysInfo.launches.isEmpty());
     }
 
     void okClosesAndTheNextAboutLoadsAfresh() {
-        RunningProgram program;
-        QPointer<QWidget> first = clickAbout();
-        QVERIFY(first);
+        QPointer<QWidget> first = about;
         control<QLabel>(first, QStringLiteral("lblTitle"))->setText(QStringLiteral("changed"));
         control<QLabel>(first, QStringLiteral("lblVersion"))->setText(QStringLiteral("changed"));
         QTest::mouseClick(control<QPushButton>(first, QStringLiteral("cmdOK")), Qt::LeftButton);
@@ -361,9 +328,7 @@ class TestAboutWindow : public QObject {
     }
 
     void aboutWhileOpenKeepsTheOneWindow() {
-        RunningProgram program;
-        QWidget* first = clickAbout();
-        QVERIFY(first);
+        QWidget* first = about;
         control<QLabel>(first, QStringLiteral("lblTitle"))->setText(QStringLiteral("kept"));
         QWidget* again = clickAbout();
 
@@ -373,16 +338,13 @@ class TestAboutWindow : public QObject {
     }
 
     void closingThroughTheFrameIsOk() {
-        RunningProgram program;
-        QPointer<QWidget> about = clickAbout();
-        QVERIFY(about);
         about->close();
 
         QVERIFY(!about->isVisible());
-        QVERIFY(!program.windows->isLoaded(WindowModel::Kind::frmAbout));
+        QVERIFY(!program->windows->isLoaded(WindowModel::Kind::frmAbout));
         QTRY_VERIFY(about.isNull());
         QTRY_COMPARE(QApplication::activeWindow(), mainMenu());
-        QCOMPARE(program.test.programEnd.ended, 0);
+        QCOMPARE(program->test.programEnd.ended, 0);
 
         QWidget* again = clickAbout();
         QVERIFY(again);

@@ -64,11 +64,12 @@ QLineEdit* lineBox(QWidget& window, const char* name) {
 }
 
 // From the main menu: a surname search, "Details" and "Refresh by Surname".
-void showBySurname(RunningProgram& program, const QString& surname) {
+Form4& showBySurname(RunningProgram& program, const QString& surname) {
     program.openFind();
     program.search(Surname, surname);
-    program.openDetails();
-    RunningProgram::click(program.details(), "Command3");
+    Form4& form = program.openDetails();
+    RunningProgram::click(form, "Command3");
+    return form;
 }
 
 enum class State { AwaitingRefresh, ShowingResult, Editing, Saved };
@@ -225,8 +226,7 @@ class TestForm4 : public QObject {
 
     void tabFollowsTheTabIndexes() {
         RunningProgram program(kBook);
-        showBySurname(program, QStringLiteral("O'Brien"));
-        Form4& form = program.details();
+        Form4& form = showBySurname(program, QStringLiteral("O'Brien"));
         QVERIFY(QTest::qWaitForWindowActive(&form));
         form.Command1->setFocus();
         const QList<QWidget*> order = {form.Text1, form.Text2,  form.Text3,    form.Text4,
@@ -244,8 +244,7 @@ class TestForm4 : public QObject {
     // its arrows.
     void everyCaptionIsWhole() {
         RunningProgram program(kBook);
-        showBySurname(program, QStringLiteral("Smith"));
-        Form4& form = program.details();
+        Form4& form = showBySurname(program, QStringLiteral("Smith"));
         QCOMPARE(captionsNotWhole(&form), QStringList());
         QVERIFY(form.findChild<QLabel*>(QStringLiteral("Caption"))->isVisible());
         RunningProgram::click(form, "Command6");
@@ -284,8 +283,7 @@ class TestForm4 : public QObject {
         QFETCH(QString, typed);
         QFETCH(QString, expected);
         RunningProgram program({with(kAnn, Address, stored)});
-        showBySurname(program, QStringLiteral("O'Brien"));
-        Form4& form = program.details();
+        Form4& form = showBySurname(program, QStringLiteral("O'Brien"));
         RunningProgram::click(form, "Command6");
         form.Text5->setFocus();
         QTest::keyClick(form.Text5, Qt::Key_End, Qt::ControlModifier);
@@ -308,8 +306,7 @@ class TestForm4 : public QObject {
     void aOneLineBoxHoldsOneLine() {
         const StoredRow imported = with(kAnn, Fax, QStringLiteral("555-0109\r\nweekdays"));
         RunningProgram program({imported});
-        showBySurname(program, QStringLiteral("O'Brien"));
-        Form4& form = program.details();
+        Form4& form = showBySurname(program, QStringLiteral("O'Brien"));
         QCOMPARE(form.Text4->text(), imported[Fax].toString());
         RunningProgram::click(form, "Command6");
         form.Text3->setFocus();
@@ -328,8 +325,7 @@ class TestForm4 : public QObject {
     // The round trip: a surname typed in lower case, found, edited and saved.
     void surnameInLowerCaseFoundEditedAndSaved() {
         RunningProgram program(kBook);
-        showBySurname(program, QStringLiteral("o'brien"));
-        Form4& form = program.details();
+        Form4& form = showBySurname(program, QStringLiteral("o'brien"));
         QCOMPARE(form.Text11->text(), QStringLiteral("o'brien"));
         QCOMPARE(form.Data1->RecordSource(),
                  QStringLiteral("Select * from address where surname = 'o''brien'"));
@@ -414,8 +410,7 @@ class TestForm4 : public QObject {
 
     void searchTextIsUsedVerbatim() {
         RunningProgram program(kBook);
-        showBySurname(program, QStringLiteral(" Smith"));
-        Form4& form = program.details();
+        Form4& form = showBySurname(program, QStringLiteral(" Smith"));
         QCOMPARE(form.Data1->RecordSource(),
                  QStringLiteral("Select * from address where surname = ' Smith'"));
         QCOMPARE(form.Data1->Recordset().RecordCount(), 0);
@@ -424,8 +419,7 @@ class TestForm4 : public QObject {
 
     void editThenSaveWithNothingTypedStoresOnlyTheStamp() {
         RunningProgram program(kBook);
-        showBySurname(program, QStringLiteral("Smith"));
-        Form4& form = program.details();
+        Form4& form = showBySurname(program, QStringLiteral("Smith"));
         RunningProgram::click(form, "Command6");
         RunningProgram::click(form, "Command7");
         QVERIFY(program.test.messages.shown.isEmpty());
@@ -439,8 +433,7 @@ class TestForm4 : public QObject {
 
     void textTypedBeforeEditIsStoredWithTheStamp() {
         RunningProgram program(kBook);
-        showBySurname(program, QStringLiteral("Jones"));
-        Form4& form = program.details();
+        Form4& form = showBySurname(program, QStringLiteral("Jones"));
         RunningProgram::typeOver(form.Text6, QStringLiteral("Plays chess"));
         QTest::keyClick(form.Text6, Qt::Key_Return);
         QTest::keyClicks(form.Text6, QStringLiteral("on Sundays"));
@@ -454,8 +447,7 @@ class TestForm4 : public QObject {
 
     void createdOnTakesNoTyping() {
         RunningProgram program(kBook);
-        showBySurname(program, QStringLiteral("Jones"));
-        Form4& form = program.details();
+        Form4& form = showBySurname(program, QStringLiteral("Jones"));
         RunningProgram::click(form, "Command6");
         RunningProgram::typeOver(form.Text7, QStringLiteral("1/1/99"));
         QCOMPARE(form.Text7->text(), QStringLiteral("7/4/25"));
@@ -469,8 +461,7 @@ class TestForm4 : public QObject {
 
     void typedModifiedOnReplacesTheStamp() {
         RunningProgram program(kBook);
-        showBySurname(program, QStringLiteral("Jones"));
-        Form4& form = program.details();
+        Form4& form = showBySurname(program, QStringLiteral("Jones"));
         RunningProgram::click(form, "Command6");
         RunningProgram::typeOver(form.Text10, QStringLiteral("1/1/26"));
         RunningProgram::click(form, "Command7");
@@ -521,8 +512,7 @@ class TestForm4 : public QObject {
 
     void closingThroughTheFrameGoesBack() {
         RunningProgram program(kBook);
-        showBySurname(program, QStringLiteral("Smith"));
-        Form4& form = program.details();
+        Form4& form = showBySurname(program, QStringLiteral("Smith"));
         form.close();
         QVERIFY(program.windows->isLoaded(WindowModel::Kind::Form4));
         QVERIFY(!form.isVisible());
@@ -539,8 +529,7 @@ class TestForm4 : public QObject {
 
     void nextDetailsAfterSaveShowsTheSavedState() {
         RunningProgram program(kBook);
-        showBySurname(program, QStringLiteral("Smith"));
-        Form4& form = program.details();
+        Form4& form = showBySurname(program, QStringLiteral("Smith"));
         RunningProgram::click(form, "Command6");
         RunningProgram::click(form, "Command7");
         const QStringList savedFields = fields(program);
@@ -557,8 +546,7 @@ class TestForm4 : public QObject {
 
     void editInTheSavedStateAsksForANewSearch() {
         RunningProgram program(kBook);
-        showBySurname(program, QStringLiteral("Smith"));
-        Form4& form = program.details();
+        Form4& form = showBySurname(program, QStringLiteral("Smith"));
         RunningProgram::click(form, "Command6");
         RunningProgram::click(form, "Command7");
         const QList<StoredRow> stored = program.test.storedRows();
@@ -586,8 +574,7 @@ class TestForm4 : public QObject {
 
     void editWhenNothingMatchedSaysSoAndStampsNothing() {
         RunningProgram program(kBook);
-        showBySurname(program, QStringLiteral("Nobody"));
-        Form4& form = program.details();
+        Form4& form = showBySurname(program, QStringLiteral("Nobody"));
         verifyState(form, State::ShowingResult);
         QCOMPARE(fields(program), QStringList(10, QString()));
 
@@ -601,8 +588,7 @@ class TestForm4 : public QObject {
 
     void saveAfterTheArrowsStoredTheEditFinishesTheSave() {
         RunningProgram program(kBook);
-        showBySurname(program, QStringLiteral("Smith"));
-        Form4& form = program.details();
+        Form4& form = showBySurname(program, QStringLiteral("Smith"));
         QSignalSpy stores(form.Data1, &DataControl::rowStored);
         RunningProgram::click(form, "Command6");
         RunningProgram::typeOver(form.Text3, QStringLiteral("555-0299"));
@@ -623,8 +609,7 @@ class TestForm4 : public QObject {
 
     void typingAfterTheArrowsStoredTheEditIsSavedToo() {
         RunningProgram program(kBook);
-        showBySurname(program, QStringLiteral("Smith"));
-        Form4& form = program.details();
+        Form4& form = showBySurname(program, QStringLiteral("Smith"));
         RunningProgram::click(form, "Command6");
         RunningProgram::typeOver(form.Text3, QStringLiteral("555-0299"));
         QTest::mouseClick(arrow(program, "Next"), Qt::LeftButton);
@@ -644,8 +629,7 @@ class TestForm4 : public QObject {
 
     void aFailedSaveIsReportedAndKeepsWhatWasTyped() {
         RunningProgram program(kBook);
-        showBySurname(program, QStringLiteral("Jones"));
-        Form4& form = program.details();
+        Form4& form = showBySurname(program, QStringLiteral("Jones"));
         form.Data1->setBusyTimeout(0);
         RunningProgram::click(form, "Command6");
         RunningProgram::typeOver(form.Text3, QStringLiteral("555-0499"));

@@ -6,7 +6,6 @@
 #include "screens/results_grid.h"
 #include "screens/results_model.h"
 #include "shell/form1.h"
-#include "sqlite_db.h"
 #include "window_look.h"
 
 #include <QAccessible>
@@ -19,7 +18,6 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QtTest>
-#include <memory>
 
 namespace {
 

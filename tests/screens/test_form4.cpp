@@ -17,7 +17,6 @@
 #include <QSignalSpy>
 #include <QToolButton>
 #include <QtTest>
-#include <memory>
 
 namespace {
 

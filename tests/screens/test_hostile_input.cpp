@@ -26,13 +26,11 @@
 #include "shell/form1.h"
 #include "sqlite_db.h"
 
-#include <QClipboard>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QtTest>
-#include <memory>
 
 // How a text gets into a box: typed key by key, or pasted.
 enum class Entry { Typed, Pasted };

@@ -22,14 +22,6 @@ namespace {
 const QDate kAddDay(2026, 3, 2);
 const QDate kEditDay(2026, 3, 9);
 
-QStringList listedSurnames(RunningProgram& program) {
-    QStringList surnames;
-    // The grid's last line is the empty one for a new contact.
-    for (int r = 0; r + 1 < program.gridCells()->model()->rowCount(); ++r)
-        surnames << program.gridCell(r, Surname);
-    return surnames;
-}
-
 } // namespace
 
 class TestContactRoad : public QObject {
@@ -62,10 +54,7 @@ class TestContactRoad : public QObject {
         QVERIFY(!add.isVisible());
         QVERIFY(menu.isVisible());
 
-        StoredRow added;
-        for (const QString& text : kNewContact)
-            added << text;
-        added << dateStamp(program.test.clock) << QVariant();
+        const StoredRow added = newContactRow(dateStamp(program.test.clock));
         QCOMPARE(program.test.storedRows(copy), kOtherContacts + QList<StoredRow>{added});
         QCOMPARE(program.test.storedRows(), kOtherContacts + QList<StoredRow>{added});
 
@@ -74,13 +63,13 @@ class TestContactRoad : public QObject {
         Form3& find = program.find();
         QVERIFY(QTest::qWaitForWindowActive(&find));
         QVERIFY(find.DBGrid1->isVisible());
-        QCOMPARE(listedSurnames(program), (QStringList{"O'Brien", "Smith", "Jones"}));
+        QCOMPARE(program.listed(Surname), (QStringList{"O'Brien", "Smith", "Jones"}));
 
         // Found by surname, typed in lower case.
         RunningProgram::typeOver(find, "Text2", QStringLiteral("quennell"));
         RunningProgram::click(find, "Command2");
         QVERIFY(program.test.messages.shown.isEmpty());
-        QCOMPARE(listedSurnames(program), QStringList{QStringLiteral("Quennell")});
+        QCOMPARE(program.listed(Surname), QStringList{QStringLiteral("Quennell")});
         QCOMPARE(program.gridCell(0, Address), kNewContact[Address]);
         QCOMPARE(program.gridCell(0, CreatedOn), dateStamp(program.test.clock));
 
@@ -132,7 +121,7 @@ class TestContactRoad : public QObject {
         QCOMPARE(add.Text1->text(), QStringLiteral("Half"));
 
         RunningProgram::click(menu, "Command3");
-        frmAbout& about = program.windows->about();
+        frmAbout& about = program.about();
         QVERIFY(QTest::qWaitForWindowActive(&about));
         QVERIFY(find.isVisible());
         RunningProgram::click(about, "cmdOK");
@@ -155,7 +144,7 @@ class TestContactRoad : public QObject {
         RunningProgram::click(menu, "Command1");
         QVERIFY(QTest::qWaitForWindowActive(&add));
         RunningProgram::click(menu, "Command3");
-        QVERIFY(QTest::qWaitForWindowActive(&program.windows->about()));
+        QVERIFY(QTest::qWaitForWindowActive(&program.about()));
         QVERIFY(details.isVisible());
         QCOMPARE(details.Text1->text(), QStringLiteral("John"));
 

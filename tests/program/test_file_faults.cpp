@@ -177,20 +177,6 @@ void addFaultRows() {
     QTest::newRow("locked by another program") << Fault::Locked;
 }
 
-StoredRow entryRow(const QString& createdOn) {
-    StoredRow stored;
-    for (const QString& text : kNewContact)
-        stored << text;
-    return stored << createdOn << QVariant();
-}
-
-QStringList listedSurnames(RunningProgram& program) {
-    QStringList surnames;
-    for (int r = 0; r + 1 < program.gridCells()->model()->rowCount(); ++r)
-        surnames << program.gridCell(r, Surname);
-    return surnames;
-}
-
 // Set in the copy of this test that runs as an unprivileged user, for whom permissions count.
 constexpr char kUnprivilegedChild[] = "TESSALINE_TEST_UNPRIVILEGED";
 constexpr unsigned kNobody = 65534;
@@ -275,7 +261,8 @@ class TestFileFaults : public QObject {
         QVERIFY(!add.isVisible());
         QVERIFY(program.menu().isVisible());
         QCOMPARE(program.test.storedRows(),
-                 book.storedBefore() + QList<StoredRow>{entryRow(dateStamp(program.test.clock))});
+                 book.storedBefore() +
+                     QList<StoredRow>{newContactRow(dateStamp(program.test.clock))});
     }
 
     // "Save" in the details window: the edited boxes stay as typed and the same "Save" stores
@@ -338,7 +325,7 @@ class TestFileFaults : public QObject {
         if (fault == Fault::Locked) {
             QVERIFY(program.test.messages.shown.isEmpty());
             QVERIFY(find.DBGrid1->isVisible());
-            QCOMPARE(listedSurnames(program), QStringList{QStringLiteral("Smith")});
+            QCOMPARE(program.listed(Surname), QStringList{QStringLiteral("Smith")});
             book.end();
             QCOMPARE(program.test.storedRows(), book.storedBefore());
             return;
@@ -351,7 +338,7 @@ class TestFileFaults : public QObject {
         RunningProgram::click(find, "Command2");
         QCOMPARE(program.test.messages.shown.size(), 1);
         QVERIFY(find.DBGrid1->isVisible());
-        QCOMPARE(listedSurnames(program), QStringList{QStringLiteral("Smith")});
+        QCOMPARE(program.listed(Surname), QStringList{QStringLiteral("Smith")});
         QCOMPARE(program.test.storedRows(), book.storedBefore());
     }
 
@@ -456,7 +443,7 @@ class TestFileFaults : public QObject {
         RunningProgram::click(program.menu(), "Command2");
         RunningProgram::typeOver(find, "Text2", QStringLiteral("jones"));
         RunningProgram::click(find, "Command2");
-        QCOMPARE(listedSurnames(program), QStringList{QStringLiteral("Jones")});
+        QCOMPARE(program.listed(Surname), QStringList{QStringLiteral("Jones")});
 
         Form2& add = program.add();
         RunningProgram::click(program.menu(), "Command1");
@@ -478,7 +465,8 @@ class TestFileFaults : public QObject {
         RunningProgram::click(add, "Command1");
         QCOMPARE(program.test.messages.shown.size(), 1);
         const QString stamp = dateStamp(FixedClock(QDate(2026, 12, 7)));
-        QCOMPARE(program.test.storedRows(), kOtherContacts + QList<StoredRow>{entryRow(stamp)});
+        QCOMPARE(program.test.storedRows(),
+                 kOtherContacts + QList<StoredRow>{newContactRow(stamp)});
     }
 };
 

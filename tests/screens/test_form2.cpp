@@ -1,3 +1,4 @@
+#include "running_program.h"
 #include "screens/form2.h"
 #include "shell/form1.h"
 #include "shell/program_windows.h"
@@ -12,45 +13,29 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
+#include <algorithm>
 
 namespace {
 
 const QString kStamp = QLocale().toString(QDate(2026, 12, 7), QLocale::ShortFormat);
 
-// The program as the user meets it: the main menu shown, the add window opened from it.
-struct AddWindow {
-    TestServices test;
-    ProgramWindows windows{test.services()};
-    Form2* form = nullptr;
-
-    AddWindow() {
-        windows.form1().Show();
-        QTest::mouseClick(windows.form1().Command1, Qt::LeftButton);
-        form = &windows.form2();
+// The name labels and boxes of the nine fields that take an entry.
+QList<QWidget*> fields(Form2& form) {
+    QList<QWidget*> result;
+    for (int i = 1; i <= 9; ++i) {
+        result << form.findChild<QWidget*>(QStringLiteral("Label%1").arg(i));
+        result << form.findChild<QWidget*>(QStringLiteral("Text%1").arg(i));
     }
-    void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
-    void type(QWidget* box, const QString& text) { QTest::keyClicks(box, text); }
-    QList<QWidget*> fields() const {
-        QList<QWidget*> result;
-        for (int i = 1; i <= 9; ++i) {
-            result << form->findChild<QWidget*>(QStringLiteral("Label%1").arg(i));
-            result << form->findChild<QWidget*>(QStringLiteral("Text%1").arg(i));
-        }
-        return result;
-    }
-    bool fieldsVisible() const {
-        for (QWidget* field : fields())
-            if (!field->isVisible())
-                return false;
-        return true;
-    }
-    bool fieldsHidden() const {
-        for (QWidget* field : fields())
-            if (field->isVisible())
-                return false;
-        return true;
-    }
-};
+    return result;
+}
+bool fieldsVisible(Form2& form) {
+    const QList<QWidget*> all = fields(form);
+    return std::all_of(all.begin(), all.end(), [](QWidget* field) { return field->isVisible(); });
+}
+bool fieldsHidden(Form2& form) {
+    const QList<QWidget*> all = fields(form);
+    return std::none_of(all.begin(), all.end(), [](QWidget* field) { return field->isVisible(); });
+}
 
 } // namespace
 
@@ -58,8 +43,8 @@ class TestForm2 : public QObject {
     Q_OBJECT
   private slots:
     void firstOpenShowsOnlyAddNewAndCancel() {
-        AddWindow add;
-        Form2& form = *add.form;
+        RunningProgram program;
+        Form2& form = program.openAdd();
         QVERIFY(QTest::qWaitForWindowActive(&form));
         QCOMPARE(titleAsShown(&form), QStringLiteral("Add New"));
         QCOMPARE(captionsNotWhole(&form), QStringList());
@@ -68,20 +53,20 @@ class TestForm2 : public QObject {
         QVERIFY(form.Command2->isVisible());
         QVERIFY(!form.Command1->isVisible());
         QVERIFY(!form.Command4->isVisible());
-        QVERIFY(add.fieldsHidden());
+        QVERIFY(fieldsHidden(form));
         QVERIFY(!form.Data1->isVisible());
         QCOMPARE(QApplication::focusWidget(), form.Command2);
         QCOMPARE(form.cursor().shape(), Qt::BitmapCursor);
         QCOMPARE(form.cursor().hotSpot(), QPoint(3, 1));
         QCOMPARE(form.Command3->geometry(), form.Command1->geometry());
-        QVERIFY(add.test.storedRows().isEmpty());
+        QVERIFY(program.test.storedRows().isEmpty());
     }
 
     void addNewShowsEmptyFieldsAndTodaysStamp() {
-        AddWindow add;
-        Form2& form = *add.form;
-        add.click(form.Command3);
-        QVERIFY(add.fieldsVisible());
+        RunningProgram program;
+        Form2& form = program.openAdd();
+        RunningProgram::click(form.Command3);
+        QVERIFY(fieldsVisible(form));
         QVERIFY(form.Command1->isVisible());
         QVERIFY(form.Command4->isVisible());
         QVERIFY(!form.Command3->isVisible());
@@ -101,15 +86,15 @@ class TestForm2 : public QObject {
     }
 
     void okWithAnEmptyNameIsRefusedSilently() {
-        AddWindow add;
-        Form2& form = *add.form;
-        add.click(form.Command3);
+        RunningProgram program;
+        Form2& form = program.openAdd();
+        RunningProgram::click(form.Command3);
         QVERIFY(QTest::qWaitForWindowActive(&form));
-        add.type(form.Text2, "Smith");
-        add.type(form.Text3, "555-0100");
-        add.click(form.Command1);
-        QVERIFY(add.test.messages.shown.isEmpty());
-        QVERIFY(add.test.storedRows().isEmpty());
+        RunningProgram::typeText(form.Text2, "Smith");
+        RunningProgram::typeText(form.Text3, "555-0100");
+        RunningProgram::click(form.Command1);
+        QVERIFY(program.test.messages.shown.isEmpty());
+        QVERIFY(program.test.storedRows().isEmpty());
         QCOMPARE(QApplication::focusWidget(), form.Text1);
         QCOMPARE(form.Text2->text(), QStringLiteral("Smith"));
         QCOMPARE(form.Text3->text(), QStringLiteral("555-0100"));
@@ -118,72 +103,73 @@ class TestForm2 : public QObject {
     }
 
     void okStoresTheTypedTextsAndTheStamp() {
-        AddWindow add;
-        Form2& form = *add.form;
-        add.click(form.Command3);
-        add.type(form.Text1, "Ann");
-        add.type(form.Text2, "O'Brien");
-        add.type(form.Text8, "ann@example.org");
+        RunningProgram program;
+        Form2& form = program.openAdd();
+        RunningProgram::click(form.Command3);
+        RunningProgram::typeText(form.Text1, "Ann");
+        RunningProgram::typeText(form.Text2, "O'Brien");
+        RunningProgram::typeText(form.Text8, "ann@example.org");
         form.Text5->setFocus();
-        add.type(form.Text5, "1 Main St");
+        RunningProgram::typeText(form.Text5, "1 Main St");
         QTest::keyClick(form.Text5, Qt::Key_Return);
-        add.type(form.Text5, "Dublin");
-        add.click(form.Command1);
+        RunningProgram::typeText(form.Text5, "Dublin");
+        RunningProgram::click(form.Command1);
         QCOMPARE(
-            add.test.storedRows(),
+            program.test.storedRows(),
             QList<StoredRow>{row({"Ann", "O'Brien", QVariant(), QVariant(), "1 Main St\nDublin",
                                   "ann@example.org", QVariant(), QVariant(), kStamp, QVariant()})});
         // Back in the ready layout, hidden, with the main menu in front.
         QVERIFY(!form.isVisible());
-        QVERIFY(add.windows.form1().isVisible());
-        QVERIFY(add.fieldsHidden() || !form.Text1->isVisibleTo(&form));
+        QVERIFY(program.menu().isVisible());
+        QVERIFY(fieldsHidden(form) || !form.Text1->isVisibleTo(&form));
         QVERIFY(!form.Command1->isVisibleTo(&form));
         QVERIFY(!form.Command4->isVisibleTo(&form));
         QVERIFY(form.Command3->isVisibleTo(&form));
         QVERIFY(form.Command2->isVisibleTo(&form));
-        add.click(add.windows.form1().Command1);
+        RunningProgram::click(program.menu().Command1);
         QVERIFY(form.isVisible());
-        QVERIFY(add.fieldsHidden());
+        QVERIFY(fieldsHidden(form));
     }
 
     void aNameOfOneBlankIsAName() {
-        AddWindow add;
-        add.click(add.form->Command3);
-        add.type(add.form->Text1, " ");
-        add.click(add.form->Command1);
-        QCOMPARE(add.test.storedRows().size(), 1);
-        QCOMPARE(add.test.storedRows()[0][0], QVariant(QStringLiteral(" ")));
+        RunningProgram program;
+        Form2& form = program.openAdd();
+        RunningProgram::click(form.Command3);
+        RunningProgram::typeText(form.Text1, " ");
+        RunningProgram::click(form.Command1);
+        QCOMPARE(program.test.storedRows().size(), 1);
+        QCOMPARE(program.test.storedRows()[0][0], QVariant(QStringLiteral(" ")));
     }
 
     void cancelUpdateStoresNothingAndClosesTheRecordset() {
-        AddWindow add;
-        Form2& form = *add.form;
-        add.click(form.Command3);
-        add.type(form.Text1, "Nobody");
-        add.click(form.Command4);
-        QVERIFY(add.test.storedRows().isEmpty());
+        RunningProgram program;
+        Form2& form = program.openAdd();
+        RunningProgram::click(form.Command3);
+        RunningProgram::typeText(form.Text1, "Nobody");
+        RunningProgram::click(form.Command4);
+        QVERIFY(program.test.storedRows().isEmpty());
         QVERIFY(!form.Data1->Recordset().isOpen());
         QVERIFY(!form.isVisible());
         // Reopened from the main menu: the ready layout; the next entry starts afresh.
-        add.click(add.windows.form1().Command1);
+        RunningProgram::click(program.menu().Command1);
         QVERIFY(form.Command3->isVisible());
         QVERIFY(form.Command2->isVisible());
         QVERIFY(!form.Command1->isVisible());
         QVERIFY(!form.Command4->isVisible());
-        add.click(form.Command3);
+        RunningProgram::click(form.Command3);
         QCOMPARE(form.Text1->text(), QString());
-        add.type(form.Text1, "Somebody");
-        add.click(form.Command1);
-        QCOMPARE(add.test.storedRows().size(), 1);
+        RunningProgram::typeText(form.Text1, "Somebody");
+        RunningProgram::click(form.Command1);
+        QCOMPARE(program.test.storedRows().size(), 1);
     }
 
     void mainMenuAddNewInterruptsAnEntry() {
-        AddWindow add;
-        Form2& form = *add.form;
-        add.click(form.Command3);
-        add.type(form.Text1, "Half");
-        add.type(form.Text2, "Typed");
-        add.click(add.windows.form1().Command1);
+        RunningProgram program;
+        Form2& form = program.openAdd();
+        RunningProgram::click(form.Command3);
+        RunningProgram::typeText(form.Text1, "Half");
+        RunningProgram::typeText(form.Text2, "Typed");
+        RunningProgram::click(program.menu().Command1);
         QVERIFY(form.isVisible());
         QCOMPARE(form.Text1->text(), QStringLiteral("Half"));
         QCOMPARE(form.Text2->text(), QStringLiteral("Typed"));
@@ -192,19 +178,19 @@ class TestForm2 : public QObject {
         QVERIFY(form.Command4->isVisible());
         QVERIFY(!form.Command2->isVisible());
         // Add New starts afresh; the half-typed entry is never stored.
-        add.click(form.Command3);
+        RunningProgram::click(form.Command3);
         QCOMPARE(form.Text1->text(), QString());
-        add.type(form.Text1, "Whole");
-        add.click(form.Command1);
-        QCOMPARE(add.test.storedRows().size(), 1);
-        QCOMPARE(add.test.storedRows()[0][0], QVariant(QStringLiteral("Whole")));
-        QCOMPARE(add.test.storedRows()[0][1], QVariant());
+        RunningProgram::typeText(form.Text1, "Whole");
+        RunningProgram::click(form.Command1);
+        QCOMPARE(program.test.storedRows().size(), 1);
+        QCOMPARE(program.test.storedRows()[0][0], QVariant(QStringLiteral("Whole")));
+        QCOMPARE(program.test.storedRows()[0][1], QVariant());
     }
 
     void tabMovesThroughTheEntryInOrder() {
-        AddWindow add;
-        Form2& form = *add.form;
-        add.click(form.Command3);
+        RunningProgram program;
+        Form2& form = program.openAdd();
+        RunningProgram::click(form.Command3);
         QVERIFY(QTest::qWaitForWindowActive(&form));
         form.Text1->setFocus();
         const QList<QWidget*> order = {form.Text2, form.Text3,    form.Text4, form.Text5,
@@ -217,72 +203,73 @@ class TestForm2 : public QObject {
     }
 
     void multiLineNotesRoundTrip() {
-        AddWindow add;
-        Form2& form = *add.form;
-        add.click(form.Command3);
-        add.type(form.Text1, "Multi");
+        RunningProgram program;
+        Form2& form = program.openAdd();
+        RunningProgram::click(form.Command3);
+        RunningProgram::typeText(form.Text1, "Multi");
         form.Text6->setFocus();
-        add.type(form.Text6, "first line");
+        RunningProgram::typeText(form.Text6, "first line");
         QTest::keyClick(form.Text6, Qt::Key_Return);
-        add.type(form.Text6, "second line");
+        RunningProgram::typeText(form.Text6, "second line");
         QVERIFY(form.isVisible()); // Enter started a line instead of pressing a button
-        add.click(form.Command1);
-        QCOMPARE(add.test.storedRows()[0][7], QVariant(QStringLiteral("first line\nsecond line")));
+        RunningProgram::click(form.Command1);
+        QCOMPARE(program.test.storedRows()[0][7],
+                 QVariant(QStringLiteral("first line\nsecond line")));
     }
 
     void missingFileAtAddNewIsReportedAndNothingIsCreated() {
-        AddWindow add;
-        Form2& form = *add.form;
-        QVERIFY(QFile::remove(add.test.databasePath()));
-        add.click(form.Command3);
-        QCOMPARE(add.test.messages.shown.size(), 1);
-        QVERIFY(add.test.messages.shown[0].text.contains(add.test.databasePath()));
-        QVERIFY(!QFileInfo::exists(add.test.databasePath()));
+        RunningProgram program;
+        Form2& form = program.openAdd();
+        QVERIFY(QFile::remove(program.test.databasePath()));
+        RunningProgram::click(form.Command3);
+        QCOMPARE(program.test.messages.shown.size(), 1);
+        QVERIFY(program.test.messages.shown[0].text.contains(program.test.databasePath()));
+        QVERIFY(!QFileInfo::exists(program.test.databasePath()));
         QVERIFY(form.Command3->isVisible());
-        QVERIFY(add.fieldsHidden());
+        QVERIFY(fieldsHidden(form));
     }
 
     void lockedFileAtOkIsReportedAndTheEntryCanBeStoredLater() {
-        AddWindow add;
-        Form2& form = *add.form;
-        add.click(form.Command3);
-        add.type(form.Text1, "Patient");
-        add.type(form.Text3, "555-0199");
+        RunningProgram program;
+        Form2& form = program.openAdd();
+        RunningProgram::click(form.Command3);
+        RunningProgram::typeText(form.Text1, "Patient");
+        RunningProgram::typeText(form.Text3, "555-0199");
         form.Data1->setBusyTimeout(50);
         {
-            Database other = contact_table::openAddressBook(add.test.databasePath());
+            Database other = contact_table::openAddressBook(program.test.databasePath());
             other.exec("BEGIN IMMEDIATE");
-            add.click(form.Command1);
-            QCOMPARE(add.test.messages.shown.size(), 1);
-            QVERIFY2(add.test.messages.shown[0].text.contains("in use"),
-                     qPrintable(add.test.messages.shown[0].text));
+            RunningProgram::click(form.Command1);
+            QCOMPARE(program.test.messages.shown.size(), 1);
+            QVERIFY2(program.test.messages.shown[0].text.contains("in use"),
+                     qPrintable(program.test.messages.shown[0].text));
             QVERIFY(form.isVisible());
             QCOMPARE(form.Text1->text(), QStringLiteral("Patient"));
             QVERIFY(form.Command1->isVisible());
             other.exec("ROLLBACK");
         }
-        add.click(form.Command1);
-        QCOMPARE(add.test.storedRows().size(), 1);
-        QCOMPARE(add.test.storedRows()[0][2], QVariant(QStringLiteral("555-0199")));
+        RunningProgram::click(form.Command1);
+        QCOMPARE(program.test.storedRows().size(), 1);
+        QCOMPARE(program.test.storedRows()[0][2], QVariant(QStringLiteral("555-0199")));
         QVERIFY(!form.isVisible());
     }
 
     void closingThroughTheFrameAbandonsTheEntry() {
-        AddWindow add;
-        Form2& form = *add.form;
-        add.click(form.Command3);
-        add.type(form.Text1, "Closed");
+        RunningProgram program;
+        Form2& form = program.openAdd();
+        RunningProgram::click(form.Command3);
+        RunningProgram::typeText(form.Text1, "Closed");
         form.close();
-        QVERIFY(add.test.storedRows().isEmpty());
+        QVERIFY(program.test.storedRows().isEmpty());
         QVERIFY(!form.isVisible());
         QVERIFY(!form.Data1->Recordset().isOpen());
-        add.click(add.windows.form1().Command1);
+        RunningProgram::click(program.menu().Command1);
         QVERIFY(form.Command3->isVisible());
-        QVERIFY(add.fieldsHidden());
+        QVERIFY(fieldsHidden(form));
         // Closed again while ready: it simply leaves.
         form.close();
         QVERIFY(!form.isVisible());
-        QVERIFY(add.test.messages.shown.isEmpty());
+        QVERIFY(program.test.messages.shown.isEmpty());
     }
 };
 

@@ -1,3 +1,4 @@
+#include "running_program.h"
 #include "screens/form3.h"
 #include "screens/form4.h"
 #include "screens/results_grid.h"
@@ -21,11 +22,8 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QtTest>
-#include <memory>
 
 namespace {
-
-enum Column { Name, Surname, Phone, Fax, Address, Email, Url, Other, CreatedOn, ModifiedOn };
 
 // The address book every test starts from: Unicode, blanks, an apostrophe, empty text and NULL.
 const QList<StoredRow> kContacts = {
@@ -40,44 +38,11 @@ const QList<StoredRow> kContacts = {
     row({"Анна", "Иванова", "+7 495 000", QVariant(), QVariant(), "anna@example.ru"}),
 };
 
-// The main menu loaded (which loads the find window), with the find window opened from it.
-struct Session {
-    Session() {
-        for (const StoredRow& contact : kContacts)
-            test.insertRow(contact);
-        windows = std::make_unique<ProgramWindows>(test.services());
-        menu = &windows->form1();
-        menu->Show();
-    }
-
-    Form3& openFind() {
-        QTest::mouseClick(menu->Command2, Qt::LeftButton);
-        Form3& find = windows->form3();
-        if (!QTest::qWaitForWindowActive(&find))
-            qWarning("the find window did not become active");
-        return find;
-    }
-
-    TestServices test;
-    std::unique_ptr<ProgramWindows> windows;
-    Form1* menu = nullptr;
-};
-
-QTableView* cellsOf(Form3& find) {
-    return find.DBGrid1->cells();
-}
-
-QString cell(Form3& find, int row, int column) {
-    QAbstractItemModel* model = cellsOf(find)->model();
-    return model->data(model->index(row, column)).toString();
-}
-
 // What the grid lists: each contact row's given name and surname, the new line left out.
-QStringList listedNames(Form3& find) {
+QStringList listedNames(RunningProgram& program) {
     QStringList names;
-    QAbstractItemModel* model = cellsOf(find)->model();
-    for (int r = 0; r + 1 < model->rowCount(); ++r)
-        names << cell(find, r, Name) + QLatin1Char('|') + cell(find, r, Surname);
+    for (const QStringList& listed : program.listedRows())
+        names << listed[Name] + QLatin1Char('|') + listed[Surname];
     return names;
 }
 
@@ -89,48 +54,14 @@ QStringList namesOf(std::initializer_list<int> contacts) {
     return names;
 }
 
-QString selectorOf(Form3& find, int row) {
-    return cellsOf(find)->model()->headerData(row, Qt::Vertical).toString();
-}
-
-// The cell editor that has the focus, if a cell of the grid is open for typing.
-QLineEdit* openCell(Form3& find) {
-    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
-    return editor && cellsOf(find)->isAncestorOf(editor) ? editor : nullptr;
-}
-
-void clickCell(Form3& find, int row, int column) {
-    QTableView* cells = cellsOf(find);
-    const QModelIndex index = cells->model()->index(row, column);
-    cells->scrollTo(index);
-    QTest::mouseClick(cells->viewport(), Qt::LeftButton, {}, cells->visualRect(index).center());
-}
-
-// Types text key by key, letters outside Latin-1 included.
-void typeText(QWidget* widget, const QString& text) {
-    for (const QChar ch : text)
-        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
-}
-
-void search(QLineEdit* box, QPushButton* find, const QString& text) {
-    box->clear();
-    typeText(box, text);
-    QTest::mouseClick(find, Qt::LeftButton);
-}
-
-void addTrigger(const TestServices& test, const char* sql) {
-    Database db = contact_table::openAddressBook(test.databasePath());
-    db.exec(sql);
-}
-
 } // namespace
 
 class TestForm3 : public QObject {
     Q_OBJECT
   private slots:
     void layoutIsAsDesigned() {
-        Session session;
-        Form3& find = session.openFind();
+        RunningProgram program(kContacts);
+        Form3& find = program.openFind();
         QCOMPARE(titleAsShown(&find), QStringLiteral("Find"));
         QCOMPARE(captionsNotWhole(&find), QStringList());
         QCOMPARE(find.size(), QSize(637, 429));
@@ -185,7 +116,7 @@ class TestForm3 : public QObject {
         QVERIFY(!data->isVisible());
         QCOMPARE(data->Connect(), QStringLiteral("Access"));
         QCOMPARE(data->RecordSource(), QStringLiteral("address"));
-        QCOMPARE(data->DatabaseName(), session.test.databasePath());
+        QCOMPARE(data->DatabaseName(), program.test.databasePath());
 
         auto* grid = find.findChild<ResultsGrid*>("DBGrid1");
         QVERIFY(grid);
@@ -210,26 +141,27 @@ class TestForm3 : public QObject {
     }
 
     void focusFollowsTheTabIndexesAndWraps() {
-        Session session;
-        Form3& find = session.openFind();
+        RunningProgram program(kContacts);
+        Form3& find = program.openFind();
         QCOMPARE(QApplication::focusWidget(), find.Text1);
-        const QList<QWidget*> order = {find.Command1, find.Text2,    find.Command2, find.Text3,
-                                       find.Command4, find.Text4,    find.Command5, find.Command3,
-                                       find.Command6, cellsOf(find), find.Text1};
+        const QList<QWidget*> order = {find.Command1,       find.Text2,    find.Command2,
+                                       find.Text3,          find.Command4, find.Text4,
+                                       find.Command5,       find.Command3, find.Command6,
+                                       program.gridCells(), find.Text1};
         for (QWidget* next : order) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            if (next == cellsOf(find))
-                QVERIFY2(openCell(find), "the grid's current cell is open for typing");
+            if (next == program.gridCells())
+                QVERIFY2(program.openCell(), "the grid's current cell is open for typing");
             else
                 QCOMPARE(QApplication::focusWidget(), next);
         }
     }
 
     void theFirstOpenListsEveryContact() {
-        Session session;
-        Form3& find = session.openFind();
+        RunningProgram program(kContacts);
+        Form3& find = program.openFind();
         QVERIFY(find.DBGrid1->isVisible());
-        QTableView* cells = cellsOf(find);
+        QTableView* cells = program.gridCells();
         QAbstractItemModel* model = cells->model();
         QCOMPARE(model->columnCount(), 10);
         QStringList headers;
@@ -238,17 +170,17 @@ class TestForm3 : public QObject {
         QCOMPARE(headers, contact_table::columnNames());
         // Every contact, then the empty line for a new one.
         QCOMPARE(model->rowCount(), kContacts.size() + 1);
-        QCOMPARE(listedNames(find), namesOf({0, 1, 2, 3, 4, 5, 6}));
-        QCOMPARE(cell(find, 1, Address), QStringLiteral("2 Rue Haute\nParis"));
-        QCOMPARE(cell(find, 1, ModifiedOn), QStringLiteral("05/06/2024"));
-        QCOMPARE(cell(find, 5, Phone), QString());
+        QCOMPARE(listedNames(program), namesOf({0, 1, 2, 3, 4, 5, 6}));
+        QCOMPARE(program.gridCell(1, Address), QStringLiteral("2 Rue Haute\nParis"));
+        QCOMPARE(program.gridCell(1, ModifiedOn), QStringLiteral("05/06/2024"));
+        QCOMPARE(program.gridCell(5, Phone), QString());
         for (int c = 0; c < 10; ++c)
-            QCOMPARE(cell(find, kContacts.size(), c), QString());
+            QCOMPARE(program.gridCell(kContacts.size(), c), QString());
         // The first row is current; the new line is marked as such.
         QCOMPARE(cells->currentIndex().row(), 0);
-        QCOMPARE(selectorOf(find, 0), ResultsModel::kCurrentMarker);
-        QCOMPARE(selectorOf(find, 1), QString());
-        QCOMPARE(selectorOf(find, kContacts.size()), ResultsModel::kNewLineMarker);
+        QCOMPARE(program.selector(0), ResultsModel::kCurrentMarker);
+        QCOMPARE(program.selector(1), QString());
+        QCOMPARE(program.selector(kContacts.size()), ResultsModel::kNewLineMarker);
         QCOMPARE(find.Data1->Recordset().AbsolutePosition(), 0);
         // Everything fits: no scroll bars.
         QVERIFY(!cells->verticalScrollBar()->isVisible());
@@ -272,56 +204,54 @@ class TestForm3 : public QObject {
         // Another directory is current, holding no address book: it is never opened or created.
         QTemporaryDir elsewhere;
         const QString previous = QDir::currentPath();
-        QDir::setCurrent(elsewhere.path());
-        TestServices test;
-        test.insertRow(kContacts[0]);
-        ProgramWindows windows(test.services());
-        Form3& find = windows.form3();
+        RunningProgram program(
+            {kContacts[0]}, [&](TestServices&) { QDir::setCurrent(elsewhere.path()); },
+            RunningProgram::Start::NoWindow);
+        Form3& find = program.find();
         QDir::setCurrent(previous);
         QCOMPARE(find.Data1->DatabaseName(), QStringLiteral("address.mdb"));
         find.Show();
-        QCOMPARE(listedNames(find), namesOf({0}));
+        QCOMPARE(listedNames(program), namesOf({0}));
         QVERIFY(!QFile::exists(elsewhere.filePath(QStringLiteral("address.mdb"))));
-        QVERIFY(test.messages.shown.isEmpty());
+        QVERIFY(program.test.messages.shown.isEmpty());
     }
 
     void eachSearchListsTheWholeValueMatchesWithoutRegardToCase() {
-        Session session;
-        Form3& find = session.openFind();
+        RunningProgram program(kContacts);
+        Form3& find = program.openFind();
         struct Case {
-            QLineEdit* box;
-            QPushButton* button;
+            Column column;
             QString text;
             QStringList expected;
         };
         const Case cases[] = {
-            {find.Text1, find.Command1, "ANNA", namesOf({0, 2})},
-            {find.Text1, find.Command1, "Ann", {}},
-            {find.Text1, find.Command1, "élodie", namesOf({1})},
-            {find.Text1, find.Command1, "анна", namesOf({6})},
-            {find.Text1, find.Command1, "Bob", {}},
-            {find.Text1, find.Command1, " Bob", namesOf({4})},
-            {find.Text2, find.Command2, "smith", namesOf({0, 2})},
-            {find.Text2, find.Command2, "o'brien", namesOf({3})},
-            {find.Text2, find.Command2, "ΖΩΉ", namesOf({5})},
-            {find.Text2, find.Command2, "Lee", {}},
-            {find.Text2, find.Command2, "Lee ", namesOf({4})},
-            {find.Text3, find.Command4, "555 0104", namesOf({3})},
-            {find.Text3, find.Command4, "555", {}},
-            {find.Text4, find.Command5, "Anna@Example.Org", namesOf({0, 2})},
-            {find.Text4, find.Command5, "anna@example", {}},
+            {Name, "ANNA", namesOf({0, 2})},
+            {Name, "Ann", {}},
+            {Name, "élodie", namesOf({1})},
+            {Name, "анна", namesOf({6})},
+            {Name, "Bob", {}},
+            {Name, " Bob", namesOf({4})},
+            {Surname, "smith", namesOf({0, 2})},
+            {Surname, "o'brien", namesOf({3})},
+            {Surname, "ΖΩΉ", namesOf({5})},
+            {Surname, "Lee", {}},
+            {Surname, "Lee ", namesOf({4})},
+            {Phone, "555 0104", namesOf({3})},
+            {Phone, "555", {}},
+            {Email, "Anna@Example.Org", namesOf({0, 2})},
+            {Email, "anna@example", {}},
             // An empty box finds the rows holding empty text, not those holding nothing.
-            {find.Text2, find.Command2, "", {}},
-            {find.Text3, find.Command4, "", namesOf({4})},
-            {find.Text4, find.Command5, "", namesOf({3})},
+            {Surname, "", {}},
+            {Phone, "", namesOf({4})},
+            {Email, "", namesOf({3})},
         };
         for (const Case& each : cases) {
-            search(each.box, each.button, each.text);
-            QVERIFY2(session.test.messages.shown.isEmpty(), qPrintable(each.text));
-            QCOMPARE(listedNames(find), each.expected);
+            program.search(each.column, each.text);
+            QVERIFY2(program.test.messages.shown.isEmpty(), qPrintable(each.text));
+            QCOMPARE(listedNames(program), each.expected);
             QVERIFY(find.DBGrid1->isVisible());
             // The empty line for a new contact is always last.
-            QCOMPARE(selectorOf(find, cellsOf(find)->model()->rowCount() - 1).right(1),
+            QCOMPARE(program.selector(program.gridCells()->model()->rowCount() - 1).right(1),
                      ResultsModel::kNewLineMarker);
         }
         QCOMPARE(find.Data1->RecordSource(),
@@ -329,126 +259,127 @@ class TestForm3 : public QObject {
     }
 
     void findByNameWithAnEmptyBoxRepeatsTheLastSearch() {
-        Session session;
-        Form3& find = session.openFind();
+        RunningProgram program(kContacts);
+        Form3& find = program.openFind();
         // Before any search it is the whole table.
-        search(find.Text1, find.Command1, QString());
-        QCOMPARE(listedNames(find), namesOf({0, 1, 2, 3, 4, 5, 6}));
-        search(find.Text3, find.Command4, QStringLiteral("555-0102"));
-        QCOMPARE(listedNames(find), namesOf({1}));
+        program.search(Name, QString());
+        QCOMPARE(listedNames(program), namesOf({0, 1, 2, 3, 4, 5, 6}));
+        program.search(Phone, QStringLiteral("555-0102"));
+        QCOMPARE(listedNames(program), namesOf({1}));
         // A contact stored meanwhile by another program shows up: the rows are fetched again.
-        session.test.insertRow(row({"Eve", "Adams", "555-0102"}));
+        program.test.insertRow(row({"Eve", "Adams", "555-0102"}));
         find.Text3->clear();
-        search(find.Text1, find.Command1, QString());
+        program.search(Name, QString());
         QCOMPARE(find.Data1->RecordSource(),
                  QStringLiteral("Select * from address where phone = '555-0102'"));
-        QCOMPARE(listedNames(find), namesOf({1}) << QStringLiteral("Eve|Adams"));
+        QCOMPARE(listedNames(program), namesOf({1}) << QStringLiteral("Eve|Adams"));
         QVERIFY(find.DBGrid1->isVisible());
     }
 
     void backThenViewEditShowsEmptyBoxesAndTheGridAsItWasLeft() {
-        Session session;
-        Form3& find = session.openFind();
-        search(find.Text2, find.Command2, QStringLiteral("Smith"));
-        typeText(find.Text1, QStringLiteral("x"));
-        typeText(find.Text3, QStringLiteral("y"));
-        typeText(find.Text4, QStringLiteral("z"));
+        RunningProgram program(kContacts);
+        Form3& find = program.openFind();
+        program.search(Surname, QStringLiteral("Smith"));
+        RunningProgram::typeText(find.Text1, QStringLiteral("x"));
+        RunningProgram::typeText(find.Text3, QStringLiteral("y"));
+        RunningProgram::typeText(find.Text4, QStringLiteral("z"));
         QTest::mouseClick(find.Command6, Qt::LeftButton);
         QVERIFY(!find.isVisible());
-        QVERIFY(session.menu->isVisible());
+        QVERIFY(program.menu().isVisible());
         for (QLineEdit* box : {find.Text1, find.Text2, find.Text3, find.Text4})
             QCOMPARE(box->text(), QString());
 
-        Form3& again = session.openFind();
+        Form3& again = program.openFind();
         QCOMPARE(&again, &find);
         QVERIFY(find.isVisible());
         QVERIFY(find.DBGrid1->isVisible());
-        QCOMPARE(listedNames(find), namesOf({0, 2}));
+        QCOMPARE(listedNames(program), namesOf({0, 2}));
         QCOMPARE(find.Data1->RecordSource(),
                  QStringLiteral("Select * from address where surname = 'Smith'"));
     }
 
     void closingTheWindowThroughItsFrameIsBack() {
-        Session session;
-        Form3& find = session.openFind();
-        typeText(find.Text2, QStringLiteral("Lee"));
+        RunningProgram program(kContacts);
+        Form3& find = program.openFind();
+        RunningProgram::typeText(find.Text2, QStringLiteral("Lee"));
         find.close();
         QVERIFY(!find.isVisible());
-        QVERIFY(session.windows->isLoaded(WindowModel::Kind::Form3));
+        QVERIFY(program.windows->isLoaded(WindowModel::Kind::Form3));
         QCOMPARE(find.Text2->text(), QString());
-        QVERIFY(session.menu->isVisible());
+        QVERIFY(program.menu().isVisible());
     }
 
     void detailsHidesTheGridUntilTheNextFind() {
-        Session session;
-        Form3& find = session.openFind();
-        typeText(find.Text2, QStringLiteral("Smith"));
+        RunningProgram program(kContacts);
+        Form3& find = program.openFind();
+        RunningProgram::typeText(find.Text2, QStringLiteral("Smith"));
         QTest::mouseClick(find.Command3, Qt::LeftButton);
         QVERIFY(!find.isVisible());
         QVERIFY(!find.DBGrid1->isVisibleTo(&find));
-        QVERIFY(session.windows->form4().isVisible());
+        QVERIFY(program.details().isVisible());
         QCOMPARE(find.Text2->text(), QStringLiteral("Smith"));
 
-        session.windows->form4().Hide();
-        session.openFind();
+        program.details().Hide();
+        program.openFind();
         QVERIFY(!find.DBGrid1->isVisible());
-        QCOMPARE(listedNames(find), namesOf({0, 1, 2, 3, 4, 5, 6}));
+        QCOMPARE(listedNames(program), namesOf({0, 1, 2, 3, 4, 5, 6}));
         QTest::mouseClick(find.Command2, Qt::LeftButton);
         QVERIFY(find.DBGrid1->isVisible());
-        QCOMPARE(listedNames(find), namesOf({0, 2}));
+        QCOMPARE(listedNames(program), namesOf({0, 2}));
     }
 
     void aFailedFetchIsReportedAndDoesNotShowTheGrid() {
-        Session session;
-        Form3& find = session.openFind();
+        RunningProgram program(kContacts);
+        Form3& find = program.openFind();
         QTest::mouseClick(find.Command3, Qt::LeftButton);
-        session.windows->form4().Hide();
-        session.openFind();
-        QVERIFY(QFile::remove(session.test.databasePath()));
-        search(find.Text2, find.Command2, QStringLiteral("Smith"));
-        QCOMPARE(session.test.messages.shown.size(), 1);
-        QVERIFY2(session.test.messages.shown[0].text.contains(QStringLiteral("address.mdb")),
-                 qPrintable(session.test.messages.shown[0].text));
-        QCOMPARE(session.test.messages.shown[0].title, QStringLiteral("Tessaline"));
+        program.details().Hide();
+        program.openFind();
+        QVERIFY(QFile::remove(program.test.databasePath()));
+        program.search(Surname, QStringLiteral("Smith"));
+        QCOMPARE(program.test.messages.shown.size(), 1);
+        QVERIFY2(program.test.messages.shown[0].text.contains(QStringLiteral("address.mdb")),
+                 qPrintable(program.test.messages.shown[0].text));
+        QCOMPARE(program.test.messages.shown[0].title, QStringLiteral("Tessaline"));
         QVERIFY(!find.DBGrid1->isVisible());
         // The file is never made again.
-        QVERIFY(!QFile::exists(session.test.databasePath()));
+        QVERIFY(!QFile::exists(program.test.databasePath()));
     }
 
     void aSearchWithAQuoteAndBlanksIsTakenAsTyped() {
-        Session session;
-        Form3& find = session.openFind();
-        search(find.Text2, find.Command2, QStringLiteral("O'Brien"));
-        QVERIFY(session.test.messages.shown.isEmpty());
+        RunningProgram program(kContacts);
+        Form3& find = program.openFind();
+        program.search(Surname, QStringLiteral("O'Brien"));
+        QVERIFY(program.test.messages.shown.isEmpty());
         QCOMPARE(find.Data1->RecordSource(),
                  QStringLiteral("Select * from address where surname = 'O''Brien'"));
-        QCOMPARE(listedNames(find), namesOf({3}));
+        QCOMPARE(listedNames(program), namesOf({3}));
         QCOMPARE(find.Text2->text(), QStringLiteral("O'Brien"));
     }
 
     void aCellTypedIntoIsStoredWhenTheRowIsLeftWithoutADateStamp() {
-        Session session;
-        Form3& find = session.openFind();
-        search(find.Text2, find.Command2, QStringLiteral("Ångström"));
-        clickCell(find, 0, Phone);
-        QLineEdit* editor = openCell(find);
+        RunningProgram program(kContacts);
+        program.openFind();
+        program.search(Surname, QStringLiteral("Ångström"));
+        program.clickCell(0, Phone);
+        QLineEdit* editor = program.openCell();
         QVERIFY(editor);
         QCOMPARE(editor->text(), QStringLiteral("555-0102"));
-        typeText(editor, QStringLiteral("01 23 45"));
-        QCOMPARE(selectorOf(find, 0), ResultsModel::kChangedMarker);
+        RunningProgram::typeText(editor, QStringLiteral("01 23 45"));
+        QCOMPARE(program.selector(0), ResultsModel::kChangedMarker);
         // Nothing is stored while the row is still current.
-        QCOMPARE(session.test.storedRows()[1][Phone].toString(), QStringLiteral("555-0102"));
+        QCOMPARE(program.test.storedRows()[1][Phone].toString(), QStringLiteral("555-0102"));
         QTest::keyClick(editor, Qt::Key_Down);
-        QCOMPARE(cellsOf(find)->currentIndex(), cellsOf(find)->model()->index(1, Phone));
+        QCOMPARE(program.gridCells()->currentIndex(),
+                 program.gridCells()->model()->index(1, Phone));
 
         StoredRow expected = kContacts[1];
         expected[Phone] = QStringLiteral("01 23 45");
-        QCOMPARE(session.test.storedRows()[1], expected);
-        QCOMPARE(cell(find, 0, Phone), QStringLiteral("01 23 45"));
-        QCOMPARE(selectorOf(find, 0), QString());
-        QVERIFY(session.test.messages.shown.isEmpty());
+        QCOMPARE(program.test.storedRows()[1], expected);
+        QCOMPARE(program.gridCell(0, Phone), QStringLiteral("01 23 45"));
+        QCOMPARE(program.selector(0), QString());
+        QVERIFY(program.test.messages.shown.isEmpty());
         // Only that row changed; cells passed through keep no value rather than empty text.
-        QList<StoredRow> rest = session.test.storedRows();
+        QList<StoredRow> rest = program.test.storedRows();
         rest.removeAt(1);
         QList<StoredRow> others = kContacts;
         others.removeAt(1);
@@ -456,79 +387,79 @@ class TestForm3 : public QObject {
     }
 
     void movingToAnotherRowMakesItTheDataControlsCurrentRow() {
-        Session session;
-        Form3& find = session.openFind();
-        clickCell(find, 3, Email);
+        RunningProgram program(kContacts);
+        Form3& find = program.openFind();
+        program.clickCell(3, Email);
         QCOMPARE(find.Data1->Recordset().AbsolutePosition(), 3);
-        QCOMPARE(selectorOf(find, 3), ResultsModel::kCurrentMarker);
-        QCOMPARE(selectorOf(find, 0), QString());
-        QTest::keyClick(openCell(find), Qt::Key_Up);
+        QCOMPARE(program.selector(3), ResultsModel::kCurrentMarker);
+        QCOMPARE(program.selector(0), QString());
+        QTest::keyClick(program.openCell(), Qt::Key_Up);
         QCOMPARE(find.Data1->Recordset().AbsolutePosition(), 2);
     }
 
     void leavingTheGridStoresTheRow() {
-        Session session;
-        Form3& find = session.openFind();
-        clickCell(find, 0, Url);
-        typeText(openCell(find), QStringLiteral("https://anna.example.org"));
-        QTest::keyClick(openCell(find), Qt::Key_Tab);
+        RunningProgram program(kContacts);
+        Form3& find = program.openFind();
+        program.clickCell(0, Url);
+        RunningProgram::typeText(program.openCell(), QStringLiteral("https://anna.example.org"));
+        QTest::keyClick(program.openCell(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), find.Text1);
-        QCOMPARE(session.test.storedRows()[0][Url].toString(),
+        QCOMPARE(program.test.storedRows()[0][Url].toString(),
                  QStringLiteral("https://anna.example.org"));
         // Shift+Tab from the grid goes back to "<<Back".
-        clickCell(find, 1, Name);
-        QTest::keyClick(openCell(find), Qt::Key_Tab, Qt::ShiftModifier);
+        program.clickCell(1, Name);
+        QTest::keyClick(program.openCell(), Qt::Key_Tab, Qt::ShiftModifier);
         QCOMPARE(QApplication::focusWidget(), find.Command6);
     }
 
     void aRowTypedIntoTheNewLineIsAppendedOnEnter() {
-        Session session;
-        Form3& find = session.openFind();
-        search(find.Text2, find.Command2, QStringLiteral("Nobody"));
-        QCOMPARE(cellsOf(find)->model()->rowCount(), 1);
-        clickCell(find, 0, Name);
-        typeText(openCell(find), QStringLiteral("Łukasz"));
-        QTest::keyClick(openCell(find), Qt::Key_Right);
-        typeText(openCell(find), QStringLiteral("Nobody"));
-        QTest::keyClick(openCell(find), Qt::Key_Return);
-        QVERIFY(session.test.messages.shown.isEmpty());
+        RunningProgram program(kContacts);
+        Form3& find = program.openFind();
+        program.search(Surname, QStringLiteral("Nobody"));
+        QCOMPARE(program.gridCells()->model()->rowCount(), 1);
+        program.clickCell(0, Name);
+        RunningProgram::typeText(program.openCell(), QStringLiteral("Łukasz"));
+        QTest::keyClick(program.openCell(), Qt::Key_Right);
+        RunningProgram::typeText(program.openCell(), QStringLiteral("Nobody"));
+        QTest::keyClick(program.openCell(), Qt::Key_Return);
+        QVERIFY(program.test.messages.shown.isEmpty());
 
         // The row has only what was typed: no date stamp, nothing in the untouched columns.
-        QCOMPARE(session.test.storedRows().size(), kContacts.size() + 1);
-        QCOMPARE(session.test.storedRows().last(), row({"Łukasz", "Nobody"}));
+        QCOMPARE(program.test.storedRows().size(), kContacts.size() + 1);
+        QCOMPARE(program.test.storedRows().last(), row({"Łukasz", "Nobody"}));
         // It stays listed, with an empty new line after it.
-        QCOMPARE(listedNames(find), QStringList{"Łukasz|Nobody"});
-        QCOMPARE(cellsOf(find)->model()->rowCount(), 2);
-        QCOMPARE(cell(find, 1, Name), QString());
-        QCOMPARE(selectorOf(find, 0), QString());
-        QVERIFY(openCell(find));
-        QCOMPARE(openCell(find)->text(), QString());
+        QCOMPARE(listedNames(program), QStringList{"Łukasz|Nobody"});
+        QCOMPARE(program.gridCells()->model()->rowCount(), 2);
+        QCOMPARE(program.gridCell(1, Name), QString());
+        QCOMPARE(program.selector(0), QString());
+        QVERIFY(program.openCell());
+        QCOMPARE(program.openCell()->text(), QString());
         // The same search finds it in the file.
         QTest::mouseClick(find.Command2, Qt::LeftButton);
-        QCOMPARE(listedNames(find), QStringList{"Łukasz|Nobody"});
+        QCOMPARE(listedNames(program), QStringList{"Łukasz|Nobody"});
     }
 
     void aRowTypedIntoTheNewLineIsAppendedWhenLeft() {
-        Session session;
-        Form3& find = session.openFind();
+        RunningProgram program(kContacts);
+        Form3& find = program.openFind();
         QTest::keyClick(find.Text1, Qt::Key_Tab, Qt::ShiftModifier); // to the grid
-        QVERIFY(openCell(find));
-        QTest::keyClick(openCell(find), Qt::Key_End, Qt::ControlModifier);
-        QCOMPARE(cellsOf(find)->currentIndex().row(), kContacts.size());
-        QCOMPARE(cellsOf(find)->currentIndex().column(), ModifiedOn);
-        typeText(openCell(find), QStringLiteral("typed by hand"));
-        QTest::keyClick(openCell(find), Qt::Key_Up);
+        QVERIFY(program.openCell());
+        QTest::keyClick(program.openCell(), Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(program.gridCells()->currentIndex().row(), kContacts.size());
+        QCOMPARE(program.gridCells()->currentIndex().column(), ModifiedOn);
+        RunningProgram::typeText(program.openCell(), QStringLiteral("typed by hand"));
+        QTest::keyClick(program.openCell(), Qt::Key_Up);
         StoredRow expected = row({});
         expected[ModifiedOn] = QStringLiteral("typed by hand");
-        QCOMPARE(session.test.storedRows().last(), expected);
-        QCOMPARE(cellsOf(find)->model()->rowCount(), kContacts.size() + 2);
+        QCOMPARE(program.test.storedRows().last(), expected);
+        QCOMPARE(program.gridCells()->model()->rowCount(), kContacts.size() + 2);
     }
 
     void deleteRemovesNothing() {
-        Session session;
-        Form3& find = session.openFind();
-        QTableView* cells = cellsOf(find);
-        clickCell(find, 2, Phone);
+        RunningProgram program(kContacts);
+        Form3& find = program.openFind();
+        QTableView* cells = program.gridCells();
+        program.clickCell(2, Phone);
         // The record selector of the third row, then Delete and Ctrl+Delete where the keys go.
         QHeaderView* selectors = cells->verticalHeader();
         QTest::mouseClick(selectors->viewport(), Qt::LeftButton, {},
@@ -541,153 +472,157 @@ class TestForm3 : public QObject {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete, Qt::ControlModifier);
         QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Control);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
-        QCOMPARE(cell(find, 2, Name), QStringLiteral("anna"));
-        QCOMPARE(selectorOf(find, 2), ResultsModel::kCurrentMarker);
+        QCOMPARE(program.gridCell(2, Name), QStringLiteral("anna"));
+        QCOMPARE(program.selector(2), ResultsModel::kCurrentMarker);
         QCOMPARE(cells->contextMenuPolicy(), Qt::NoContextMenu);
         QCOMPARE(selectors->contextMenuPolicy(), Qt::DefaultContextMenu);
         // Typing works on the current cell again.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_X);
-        QVERIFY(openCell(find));
+        QVERIFY(program.openCell());
         QVERIFY(!cells->selectionModel()->isRowSelected(2, {}));
-        QTest::keyClick(openCell(find), Qt::Key_Escape);
+        QTest::keyClick(program.openCell(), Qt::Key_Escape);
         // Leaving the row: nothing is gone, from the grid or the file.
         QTest::mouseClick(find.Command1, Qt::LeftButton);
         QCOMPARE(cells->model()->rowCount(), kContacts.size() + 1);
-        QCOMPARE(session.test.storedRows(), kContacts);
+        QCOMPARE(program.test.storedRows(), kContacts);
     }
 
     // The first Esc takes back the cell being typed into, the next one the rest of the row.
     void escapeTakesBackTheCellThenTheRow() {
-        Session session;
-        Form3& find = session.openFind();
+        RunningProgram program(kContacts);
+        Form3& find = program.openFind();
         const int newLine = kContacts.size();
         for (const int line : {0, newLine}) {
-            clickCell(find, line, Phone);
-            const QString phone = cell(find, line, Phone);
-            typeText(openCell(find), QStringLiteral("1"));
-            QTest::keyClick(openCell(find), Qt::Key_Right);
-            const QString fax = cell(find, line, Fax);
-            typeText(openCell(find), QStringLiteral("2"));
-            QTest::keyClick(openCell(find), Qt::Key_Escape);
-            QCOMPARE(cell(find, line, Fax), fax);
-            QCOMPARE(openCell(find)->text(), fax);
-            QCOMPARE(cell(find, line, Phone), QStringLiteral("1"));
-            QCOMPARE(selectorOf(find, line), ResultsModel::kChangedMarker);
-            QTest::keyClick(openCell(find), Qt::Key_Escape);
-            QCOMPARE(cell(find, line, Phone), phone);
-            QVERIFY(selectorOf(find, line) != ResultsModel::kChangedMarker);
+            program.clickCell(line, Phone);
+            const QString phone = program.gridCell(line, Phone);
+            RunningProgram::typeText(program.openCell(), QStringLiteral("1"));
+            QTest::keyClick(program.openCell(), Qt::Key_Right);
+            const QString fax = program.gridCell(line, Fax);
+            RunningProgram::typeText(program.openCell(), QStringLiteral("2"));
+            QTest::keyClick(program.openCell(), Qt::Key_Escape);
+            QCOMPARE(program.gridCell(line, Fax), fax);
+            QCOMPARE(program.openCell()->text(), fax);
+            QCOMPARE(program.gridCell(line, Phone), QStringLiteral("1"));
+            QCOMPARE(program.selector(line), ResultsModel::kChangedMarker);
+            QTest::keyClick(program.openCell(), Qt::Key_Escape);
+            QCOMPARE(program.gridCell(line, Phone), phone);
+            QVERIFY(program.selector(line) != ResultsModel::kChangedMarker);
         }
-        QCOMPARE(cellsOf(find)->model()->rowCount(), kContacts.size() + 1);
+        QCOMPARE(program.gridCells()->model()->rowCount(), kContacts.size() + 1);
         QTest::mouseClick(find.Command1, Qt::LeftButton);
-        QCOMPARE(session.test.storedRows(), kContacts);
+        QCOMPARE(program.test.storedRows(), kContacts);
     }
 
     void arrowsStopAtTheFirstAndLastColumn() {
-        Session session;
-        Form3& find = session.openFind();
-        QTableView* cells = cellsOf(find);
-        clickCell(find, 1, Name);
-        QTest::keyClick(openCell(find), Qt::Key_Left);
+        RunningProgram program(kContacts);
+        program.openFind();
+        QTableView* cells = program.gridCells();
+        program.clickCell(1, Name);
+        QTest::keyClick(program.openCell(), Qt::Key_Left);
         QCOMPARE(cells->currentIndex(), cells->model()->index(1, Name));
         for (int i = 0; i < 12; ++i)
-            QTest::keyClick(openCell(find), Qt::Key_Right);
+            QTest::keyClick(program.openCell(), Qt::Key_Right);
         QCOMPARE(cells->currentIndex(), cells->model()->index(1, ModifiedOn));
-        QCOMPARE(openCell(find)->text(), QStringLiteral("05/06/2024"));
+        QCOMPARE(program.openCell()->text(), QStringLiteral("05/06/2024"));
         // Once typing has begun the arrows move within the text until its end.
-        QTest::keyClick(openCell(find), Qt::Key_Left);
+        QTest::keyClick(program.openCell(), Qt::Key_Left);
         QCOMPARE(cells->currentIndex(), cells->model()->index(1, CreatedOn));
-        typeText(openCell(find), QStringLiteral("ab"));
-        QTest::keyClick(openCell(find), Qt::Key_Left);
+        RunningProgram::typeText(program.openCell(), QStringLiteral("ab"));
+        QTest::keyClick(program.openCell(), Qt::Key_Left);
         QCOMPARE(cells->currentIndex(), cells->model()->index(1, CreatedOn));
-        QCOMPARE(openCell(find)->cursorPosition(), 1);
-        QTest::keyClick(openCell(find), Qt::Key_Right);
+        QCOMPARE(program.openCell()->cursorPosition(), 1);
+        QTest::keyClick(program.openCell(), Qt::Key_Right);
         QCOMPARE(cells->currentIndex(), cells->model()->index(1, CreatedOn));
-        QTest::keyClick(openCell(find), Qt::Key_Right);
+        QTest::keyClick(program.openCell(), Qt::Key_Right);
         QCOMPARE(cells->currentIndex(), cells->model()->index(1, ModifiedOn));
-        QCOMPARE(cell(find, 1, CreatedOn), QStringLiteral("ab"));
+        QCOMPARE(program.gridCell(1, CreatedOn), QStringLiteral("ab"));
         // Escape forgets what was typed in the row.
-        QTest::keyClick(openCell(find), Qt::Key_Escape);
-        QCOMPARE(cell(find, 1, CreatedOn), QStringLiteral("03/04/2024"));
-        QCOMPARE(selectorOf(find, 1), ResultsModel::kCurrentMarker);
-        QCOMPARE(session.test.storedRows(), kContacts);
+        QTest::keyClick(program.openCell(), Qt::Key_Escape);
+        QCOMPARE(program.gridCell(1, CreatedOn), QStringLiteral("03/04/2024"));
+        QCOMPARE(program.selector(1), ResultsModel::kCurrentMarker);
+        QCOMPARE(program.test.storedRows(), kContacts);
     }
 
     void aRowThatCannotBeStoredKeepsWhatWasTyped() {
-        Session session;
-        Form3& find = session.openFind();
-        addTrigger(session.test, "CREATE TRIGGER refuse BEFORE UPDATE ON address "
-                                 "BEGIN SELECT RAISE(ABORT, 'the book refuses changes'); END");
-        clickCell(find, 0, Name);
-        typeText(openCell(find), QStringLiteral("Annie"));
-        QTest::keyClick(openCell(find), Qt::Key_Right);
-        typeText(openCell(find), QStringLiteral("Smythe"));
-        QTest::keyClick(openCell(find), Qt::Key_Down);
+        RunningProgram program(kContacts);
+        Form3& find = program.openFind();
+        execOn(program.test.databasePath(),
+               "CREATE TRIGGER refuse BEFORE UPDATE ON address "
+               "BEGIN SELECT RAISE(ABORT, 'the book refuses changes'); END");
+        program.clickCell(0, Name);
+        RunningProgram::typeText(program.openCell(), QStringLiteral("Annie"));
+        QTest::keyClick(program.openCell(), Qt::Key_Right);
+        RunningProgram::typeText(program.openCell(), QStringLiteral("Smythe"));
+        QTest::keyClick(program.openCell(), Qt::Key_Down);
 
-        QCOMPARE(session.test.messages.shown.size(), 1);
-        QVERIFY2(session.test.messages.shown[0].text.contains(
+        QCOMPARE(program.test.messages.shown.size(), 1);
+        QVERIFY2(program.test.messages.shown[0].text.contains(
                      QStringLiteral("the book refuses changes")),
-                 qPrintable(session.test.messages.shown[0].text));
+                 qPrintable(program.test.messages.shown[0].text));
         // The grid stays on the row and still shows both typed values; the file has neither.
-        QCOMPARE(cellsOf(find)->currentIndex(), cellsOf(find)->model()->index(0, Surname));
-        QCOMPARE(cell(find, 0, Name), QStringLiteral("Annie"));
-        QCOMPARE(cell(find, 0, Surname), QStringLiteral("Smythe"));
-        QCOMPARE(openCell(find)->text(), QStringLiteral("Smythe"));
-        QCOMPARE(selectorOf(find, 0), ResultsModel::kChangedMarker);
-        QCOMPARE(session.test.storedRows(), kContacts);
+        QCOMPARE(program.gridCells()->currentIndex(),
+                 program.gridCells()->model()->index(0, Surname));
+        QCOMPARE(program.gridCell(0, Name), QStringLiteral("Annie"));
+        QCOMPARE(program.gridCell(0, Surname), QStringLiteral("Smythe"));
+        QCOMPARE(program.openCell()->text(), QStringLiteral("Smythe"));
+        QCOMPARE(program.selector(0), ResultsModel::kChangedMarker);
+        QCOMPARE(program.test.storedRows(), kContacts);
 
         // "<<Back" tries again first, and stays while the file still refuses.
         QTest::mouseClick(find.Command6, Qt::LeftButton);
-        QCOMPARE(session.test.messages.shown.size(), 2);
+        QCOMPARE(program.test.messages.shown.size(), 2);
         QVERIFY(find.isVisible());
-        QCOMPARE(selectorOf(find, 0), ResultsModel::kChangedMarker);
+        QCOMPARE(program.selector(0), ResultsModel::kChangedMarker);
 
         // Once the file accepts changes again, it stores both.
-        addTrigger(session.test, "DROP TRIGGER refuse");
+        execOn(program.test.databasePath(), "DROP TRIGGER refuse");
         QTest::mouseClick(find.Command6, Qt::LeftButton);
-        QCOMPARE(session.test.messages.shown.size(), 2);
+        QCOMPARE(program.test.messages.shown.size(), 2);
         QVERIFY(!find.isVisible());
-        QCOMPARE(session.test.storedRows()[0][Name].toString(), QStringLiteral("Annie"));
-        QCOMPARE(session.test.storedRows()[0][Surname].toString(), QStringLiteral("Smythe"));
+        QCOMPARE(program.test.storedRows()[0][Name].toString(), QStringLiteral("Annie"));
+        QCOMPARE(program.test.storedRows()[0][Surname].toString(), QStringLiteral("Smythe"));
     }
 
     // Shown again, the grid shows what the file holds now.
     void theGridShownAgainShowsTheBook() {
-        Session session;
-        Form3& find = session.openFind();
-        clickCell(find, 0, Phone);
-        typeText(openCell(find), QStringLiteral("1"));
+        RunningProgram program(kContacts);
+        Form3& find = program.openFind();
+        program.clickCell(0, Phone);
+        RunningProgram::typeText(program.openCell(), QStringLiteral("1"));
         QTest::mouseClick(find.Command6, Qt::LeftButton); // "<<Back" stores the row first
         QVERIFY(!find.isVisible());
-        addTrigger(session.test, "UPDATE address SET phone = 'changed elsewhere' WHERE rowid = 2");
-        QTest::mouseClick(session.menu->Command2, Qt::LeftButton);
-        QCOMPARE(cell(find, 0, Phone), QStringLiteral("1"));
-        QCOMPARE(cell(find, 1, Phone), QStringLiteral("changed elsewhere"));
-        QCOMPARE(session.test.storedRows()[0][Phone].toString(), QStringLiteral("1"));
-        QVERIFY(session.test.messages.shown.isEmpty());
+        execOn(program.test.databasePath(),
+               "UPDATE address SET phone = 'changed elsewhere' WHERE rowid = 2");
+        QTest::mouseClick(program.menu().Command2, Qt::LeftButton);
+        QCOMPARE(program.gridCell(0, Phone), QStringLiteral("1"));
+        QCOMPARE(program.gridCell(1, Phone), QStringLiteral("changed elsewhere"));
+        QCOMPARE(program.test.storedRows()[0][Phone].toString(), QStringLiteral("1"));
+        QVERIFY(program.test.messages.shown.isEmpty());
     }
 
     void aNewLineThatCannotBeStoredKeepsWhatWasTyped() {
-        Session session;
-        Form3& find = session.openFind();
-        addTrigger(session.test, "CREATE TRIGGER refuse BEFORE INSERT ON address "
-                                 "BEGIN SELECT RAISE(ABORT, 'no new contacts'); END");
-        clickCell(find, kContacts.size(), Surname);
-        typeText(openCell(find), QStringLiteral("Nemo"));
-        QTest::keyClick(openCell(find), Qt::Key_Return);
-        QCOMPARE(session.test.messages.texts().size(), 1);
-        QVERIFY(session.test.messages.texts()[0].contains(QStringLiteral("no new contacts")));
-        QCOMPARE(cell(find, kContacts.size(), Surname), QStringLiteral("Nemo"));
-        QCOMPARE(cellsOf(find)->model()->rowCount(), kContacts.size() + 1);
-        QCOMPARE(session.test.storedRows(), kContacts);
+        RunningProgram program(kContacts);
+        program.openFind();
+        execOn(program.test.databasePath(), "CREATE TRIGGER refuse BEFORE INSERT ON address "
+                                            "BEGIN SELECT RAISE(ABORT, 'no new contacts'); END");
+        program.clickCell(kContacts.size(), Surname);
+        RunningProgram::typeText(program.openCell(), QStringLiteral("Nemo"));
+        QTest::keyClick(program.openCell(), Qt::Key_Return);
+        QCOMPARE(program.test.messages.texts().size(), 1);
+        QVERIFY(program.test.messages.texts()[0].contains(QStringLiteral("no new contacts")));
+        QCOMPARE(program.gridCell(kContacts.size(), Surname), QStringLiteral("Nemo"));
+        QCOMPARE(program.gridCells()->model()->rowCount(), kContacts.size() + 1);
+        QCOMPARE(program.test.storedRows(), kContacts);
     }
 
     void rowsAreOneHeightAndScrollBarsComeWhenNeeded() {
-        Session session;
+        QList<StoredRow> many = kContacts;
         for (int i = 0; i < 40; ++i)
-            session.test.insertRow(row({QStringLiteral("Many %1").arg(i), "Rows"}));
-        Form3& find = session.openFind();
+            many << row({QStringLiteral("Many %1").arg(i), "Rows"});
+        RunningProgram program(many);
+        Form3& find = program.openFind();
         QTest::mouseClick(find.Command1, Qt::LeftButton);
-        QTableView* cells = cellsOf(find);
+        QTableView* cells = program.gridCells();
         QTRY_VERIFY(cells->verticalScrollBar()->isVisible());
         QVERIFY(cells->horizontalScrollBar()->isVisible());
         QHeaderView* selectors = cells->verticalHeader();
@@ -702,38 +637,35 @@ class TestForm3 : public QObject {
         QCOMPARE(selectors->sectionSize(10), 40);
         // Ctrl+End goes to the last column of the new line.
         cells->setFocus();
-        QTest::keyClick(openCell(find), Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClick(program.openCell(), Qt::Key_End, Qt::ControlModifier);
         QCOMPARE(cells->currentIndex(), cells->model()->index(kContacts.size() + 40, ModifiedOn));
-        QTest::keyClick(openCell(find), Qt::Key_Home, Qt::ControlModifier);
+        QTest::keyClick(program.openCell(), Qt::Key_Home, Qt::ControlModifier);
         QCOMPARE(cells->currentIndex(), cells->model()->index(0, Name));
     }
 
     // Through fetches, typing, a stored new row and Esc, the grid's rows stay a consistent table.
     void theGridsRowsStayAConsistentTable() {
-        Session session;
-        Form3& find = session.openFind();
-        QAbstractItemModelTester tester(cellsOf(find)->model(),
+        RunningProgram program(kContacts);
+        program.openFind();
+        QAbstractItemModelTester tester(program.gridCells()->model(),
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
-        search(find.Text2, find.Command2, QStringLiteral("Smith"));
-        clickCell(find, 2, Surname);
-        typeText(openCell(find), QStringLiteral("Moreau"));
-        QTest::keyClick(openCell(find), Qt::Key_Return);
-        QCOMPARE(listedNames(find), namesOf({0, 2}) << QStringLiteral("|Moreau"));
-        clickCell(find, 1, Phone);
-        typeText(openCell(find), QStringLiteral("9"));
-        QTest::keyClick(openCell(find), Qt::Key_Escape);
-        search(find.Text2, find.Command2, QStringLiteral("Moreau"));
-        QCOMPARE(listedNames(find), QStringList{"|Moreau"});
-        QVERIFY(session.test.messages.shown.isEmpty());
+        program.search(Surname, QStringLiteral("Smith"));
+        QTest::keyClick(program.typeIntoCell(2, Surname, QStringLiteral("Moreau")), Qt::Key_Return);
+        QCOMPARE(listedNames(program), namesOf({0, 2}) << QStringLiteral("|Moreau"));
+        QTest::keyClick(program.typeIntoCell(1, Phone, QStringLiteral("9")), Qt::Key_Escape);
+        program.search(Surname, QStringLiteral("Moreau"));
+        QCOMPARE(listedNames(program), QStringList{"|Moreau"});
+        QVERIFY(program.test.messages.shown.isEmpty());
     }
 
     void refreshingTheGridKeepsItsPlace() {
-        Session session;
-        Form3& find = session.openFind();
-        clickCell(find, 4, Phone);
+        RunningProgram program(kContacts);
+        Form3& find = program.openFind();
+        program.clickCell(4, Phone);
         find.DBGrid1->Refresh();
-        QCOMPARE(cellsOf(find)->currentIndex(), cellsOf(find)->model()->index(4, Phone));
-        QCOMPARE(listedNames(find), namesOf({0, 1, 2, 3, 4, 5, 6}));
+        QCOMPARE(program.gridCells()->currentIndex(),
+                 program.gridCells()->model()->index(4, Phone));
+        QCOMPARE(listedNames(program), namesOf({0, 1, 2, 3, 4, 5, 6}));
     }
 };
 

@@ -16,6 +16,7 @@
 // The comparison folds case code point by code point and does not normalise, so "e" followed by
 // U+0301 COMBINING ACUTE ACCENT and the precomposed "é" (U+00E9) are different texts, and neither
 // search finds the other.
+#include "running_program.h"
 #include "screens/form2.h"
 #include "screens/form3.h"
 #include "screens/form4.h"
@@ -27,13 +28,11 @@
 #include "store/sqlite_db.h"
 #include "test_services.h"
 
-#include <QClipboard>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QtTest>
-#include <memory>
 
 // How a text gets into a box: typed key by key, or pasted.
 enum class Entry { Typed, Pasted };
@@ -41,7 +40,6 @@ Q_DECLARE_METATYPE(Entry)
 
 namespace {
 
-enum Column { Name, Surname, Phone, Fax, Address, Email, Url, Other, CreatedOn, ModifiedOn };
 constexpr int kColumns = contact_table::kColumnCount;
 
 // A text of the given length made of a mixed-script pattern, so that a cut anywhere would show.
@@ -140,13 +138,6 @@ StoredRow filled(const QVariant& value) {
     return StoredRow(kColumns, value);
 }
 
-QStringList texts(const StoredRow& stored) {
-    QStringList result;
-    for (const QVariant& value : stored)
-        result << value.toString();
-    return result;
-}
-
 // A multi-line box holds lines: a CR, alone or before an LF, ends a line there like an LF.
 QString asLines(QString text) {
     return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
@@ -171,169 +162,87 @@ QList<StoredRow> matching(const QList<StoredRow>& rows, int column, const QStrin
     return found;
 }
 
-// The program as a user meets it: the main menu on an address book in a temporary application
-// directory; the other windows reached through its buttons.
-class Session {
-  public:
-    explicit Session(const QList<StoredRow>& rows) {
-        for (const StoredRow& stored : rows)
-            test.insertRow(stored);
-        schemaBefore = schema();
-        windows = std::make_unique<ProgramWindows>(test.services());
-        windows->form1().Show();
-    }
+// Replaces what a box holds: everything is selected, then the text typed or pasted over it.
+void enter(QWidget* box, const QString& value, Entry entry) {
+    if (entry == Entry::Pasted)
+        RunningProgram::pasteOver(box, value);
+    else
+        RunningProgram::typeOver(box, value);
+}
 
-    Form1& menu() { return windows->form1(); }
-    Form2& add() { return windows->form2(); }
-    Form3& find() { return windows->form3(); }
-    Form4& details() { return windows->form4(); }
+void search(RunningProgram& program, Column column, const QString& value, Entry entry) {
+    const auto [box, findButton] = program.searchBox(column);
+    enter(box, value, entry);
+    RunningProgram::click(findButton);
+}
 
-    // Clicks a button the way a user can: only while it is on screen.
-    static void click(QPushButton* button) {
-        QVERIFY2(button->isVisible(), qPrintable(button->objectName()));
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
+// The details window showing the first contact whose given name is `value`.
+Form4& showByName(RunningProgram& program, const QString& value, Entry entry) {
+    enter(program.find().Text1, value, entry);
+    Form4& details = program.openDetails();
+    RunningProgram::click(details.Command2);
+    return details;
+}
 
-    // Replaces what a box holds: everything is selected, then the text typed or pasted over it.
-    static void enter(QWidget* box, const QString& value, Entry entry) {
-        QVERIFY(box);
-        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
-        if (entry == Entry::Pasted) {
-            QGuiApplication::clipboard()->setText(value);
-            QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
-        } else if (value.isEmpty()) {
-            QTest::keyClick(box, Qt::Key_Delete);
-        } else {
-            for (const char32_t codePoint : value.toUcs4())
-                QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown,
-                                    QString::fromUcs4(&codePoint, 1), Qt::NoModifier);
+// What the details window's ten boxes hold, in the table's column order.
+QStringList detailsBoxes(RunningProgram& program) {
+    return RunningProgram::contactTexts(program.details());
+}
+// What those boxes are expected to hold for a stored row: single-line boxes the text itself,
+// multi-line boxes its lines.
+QStringList shownInDetails(const StoredRow& stored) {
+    QStringList shown = textsOf(stored);
+    shown[Address] = asLines(shown[Address]);
+    shown[Other] = asLines(shown[Other]);
+    return shown;
+}
+
+// The file holds exactly these rows, in rowid order: each value as text in the same UTF-8
+// bytes, or NULL; never a number or a blob made of a text.
+void verifyFileHolds(const RunningProgram& program, const QList<StoredRow>& expected) {
+    QCOMPARE(program.test.storedRows(), expected);
+    QStringList columns;
+    for (const char* column : contact_table::kColumns)
+        columns << QStringLiteral("typeof(\"%1\") || ':' || ifnull(hex(\"%1\"), '')")
+                       .arg(QLatin1String(column));
+    const QByteArray sql =
+        "SELECT " + columns.join(QStringLiteral(", ")).toUtf8() + " FROM address ORDER BY rowid";
+    Database db = contact_table::openAddressBook(program.test.databasePath());
+    Statement select(db, sql.constData());
+    for (const StoredRow& stored : expected) {
+        QVERIFY(select.step());
+        for (int column = 0; column < kColumns; ++column) {
+            const QVariant& value = stored[column];
+            const QString bytes = value.isNull() ? QStringLiteral("null:")
+                                                 : QStringLiteral("text:") +
+                                                       value.toString().toUtf8().toHex().toUpper();
+            QCOMPARE(select.text(column), bytes);
         }
     }
+    QVERIFY(!select.step());
+}
 
-    Form3& openFind() {
-        click(menu().Command2);
-        if (!QTest::qWaitForWindowActive(&find()))
-            qWarning("the find window did not become active");
-        return find();
-    }
+// The definitions of a book's table and indexes.
+QStringList schemaOf(const QString& book) {
+    Database db = contact_table::openAddressBook(book);
+    Statement select(db, "SELECT type || ' ' || name || ': ' || ifnull(sql, '') "
+                         "FROM sqlite_master ORDER BY type, name");
+    QStringList definitions;
+    while (select.step())
+        definitions << select.text(0);
+    return definitions;
+}
 
-    // The find window's box and "Find" button of each searched column.
-    std::pair<QLineEdit*, QPushButton*> searchBox(int column) {
-        Form3& form = find();
-        switch (column) {
-        case Name:
-            return {form.Text1, form.Command1};
-        case Surname:
-            return {form.Text2, form.Command2};
-        case Phone:
-            return {form.Text3, form.Command4};
-        default:
-            return {form.Text4, form.Command5};
-        }
-    }
-    void search(int column, const QString& value, Entry entry) {
-        const auto [box, findButton] = searchBox(column);
-        enter(box, value, entry);
-        click(findButton);
-    }
-
-    // The details window showing the first contact whose given name is `value`.
-    Form4& showByName(const QString& value, Entry entry) {
-        enter(find().Text1, value, entry);
-        click(find().Command3);
-        click(details().Command2);
-        return details();
-    }
-
-    // Every contact row the grid lists, as the grid shows it; the new line left out.
-    QList<QStringList> listed() {
-        QAbstractItemModel* model = find().DBGrid1->cells()->model();
-        QList<QStringList> rows;
-        for (int r = 0; r + 1 < model->rowCount(); ++r) {
-            QStringList cells;
-            for (int c = 0; c < model->columnCount(); ++c)
-                cells << model->data(model->index(r, c)).toString();
-            rows << cells;
-        }
-        return rows;
-    }
-
-    void clickCell(int row, int column) {
-        QTableView* cells = find().DBGrid1->cells();
-        const QModelIndex index = cells->model()->index(row, column);
-        cells->scrollTo(index);
-        QTest::mouseClick(cells->viewport(), Qt::LeftButton, {}, cells->visualRect(index).center());
-    }
-    // The cell editor that has the focus, if a cell of the grid is open for typing.
-    QLineEdit* openCell() {
-        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
-        return editor && find().DBGrid1->isAncestorOf(editor) ? editor : nullptr;
-    }
-
-    // What the details window's ten boxes hold, in the table's column order.
-    QStringList detailsBoxes() {
-        Form4& form = details();
-        return {form.Text1->text(), form.Text2->text(),        form.Text3->text(),
-                form.Text4->text(), form.Text5->toPlainText(), form.Text8->text(),
-                form.Text9->text(), form.Text6->toPlainText(), form.Text7->text(),
-                form.Text10->text()};
-    }
-    // What those boxes are expected to hold for a stored row: single-line boxes the text itself,
-    // multi-line boxes its lines.
-    static QStringList shownInDetails(const StoredRow& stored) {
-        QStringList shown = texts(stored);
-        shown[Address] = asLines(shown[Address]);
-        shown[Other] = asLines(shown[Other]);
-        return shown;
-    }
-
-    // The file holds exactly these rows, in rowid order: each value as text in the same UTF-8
-    // bytes, or NULL; never a number or a blob made of a text.
-    void verifyFileHolds(const QList<StoredRow>& expected) const {
-        QCOMPARE(test.storedRows(), expected);
-        QStringList columns;
-        for (const char* column : contact_table::kColumns)
-            columns << QStringLiteral("typeof(\"%1\") || ':' || ifnull(hex(\"%1\"), '')")
-                           .arg(QLatin1String(column));
-        const QByteArray sql = "SELECT " + columns.join(QStringLiteral(", ")).toUtf8() +
-                               " FROM address ORDER BY rowid";
-        Database db = contact_table::openAddressBook(test.databasePath());
-        Statement select(db, sql.constData());
-        for (const StoredRow& stored : expected) {
-            QVERIFY(select.step());
-            for (int column = 0; column < kColumns; ++column) {
-                const QVariant& value = stored[column];
-                const QString bytes =
-                    value.isNull()
-                        ? QStringLiteral("null:")
-                        : QStringLiteral("text:") + value.toString().toUtf8().toHex().toUpper();
-                QCOMPARE(select.text(column), bytes);
-            }
-        }
-        QVERIFY(!select.step());
-    }
-
-    // The definitions of the file's table and indexes.
-    QStringList schema() const {
-        Database db = contact_table::openAddressBook(test.databasePath());
-        Statement select(db, "SELECT type || ' ' || name || ': ' || ifnull(sql, '') "
-                             "FROM sqlite_master ORDER BY type, name");
-        QStringList definitions;
-        while (select.step())
-            definitions << select.text(0);
-        return definitions;
-    }
-
-    // No message was shown and the file still has its table and indexes.
-    void verifyQuietAndIntact() {
-        QVERIFY2(test.messages.shown.isEmpty(), qPrintable(test.messages.texts().join('\n')));
-        QCOMPARE(schema(), schemaBefore);
-    }
-
-    TestServices test;
-    std::unique_ptr<ProgramWindows> windows;
-    QStringList schemaBefore;
-};
+// No message was shown and the file still has the table and indexes of a new book.
+void verifyQuietAndIntact(const RunningProgram& program) {
+    static const QStringList kNewBook = [] {
+        const TestServices fresh;
+        return schemaOf(fresh.databasePath());
+    }();
+    const auto& messages = program.test.messages;
+    QVERIFY2(messages.shown.isEmpty(), qPrintable(messages.texts().join('\n')));
+    QCOMPARE(schemaOf(program.test.databasePath()), kNewBook);
+}
 
 const QString kStamp = QLocale().toString(QDate(2026, 12, 7), QLocale::ShortFormat);
 
@@ -356,27 +265,27 @@ class TestHostileInput : public QObject {
         QFETCH(QString, value);
         QFETCH(Entry, entry);
         const QList<StoredRow> book = QList<StoredRow>{filled(value)} + kNearMisses;
-        Session session(book);
-        session.openFind();
+        RunningProgram program(book);
+        program.openFind();
         QList<QStringList> previous;
         const QString searched = oneLine(value, entry);
-        for (const int column : {Surname, Phone, Email, Name}) {
-            session.search(column, value, entry);
-            QCOMPARE(session.searchBox(column).first->text(), searched);
+        for (const Column column : {Surname, Phone, Email, Name}) {
+            search(program, column, value, entry);
+            QCOMPARE(program.searchBox(column).first->text(), searched);
             // An empty name box is no search: the last search is fetched again.
             QList<QStringList> expected = previous;
             if (column != Name || !value.isEmpty()) {
                 expected.clear();
                 for (const StoredRow& found : matching(book, column, searched))
-                    expected << texts(found);
+                    expected << textsOf(found);
             }
             QVERIFY(!expected.isEmpty());
-            QCOMPARE(session.listed(), expected);
-            QVERIFY(session.find().DBGrid1->isVisible());
+            QCOMPARE(program.listedRows(), expected);
+            QVERIFY(program.find().DBGrid1->isVisible());
             previous = expected;
         }
-        session.verifyQuietAndIntact();
-        session.verifyFileHolds(book);
+        verifyQuietAndIntact(program);
+        verifyFileHolds(program, book);
     }
 
     // "e" + U+0301 and "é" are not the same text: each finds itself and its capital, not the
@@ -384,13 +293,13 @@ class TestHostileInput : public QObject {
     void aCombiningAccentDoesNotMatchThePrecomposedLetter() {
         const QList<StoredRow> book = {filled(QStringLiteral("e\u0301")),
                                        filled(QStringLiteral("\u00e9"))};
-        Session session(book);
-        session.openFind();
-        session.search(Surname, QStringLiteral("E\u0301"), Entry::Typed);
-        QCOMPARE(session.listed(), QList<QStringList>{texts(book[0])});
-        session.search(Surname, QStringLiteral("\u00c9"), Entry::Typed);
-        QCOMPARE(session.listed(), QList<QStringList>{texts(book[1])});
-        session.verifyQuietAndIntact();
+        RunningProgram program(book);
+        program.openFind();
+        search(program, Surname, QStringLiteral("E\u0301"), Entry::Typed);
+        QCOMPARE(program.listedRows(), QList<QStringList>{textsOf(book[0])});
+        search(program, Surname, QStringLiteral("\u00c9"), Entry::Typed);
+        QCOMPARE(program.listedRows(), QList<QStringList>{textsOf(book[1])});
+        verifyQuietAndIntact(program);
     }
 
     // The text goes into every field of the add window that takes typing ("Created On" takes
@@ -399,15 +308,13 @@ class TestHostileInput : public QObject {
     void theAddWindowStoresTheTextInEveryField() {
         QFETCH(QString, value);
         QFETCH(Entry, entry);
-        Session session(kBystanders);
-        Form2& add = session.add();
-        Session::click(session.menu().Command1);
-        QVERIFY(QTest::qWaitForWindowActive(&add));
-        Session::click(add.Command3);
+        RunningProgram program(kBystanders);
+        Form2& add = program.openAdd();
+        RunningProgram::click(add.Command3);
         QWidget* const boxes[] = {add.Text1, add.Text2, add.Text3, add.Text4,
                                   add.Text5, add.Text8, add.Text9, add.Text6};
         for (QWidget* box : boxes)
-            Session::enter(box, value, entry);
+            enter(box, value, entry);
         QCOMPARE(add.Text1->text(), oneLine(value, entry));
         QCOMPARE(add.Text5->toPlainText(), asLines(value));
 
@@ -417,29 +324,29 @@ class TestHostileInput : public QObject {
         expected[CreatedOn] = kStamp;
         expected[ModifiedOn] = QVariant();
         QString name = oneLine(value, entry);
-        Session::click(add.Command1);
+        RunningProgram::click(add.Command1);
         if (value.isEmpty()) {
             // The one check of the add window: no contact without a name, refused silently.
-            session.verifyFileHolds(kBystanders);
+            verifyFileHolds(program, kBystanders);
             QCOMPARE(QApplication::focusWidget(), add.Text1);
             // The other boxes were never changed from empty, so their columns get no value.
             name = QStringLiteral("Named");
-            Session::enter(add.Text1, name, Entry::Typed);
-            Session::click(add.Command1);
+            enter(add.Text1, name, Entry::Typed);
+            RunningProgram::click(add.Command1);
             expected = row({name});
             expected[CreatedOn] = kStamp;
         }
         QVERIFY(!add.isVisible());
         const QList<StoredRow> book = kBystanders + QList<StoredRow>{expected};
-        session.verifyFileHolds(book);
+        verifyFileHolds(program, book);
 
         // Found by its name alone, and shown whole in the details window.
-        session.openFind();
-        session.search(Name, name, entry);
-        QCOMPARE(session.listed(), QList<QStringList>{texts(expected)});
-        session.showByName(name, entry);
-        QCOMPARE(session.detailsBoxes(), Session::shownInDetails(expected));
-        session.verifyQuietAndIntact();
+        program.openFind();
+        search(program, Name, name, entry);
+        QCOMPARE(program.listedRows(), QList<QStringList>{textsOf(expected)});
+        showByName(program, name, entry);
+        QCOMPARE(detailsBoxes(program), shownInDetails(expected));
+        verifyQuietAndIntact(program);
     }
 
     // "Edit", the text in every field of the details window that takes typing, "Save": stored
@@ -451,36 +358,36 @@ class TestHostileInput : public QObject {
         QFETCH(Entry, entry);
         const StoredRow before = {"Target",        "Target",      "555",   "556",    "1 Road\nTown",
                                   "t@example.org", "example.org", "notes", "1/1/25", QVariant()};
-        Session session(QList<StoredRow>{before} + kNearMisses);
-        session.openFind();
-        Form4& details = session.showByName(QStringLiteral("Target"), Entry::Typed);
-        QCOMPARE(session.detailsBoxes(), Session::shownInDetails(before));
-        Session::click(details.Command6);
+        RunningProgram program(QList<StoredRow>{before} + kNearMisses);
+        program.openFind();
+        Form4& details = showByName(program, QStringLiteral("Target"), Entry::Typed);
+        QCOMPARE(detailsBoxes(program), shownInDetails(before));
+        RunningProgram::click(details.Command6);
         QWidget* const boxes[] = {details.Text1, details.Text2, details.Text3,
                                   details.Text4, details.Text5, details.Text8,
                                   details.Text9, details.Text6, details.Text10};
         for (QWidget* box : boxes)
-            Session::enter(box, value, entry);
-        Session::click(details.Command7);
+            enter(box, value, entry);
+        RunningProgram::click(details.Command7);
         QVERIFY(!details.isVisible());
 
         StoredRow expected = filled(oneLine(value, entry));
         expected[Address] = asLines(value);
         expected[Other] = asLines(value);
         expected[CreatedOn] = before[CreatedOn];
-        session.verifyFileHolds(QList<StoredRow>{expected} + kNearMisses);
+        verifyFileHolds(program, QList<StoredRow>{expected} + kNearMisses);
 
         // Back through the find window with the text as the name searched for.
-        Session::click(session.menu().Command2);
-        Session::click(session.find().Command3);
-        Session::click(details.Command1);
-        session.showByName(value, entry);
-        QCOMPARE(session.detailsBoxes(), Session::shownInDetails(expected));
-        Session::click(details.Command6);
-        Session::click(details.Command7);
+        program.openFind();
+        program.openDetails();
+        RunningProgram::click(details.Command1);
+        showByName(program, value, entry);
+        QCOMPARE(detailsBoxes(program), shownInDetails(expected));
+        RunningProgram::click(details.Command6);
+        RunningProgram::click(details.Command7);
         expected[ModifiedOn] = kStamp;
-        session.verifyFileHolds(QList<StoredRow>{expected} + kNearMisses);
-        session.verifyQuietAndIntact();
+        verifyFileHolds(program, QList<StoredRow>{expected} + kNearMisses);
+        verifyQuietAndIntact(program);
     }
 
     // The text typed into every cell of a contact's row in the grid, stored on Enter. A search
@@ -491,38 +398,37 @@ class TestHostileInput : public QObject {
         QFETCH(QString, value);
         QFETCH(Entry, entry);
         const StoredRow before = filled(QStringLiteral("Before"));
-        Session session(QList<StoredRow>{before} + kNearMisses);
-        session.openFind();
+        RunningProgram program(QList<StoredRow>{before} + kNearMisses);
+        program.openFind();
         for (int column = 0; column < kColumns; ++column) {
-            session.clickCell(0, column);
-            QLineEdit* editor = session.openCell();
+            program.clickCell(0, column);
+            QLineEdit* editor = program.openCell();
             QVERIFY(editor);
-            Session::enter(editor, value, entry);
+            enter(editor, value, entry);
             QCOMPARE(editor->text(), value);
         }
-        QTest::keyClick(session.openCell(), Qt::Key_Return);
+        QTest::keyClick(program.openCell(), Qt::Key_Return);
         StoredRow expected = filled(value);
-        session.verifyFileHolds(QList<StoredRow>{expected} + kNearMisses);
-        QCOMPARE(session.listed().first(), texts(expected));
+        verifyFileHolds(program, QList<StoredRow>{expected} + kNearMisses);
+        QCOMPARE(program.listedRows().first(), textsOf(expected));
 
         // The search box is given the stored text as it is, line breaks included, so that the
         // details window finds this row.
-        session.find().Text2->setText(value);
-        Session::click(session.find().Command2);
+        program.find().Text2->setText(value);
+        RunningProgram::click(program.find().Command2);
         QList<QStringList> found;
         for (const StoredRow& match :
              matching(QList<StoredRow>{expected} + kNearMisses, Surname, value))
-            found << texts(match);
-        QCOMPARE(session.listed(), found);
-        Session::click(session.find().Command3);
-        Form4& details = session.details();
-        Session::click(details.Command3);
-        QCOMPARE(session.detailsBoxes(), Session::shownInDetails(expected));
-        Session::click(details.Command6);
-        Session::click(details.Command7);
+            found << textsOf(match);
+        QCOMPARE(program.listedRows(), found);
+        Form4& details = program.openDetails();
+        RunningProgram::click(details.Command3);
+        QCOMPARE(detailsBoxes(program), shownInDetails(expected));
+        RunningProgram::click(details.Command6);
+        RunningProgram::click(details.Command7);
         expected[ModifiedOn] = kStamp;
-        session.verifyFileHolds(QList<StoredRow>{expected} + kNearMisses);
-        session.verifyQuietAndIntact();
+        verifyFileHolds(program, QList<StoredRow>{expected} + kNearMisses);
+        verifyQuietAndIntact(program);
     }
 
     // A million characters through one box of each kind in each window: a search box, a
@@ -532,93 +438,89 @@ class TestHostileInput : public QObject {
     // costs the line box about a second each time, so they go through each kind once.
     void aMillionCharactersGoThroughEveryKindOfBox() {
         const QString million = longText(1'000'000);
-        Session session(kBystanders);
-        Form2& add = session.add();
-        Session::click(session.menu().Command1);
-        QVERIFY(QTest::qWaitForWindowActive(&add));
-        Session::click(add.Command3);
-        Session::enter(add.Text1, million, Entry::Pasted);
-        Session::enter(add.Text5, million, Entry::Pasted);
-        Session::click(add.Command1);
+        RunningProgram program(kBystanders);
+        Form2& add = program.openAdd();
+        RunningProgram::click(add.Command3);
+        enter(add.Text1, million, Entry::Pasted);
+        enter(add.Text5, million, Entry::Pasted);
+        RunningProgram::click(add.Command1);
         StoredRow expected = row({million, QVariant(), QVariant(), QVariant(), million});
         expected[CreatedOn] = kStamp;
-        session.verifyFileHolds(kBystanders + QList<StoredRow>{expected});
+        verifyFileHolds(program, kBystanders + QList<StoredRow>{expected});
 
-        session.openFind();
-        session.search(Name, million, Entry::Pasted);
-        QCOMPARE(session.find().Text1->text(), million);
-        QCOMPARE(session.listed(), QList<QStringList>{texts(expected)});
-        session.clickCell(0, Surname);
-        Session::enter(session.openCell(), million, Entry::Pasted);
-        QTest::keyClick(session.openCell(), Qt::Key_Return);
+        program.openFind();
+        search(program, Name, million, Entry::Pasted);
+        QCOMPARE(program.find().Text1->text(), million);
+        QCOMPARE(program.listedRows(), QList<QStringList>{textsOf(expected)});
+        program.clickCell(0, Surname);
+        enter(program.openCell(), million, Entry::Pasted);
+        QTest::keyClick(program.openCell(), Qt::Key_Return);
         expected[Surname] = million;
-        session.verifyFileHolds(kBystanders + QList<StoredRow>{expected});
+        verifyFileHolds(program, kBystanders + QList<StoredRow>{expected});
 
         // "Refresh by Name" searches with the million characters still in the name box.
-        Session::click(session.find().Command3);
-        Form4& details = session.details();
-        Session::click(details.Command2);
-        QCOMPARE(session.detailsBoxes(), Session::shownInDetails(expected));
-        Session::click(details.Command6);
-        Session::enter(details.Text9, million, Entry::Pasted);
-        Session::enter(details.Text6, million, Entry::Pasted);
-        Session::click(details.Command7);
+        Form4& details = program.openDetails();
+        RunningProgram::click(details.Command2);
+        QCOMPARE(detailsBoxes(program), shownInDetails(expected));
+        RunningProgram::click(details.Command6);
+        enter(details.Text9, million, Entry::Pasted);
+        enter(details.Text6, million, Entry::Pasted);
+        RunningProgram::click(details.Command7);
         expected[Url] = million;
         expected[Other] = million;
         expected[ModifiedOn] = kStamp;
-        session.verifyFileHolds(kBystanders + QList<StoredRow>{expected});
-        session.verifyQuietAndIntact();
+        verifyFileHolds(program, kBystanders + QList<StoredRow>{expected});
+        verifyQuietAndIntact(program);
     }
 
     // A cell that holds a long text is passed through without a change: opening its editor and
     // leaving the row stores nothing.
     void aLongCellPassedThroughIsNotCut() {
         const StoredRow book = filled(longText(40'000));
-        Session session({book});
-        session.openFind();
-        session.clickCell(0, Other);
-        QLineEdit* editor = session.openCell();
+        RunningProgram program({book});
+        program.openFind();
+        program.clickCell(0, Other);
+        QLineEdit* editor = program.openCell();
         QVERIFY(editor);
         QCOMPARE(editor->text(), book[Other].toString());
         QTest::keyClick(editor, Qt::Key_Return);
-        session.verifyFileHolds(QList<StoredRow>{book});
-        QCOMPARE(session.find().DBGrid1->rows()->hasTypedValues(0), false);
-        session.verifyQuietAndIntact();
+        verifyFileHolds(program, QList<StoredRow>{book});
+        QCOMPARE(program.find().DBGrid1->rows()->hasTypedValues(0), false);
+        verifyQuietAndIntact(program);
     }
 
     // A lone surrogate half has no UTF-8 form: each search box refuses it with a message, and
     // the grid keeps what it showed.
     void aSearchForALoneSurrogateIsRefused() {
-        Session session(kNearMisses);
-        session.openFind();
-        const QList<QStringList> shown = session.listed();
-        for (const int column : {Name, Surname, Phone, Email}) {
-            session.test.messages.shown.clear();
-            session.search(column, kLoneSurrogate, Entry::Pasted);
-            QCOMPARE(session.searchBox(column).first->text(), kLoneSurrogate);
-            QCOMPARE(session.test.messages.shown.size(), 1);
-            const QString message = session.test.messages.shown[0].text;
+        RunningProgram program(kNearMisses);
+        program.openFind();
+        const QList<QStringList> shown = program.listedRows();
+        for (const Column column : {Name, Surname, Phone, Email}) {
+            program.test.messages.shown.clear();
+            search(program, column, kLoneSurrogate, Entry::Pasted);
+            QCOMPARE(program.searchBox(column).first->text(), kLoneSurrogate);
+            QCOMPARE(program.test.messages.shown.size(), 1);
+            const QString message = program.test.messages.shown[0].text;
             QVERIFY2(message.contains(QStringLiteral("search text")) &&
                          message.contains(QStringLiteral("lone surrogate")),
                      qPrintable(message));
-            QCOMPARE(session.listed(), shown);
+            QCOMPARE(program.listedRows(), shown);
         }
-        session.verifyFileHolds(kNearMisses);
+        verifyFileHolds(program, kNearMisses);
     }
 
     // The add window refuses it at "OK" and stays open with what was typed.
     void theAddWindowRefusesALoneSurrogate() {
-        Session session(kNearMisses);
-        Form2& add = session.add();
-        Session::click(session.menu().Command1);
-        Session::click(add.Command3);
-        Session::enter(add.Text1, QStringLiteral("Named"), Entry::Typed);
-        Session::enter(add.Text6, kLoneSurrogate, Entry::Pasted);
-        Session::click(add.Command1);
-        QCOMPARE(session.test.messages.texts().size(), 1);
-        QVERIFY2(session.test.messages.texts()[0].contains(QStringLiteral("lone surrogate")),
-                 qPrintable(session.test.messages.texts()[0]));
-        session.verifyFileHolds(kNearMisses);
+        RunningProgram program(kNearMisses);
+        Form2& add = program.openAdd();
+        RunningProgram::click(add.Command3);
+        enter(add.Text1, QStringLiteral("Named"), Entry::Typed);
+        enter(add.Text6, kLoneSurrogate, Entry::Pasted);
+        RunningProgram::click(add.Command1);
+        QCOMPARE(program.test.messages.texts().size(), 1);
+        QVERIFY2(program.test.messages.texts()[0].contains(QStringLiteral("lone surrogate")),
+                 qPrintable(program.test.messages.texts()[0]));
+        verifyFileHolds(program, kNearMisses);
         QVERIFY(add.isVisible());
         QVERIFY(add.Command1->isVisible());
         QCOMPARE(add.Text1->text(), QStringLiteral("Named"));
@@ -626,16 +528,16 @@ class TestHostileInput : public QObject {
 
     // The details window refuses it at "Save" and stays in its edit.
     void theDetailsWindowRefusesALoneSurrogate() {
-        Session session(QList<StoredRow>{filled(QStringLiteral("Target"))} + kNearMisses);
-        session.openFind();
-        Form4& details = session.showByName(QStringLiteral("Target"), Entry::Typed);
-        Session::click(details.Command6);
-        Session::enter(details.Text2, kLoneSurrogate, Entry::Pasted);
-        Session::click(details.Command7);
-        QCOMPARE(session.test.messages.texts().size(), 1);
-        QVERIFY2(session.test.messages.texts()[0].contains(QStringLiteral("lone surrogate")),
-                 qPrintable(session.test.messages.texts()[0]));
-        session.verifyFileHolds(QList<StoredRow>{filled(QStringLiteral("Target"))} + kNearMisses);
+        RunningProgram program(QList<StoredRow>{filled(QStringLiteral("Target"))} + kNearMisses);
+        program.openFind();
+        Form4& details = showByName(program, QStringLiteral("Target"), Entry::Typed);
+        RunningProgram::click(details.Command6);
+        enter(details.Text2, kLoneSurrogate, Entry::Pasted);
+        RunningProgram::click(details.Command7);
+        QCOMPARE(program.test.messages.texts().size(), 1);
+        QVERIFY2(program.test.messages.texts()[0].contains(QStringLiteral("lone surrogate")),
+                 qPrintable(program.test.messages.texts()[0]));
+        verifyFileHolds(program, QList<StoredRow>{filled(QStringLiteral("Target"))} + kNearMisses);
         QVERIFY(details.isVisible());
         QVERIFY(details.Command7->isVisible());
         QCOMPARE(details.Text2->text(), kLoneSurrogate);
@@ -643,17 +545,17 @@ class TestHostileInput : public QObject {
 
     // The grid refuses it when the row is stored and keeps the typed cell as it was typed.
     void theGridRefusesALoneSurrogate() {
-        Session session(kNearMisses);
-        session.openFind();
-        session.clickCell(0, Surname);
-        Session::enter(session.openCell(), kLoneSurrogate, Entry::Pasted);
-        QTest::keyClick(session.openCell(), Qt::Key_Return);
-        QCOMPARE(session.test.messages.texts().size(), 1);
-        QVERIFY2(session.test.messages.texts()[0].contains(QStringLiteral("lone surrogate")),
-                 qPrintable(session.test.messages.texts()[0]));
-        session.verifyFileHolds(kNearMisses);
-        QCOMPARE(session.listed().first()[Surname], kLoneSurrogate);
-        QCOMPARE(session.find().DBGrid1->rows()->hasTypedValues(0), true);
+        RunningProgram program(kNearMisses);
+        program.openFind();
+        program.clickCell(0, Surname);
+        enter(program.openCell(), kLoneSurrogate, Entry::Pasted);
+        QTest::keyClick(program.openCell(), Qt::Key_Return);
+        QCOMPARE(program.test.messages.texts().size(), 1);
+        QVERIFY2(program.test.messages.texts()[0].contains(QStringLiteral("lone surrogate")),
+                 qPrintable(program.test.messages.texts()[0]));
+        verifyFileHolds(program, kNearMisses);
+        QCOMPARE(program.listedRows().first()[Surname], kLoneSurrogate);
+        QCOMPARE(program.find().DBGrid1->rows()->hasTypedValues(0), true);
     }
 };
 

@@ -1,3 +1,4 @@
+#include "running_program.h"
 #include "shell/form1.h"
 #include "shell/program_windows.h"
 #include "test_services.h"
@@ -11,10 +12,8 @@ class TestForm1 : public QObject {
     Q_OBJECT
   private slots:
     void layoutIsAsDesigned() {
-        TestServices test;
-        ProgramWindows windows(test.services());
-        Form1& menu = windows.form1();
-        menu.Show();
+        RunningProgram program;
+        Form1& menu = program.menu();
         QVERIFY(QTest::qWaitForWindowExposed(&menu));
         QCOMPARE(titleAsShown(&menu), QStringLiteral("Quorvane-Tessaline"));
         QCOMPARE(captionsNotWhole(&menu), QStringList());
@@ -61,10 +60,8 @@ class TestForm1 : public QObject {
     }
 
     void focusStartsOnAddNewAndTabFollowsTheStack() {
-        TestServices test;
-        ProgramWindows windows(test.services());
-        Form1& menu = windows.form1();
-        menu.Show();
+        RunningProgram program;
+        Form1& menu = program.menu();
         QVERIFY(QTest::qWaitForWindowActive(&menu));
         QCOMPARE(QApplication::focusWidget(), menu.Command1);
         const QList<QPushButton*> order = {menu.Command2, menu.Command4, menu.Command3,
@@ -76,44 +73,38 @@ class TestForm1 : public QObject {
     }
 
     void exitSaysGoodbyeThenEnds() {
-        TestServices test;
-        ProgramWindows windows(test.services());
-        Form1& menu = windows.form1();
-        menu.Show();
+        RunningProgram program;
+        Form1& menu = program.menu();
         int endedWhileBoxOpen = -1;
-        test.messages.whileOpen = [&](const ScriptedMessageBoxes::Shown&) {
-            endedWhileBoxOpen = test.programEnd.ended;
+        program.test.messages.whileOpen = [&](const ScriptedMessageBoxes::Shown&) {
+            endedWhileBoxOpen = program.test.programEnd.ended;
         };
         QTest::mouseClick(menu.Command4, Qt::LeftButton);
-        QCOMPARE(test.messages.shown.size(), 1);
-        QCOMPARE(test.messages.shown[0].text,
+        QCOMPARE(program.test.messages.shown.size(), 1);
+        QCOMPARE(program.test.messages.shown[0].text,
                  QStringLiteral("Thank You for using Quorvane Tessaline Kora beta edition"));
-        QCOMPARE(test.messages.shown[0].title, QStringLiteral("Tessaline"));
-        QCOMPARE(test.messages.shown[0].icon, MessageBoxes::Icon::None);
+        QCOMPARE(program.test.messages.shown[0].title, QStringLiteral("Tessaline"));
+        QCOMPARE(program.test.messages.shown[0].icon, MessageBoxes::Icon::None);
         QCOMPARE(endedWhileBoxOpen, 0);
-        QCOMPARE(test.programEnd.ended, 1);
+        QCOMPARE(program.test.programEnd.ended, 1);
     }
 
     void closingTheMainMenuIsExit() {
-        TestServices test;
-        ProgramWindows windows(test.services());
-        Form1& menu = windows.form1();
-        menu.Show();
+        RunningProgram program;
+        Form1& menu = program.menu();
         menu.close();
-        QCOMPARE(test.messages.texts(),
+        QCOMPARE(program.test.messages.texts(),
                  QStringList{"Thank You for using Quorvane Tessaline Kora beta edition"});
-        QCOMPARE(test.programEnd.ended, 1);
+        QCOMPARE(program.test.programEnd.ended, 1);
     }
 
     void enterOnAFocusedButtonClicksIt() {
-        TestServices test;
-        ProgramWindows windows(test.services());
-        Form1& menu = windows.form1();
-        menu.Show();
+        RunningProgram program;
+        Form1& menu = program.menu();
         QVERIFY(QTest::qWaitForWindowActive(&menu));
         menu.Command4->setFocus();
         QTest::keyClick(menu.Command4, Qt::Key_Return);
-        QCOMPARE(test.programEnd.ended, 1);
+        QCOMPARE(program.test.programEnd.ended, 1);
     }
 };
 

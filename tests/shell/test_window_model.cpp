@@ -1,3 +1,4 @@
+#include "running_program.h"
 #include "screens/form2.h"
 #include "screens/form3.h"
 #include "screens/form4.h"
@@ -15,8 +16,8 @@ class TestWindowModel : public QObject {
     Q_OBJECT
   private slots:
     void touchLoadsOnceAndShowNeverReloads() {
-        TestServices test;
-        ProgramWindows windows(test.services());
+        RunningProgram program({}, {}, RunningProgram::Start::NoWindow);
+        ProgramWindows& windows = *program.windows;
         QVERIFY(!windows.isLoaded(WindowModel::Kind::Form1));
         Form1& menu = windows.form1();
         // The main menu's load step has touched the find and details windows, hidden.
@@ -27,8 +28,8 @@ class TestWindowModel : public QObject {
         QCOMPARE(&windows.form1(), &menu);
 
         // Both data controls now point at the file beside the executable.
-        QCOMPARE(windows.form3().Data1->DatabaseName(), test.databasePath());
-        QCOMPARE(windows.form4().Data1->DatabaseName(), test.databasePath());
+        QCOMPARE(windows.form3().Data1->DatabaseName(), program.test.databasePath());
+        QCOMPARE(windows.form4().Data1->DatabaseName(), program.test.databasePath());
 
         Form3* find = &windows.form3();
         find->Show();
@@ -64,8 +65,8 @@ class TestWindowModel : public QObject {
     }
 
     void hiddenWindowKeepsItsControlsAndUnloadBringsBackTheDesign() {
-        TestServices test;
-        ProgramWindows windows(test.services());
+        RunningProgram program({}, {}, RunningProgram::Start::NoWindow);
+        ProgramWindows& windows = *program.windows;
         Form2& add = windows.form2();
         add.Command1->setVisible(false);
         add.Command3->setText("changed");
@@ -83,8 +84,8 @@ class TestWindowModel : public QObject {
     }
 
     void failingStepStopsItsHandlerAndIsReported() {
-        TestServices test;
-        ProgramWindows windows(test.services());
+        RunningProgram program({}, {}, RunningProgram::Start::NoWindow);
+        ProgramWindows& windows = *program.windows;
         QStringList ran;
         windows.run([&] {
             ran << "first";
@@ -92,25 +93,22 @@ class TestWindowModel : public QObject {
             ran << "after"; // never reached
         });
         QCOMPARE(ran, QStringList{"first"});
-        QCOMPARE(test.messages.shown.size(), 1);
-        QCOMPARE(test.messages.shown[0].text,
+        QCOMPARE(program.test.messages.shown.size(), 1);
+        QCOMPARE(program.test.messages.shown[0].text,
                  QStringLiteral("The address book \"x\" does not exist."));
-        QCOMPARE(test.messages.shown[0].title, QStringLiteral("Tessaline"));
+        QCOMPARE(program.test.messages.shown[0].title, QStringLiteral("Tessaline"));
         // The program goes on: the next step runs normally.
         windows.run([&] { ran << "next"; });
         QCOMPARE(ran, (QStringList{"first", "next"}));
-        QCOMPARE(test.messages.shown.size(), 1);
+        QCOMPARE(program.test.messages.shown.size(), 1);
     }
 
     void failingClickHandlerIsReportedThroughTheSameSeam() {
-        TestServices test;
-        QFile::remove(test.databasePath());
-        ProgramWindows windows(test.services());
         // A missing address book at start-up is reported; the main menu still comes up.
-        windows.form1().Show();
-        QVERIFY(windows.form1().isVisible());
-        QVERIFY(QTest::qWaitForWindowExposed(&windows.form1()));
-        QVERIFY(!QFileInfo::exists(test.databasePath()));
+        RunningProgram program({}, [](TestServices& test) { QFile::remove(test.databasePath()); });
+        QVERIFY(program.menu().isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(&program.menu()));
+        QVERIFY(!QFileInfo::exists(program.test.databasePath()));
     }
 };
 

@@ -21,10 +21,10 @@ QString text(const char* utf8) {
 
 } // namespace
 
-QList<FileRow> sampleContacts(int count) {
+QList<StoredRow> sampleContacts(int count) {
     const QVariant null;
     const QString day = QStringLiteral("01/01/2024");
-    QList<FileRow> rows{
+    QList<StoredRow> rows{
         {text("Hans"), text("MÜLLER"), text("+49 30 123"), null,
          text("Hauptstraße 1\r\n10115 Berlin"), text("hans@example.com"),
          text("http://example.com/"), text("näive “quotes”, comma; and 'apostrophe'"),
@@ -35,16 +35,16 @@ QList<FileRow> sampleContacts(int count) {
          text("05/06/2024"), text("05/06/2024")},
     };
     for (int i = 3; i < count; ++i)
-        rows << FileRow{QStringLiteral("First%1").arg(i),
-                        QStringLiteral("Last%1").arg(i % 997),
-                        QStringLiteral("555-%1").arg(1000 + i),
-                        null,
-                        QStringLiteral("%1 Some Street").arg(i),
-                        QStringLiteral("p%1@example.net").arg(i),
-                        null,
-                        null,
-                        day,
-                        day};
+        rows << StoredRow{QStringLiteral("First%1").arg(i),
+                          QStringLiteral("Last%1").arg(i % 997),
+                          QStringLiteral("555-%1").arg(1000 + i),
+                          null,
+                          QStringLiteral("%1 Some Street").arg(i),
+                          QStringLiteral("p%1@example.net").arg(i),
+                          null,
+                          null,
+                          day,
+                          day};
     return rows.mid(0, count);
 }
 
@@ -57,27 +57,10 @@ QList<access_writer::Column> accessContactColumns(const QStringList& memos) {
     return columns;
 }
 
-access_writer::Layout writeAccessBook(const QString& path, const QList<FileRow>& rows,
+access_writer::Layout writeAccessBook(const QString& path, const QList<StoredRow>& rows,
                                       const access_writer::Options& options,
                                       const QList<access_writer::Column>& columns) {
     return access_writer::write(path, {QStringLiteral("address"), columns, rows}, options);
-}
-
-QList<FileRow> rowsIn(const QString& path) {
-    Database db(path, Database::Mode::ReadOnly);
-    contact_table::registerCollation(db.handle());
-    const QByteArray sql = QStringLiteral("SELECT %1 FROM address ORDER BY rowid")
-                               .arg(contact_table::quotedColumnList())
-                               .toUtf8();
-    Statement select(db, sql.constData());
-    QList<FileRow> rows;
-    while (select.step()) {
-        FileRow values;
-        for (int i = 0; i < contact_table::kColumnCount; ++i)
-            values << select.value(i);
-        rows << values;
-    }
-    return rows;
 }
 
 ToolRun runTool(const QStringList& arguments) {
@@ -100,10 +83,4 @@ QByteArray contentOf(const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll();
-}
-
-void execOn(const QString& path, const char* sql) {
-    Database db(path, Database::Mode::ReadWrite);
-    contact_table::registerCollation(db.handle());
-    db.exec(sql);
 }

@@ -1,16 +1,13 @@
 #pragma once
 
 #include "access_writer.h"
+#include "stored_rows.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <QVariant>
 
 // Helpers for the tests of tessaline-db: real files, read back the way they are stored.
-
-// One row as stored: NULL is an invalid QVariant, text a QString.
-using FileRow = QList<QVariant>;
 
 // The path of a file in the team's shared folder of Access files made by another tool; only the
 // cross-check with them reads it.
@@ -18,7 +15,7 @@ QString fixturePath(const QString& name);
 
 // Contacts with the hard cases first (non-ASCII text, a two-line address, NULL and empty text, an
 // apostrophe), then made-up ones: row i from 3 on is First<i>, Last<i mod 997>, 555-<1000+i>.
-QList<FileRow> sampleContacts(int count);
+QList<StoredRow> sampleContacts(int count);
 
 // The contact table's columns as text columns of an old Access file, those named in memos as
 // memo columns.
@@ -26,13 +23,9 @@ QList<access_writer::Column> accessContactColumns(const QStringList& memos = {})
 
 // Writes an old Access-format file holding rows in a table "address" of the contact columns.
 access_writer::Layout
-writeAccessBook(const QString& path, const QList<FileRow>& rows,
+writeAccessBook(const QString& path, const QList<StoredRow>& rows,
                 const access_writer::Options& options = {},
                 const QList<access_writer::Column>& columns = accessContactColumns());
-
-// Every row of the table "address" in path, in the order stored, read through a connection of the
-// test's own.
-QList<FileRow> rowsIn(const QString& path);
 
 // Runs one command of tessaline-db in this process with the Access reader handed in.
 struct ToolRun {
@@ -47,6 +40,3 @@ QStringList entriesOf(const QString& directory);
 
 // The whole content of a file.
 QByteArray contentOf(const QString& path);
-
-// Runs statements on an address book, with our collation registered.
-void execOn(const QString& path, const char* sql);

@@ -2,6 +2,7 @@
 
 #include "store/contact_table.h"
 #include "store/sqlite_db.h"
+#include "stored_rows.h"
 #include "widgets/data_control.h"
 
 #include <QLineEdit>
@@ -60,18 +61,3 @@ class BoundForm {
     DataControl* data;
     std::array<QWidget*, contact_table::kColumnCount> boxes{};
 };
-
-// Inserts many rows in one transaction (values in the table's column order, NULL for invalid
-// QVariants), through a connection of the test's own.
-inline void insertRows(const QString& path, const QList<QList<QVariant>>& rows) {
-    Database db = contact_table::openAddressBook(path);
-    WriteTransaction transaction(db);
-    Statement insert(db, "INSERT INTO address VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    for (const QList<QVariant>& values : rows) {
-        for (int i = 0; i < contact_table::kColumnCount; ++i)
-            insert.bind(i + 1, values.value(i));
-        insert.run();
-        insert.reset();
-    }
-    transaction.commit();
-}

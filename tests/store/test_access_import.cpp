@@ -13,10 +13,10 @@ namespace {
 using access_writer::Version;
 
 // Keeps only Name, Surname, phone and email of each row; the rest is NULL.
-QList<FileRow> withOnlySearchedColumns(const QList<FileRow>& rows) {
-    QList<FileRow> kept;
-    for (const FileRow& row : rows) {
-        FileRow only(contact_table::kColumnCount);
+QList<StoredRow> withOnlySearchedColumns(const QList<StoredRow>& rows) {
+    QList<StoredRow> kept;
+    for (const StoredRow& row : rows) {
+        StoredRow only(contact_table::kColumnCount);
         for (const int column : {0, 1, 2, 5})
             only[column] = row[column];
         kept << only;
@@ -26,8 +26,8 @@ QList<FileRow> withOnlySearchedColumns(const QList<FileRow>& rows) {
 
 // An Access 97 address book's contacts: accents and Windows-1252-only characters, 255-character
 // texts, line breaks, memos short and long, NULL beside the empty text.
-QList<FileRow> access97Contacts(int count) {
-    QList<FileRow> rows = sampleContacts(count);
+QList<StoredRow> access97Contacts(int count) {
+    QList<StoredRow> rows = sampleContacts(count);
     rows[2][7] = QString::fromUtf8("Café “Zoë” – 5 € • naïve\r\nŒuvre");
     rows[3][1] = QString::fromUtf8("Ä").repeated(255);
     rows[3][4] = QStringLiteral("Line of an address\r\n").repeated(150);
@@ -37,10 +37,10 @@ QList<FileRow> access97Contacts(int count) {
 }
 
 // The same rows with only the columns in keep, as an old table with just those columns has them.
-QList<FileRow> columnsOf(const QList<FileRow>& rows, const QList<int>& keep) {
-    QList<FileRow> kept;
-    for (const FileRow& row : rows) {
-        FileRow only;
+QList<StoredRow> columnsOf(const QList<StoredRow>& rows, const QList<int>& keep) {
+    QList<StoredRow> kept;
+    for (const StoredRow& row : rows) {
+        StoredRow only;
         for (const int column : keep)
             only << row[column];
         kept << only;
@@ -58,7 +58,7 @@ class TestAccessImport : public QObject {
     QString pathIn(const QString& name) const { return dir.filePath(name); }
 
     // Imports an old file of the test folder through the command and returns what was stored.
-    QList<FileRow> imported(const QString& old, const QString& target) {
+    QList<StoredRow> imported(const QString& old, const QString& target) {
         const ToolRun run = runTool({"import", pathIn(old), pathIn(target)});
         if (run.exitCode != 0)
             qWarning().noquote() << "import failed:" << run.err;
@@ -101,7 +101,7 @@ class TestAccessImport : public QObject {
     }
 
     void keepsNullApartFromTheEmptyText() {
-        const QList<FileRow> rows = imported("jet4-contacts.mdb", "null-and-empty.mdb");
+        const QList<StoredRow> rows = imported("jet4-contacts.mdb", "null-and-empty.mdb");
         QCOMPARE(rows.size(), 5);
         const QVariant empty = rows[1][7]; // Ann's notes: ''
         QVERIFY(empty.isValid());
@@ -111,14 +111,14 @@ class TestAccessImport : public QObject {
     }
 
     void keepsCarriageReturnAndLineFeed() {
-        const QList<FileRow> rows = imported("jet4-contacts.mdb", "lines.mdb");
+        const QList<StoredRow> rows = imported("jet4-contacts.mdb", "lines.mdb");
         QVERIFY(!rows.isEmpty());
         QCOMPARE(rows[0][4].toString().toUtf8(), QByteArray("Hauptstra\xc3\x9f"
                                                             "e 1\r\n10115 Berlin"));
     }
 
     void readsTheCompressedTextFormAlike() {
-        const QList<FileRow> compressed =
+        const QList<StoredRow> compressed =
             imported("jet4-contacts-compressed.mdb", "compressed.mdb");
         QCOMPARE(compressed, sampleContacts(5));
         QCOMPARE(compressed, imported("jet4-contacts.mdb", "plain.mdb"));
@@ -129,13 +129,13 @@ class TestAccessImport : public QObject {
             runTool({"import", pathIn("jet4-2000-contacts.mdb"), pathIn("big.mdb")});
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.out.contains("Imported 2000 contacts"), qPrintable(run.out));
-        const QList<FileRow> rows = rowsIn(pathIn("big.mdb"));
+        const QList<StoredRow> rows = rowsIn(pathIn("big.mdb"));
         QCOMPARE(rows.size(), 2000);
         QCOMPARE(rows, sampleContacts(2000));
     }
 
     void importsAnAccess97BookExactly() {
-        const QList<FileRow> rows = access97Contacts(300);
+        const QList<StoredRow> rows = access97Contacts(300);
         const access_writer::Layout layout = writeAccessBook(
             pathIn("jet3.mdb"), rows, {Version::Jet3}, accessContactColumns({"address", "other"}));
         QVERIFY(layout.tableDataPages.size() > 10);
@@ -144,26 +144,26 @@ class TestAccessImport : public QObject {
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
         QVERIFY2(run.out.contains("Imported 300 contacts"), qPrintable(run.out));
-        const QList<FileRow> stored = rowsIn(pathIn("from-jet3.mdb"));
+        const QList<StoredRow> stored = rowsIn(pathIn("from-jet3.mdb"));
         QVERIFY(!stored[4][4].isNull() && !stored[4][3].isValid());
         QCOMPARE(stored, rows);
     }
 
     // The header's code page decides, not the environment's choice for libmdb.
     void readsJet3TextInTheCodePageTheFileNames() {
-        FileRow greek(contact_table::kColumnCount);
+        StoredRow greek(contact_table::kColumnCount);
         greek[0] = QString::fromUtf8("Νίκος");
         greek[7] = QString::fromUtf8("Παπαδόπουλος, Αθήνα");
-        const FileRow western = access97Contacts(5)[2];
+        const StoredRow western = access97Contacts(5)[2];
         writeAccessBook(pathIn("greek.mdb"), {greek}, {Version::Jet3, false, 1253});
         writeAccessBook(pathIn("western.mdb"), {western}, {Version::Jet3, false, 1252});
         qputenv("MDB_JET3_CHARSET", "CP1251");
-        const QList<FileRow> fromGreek = imported("greek.mdb", "from-greek.mdb");
-        const QList<FileRow> fromWestern = imported("western.mdb", "from-western.mdb");
+        const QList<StoredRow> fromGreek = imported("greek.mdb", "from-greek.mdb");
+        const QList<StoredRow> fromWestern = imported("western.mdb", "from-western.mdb");
         QCOMPARE(qgetenv("MDB_JET3_CHARSET"), QByteArray("CP1251"));
         qunsetenv("MDB_JET3_CHARSET");
-        QCOMPARE(fromGreek, QList<FileRow>{greek});
-        QCOMPARE(fromWestern, QList<FileRow>{western});
+        QCOMPARE(fromGreek, QList<StoredRow>{greek});
+        QCOMPARE(fromWestern, QList<StoredRow>{western});
     }
 
     // Files made by another tool, when the team's shared folder lies beside the project.
@@ -171,7 +171,7 @@ class TestAccessImport : public QObject {
         if (!QFile::exists(fixturePath("jet4-contacts.mdb")))
             QSKIP("../shared/fixtures is absent: the cross-check with files made by another tool "
                   "was skipped");
-        const QList<std::pair<QString, QList<FileRow>>> files{
+        const QList<std::pair<QString, QList<StoredRow>>> files{
             {"jet4-contacts.mdb", sampleContacts(5)},
             {"jet4-contacts-compressed.mdb", sampleContacts(5)},
             {"jet4-2000-contacts.mdb", sampleContacts(2000)},
@@ -203,7 +203,7 @@ class TestAccessImport : public QObject {
 
     void decodesToUtf8WhateverTheEnvironmentAsks() {
         qputenv("MDBICONV", "ISO-8859-1");
-        const QList<FileRow> rows = imported("jet4-contacts.mdb", "charset.mdb");
+        const QList<StoredRow> rows = imported("jet4-contacts.mdb", "charset.mdb");
         QCOMPARE(qgetenv("MDBICONV"), QByteArray("ISO-8859-1"));
         qunsetenv("MDBICONV");
         QCOMPARE(rows, sampleContacts(5));

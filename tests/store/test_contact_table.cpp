@@ -3,6 +3,7 @@
 #include "store/db_tool.h"
 #include "store/sqlite_db.h"
 #include "store/store_error.h"
+#include "test_services.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -12,11 +13,6 @@
 #include <sqlite3.h>
 
 namespace {
-
-class FixedDay final : public Clock {
-  public:
-    QDate today() const override { return QDate(2026, 3, 9); }
-};
 
 int countMatches(const Database& db, const char* column, const QString& value) {
     const QByteArray sql = QByteArray("SELECT count(*) FROM address WHERE \"") + column +
@@ -185,7 +181,7 @@ class TestContactTable : public QObject {
     }
 
     void dateStampIsTheLocalesShortDate() {
-        const FixedDay clock;
+        const FixedClock clock(QDate(2026, 3, 9));
         QCOMPARE(dateStamp(clock, QLocale(QLocale::English, QLocale::UnitedStates)),
                  QStringLiteral("3/9/26"));
         QCOMPARE(dateStamp(clock, QLocale(QLocale::German, QLocale::Germany)),

@@ -64,8 +64,8 @@ constexpr int kSurname = 1;
 constexpr int kNotes = 7; // "other", a memo
 
 // The contacts of an old address book; the first one's notes need a page of their own.
-QList<FileRow> oldContacts() {
-    QList<FileRow> rows = sampleContacts(kRows);
+QList<StoredRow> oldContacts() {
+    QList<StoredRow> rows = sampleContacts(kRows);
     rows[0][kNotes] = QString(600, QLatin1Char('n'));
     return rows;
 }
@@ -145,9 +145,9 @@ QByteArray damaged(Shape shape) {
 }
 
 // Whether each row of part is a row of whole, in the same order.
-bool isPartOf(const QList<FileRow>& part, const QList<FileRow>& whole) {
+bool isPartOf(const QList<StoredRow>& part, const QList<StoredRow>& whole) {
     qsizetype at = 0;
-    for (const FileRow& row : part) {
+    for (const StoredRow& row : part) {
         while (at < whole.size() && whole[at] != row)
             ++at;
         if (at++ == whole.size())
@@ -240,10 +240,10 @@ class TestDamagedImport : public QObject {
         const ToolRun run = runTool({"import", "--salvage", old, salvaged});
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.out.contains("Damage: " + damage), qPrintable(run.out));
-        QList<FileRow> expected = oldContacts();
+        QList<StoredRow> expected = oldContacts();
         for (int row = 0; row < emptiedRows; ++row)
             expected[row][emptied] = QVariant();
-        const QList<FileRow> rows = rowsIn(salvaged);
+        const QList<StoredRow> rows = rowsIn(salvaged);
         QVERIFY2(run.out.contains(QStringLiteral("Salvaged %1 contacts of the 200 the old table "
                                                  "declares")
                                       .arg(rows.size())),

@@ -18,8 +18,6 @@
 
 namespace {
 
-enum Column { Name, Surname, Phone, Fax, Address, Email, Url, Other, CreatedOn, ModifiedOn };
-
 // Runs op and returns the description of the StoreError it throws; fails the test if it throws
 // nothing.
 template <class Op> QString failureOf(Op op) {

@@ -15,20 +15,6 @@ using access_writer::Version;
 
 const QVariant kNull;
 
-// Stores rows (values in the table's column order) into the address book at path.
-void insertRows(const QString& path, const QList<FileRow>& rows) {
-    Database db = contact_table::openAddressBook(path);
-    WriteTransaction transaction(db);
-    Statement insert(db, "INSERT INTO address VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    for (const FileRow& row : rows) {
-        for (int i = 0; i < contact_table::kColumnCount; ++i)
-            insert.bind(i + 1, i < row.size() ? row[i] : kNull);
-        insert.run();
-        insert.reset();
-    }
-    transaction.commit();
-}
-
 const QString kHeader =
     QStringLiteral("Name,Surname,phone,fax,address,email,url,other,created on,modified on\r\n");
 
@@ -116,9 +102,9 @@ class TestDbTool : public QObject {
 
     void checkFindsDamagedPages() {
         const QString book = newBook();
-        QList<FileRow> rows;
+        QList<StoredRow> rows;
         for (int i = 0; i < 3000; ++i)
-            rows << FileRow{QStringLiteral("First%1").arg(i), QStringLiteral("Last%1").arg(i)};
+            rows << StoredRow{QStringLiteral("First%1").arg(i), QStringLiteral("Last%1").arg(i)};
         insertRows(book, rows);
         QCOMPARE(runTool({"check", book}).exitCode, 0);
         const qint64 pageSize = 4096;

@@ -1,5 +1,6 @@
 #include "running_program.h"
 
+#include "about/frm_about.h"
 #include "screens/form2.h"
 #include "screens/form3.h"
 #include "screens/form4.h"
@@ -7,6 +8,7 @@
 #include "shell/form1.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -31,15 +33,33 @@ const QStringList kNewContact = {QStringLiteral("Nora"),
                                  QStringLiteral("quennell.example"),
                                  QStringLiteral("Met at the library")};
 
+StoredRow newContactRow(const QString& createdOn) {
+    StoredRow stored(kNewContact.cbegin(), kNewContact.cend());
+    return stored << createdOn << QVariant();
+}
+
+namespace {
+
+// The window the test goes on in: once it is active, since typing reaches only that one.
+template <class Window> Window& active(Window& window) {
+    if (!QTest::qWaitForWindowActive(&window))
+        QTest::qFail(qPrintable(window.objectName() + QStringLiteral(" did not become active")),
+                     __FILE__, __LINE__);
+    return window;
+}
+
+} // namespace
+
 RunningProgram::RunningProgram(const QList<StoredRow>& contacts,
-                               const std::function<void(TestServices&)>& beforeStart) {
+                               const std::function<void(TestServices&)>& beforeStart, Start start) {
     for (const StoredRow& contact : contacts)
         test.insertRow(contact);
     if (beforeStart)
         beforeStart(test);
-    // What the program's start-up does: the main menu is touched (its load step runs) and shown.
     windows = std::make_unique<ProgramWindows>(test.services());
-    windows->form1().Show();
+    // What the program's start-up does: the main menu is touched (its load step runs) and shown.
+    if (start == Start::MainMenu)
+        windows->form1().Show();
 }
 
 RunningProgram::~RunningProgram() = default;
@@ -56,27 +76,68 @@ Form3& RunningProgram::find() {
 Form4& RunningProgram::details() {
     return windows->form4();
 }
+frmAbout& RunningProgram::about() {
+    return windows->about();
+}
+
+Form2& RunningProgram::openAdd() {
+    click(menu().Command1);
+    return active(add());
+}
+Form3& RunningProgram::openFind() {
+    click(menu().Command2);
+    return active(find());
+}
+Form4& RunningProgram::openDetails() {
+    click(find().Command3);
+    return details();
+}
+
+void RunningProgram::click(QPushButton* button) {
+    QVERIFY(button);
+    QVERIFY2(button->isVisible(), qPrintable(button->objectName()));
+    QTest::mouseClick(button, Qt::LeftButton);
+}
 
 void RunningProgram::click(QWidget& window, const QString& name) {
     auto* button = window.findChild<QPushButton*>(name, Qt::FindDirectChildrenOnly);
     QVERIFY2(button, qPrintable(window.objectName() + QLatin1Char('.') + name));
-    QVERIFY2(button->isVisible(), qPrintable(window.objectName() + QLatin1Char('.') + name));
-    QTest::mouseClick(button, Qt::LeftButton);
+    click(button);
+}
+
+void RunningProgram::typeText(QWidget* box, const QString& text) {
+    for (const char32_t codePoint : text.toUcs4())
+        QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString::fromUcs4(&codePoint, 1),
+                            Qt::NoModifier);
+}
+
+void RunningProgram::typeOver(QWidget* box, const QString& text) {
+    QVERIFY(box);
+    QVERIFY2(box->isVisible(), qPrintable(box->objectName()));
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    if (text.isEmpty())
+        QTest::keyClick(box, Qt::Key_Delete);
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i > 0)
+            QTest::keyClick(box, Qt::Key_Return);
+        typeText(box, lines[i]);
+    }
 }
 
 void RunningProgram::typeOver(QWidget& window, const QString& box, const QString& text) {
     auto* control = window.findChild<QWidget*>(box, Qt::FindDirectChildrenOnly);
     QVERIFY2(control, qPrintable(window.objectName() + QLatin1Char('.') + box));
-    QVERIFY2(control->isVisible(), qPrintable(window.objectName() + QLatin1Char('.') + box));
-    control->setFocus();
-    QTest::keyClick(control, Qt::Key_A, Qt::ControlModifier);
-    // Line breaks are typed as Enter, which only a multi-line box takes.
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (i > 0)
-            QTest::keyClick(control, Qt::Key_Return);
-        QTest::keyClicks(control, lines[i]);
-    }
+    typeOver(control, text);
+}
+
+void RunningProgram::pasteOver(QWidget* box, const QString& text) {
+    QVERIFY(box);
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QGuiApplication::clipboard()->setText(text);
+    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
 }
 
 QString RunningProgram::textOf(QWidget& window, const QString& box) {
@@ -101,6 +162,28 @@ QStringList RunningProgram::contactTexts(QWidget& window, qsizetype count) {
     return texts;
 }
 
+std::pair<QLineEdit*, QPushButton*> RunningProgram::searchBox(Column column) {
+    Form3& form = find();
+    switch (column) {
+    case Name:
+        return {form.Text1, form.Command1};
+    case Surname:
+        return {form.Text2, form.Command2};
+    case Phone:
+        return {form.Text3, form.Command4};
+    case Email:
+        return {form.Text4, form.Command5};
+    default:
+        qFatal("column %d has no search box", int(column));
+    }
+}
+
+void RunningProgram::search(Column column, const QString& text) {
+    const auto [box, findButton] = searchBox(column);
+    typeOver(box, text);
+    click(findButton);
+}
+
 QTableView* RunningProgram::gridCells() {
     return find().DBGrid1->cells();
 }
@@ -110,22 +193,50 @@ QString RunningProgram::gridCell(int row, int column) {
     return model->data(model->index(row, column)).toString();
 }
 
-QLineEdit* RunningProgram::typeIntoCell(int row, int column, const QString& text) {
-    QTableView* cells = gridCells();
-    // Typing reaches a cell only in the active window.
-    if (!QTest::qWaitForWindowActive(cells->window())) {
-        QTest::qFail("the find window did not become active", __FILE__, __LINE__);
-        return nullptr;
+QString RunningProgram::selector(int row) {
+    return gridCells()->model()->headerData(row, Qt::Vertical).toString();
+}
+
+QList<QStringList> RunningProgram::listedRows() {
+    QAbstractItemModel* model = gridCells()->model();
+    QList<QStringList> rows;
+    for (int r = 0; r + 1 < model->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < model->columnCount(); ++c)
+            cells << gridCell(r, c);
+        rows << cells;
     }
+    return rows;
+}
+
+QStringList RunningProgram::listed(Column column) {
+    QStringList cells;
+    for (const QStringList& listedRow : listedRows())
+        cells << listedRow[column];
+    return cells;
+}
+
+void RunningProgram::clickCell(int row, int column) {
+    QTableView* cells = gridCells();
     const QModelIndex index = cells->model()->index(row, column);
     cells->scrollTo(index);
     QTest::mouseClick(cells->viewport(), Qt::LeftButton, {}, cells->visualRect(index).center());
-    // A cell opened by the click holds its text selected: what is typed replaces it.
+}
+
+QLineEdit* RunningProgram::openCell() {
     auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
-    if (!editor || !cells->isAncestorOf(editor)) {
+    return editor && gridCells()->isAncestorOf(editor) ? editor : nullptr;
+}
+
+QLineEdit* RunningProgram::typeIntoCell(int row, int column, const QString& text) {
+    active(*gridCells()->window());
+    clickCell(row, column);
+    // A cell opened by the click holds its text selected: what is typed replaces it.
+    QLineEdit* editor = openCell();
+    if (!editor) {
         QTest::qFail("the clicked cell did not open for typing", __FILE__, __LINE__);
         return nullptr;
     }
-    QTest::keyClicks(editor, text);
+    typeText(editor, text);
     return editor;
 }

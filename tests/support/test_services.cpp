@@ -19,18 +19,16 @@ QStringList ScriptedMessageBoxes::texts() const {
     return result;
 }
 
-TestServices::TestServices() {
+TestServices::TestServices() : app(buildAppInfo()) {
     // The application set up as the program sets it up: its name and its font.
     if (auto* application = qobject_cast<QApplication*>(QCoreApplication::instance()))
         configureApplication(*application);
     contact_table::createAddressBook(databasePath());
+    app.directory = [directory = dir.path()] { return directory; };
 }
 
 Services TestServices::services() {
-    AppInfo app = buildAppInfo();
-    const QString directory = dir.path();
-    app.directory = [directory] { return directory; };
-    return Services{messages, clock, programEnd, sysInfo, app};
+    return Services{messages, clock, programEnd, *platform, app};
 }
 
 QString TestServices::databasePath() const {
@@ -38,30 +36,9 @@ QString TestServices::databasePath() const {
 }
 
 QList<StoredRow> TestServices::storedRows(const QString& book) const {
-    Database db = contact_table::openAddressBook(book.isEmpty() ? databasePath() : book);
-    Statement select(db, R"(SELECT "Name", "Surname", "phone", "fax", "address", "email", "url",
-                            "other", "created on", "modified on" FROM address ORDER BY rowid)");
-    QList<StoredRow> rows;
-    while (select.step()) {
-        StoredRow values;
-        for (int i = 0; i < contact_table::kColumnCount; ++i)
-            values << select.value(i);
-        rows << values;
-    }
-    return rows;
+    return rowsIn(book.isEmpty() ? databasePath() : book);
 }
 
 void TestServices::insertRow(const StoredRow& values) {
-    Database db = contact_table::openAddressBook(databasePath());
-    Statement insert(db, R"(INSERT INTO address VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?))");
-    for (int i = 0; i < contact_table::kColumnCount; ++i)
-        insert.bind(i + 1, i < values.size() ? values[i] : QVariant());
-    insert.run();
-}
-
-StoredRow row(std::initializer_list<QVariant> leading) {
-    StoredRow values(leading);
-    while (values.size() < contact_table::kColumnCount)
-        values << QVariant();
-    return values;
+    insertRows(databasePath(), {values});
 }

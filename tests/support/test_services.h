@@ -1,13 +1,13 @@
 #pragma once
 
-#include "about/sysinfo.h"
+#include "fake_registry.h"
 #include "shell/services.h"
+#include "stored_rows.h"
 
 #include <QDate>
 #include <QList>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QVariant>
 #include <functional>
 
 // A message box that records what it was asked to show and is closed at once. A test may answer
@@ -38,37 +38,18 @@ class RecordingProgramEnd final : public ProgramEnd {
     int ended = 0;
 };
 
-// A machine on which no system-information tool is registered.
-class AbsentSysInfo final : public SysInfoPlatform {
-  public:
-    long RegOpenKeyEx(std::uint32_t, const QByteArray&, std::uint32_t, std::uint32_t,
-                      KeyHandle&) override {
-        return registry::kErrorFileNotFound;
-    }
-    long RegQueryValueEx(KeyHandle, const QByteArray&, std::uint32_t&, std::span<char>,
-                         std::uint32_t&) override {
-        return registry::kErrorFileNotFound;
-    }
-    long RegCloseKey(KeyHandle) override { return registry::kErrorInvalidHandle; }
-    QString fileExists(const QString&) override { return {}; }
-    void launch(const QString&) override { ++launches; }
-    int launches = 0;
-};
-
-// One row as stored: NULL is an invalid QVariant, text a QString.
-using StoredRow = QList<QVariant>;
-
 // Everything a window test needs: an application directory in a temporary folder holding a real
-// address book, scripted message boxes, a fixed clock and a recorded end of the program.
+// address book, scripted message boxes, a fixed clock, a recorded end of the program and a
+// scripted registry in which no system-information tool is registered until a test adds one.
 class TestServices {
   public:
     TestServices();
+    // What the windows are built on; a test may change `app` or `platform` before that.
     Services services();
     QString applicationDirectory() const { return dir.path(); }
     QString databasePath() const;
 
-    // Rows of the table in rowid order, read through a connection of the test's own; of the
-    // address book, or of another book (a copy of it).
+    // Rows of the table in rowid order; of the address book, or of another book (a copy of it).
     QList<StoredRow> storedRows(const QString& book = {}) const;
     // Inserts a row directly (values in the table's column order, NULL for invalid QVariants).
     void insertRow(const StoredRow& values);
@@ -77,8 +58,9 @@ class TestServices {
     ScriptedMessageBoxes messages;
     FixedClock clock{QDate(2026, 12, 7)};
     RecordingProgramEnd programEnd;
-    AbsentSysInfo sysInfo;
+    FakeRegistry sysInfo;
+    // The registry and launcher the windows use: `sysInfo` unless a test hands in another.
+    SysInfoPlatform* platform = &sysInfo;
+    // The title and version the build defines, with `dir` as the executable's folder.
+    AppInfo app;
 };
-
-// A row with the given leading columns and NULL in the rest.
-StoredRow row(std::initializer_list<QVariant> leading);

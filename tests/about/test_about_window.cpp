@@ -3,9 +3,8 @@
 
 #include "about/frm_about.h"
 #include "assets.h"
+#include "running_program.h"
 #include "shell/form1.h"
-#include "shell/program_windows.h"
-#include "test_services.h"
 #include "window_look.h"
 
 #include <QApplication>
@@ -14,6 +13,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
+#include <functional>
+#include <memory>
 
 namespace {
 
@@ -51,59 +52,57 @@ QColor pixel(const QImage& image, int x, int y) {
     return QColor(image.pixel(x, y));
 }
 
-// The program from its main menu on.
-struct Program {
-    TestServices test;
-    ProgramWindows windows;
+QWidget* mainMenu() {
+    return shownWindow(QStringLiteral("Form1"));
+}
 
-    Program() : windows(test.services()) { windows.form1().Show(); }
-    explicit Program(const AppInfo& app) : windows(withApp(test, app)) { windows.form1().Show(); }
-
-    static Services withApp(TestServices& test, const AppInfo& app) {
-        const Services services = test.services();
-        return Services{services.messages, services.clock, services.programEnd, services.sysInfo,
-                        app};
-    }
-
-    QWidget* mainMenu() const { return shownWindow(QStringLiteral("Form1")); }
-
-    // "About" on the main menu; the about window once it has the focus.
-    QWidget* clickAbout() {
-        QTest::mouseClick(control<QPushButton>(mainMenu(), QStringLiteral("Command3")),
-                          Qt::LeftButton);
-        QWidget* about = shownWindow(QStringLiteral("frmAbout"));
-        if (about && !QTest::qWaitForWindowActive(about))
-            qWarning("the about window did not become active");
-        return about;
-    }
-};
+// "About" on the main menu; the about window once it has the focus.
+QWidget* clickAbout() {
+    QTest::mouseClick(control<QPushButton>(mainMenu(), QStringLiteral("Command3")), Qt::LeftButton);
+    QWidget* about = shownWindow(QStringLiteral("frmAbout"));
+    if (about && !QTest::qWaitForWindowActive(about))
+        qWarning("the about window did not become active");
+    return about;
+}
 
 } // namespace
 
-class AboutWindowTest : public QObject {
+class TestAboutWindow : public QObject {
     Q_OBJECT
+    // Every test starts on the running program with "About" clicked on its main menu.
+    std::unique_ptr<RunningProgram> program;
+    QPointer<QWidget> about;
+
+    void start(const std::function<void(TestServices&)>& beforeStart = {}) {
+        program.reset();
+        program = std::make_unique<RunningProgram>(QList<StoredRow>{}, beforeStart);
+        about = clickAbout();
+    }
+
   private slots:
-    void aboutOpensBesideTheMainMenu() {
-        Program program;
-        QWidget* about = program.clickAbout();
+    void init() {
+        start();
         QVERIFY(about);
+    }
+    void cleanup() { program.reset(); }
+
+    void aboutOpensBesideTheMainMenu() {
         QCOMPARE(titleAsShown(about), QStringLiteral("About Tessaline"));
         QCOMPARE(about->size(), QSize(639, 234));
         QCOMPARE(caption(about, QStringLiteral("lblTitle")), QStringLiteral("Tessaline"));
         QCOMPARE(caption(about, QStringLiteral("lblVersion")), QStringLiteral("Version 0.1.27"));
-        QVERIFY(program.mainMenu());
+        QVERIFY(mainMenu());
         QCOMPARE(QApplication::focusWidget(), control(about, QStringLiteral("cmdOK")));
-        QVERIFY(program.test.messages.shown.isEmpty());
+        QVERIFY(program->test.messages.shown.isEmpty());
     }
 
     void captionsComeFromTheApplication() {
-        AppInfo app = buildAppInfo();
-        app.title = QStringLiteral("Quillbook");
-        app.major = 10;
-        app.minor = 0;
-        app.revision = 7;
-        Program program(app);
-        QWidget* about = program.clickAbout();
+        start([](TestServices& test) {
+            test.app.title = QStringLiteral("Quillbook");
+            test.app.major = 10;
+            test.app.minor = 0;
+            test.app.revision = 7;
+        });
         QVERIFY(about);
         QCOMPARE(about->windowTitle(), QStringLiteral("About Quillbook"));
         QCOMPARE(caption(about, QStringLiteral("lblTitle")), QStringLiteral("Quillbook"));
@@ -131,16 +130,10 @@ class AboutWindowTest : public QObject {
     void controlsSitWhereTheLayoutPutsThem() {
         QFETCH(QString, name);
         QFETCH(QRect, place);
-        Program program;
-        QWidget* about = program.clickAbout();
-        QVERIFY(about);
         QCOMPARE(control(about, name)->geometry(), place);
     }
 
     void textsAreAsDesigned() {
-        Program program;
-        QWidget* about = program.clickAbout();
-        QVERIFY(about);
         QCOMPARE(caption(about, QStringLiteral("Label1")), QStringLiteral("Quorvane"));
         QCOMPARE(caption(about, QStringLiteral("Label2")),
                  QStringLiteral("Contact Quorvane at quorvane@example.com"));
@@ -160,9 +153,6 @@ class AboutWindowTest : public QObject {
     }
 
     void labelsAreWhiteOnBlack() {
-        Program program;
-        QWidget* about = program.clickAbout();
-        QVERIFY(about);
         const QImage window = about->grab().toImage();
         QCOMPARE(pixel(window, 10, 100), kBlack);
         for (const char* name : {"Label1", "Label2", "Label3", "Label4", "Label5", "lblDescription",
@@ -187,9 +177,6 @@ class AboutWindowTest : public QObject {
     }
 
     void oneLineTextsFitTheirLabels() {
-        Program program;
-        QWidget* about = program.clickAbout();
-        QVERIFY(about);
         for (const char* name :
              {"Label1", "Label2", "Label3", "Label4", "Label5", "lblTitle", "lblVersion"}) {
             QLabel* label = control<QLabel>(about, QString::fromLatin1(name));
@@ -198,9 +185,6 @@ class AboutWindowTest : public QObject {
     }
 
     void labelsAreNotHiddenByOneAnother() {
-        Program program;
-        QWidget* about = program.clickAbout();
-        QVERIFY(about);
         const QImage window = about->grab().toImage().convertToFormat(QImage::Format_RGB32);
         // Label2 overlaps the foot of lblDescription and is drawn over it.
         for (const char* name :
@@ -213,9 +197,6 @@ class AboutWindowTest : public QObject {
     }
 
     void descriptionWrapsWithinItsWidth() {
-        Program program;
-        QWidget* about = program.clickAbout();
-        QVERIFY(about);
         QLabel* description = control<QLabel>(about, QStringLiteral("lblDescription"));
         const QImage face = description->grab().toImage();
         int lowestInk = -1;
@@ -228,9 +209,6 @@ class AboutWindowTest : public QObject {
     }
 
     void titleIsLarge() {
-        Program program;
-        QWidget* about = program.clickAbout();
-        QVERIFY(about);
         const QFont title = control(about, QStringLiteral("lblTitle"))->font();
         QCOMPARE(title.pointSizeF(), 18.0);
         QCOMPARE(title.weight(), QFont::Normal);
@@ -240,9 +218,6 @@ class AboutWindowTest : public QObject {
     }
 
     void separatorIsEtched() {
-        Program program;
-        QWidget* about = program.clickAbout();
-        QVERIFY(about);
         const QImage window = about->grab().toImage();
         for (int x : {7, 100, 375}) {
             QCOMPARE(pixel(window, x, 162), kBlack);
@@ -257,9 +232,6 @@ class AboutWindowTest : public QObject {
     }
 
     void pictureIsDrawnUnscaledInsideItsFrame() {
-        Program program;
-        QWidget* about = program.clickAbout();
-        QVERIFY(about);
         QWidget* box = control(about, QStringLiteral("Picture1"));
         const QImage shown = box->grab().toImage().convertToFormat(QImage::Format_RGB32);
         const QImage picture =
@@ -271,17 +243,11 @@ class AboutWindowTest : public QObject {
     }
 
     void windowCarriesItsIcon() {
-        Program program;
-        QWidget* about = program.clickAbout();
-        QVERIFY(about);
         QVERIFY(!about->windowIcon().isNull());
         QCOMPARE(about->windowIcon().pixmap(32, 32).size(), QSize(32, 32));
     }
 
     void tabGoesRoundTheButtonsAndThePicture() {
-        Program program;
-        QWidget* about = program.clickAbout();
-        QVERIFY(about);
         const QStringList expected{QStringLiteral("cmdSysInfo"), QStringLiteral("Picture1"),
                                    QStringLiteral("cmdOK")};
         QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("cmdOK"));
@@ -304,70 +270,56 @@ class AboutWindowTest : public QObject {
     void keysThatCloseTheWindow() {
         QFETCH(QString, focus);
         QFETCH(int, key);
-        Program program;
-        QPointer<QWidget> about = program.clickAbout();
-        QVERIFY(about);
         QWidget* focused = control(about, focus);
         focused->setFocus(Qt::TabFocusReason);
         QTest::keyClick(focused, Qt::Key(key));
 
         QVERIFY(!about->isVisible());
-        QVERIFY(!program.windows.isLoaded(WindowModel::Kind::frmAbout));
+        QVERIFY(!program->windows->isLoaded(WindowModel::Kind::frmAbout));
         QTRY_VERIFY(about.isNull());
-        QVERIFY(program.mainMenu());
-        QTRY_COMPARE(QApplication::activeWindow(), program.mainMenu());
-        QVERIFY(program.test.messages.shown.isEmpty());
+        QVERIFY(mainMenu());
+        QTRY_COMPARE(QApplication::activeWindow(), mainMenu());
+        QVERIFY(program->test.messages.shown.isEmpty());
     }
 
     void enterOnSystemInfoClicksIt() {
-        Program program;
-        QWidget* about = program.clickAbout();
-        QVERIFY(about);
         QWidget* sysInfo = control(about, QStringLiteral("cmdSysInfo"));
         sysInfo->setFocus(Qt::TabFocusReason);
         QTest::keyClick(sysInfo, Qt::Key_Return);
 
-        QCOMPARE(program.test.messages.texts(), QStringList{kUnavailable});
+        QCOMPARE(program->test.messages.texts(), QStringList{kUnavailable});
         QVERIFY(about->isVisible());
     }
 
     void altSClicksSystemInfo() {
-        Program program;
-        QWidget* about = program.clickAbout();
-        QVERIFY(about);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::AltModifier);
 
         // An access key presses the button for a moment before it clicks.
-        QTRY_COMPARE(program.test.messages.texts(), QStringList{kUnavailable});
+        QTRY_COMPARE(program->test.messages.texts(), QStringList{kUnavailable});
         QVERIFY(about->isVisible());
     }
 
     void systemInfoWithoutAToolTellsTheUser() {
-        Program program;
-        QWidget* about = program.clickAbout();
-        QVERIFY(about);
         QTest::mouseClick(control<QPushButton>(about, QStringLiteral("cmdSysInfo")),
                           Qt::LeftButton);
 
-        QCOMPARE(program.test.messages.texts(), QStringList{kUnavailable});
-        QCOMPARE(program.test.messages.shown.first().title, QStringLiteral("Tessaline"));
-        QCOMPARE(program.test.messages.shown.first().icon, MessageBoxes::Icon::None);
-        QCOMPARE(program.test.sysInfo.launches, 0);
+        QCOMPARE(program->test.messages.texts(), QStringList{kUnavailable});
+        QCOMPARE(program->test.messages.shown.first().title, QStringLiteral("Tessaline"));
+        QCOMPARE(program->test.messages.shown.first().icon, MessageBoxes::Icon::None);
+        QVERIFY(program->test.sysInfo.launches.isEmpty());
     }
 
     void okClosesAndTheNextAboutLoadsAfresh() {
-        Program program;
-        QPointer<QWidget> first = program.clickAbout();
-        QVERIFY(first);
+        QPointer<QWidget> first = about;
         control<QLabel>(first, QStringLiteral("lblTitle"))->setText(QStringLiteral("changed"));
         control<QLabel>(first, QStringLiteral("lblVersion"))->setText(QStringLiteral("changed"));
         QTest::mouseClick(control<QPushButton>(first, QStringLiteral("cmdOK")), Qt::LeftButton);
 
         QVERIFY(!first->isVisible());
         QTRY_VERIFY(first.isNull());
-        QTRY_COMPARE(QApplication::activeWindow(), program.mainMenu());
+        QTRY_COMPARE(QApplication::activeWindow(), mainMenu());
 
-        QWidget* second = program.clickAbout();
+        QWidget* second = clickAbout();
         QVERIFY(second);
         QCOMPARE(second->windowTitle(), QStringLiteral("About Tessaline"));
         QCOMPARE(caption(second, QStringLiteral("lblTitle")), QStringLiteral("Tessaline"));
@@ -376,11 +328,9 @@ class AboutWindowTest : public QObject {
     }
 
     void aboutWhileOpenKeepsTheOneWindow() {
-        Program program;
-        QWidget* first = program.clickAbout();
-        QVERIFY(first);
+        QWidget* first = about;
         control<QLabel>(first, QStringLiteral("lblTitle"))->setText(QStringLiteral("kept"));
-        QWidget* again = program.clickAbout();
+        QWidget* again = clickAbout();
 
         QCOMPARE(again, first);
         QCOMPARE(shownWindows(QStringLiteral("frmAbout")), 1);
@@ -388,22 +338,19 @@ class AboutWindowTest : public QObject {
     }
 
     void closingThroughTheFrameIsOk() {
-        Program program;
-        QPointer<QWidget> about = program.clickAbout();
-        QVERIFY(about);
         about->close();
 
         QVERIFY(!about->isVisible());
-        QVERIFY(!program.windows.isLoaded(WindowModel::Kind::frmAbout));
+        QVERIFY(!program->windows->isLoaded(WindowModel::Kind::frmAbout));
         QTRY_VERIFY(about.isNull());
-        QTRY_COMPARE(QApplication::activeWindow(), program.mainMenu());
-        QCOMPARE(program.test.programEnd.ended, 0);
+        QTRY_COMPARE(QApplication::activeWindow(), mainMenu());
+        QCOMPARE(program->test.programEnd.ended, 0);
 
-        QWidget* again = program.clickAbout();
+        QWidget* again = clickAbout();
         QVERIFY(again);
         QCOMPARE(caption(again, QStringLiteral("lblTitle")), QStringLiteral("Tessaline"));
     }
 };
 
-QTEST_MAIN(AboutWindowTest)
-#include "about_window_test.moc"
+QTEST_MAIN(TestAboutWindow)
+#include "test_about_window.moc"

@@ -3,8 +3,7 @@
 
 #include "about/frm_about.h"
 #include "about/sysinfo.h"
-#include "shell/program_windows.h"
-#include "test_services.h"
+#include "running_program.h"
 
 #include <QDir>
 #include <QFile>
@@ -59,14 +58,9 @@ long openKey(DesktopSysInfo& desktop, const QByteArray& path, Handle& key,
     return desktop.RegOpenKeyEx(root, path, 0, mask, key);
 }
 
-Services withPlatform(TestServices& test, SysInfoPlatform& platform) {
-    const Services services = test.services();
-    return Services{services.messages, services.clock, services.programEnd, platform, services.app};
-}
-
 } // namespace
 
-class DesktopSysInfoTest : public QObject {
+class TestDesktopSysInfo : public QObject {
     Q_OBJECT
   private slots:
     void installedToolAnswersBothKeys() {
@@ -192,25 +186,23 @@ class DesktopSysInfoTest : public QObject {
         ToolFolder tools;
         const QString tool = tools.add(QStringLiteral("hardinfo2"));
         DesktopSysInfo desktop({QStringLiteral("hardinfo2")}, {tools.dir.path()});
-        TestServices test;
-        ProgramWindows windows(withPlatform(test, desktop));
-        windows.about().Show();
-        QTest::mouseClick(windows.about().cmdSysInfo, Qt::LeftButton);
+        RunningProgram program({}, [&desktop](TestServices& test) { test.platform = &desktop; });
+        program.about().Show();
+        QTest::mouseClick(program.about().cmdSysInfo, Qt::LeftButton);
         QTRY_VERIFY(ToolFolder::ran(tool));
-        QVERIFY(test.messages.shown.isEmpty());
+        QVERIFY(program.test.messages.shown.isEmpty());
     }
 
     void buttonWithoutAToolTellsTheUser() {
         ToolFolder tools;
         DesktopSysInfo desktop({QStringLiteral("hardinfo2")}, {tools.dir.path()});
-        TestServices test;
-        ProgramWindows windows(withPlatform(test, desktop));
-        windows.about().Show();
-        QTest::mouseClick(windows.about().cmdSysInfo, Qt::LeftButton);
-        QCOMPARE(test.messages.texts(), QStringList{kUnavailable});
-        QCOMPARE(test.messages.shown.first().title, QStringLiteral("Tessaline"));
+        RunningProgram program({}, [&desktop](TestServices& test) { test.platform = &desktop; });
+        program.about().Show();
+        QTest::mouseClick(program.about().cmdSysInfo, Qt::LeftButton);
+        QCOMPARE(program.test.messages.texts(), QStringList{kUnavailable});
+        QCOMPARE(program.test.messages.shown.first().title, QStringLiteral("Tessaline"));
     }
 };
 
-QTEST_MAIN(DesktopSysInfoTest)
-#include "desktop_sysinfo_test.moc"
+QTEST_MAIN(TestDesktopSysInfo)
+#include "test_desktop_sysinfo.moc"

@@ -15,7 +15,7 @@ QByteArray trim(const QByteArray& buffer, std::uint32_t byteCount) {
 
 } // namespace
 
-class RegistryDataTest : public QObject {
+class TestRegistryData : public QObject {
     Q_OBJECT
   private slots:
     void terminatingNulIsDropped() {
@@ -81,5 +81,5 @@ class RegistryDataTest : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(RegistryDataTest)
-#include "registry_data_test.moc"
+QTEST_GUILESS_MAIN(TestRegistryData)
+#include "test_registry_data.moc"

@@ -2,10 +2,10 @@
 // texts, its keys, and how "OK" and the frame close it.
 
 #include "about/frm_about.h"
-#include "assets.h"
-#include "running_program.h"
+#include "assets/assets.h"
 #include "shell/form1.h"
-#include "window_look.h"
+#include "support/running_program.h"
+#include "support/window_look.h"
 
 #include <QApplication>
 #include <QLabel>

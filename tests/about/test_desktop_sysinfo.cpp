@@ -3,7 +3,7 @@
 
 #include "about/frm_about.h"
 #include "about/sysinfo.h"
-#include "running_program.h"
+#include "support/running_program.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,7 +3,7 @@
 // closed again.
 
 #include "about/frm_about.h"
-#include "running_program.h"
+#include "support/running_program.h"
 
 #include <QDir>
 #include <QPushButton>

@@ -1,7 +1,7 @@
 // Writes the seeds of fuzz_access_import into a folder: small address books in each form of the
 // old Access format that the tests' writer makes.
-#include "access_writer.h"
 #include "store/contact_table.h"
+#include "support/access_writer.h"
 
 #include <QDate>
 #include <QDir>

@@ -1,13 +1,13 @@
 #include "about/frm_about.h"
-#include "running_program.h"
 #include "screens/form2.h"
 #include "screens/form3.h"
 #include "screens/form4.h"
 #include "screens/results_grid.h"
 #include "shell/form1.h"
-#include "started_program.h"
 #include "store/contact_table.h"
 #include "store/date_stamp.h"
+#include "support/running_program.h"
+#include "support/started_program.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,3 @@
-#include "running_program.h"
 #include "screens/form2.h"
 #include "screens/form3.h"
 #include "screens/form4.h"
@@ -8,6 +7,7 @@
 #include "store/contact_table.h"
 #include "store/date_stamp.h"
 #include "store/sqlite_db.h"
+#include "support/running_program.h"
 #include "widgets/data_control.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "started_program.h"
 #include "store/contact_table.h"
 #include "store/sqlite_db.h"
+#include "support/started_program.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,12 +1,12 @@
-#include "running_program.h"
 #include "screens/form2.h"
 #include "shell/form1.h"
 #include "shell/program_windows.h"
 #include "store/contact_table.h"
 #include "store/sqlite_db.h"
-#include "test_services.h"
+#include "support/running_program.h"
+#include "support/test_services.h"
+#include "support/window_look.h"
 #include "widgets/data_control.h"
-#include "window_look.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,4 +1,3 @@
-#include "running_program.h"
 #include "screens/form3.h"
 #include "screens/form4.h"
 #include "screens/results_grid.h"
@@ -7,9 +6,10 @@
 #include "shell/program_windows.h"
 #include "store/contact_table.h"
 #include "store/sqlite_db.h"
-#include "test_services.h"
+#include "support/running_program.h"
+#include "support/test_services.h"
+#include "support/window_look.h"
 #include "widgets/data_control.h"
-#include "window_look.h"
 
 #include <QAbstractItemModelTester>
 #include <QAccessible>

@@ -1,4 +1,3 @@
-#include "running_program.h"
 #include "screens/form3.h"
 #include "screens/form4.h"
 #include "shell/form1.h"
@@ -7,9 +6,10 @@
 #include "store/date_stamp.h"
 #include "store/lookup_statement.h"
 #include "store/sqlite_db.h"
-#include "test_services.h"
+#include "support/running_program.h"
+#include "support/test_services.h"
+#include "support/window_look.h"
 #include "widgets/data_control.h"
-#include "window_look.h"
 
 #include <QClipboard>
 #include <QLabel>

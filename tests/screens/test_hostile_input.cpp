@@ -16,7 +16,6 @@
 // The comparison folds case code point by code point and does not normalise, so "e" followed by
 // U+0301 COMBINING ACUTE ACCENT and the precomposed "é" (U+00E9) are different texts, and neither
 // search finds the other.
-#include "running_program.h"
 #include "screens/form2.h"
 #include "screens/form3.h"
 #include "screens/form4.h"
@@ -26,7 +25,8 @@
 #include "shell/program_windows.h"
 #include "store/contact_table.h"
 #include "store/sqlite_db.h"
-#include "test_services.h"
+#include "support/running_program.h"
+#include "support/test_services.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>

@@ -1,8 +1,8 @@
-#include "running_program.h"
 #include "shell/form1.h"
 #include "shell/program_windows.h"
-#include "test_services.h"
-#include "window_look.h"
+#include "support/running_program.h"
+#include "support/test_services.h"
+#include "support/window_look.h"
 
 #include <QGroupBox>
 #include <QPushButton>

@@ -1,4 +1,3 @@
-#include "running_program.h"
 #include "screens/form2.h"
 #include "screens/form3.h"
 #include "screens/form4.h"
@@ -6,7 +5,8 @@
 #include "shell/program_windows.h"
 #include "shell/window_model.h"
 #include "store/store_error.h"
-#include "test_services.h"
+#include "support/running_program.h"
+#include "support/test_services.h"
 #include "widgets/data_control.h"
 
 #include <QPushButton>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "access_writer.h"
-#include "stored_rows.h"
+#include "support/access_writer.h"
+#include "support/stored_rows.h"
 
 #include <QList>
 #include <QString>

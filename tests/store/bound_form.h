@@ -2,7 +2,7 @@
 
 #include "store/contact_table.h"
 #include "store/sqlite_db.h"
-#include "stored_rows.h"
+#include "support/stored_rows.h"
 #include "widgets/data_control.h"
 
 #include <QLineEdit>

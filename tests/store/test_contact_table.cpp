@@ -3,7 +3,7 @@
 #include "store/db_tool.h"
 #include "store/sqlite_db.h"
 #include "store/store_error.h"
-#include "test_services.h"
+#include "support/test_services.h"
 
 #include <QDir>
 #include <QElapsedTimer>

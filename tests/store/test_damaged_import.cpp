@@ -1,6 +1,6 @@
-#include "access_writer.h"
 #include "address_book_files.h"
 #include "store/child_process.h"
+#include "support/access_writer.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -3,7 +3,7 @@
 #include "store/lookup_statement.h"
 #include "store/sqlite_db.h"
 #include "store/store_error.h"
-#include "test_services.h"
+#include "support/test_services.h"
 #include "widgets/data_control.h"
 
 #include <QElapsedTimer>

@@ -2,7 +2,7 @@
 #include "store/contact_table.h"
 #include "store/lookup_statement.h"
 #include "store/store_error.h"
-#include "test_services.h"
+#include "support/test_services.h"
 #include "widgets/data_control.h"
 
 #include <QRandomGenerator>

@@ -2,7 +2,7 @@
 #include "store/contact_table.h"
 #include "store/lookup_statement.h"
 #include "store/recordset_model.h"
-#include "test_services.h"
+#include "support/test_services.h"
 #include "widgets/data_control.h"
 
 #include <QSignalSpy>

@@ -1,4 +1,4 @@
-#include "access_rows.h"
+#include "support/access_rows.h"
 
 #include <QDateTime>
 #include <QtEndian>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "access_writer.h"
+#include "support/access_writer.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,6 +1,6 @@
-#include "access_writer.h"
+#include "support/access_writer.h"
 
-#include "access_rows.h"
+#include "support/access_rows.h"
 
 #include <QFile>
 #include <QtEndian>

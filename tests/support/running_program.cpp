@@ -1,4 +1,4 @@
-#include "running_program.h"
+#include "support/running_program.h"
 
 #include "about/frm_about.h"
 #include "screens/form2.h"

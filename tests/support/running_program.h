@@ -1,7 +1,7 @@
 #pragma once
 
 #include "shell/program_windows.h"
-#include "test_services.h"
+#include "support/test_services.h"
 
 #include <functional>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "started_program.h"
+#include "support/started_program.h"
 
 #include "store/sqlite_db.h"
 

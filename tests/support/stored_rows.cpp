@@ -1,4 +1,4 @@
-#include "stored_rows.h"
+#include "support/stored_rows.h"
 
 #include "store/contact_table.h"
 #include "store/sqlite_db.h"

@@ -1,4 +1,4 @@
-#include "access_writer.h"
+#include "support/access_writer.h"
 
 #include <QProcess>
 #include <QStandardPaths>

@@ -1,4 +1,4 @@
-#include "test_services.h"
+#include "support/test_services.h"
 
 #include "shell/startup.h"
 #include "store/contact_table.h"

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "fake_registry.h"
 #include "shell/services.h"
-#include "stored_rows.h"
+#include "support/fake_registry.h"
+#include "support/stored_rows.h"
 
 #include <QDate>
 #include <QList>

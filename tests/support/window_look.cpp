@@ -1,4 +1,4 @@
-#include "window_look.h"
+#include "support/window_look.h"
 
 #include <QGuiApplication>
 #include <QLabel>

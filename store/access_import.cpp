@@ -2,6 +2,7 @@
 
 #include "store/access_table_reader.h"
 #include "store/child_process.h"
+#include "store/contact_inserter.h"
 #include "store/contact_table.h"
 #include "store/import_losses.h"
 #include "store/row_stream.h"
@@ -152,34 +153,24 @@ class ReadTable {
 
 // Writes every row the reader hands over into db, the new book. Returns how many were written.
 int copyRows(ReadTable& table, Database& db, const ImportProgress& progress) {
-    const QByteArray sql =
-        QStringLiteral("INSERT INTO address (%1) VALUES (%2)")
-            .arg(contact_table::quotedColumnList(),
-                 QStringLiteral("?, ").repeated(contact_table::kColumnCount - 1) + QLatin1Char('?'))
-            .toUtf8();
-    Statement insert(db, sql.constData());
+    ContactInserter inserter(db);
     const qint64 total = table.declared();
     const qint64 step = qMax<qint64>(1, total / 200);
     if (progress)
         progress(0, total);
-    int written = 0;
+    RowValues values;
     while (const std::optional<Frame> row = table.nextRow()) {
         for (int column = 0; column < contact_table::kColumnCount; ++column) {
             const std::optional<QString>& value = row->values[size_t(column)];
-            if (value)
-                insert.bindText(column + 1, *value);
-            else
-                insert.bind(column + 1, QVariant());
+            values[size_t(column)] = value ? QVariant(*value) : QVariant();
         }
-        insert.run();
-        insert.reset();
-        ++written;
-        if (progress && written % step == 0)
-            progress(written, total);
+        inserter.insert(values);
+        if (progress && inserter.inserted() % step == 0)
+            progress(inserter.inserted(), total);
     }
-    if (progress && written % step != 0)
-        progress(written, total);
-    return written;
+    if (progress && inserter.inserted() % step != 0)
+        progress(inserter.inserted(), total);
+    return int(inserter.inserted());
 }
 
 // Throws unless what was read may become the new book: all of the old table, or in a salvage

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/db_tool.h"
+#include "store/import_summary.h"
 
 #include <QDate>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "address_book_files.h"
 #include "store/access_import.h"
 #include "store/contact_table.h"
 #include "store/store_error.h"
+#include "support/address_book_files.h"
 
 #include <QFile>
 #include <QLocale>

@@ -1,9 +1,9 @@
 #include "store/contact_table.h"
 #include "store/date_stamp.h"
-#include "store/db_tool.h"
 #include "store/sqlite_db.h"
 #include "store/store_error.h"
 #include "support/test_services.h"
+#include "tool/db_tool.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
-#include "address_book_files.h"
 #include "store/child_process.h"
 #include "support/access_writer.h"
+#include "support/address_book_files.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,9 +1,9 @@
-#include "address_book_files.h"
+#include "support/address_book_files.h"
 
 #include "store/access_import.h"
 #include "store/contact_table.h"
-#include "store/db_tool.h"
 #include "store/sqlite_db.h"
+#include "tool/db_tool.h"
 
 #include <QDir>
 #include <QFile>

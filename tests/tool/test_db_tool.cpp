@@ -1,8 +1,8 @@
-#include "address_book_files.h"
 #include "store/contact_table.h"
 #include "store/csv_export.h"
 #include "store/sqlite_db.h"
 #include "store/store_error.h"
+#include "support/address_book_files.h"
 
 #include <QFile>
 #include <QProcess>

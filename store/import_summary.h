@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QStringList>
-#include <QTextStream>
 #include <functional>
 
 // What an import of an old address book did: the contacts it wrote and anything else the user
@@ -27,8 +26,3 @@ using ImportProgress = std::function<void(qint64 done, qint64 total)>;
 using AccessImporter =
     std::function<ImportSummary(const QString& oldPath, const QString& newPath,
                                 const ImportProgress& progress, ImportMode mode)>;
-
-// The commands of tessaline-db. Returns the process exit code: 0 done, 1 failed, 2 usage.
-// Without an importer the import command reports that it is not available.
-int runDbTool(const QStringList& arguments, QTextStream& out, QTextStream& err,
-              const AccessImporter& importAccess = {});

@@ -1,5 +1,5 @@
 #include "store/access_import.h"
-#include "store/db_tool.h"
+#include "tool/db_tool.h"
 
 #include <QCoreApplication>
 #include <cstdio>

@@ -1,9 +1,10 @@
-#include "store/db_tool.h"
+#include "tool/db_tool.h"
 
 #include "store/address_book_check.h"
 #include "store/contact_table.h"
 #include "store/csv_export.h"
 #include "store/store_error.h"
+#include "tool/contact_import.h"
 
 #include <functional>
 #include <optional>
@@ -146,26 +147,51 @@ void report(const ImportSummary& summary, const QString& oldPath, const QString&
             << ". The new address book is incomplete: see the damage listed above.\n";
 }
 
-int importAccess(const AccessImporter& importer, const Invocation& invocation, Streams streams) {
-    if (!importer)
-        throw StoreError(QStringLiteral("This build of tessaline-db cannot read Access files."));
-    const QString& oldPath = invocation.paths.at(0);
-    const QString& newPath = invocation.paths.at(1);
+// Draws the progress bar on standard error while an import runs, when --progress asks for it.
+template <typename Run>
+ImportSummary withProgress(const Invocation& invocation, Streams streams, Run run) {
+    std::optional<ProgressBar> bar;
+    if (invocation.options.contains(QLatin1String("--progress")))
+        bar.emplace(streams.err);
+    return run([&bar](qint64 done, qint64 total) {
+        if (bar)
+            bar->show(done, total);
+    });
+}
+
+// The reader of a source in one of the formats other than Access's: CSV when --csv says so, else
+// what its first bytes tell. Nothing for anything else, which the Access import then looks at.
+std::optional<contact_import::ContactReader> readerOf(const QString& source,
+                                                      const Invocation& invocation) {
+    Q_UNUSED(source);
+    Q_UNUSED(invocation);
+    return std::nullopt;
+}
+
+int importContacts(const AccessImporter& importer, const Invocation& invocation, Streams streams) {
+    const QString& source = invocation.paths.at(0);
+    const QString& target = invocation.paths.at(1);
     const ImportMode mode = invocation.options.contains(QLatin1String("--salvage"))
                                 ? ImportMode::Salvage
                                 : ImportMode::AllOrNothing;
-    ImportSummary summary;
-    {
-        std::optional<ProgressBar> bar;
-        if (invocation.options.contains(QLatin1String("--progress")))
-            bar.emplace(streams.err);
-        const auto show = [&bar](qint64 done, qint64 total) {
-            if (bar)
-                bar->show(done, total);
-        };
-        summary = importer(oldPath, newPath, show, mode);
-    }
-    report(summary, oldPath, newPath, streams.out);
+    const bool add = invocation.options.contains(QLatin1String("--add"));
+    const ImportSummary summary =
+        withProgress(invocation, streams, [&](const ImportProgress& progress) {
+            if (const auto read = readerOf(source, invocation))
+                return add ? contact_import::intoBook(*read, source, target, progress)
+                           : contact_import::intoNewBook(*read, source, target, progress);
+            if (add)
+                throw StoreError(
+                    QStringLiteral("\"%1\" is not in a format tessaline-db can add from.")
+                        .arg(source));
+            // An old Access file goes through the Access reader's own import, which knows how
+            // many rows the old table declares and what a salvage lost.
+            if (!importer)
+                throw StoreError(
+                    QStringLiteral("This build of tessaline-db cannot read Access files."));
+            return importer(source, target, progress, mode);
+        });
+    report(summary, source, target, streams.out);
     return 0;
 }
 
@@ -192,10 +218,10 @@ std::vector<Command> commands(const AccessImporter& importer) {
         {"create", 1, {}, {}, create},
         {"import",
          2,
-         {QStringLiteral("--progress"), QStringLiteral("--salvage")},
+         {QStringLiteral("--progress"), QStringLiteral("--salvage"), QStringLiteral("--add")},
          {},
          [&importer](const Invocation& invocation, Streams streams) {
-             return importAccess(importer, invocation, streams);
+             return importContacts(importer, invocation, streams);
          }},
         {"export", 1, {QStringLiteral("--csv")}, {QStringLiteral("--csv")}, exportCsv},
         {"check", 1, {}, {}, check},

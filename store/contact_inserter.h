@@ -1,0 +1,19 @@
+#pragma once
+
+#include "store/sqlite_db.h"
+#include "store/table_row.h"
+
+// Inserts whole contacts into the table of an open book with one statement prepared once. The
+// caller holds the transaction around them.
+class ContactInserter {
+  public:
+    explicit ContactInserter(Database& db);
+
+    // NULL for an invalid QVariant, else the text; throws StoreError.
+    void insert(const RowValues& values);
+    qint64 inserted() const { return inserted_; }
+
+  private:
+    Statement insert_;
+    qint64 inserted_ = 0;
+};

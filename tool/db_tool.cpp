@@ -4,7 +4,11 @@
 #include "store/contact_table.h"
 #include "store/csv_export.h"
 #include "store/store_error.h"
+#include "tool/book_backup.h"
 #include "tool/contact_import.h"
+#include "tool/contact_query.h"
+#include "tool/csv_import.h"
+#include "tool/staged_access_reader.h"
 
 #include <functional>
 #include <optional>
@@ -24,6 +28,14 @@ const char* const kUsage =
     "                                bar on standard error. A damaged OLD is refused whole\n"
     "                                unless --salvage is given: it takes every contact that\n"
     "                                can be read and reports what could not\n"
+    "  import --csv [--progress] CSV NEW\n"
+    "                                the same from CSV as export --csv writes it; columns are\n"
+    "                                matched by the names in its header line. A malformed\n"
+    "                                file is refused whole, naming its line\n"
+    "  import --add [--csv] [--salvage] [--progress] SOURCE BOOK\n"
+    "                                add every contact of SOURCE (in any format import reads)\n"
+    "                                to the existing address book BOOK, all or nothing; waits\n"
+    "                                5 seconds for a book another program is storing into\n"
     "  export --csv PATH             write every contact of the address book PATH to standard\n"
     "                                output as CSV (RFC 4180, UTF-8, CRLF line ends, a header\n"
     "                                line of the column names); an empty field is a missing\n"
@@ -31,10 +43,17 @@ const char* const kUsage =
     "  check PATH                    check that PATH is a sound address book: the file, the\n"
     "                                table, its columns and indexes; prints \"ok\" or what is\n"
     "                                wrong\n"
+    "  query BOOK TEXT               for mail programs (mutt's query_command): a message line,\n"
+    "                                then \"address<TAB>name<TAB>phone\" for every contact with\n"
+    "                                an e-mail address whose name, surname or e-mail holds\n"
+    "                                TEXT, without regard to case or accents; exit code 1 when\n"
+    "                                none does\n"
+    "  backup BOOK COPY              a consistent copy of BOOK at COPY (never overwrites), safe\n"
+    "                                while the program has BOOK open\n"
     "  --help                        show this text\n"
     "\n"
-    "Exit codes: 0 done (for check: ok), 1 failed (for check: something is wrong), 2 wrong "
-    "usage.\n";
+    "Exit codes: 0 done (for check: ok), 1 failed (for check: something is wrong; for query:\n"
+    "no match), 2 wrong usage.\n";
 
 // The words after the command: options (starting with "--") and paths; after "--" everything is
 // a path.
@@ -129,22 +148,29 @@ class ProgressBar {
     int shownPercent_ = -1;
 };
 
-// Notes, then what a salvage lost, then what was imported; a salvage with losses says so.
+QString contactCount(qint64 count) {
+    return count == 1 ? QStringLiteral("1 contact") : QStringLiteral("%1 contacts").arg(count);
+}
+
+// Notes, then what a salvage lost, then what was imported or added; a salvage with losses says so.
 void report(const ImportSummary& summary, const QString& oldPath, const QString& newPath,
-            QTextStream& out) {
+            bool added, QTextStream& out) {
     for (const QString& note : summary.notes)
         out << "Note: " << note << "\n";
     for (const QString& loss : summary.losses)
         out << "Damage: " << loss << "\n";
-    const QString contacts = summary.contacts == 1
-                                 ? QStringLiteral("1 contact")
-                                 : QStringLiteral("%1 contacts").arg(summary.contacts);
-    if (summary.losses.isEmpty())
+    const QString contacts = contactCount(summary.contacts);
+    if (summary.losses.isEmpty() && added)
+        out << "Added " << contacts << " from " << oldPath << " to " << newPath << "\n";
+    else if (summary.losses.isEmpty())
         out << "Imported " << contacts << " from " << oldPath << " into " << newPath << "\n";
     else
         out << "Salvaged " << contacts << " of the " << summary.declared
-            << " the old table declares from " << oldPath << " into " << newPath
-            << ". The new address book is incomplete: see the damage listed above.\n";
+            << " the old table declares from " << oldPath
+            << (added ? " and added them to " : " into ") << newPath
+            << (added ? ". What could not be read is missing"
+                      : ". The new address book is incomplete")
+            << ": see the damage listed above.\n";
 }
 
 // Draws the progress bar on standard error while an import runs, when --progress asks for it.
@@ -159,12 +185,24 @@ ImportSummary withProgress(const Invocation& invocation, Streams streams, Run ru
     });
 }
 
+const AccessImporter& requireImporter(const AccessImporter& importer) {
+    if (!importer)
+        throw StoreError(QStringLiteral("This build of tessaline-db cannot read Access files."));
+    return importer;
+}
+
 // The reader of a source in one of the formats other than Access's: CSV when --csv says so, else
-// what its first bytes tell. Nothing for anything else, which the Access import then looks at.
-std::optional<contact_import::ContactReader> readerOf(const QString& source,
-                                                      const Invocation& invocation) {
-    Q_UNUSED(source);
-    Q_UNUSED(invocation);
+// what its first bytes tell; an old Access file being added goes through the Access import into a
+// staging book first. Nothing for anything else, which the Access import then looks at.
+std::optional<contact_import::ContactReader>
+readerOf(const QString& source, const Invocation& invocation, const AccessImporter& importer,
+         ImportMode mode, const ImportProgress& progress) {
+    if (invocation.options.contains(QLatin1String("--csv")))
+        return csv_import::reader();
+    if (invocation.options.contains(QLatin1String("--add")) &&
+        contact_table::looksLikeAccessFile(source))
+        return contact_import::stagedAccessReader(requireImporter(importer), source, mode,
+                                                  progress);
     return std::nullopt;
 }
 
@@ -175,9 +213,12 @@ int importContacts(const AccessImporter& importer, const Invocation& invocation,
                                 ? ImportMode::Salvage
                                 : ImportMode::AllOrNothing;
     const bool add = invocation.options.contains(QLatin1String("--add"));
+    // The book to add to is looked at before any source is read.
+    if (add)
+        contact_table::checkIsSqliteFile(target);
     const ImportSummary summary =
         withProgress(invocation, streams, [&](const ImportProgress& progress) {
-            if (const auto read = readerOf(source, invocation))
+            if (const auto read = readerOf(source, invocation, importer, mode, progress))
                 return add ? contact_import::intoBook(*read, source, target, progress)
                            : contact_import::intoNewBook(*read, source, target, progress);
             if (add)
@@ -186,12 +227,9 @@ int importContacts(const AccessImporter& importer, const Invocation& invocation,
                         .arg(source));
             // An old Access file goes through the Access reader's own import, which knows how
             // many rows the old table declares and what a salvage lost.
-            if (!importer)
-                throw StoreError(
-                    QStringLiteral("This build of tessaline-db cannot read Access files."));
-            return importer(source, target, progress, mode);
+            return requireImporter(importer)(source, target, progress, mode);
         });
-    report(summary, source, target, streams.out);
+    report(summary, source, target, add, streams.out);
     return 0;
 }
 
@@ -199,6 +237,19 @@ int exportCsv(const Invocation& invocation, Streams streams) {
     const Database db = contact_table::openAddressBook(invocation.paths.at(0));
     csv_export::writeContacts(db, streams.out);
     streams.out.flush();
+    return 0;
+}
+
+int query(const Invocation& invocation, Streams streams) {
+    return contact_query::writeMatches(invocation.paths.at(0), invocation.paths.at(1), streams.out);
+}
+
+int backup(const Invocation& invocation, Streams streams) {
+    const QString& book = invocation.paths.at(0);
+    const QString& copy = invocation.paths.at(1);
+    const qint64 contacts = book_backup::copyBook(book, copy);
+    streams.out << "Backed up " << contactCount(contacts) << " from " << book << " to " << copy
+                << "\n";
     return 0;
 }
 
@@ -218,13 +269,16 @@ std::vector<Command> commands(const AccessImporter& importer) {
         {"create", 1, {}, {}, create},
         {"import",
          2,
-         {QStringLiteral("--progress"), QStringLiteral("--salvage"), QStringLiteral("--add")},
+         {QStringLiteral("--progress"), QStringLiteral("--salvage"), QStringLiteral("--add"),
+          QStringLiteral("--csv")},
          {},
          [&importer](const Invocation& invocation, Streams streams) {
              return importContacts(importer, invocation, streams);
          }},
         {"export", 1, {QStringLiteral("--csv")}, {QStringLiteral("--csv")}, exportCsv},
         {"check", 1, {}, {}, check},
+        {"query", 2, {}, {}, query},
+        {"backup", 2, {}, {}, backup},
     };
 }
 

@@ -1,0 +1,56 @@
+#include "tool/contact_query.h"
+
+#include "store/contact_table.h"
+#include "tool/folded_text.h"
+
+#include <QStringList>
+
+namespace contact_query {
+
+namespace {
+
+// One scan of the table, with the folding done by a function of ours inside SQLite. No index of
+// the book helps: they keep whole values in case-blind order, but a part can stand anywhere in a
+// value, and even a prefix would miss accented spellings, which that order keeps apart.
+const char* const kMatches = R"sql(
+SELECT "email", "Name", "Surname", "phone" FROM address
+WHERE trim("email") <> ''
+  AND (contains_folded("Name", ?1) OR contains_folded("Surname", ?1)
+       OR contains_folded("email", ?1))
+ORDER BY rowid
+)sql";
+
+// A value on one line: tabs and line breaks would split the mail program's fields.
+QString oneLine(QString text) {
+    for (QChar& c : text)
+        if (c == u'\t' || c == u'\r' || c == u'\n')
+            c = u' ';
+    return text;
+}
+
+QString matchCount(qsizetype count) {
+    if (count == 0)
+        return QStringLiteral("no matches");
+    return count == 1 ? QStringLiteral("1 match") : QStringLiteral("%1 matches").arg(count);
+}
+
+} // namespace
+
+int writeMatches(const QString& bookPath, const QString& text, QTextStream& out) {
+    const Database db = contact_table::openAddressBook(bookPath);
+    folded_text::registerContainsFolded(db.handle());
+    Statement matches(db, kMatches);
+    matches.bindText(1, text);
+    QStringList lines;
+    while (matches.step()) {
+        const QString name = matches.text(1) + QLatin1Char(' ') + matches.text(2);
+        lines << oneLine(matches.text(0).trimmed()) + QLatin1Char('\t') + oneLine(name.trimmed()) +
+                     QLatin1Char('\t') + oneLine(matches.text(3));
+    }
+    out << "Searching " << bookPath << "... " << matchCount(lines.size()) << "\n";
+    for (const QString& line : lines)
+        out << line << "\n";
+    return lines.isEmpty() ? 1 : 0;
+}
+
+} // namespace contact_query

@@ -1,0 +1,90 @@
+#include "tool/csv_import.h"
+
+#include "store/contact_table.h"
+#include "store/store_error.h"
+#include "tool/csv_records.h"
+
+#include <QStringDecoder>
+
+namespace csv_import {
+
+namespace {
+
+// A field's text; the bytes must be UTF-8 exactly, and a leading U+FEFF is kept as text.
+QString textOf(const CsvField& field, const CsvRecords& records) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    QString text = decoder.decode(field.bytes);
+    if (decoder.hasError())
+        records.fail(records.recordLine(), QStringLiteral("the text is not valid UTF-8"));
+    return text;
+}
+
+int ourColumn(const QString& name) {
+    const QStringList ours = contact_table::columnNames();
+    for (int i = 0; i < ours.size(); ++i)
+        if (ours.at(i).compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+// Where each field of a record goes: one of our columns, or -1 for a skipped one.
+std::vector<int> columnsOf(CsvRecords& records, QStringList& notes) {
+    std::vector<CsvField> header;
+    if (!records.next(header))
+        records.fail(1, QStringLiteral("the file is empty, without a header line of column names"));
+    std::vector<int> targets;
+    std::vector<bool> filled(contact_table::kColumnCount, false);
+    for (const CsvField& field : header) {
+        const QString name = textOf(field, records);
+        const int target = ourColumn(name);
+        const bool usable = target >= 0 && !filled[size_t(target)];
+        if (target < 0)
+            notes << QStringLiteral("The column \"%1\" has no place in a Tessaline address book; "
+                                    "it was skipped.")
+                         .arg(name);
+        else if (!usable)
+            notes << QStringLiteral("The column \"%1\" comes twice; the second was skipped.")
+                         .arg(name);
+        else
+            filled[size_t(target)] = true;
+        targets.push_back(usable ? target : -1);
+    }
+    for (int target = 0; target < contact_table::kColumnCount; ++target)
+        if (!filled[size_t(target)])
+            notes << QStringLiteral("The file has no column \"%1\"; it stays empty.")
+                         .arg(QLatin1String(contact_table::kColumns[size_t(target)]));
+    return targets;
+}
+
+// The file does not say how many contacts it holds, so no progress is told.
+ImportSummary readContacts(const QString& path, const contact_import::AddContact& add,
+                           const ImportProgress&) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw StoreError(QStringLiteral("Cannot read \"%1\": %2.").arg(path, file.errorString()));
+    CsvRecords records(file);
+    ImportSummary summary;
+    const std::vector<int> targets = columnsOf(records, summary.notes);
+    std::vector<CsvField> fields;
+    while (records.next(fields)) {
+        if (fields.size() != targets.size())
+            records.fail(records.recordLine(), QStringLiteral("%1 fields where the header has %2")
+                                                   .arg(fields.size())
+                                                   .arg(targets.size()));
+        RowValues values;
+        for (size_t i = 0; i < fields.size(); ++i)
+            if (targets[i] >= 0 && (fields[i].quoted || !fields[i].bytes.isEmpty()))
+                values[size_t(targets[i])] = textOf(fields[i], records);
+        add(values);
+    }
+    return summary;
+}
+
+} // namespace
+
+contact_import::ContactReader reader() {
+    return readContacts;
+}
+
+} // namespace csv_import

@@ -1,0 +1,296 @@
+#include "store/contact_inserter.h"
+#include "store/contact_table.h"
+#include "store/sqlite_db.h"
+#include "support/address_book_files.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <atomic>
+#include <thread>
+
+namespace {
+
+const QVariant kNull;
+const QString kEmpty = QLatin1String("");
+const QByteArray kHeader = "Name,Surname,phone,fax,address,email,url,other,created on,modified on";
+
+// Every text the CSV form must carry unchanged, and NULL beside the empty text.
+const QList<StoredRow> kHostileRows = {
+    {QStringLiteral("He said \"hi\""), QStringLiteral("a,b"), QStringLiteral("two\r\nlines"),
+     QStringLiteral("lone\nfeed"), QStringLiteral("lone\rreturn"), kEmpty, kNull,
+     QStringLiteral(" spaced "), QString::fromUtf8("Zoë 日本 😀"), QStringLiteral("\"")},
+    {QString::fromUtf8("\xEF\xBB\xBF"
+                       "bom first"),
+     QStringLiteral("tab\there"), QStringLiteral("\r\n"), QStringLiteral("\"\","),
+     QStringLiteral("end\n"), kNull, kEmpty, QStringLiteral("it's"), QStringLiteral("\n\r"), kNull},
+    row({QStringLiteral("Ann")}),
+};
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// A store into the book by another program, left open until it is destroyed.
+struct OpenStore {
+    Database db;
+    explicit OpenStore(const QString& book) : db(contact_table::openAddressBook(book)) {
+        db.exec("BEGIN IMMEDIATE; INSERT INTO address (Name) VALUES ('uncommitted')");
+    }
+};
+
+} // namespace
+
+class TestBookCommands : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    int serial = 0;
+
+    QString newPath(const char* suffix) {
+        return dir.filePath(QStringLiteral("file%1%2").arg(++serial).arg(QLatin1String(suffix)));
+    }
+
+    QString bookWith(const QList<StoredRow>& rows) {
+        const QString path = newPath(".mdb");
+        contact_table::createAddressBook(path);
+        insertRows(path, rows);
+        return path;
+    }
+
+  private slots:
+    void initTestCase() { QVERIFY(dir.isValid()); }
+
+    void csvExportThenImportGivesBackEveryValue() {
+        const QString book = bookWith(kHostileRows);
+        const QString csv = newPath(".csv");
+        writeFile(csv, runTool({"export", "--csv", book}).out.toUtf8());
+        const QString imported = newPath(".mdb");
+        const ToolRun run = runTool({"import", "--csv", csv, imported});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.out.endsWith(
+                     QStringLiteral("Imported 3 contacts from %1 into %2\n").arg(csv, imported)),
+                 qPrintable(run.out));
+        QCOMPARE(rowsIn(imported), kHostileRows);
+
+        const QString existing = bookWith({row({QStringLiteral("First")})});
+        const ToolRun add = runTool({"import", "--add", "--csv", csv, existing});
+        QCOMPARE(add.out, QStringLiteral("Added 3 contacts from %1 to %2\n").arg(csv, existing));
+        QCOMPARE(rowsIn(existing), QList<StoredRow>{row({QStringLiteral("First")})} + kHostileRows);
+    }
+
+    void readsCsvByItsHeader_data() {
+        QTest::addColumn<QByteArray>("csv");
+        QTest::addColumn<QList<StoredRow>>("rows");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("other order, other case, a column we lack")
+            << QByteArray("EMAIL,Nickname,name\r\nann@x.org,Annie,Ann\r\n\"\",,\r\n")
+            << QList<StoredRow>{row({"Ann", kNull, kNull, kNull, kNull, "ann@x.org"}),
+                                row({kNull, kNull, kNull, kNull, kNull, kEmpty})}
+            << "The column \"Nickname\" has no place";
+        QTest::newRow("LF line ends, a byte order mark, no last line end")
+            << QByteArray("\xEF\xBB\xBFname,surname\n\"a\nb\",B")
+            << QList<StoredRow>{row({"a\nb", "B"})} << "The file has no column \"fax\"";
+    }
+
+    void readsCsvByItsHeader() {
+        QFETCH(QByteArray, csv);
+        QFETCH(QList<StoredRow>, rows);
+        QFETCH(QString, note);
+        const QString source = newPath(".csv");
+        writeFile(source, csv);
+        const QString book = newPath(".mdb");
+        const ToolRun run = runTool({"import", "--csv", source, book});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.out.contains("Note: " + note), qPrintable(run.out));
+        QCOMPARE(rowsIn(book), rows);
+    }
+
+    void refusesMalformedCsvWhole_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("problem");
+        const QByteArray good = "a,,,,,,,,,\r\n\"b\r\nc\",,,,,,,,,\r\n";
+        QTest::newRow("quote never closed") << good + "x,\"open,,,,,,,,\r\n"
+                                            << "line 5: a quoted field is never closed";
+        QTest::newRow("too few fields") << good + "x,y\r\n"
+                                        << "line 5: 2 fields where the header has 10";
+        QTest::newRow("too many fields") << good + "x,,,,,,,,,,\r\n"
+                                         << "line 5: 11 fields";
+        QTest::newRow("not UTF-8") << good + "M\xFCller,,,,,,,,,\r\n"
+                                   << "line 5: the text is not valid UTF-8";
+        QTest::newRow("a surrogate in UTF-8") << good + "\xED\xA0\x80,,,,,,,,,\r\n"
+                                              << "line 5: the text";
+        QTest::newRow("text after a closing quote") << good + "\"a\"b,,,,,,,,,\r\n"
+                                                    << "line 5: text follows";
+        QTest::newRow("a stray quote") << good + "a\"b,,,,,,,,,\r\n"
+                                       << "line 5: a quote inside";
+    }
+
+    void refusesMalformedCsvWhole() {
+        QFETCH(QByteArray, body);
+        QFETCH(QString, problem);
+        const QString source = newPath(".csv");
+        writeFile(source, kHeader + "\r\n" + body);
+        const QString book = newPath(".mdb");
+        const ToolRun run = runTool({"import", "--csv", source, book});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(problem) && run.err.contains("nothing was imported"),
+                 qPrintable(run.err));
+        QVERIFY(!QFile::exists(book));
+
+        const QList<StoredRow> before = {row({QStringLiteral("Kept")})};
+        const QString existing = bookWith(before);
+        QCOMPARE(runTool({"import", "--add", "--csv", source, existing}).exitCode, 1);
+        QCOMPARE(rowsIn(existing), before);
+    }
+
+    void addsAnAccessFileAndRefusesAMissingBook() {
+        const QString old = newPath(".mdb");
+        writeAccessBook(old, sampleContacts(3));
+        const QString book = bookWith({row({QStringLiteral("First")})});
+        const ToolRun run = runTool({"import", "--add", old, book});
+        QVERIFY2(
+            run.out.endsWith(QStringLiteral("Added 3 contacts from %1 to %2\n").arg(old, book)),
+            qPrintable(run.out + run.err));
+        QCOMPARE(rowsIn(book),
+                 QList<StoredRow>{row({QStringLiteral("First")})} + sampleContacts(3));
+
+        const QString absent = dir.filePath("absent.mdb");
+        const ToolRun missing = runTool({"import", "--add", old, absent});
+        QCOMPARE(missing.exitCode, 1);
+        QCOMPARE(
+            missing.err,
+            QStringLiteral("tessaline-db: The address book \"%1\" does not exist.\n").arg(absent));
+        QVERIFY(!QFile::exists(absent));
+    }
+
+    // Waits the five seconds the program waits for a busy book, then gives up.
+    void addLeavesABusyBookAsItIs() {
+        const QList<StoredRow> before = {row({QStringLiteral("Kept")})};
+        const QString book = bookWith(before);
+        const QString source = newPath(".csv");
+        writeFile(source, kHeader + "\r\nNew,,,,,,,,,\r\n");
+        {
+            const OpenStore store(book);
+            const ToolRun run = runTool({"import", "--add", "--csv", source, book});
+            QCOMPARE(run.exitCode, 1);
+            QCOMPARE(run.err,
+                     QStringLiteral("tessaline-db: Cannot use the address book \"%1\": the "
+                                    "file is in use by another program; try again when "
+                                    "it is released.\n")
+                         .arg(book));
+        }
+        QCOMPARE(rowsIn(book), before);
+    }
+
+    void queryFindsWithoutRegardToCaseOrAccents_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("lines");
+        const QString hans = QString::fromUtf8("hans@example.de\tHans MÜLLER\t+49 30");
+        const QString jorg = QString::fromUtf8("jm@example.de\tJörg K Müller\t");
+        const QString eclair = QString::fromUtf8("e@example.fr\tÉclair Straße\t1");
+        QTest::newRow("plain") << "muller" << QStringList{hans, jorg};
+        QTest::newRow("capitals") << "MULLER" << QStringList{hans, jorg};
+        QTest::newRow("accented") << QString::fromUtf8("MÜL") << QStringList{hans, jorg};
+        QTest::newRow("initial accent") << "eclair" << QStringList{eclair};
+        QTest::newRow("sharp s") << "STRASSE" << QStringList{eclair};
+        QTest::newRow("in the address") << "EXAMPLE.FR" << QStringList{eclair};
+        QTest::newRow("name and surname are apart") << "hans m" << QStringList{};
+        QTest::newRow("no e-mail, not listed") << "nomail" << QStringList{};
+        QTest::newRow("a blank e-mail, not listed") << "blank" << QStringList{};
+    }
+
+    void queryFindsWithoutRegardToCaseOrAccents() {
+        QFETCH(QString, text);
+        QFETCH(QStringList, lines);
+        static const QString book = bookWith({
+            row({"Hans", QString::fromUtf8("MÜLLER"), "+49 30", kNull, kNull, " hans@example.de "}),
+            row({"Nomail", QString::fromUtf8("Müller"), "1", kNull, kNull, kNull}),
+            row({QString::fromUtf8("Jörg\tK"), QString::fromUtf8("Müller"), kNull, kNull, kNull,
+                 "jm@example.de"}),
+            row({QString::fromUtf8("Éclair"), QString::fromUtf8("Straße"), "1", kNull, kNull,
+                 "e@example.fr"}),
+            row({"Blank", "Mail", kNull, kNull, kNull, "  "}),
+        });
+        const ToolRun run = runTool({"query", book, text});
+        const QString status = lines.isEmpty()     ? QStringLiteral("no matches")
+                               : lines.size() == 1 ? QStringLiteral("1 match")
+                                                   : QStringLiteral("%1 matches").arg(lines.size());
+        QStringList expected = {QStringLiteral("Searching %1... %2").arg(book, status)};
+        QCOMPARE(run.out, (expected + lines).join(u'\n') + u'\n');
+        QCOMPARE(run.exitCode, lines.isEmpty() ? 1 : 0);
+    }
+
+    void backupTakesWhatIsCommittedWhileAStoreIsOpen() {
+        const QList<StoredRow> committed = sampleContacts(4);
+        const QString book = bookWith(committed);
+        const QString copy = newPath(".mdb");
+        {
+            const OpenStore store(book);
+            const ToolRun run = runTool({"backup", book, copy});
+            QCOMPARE(run.out,
+                     QStringLiteral("Backed up 4 contacts from %1 to %2\n").arg(book, copy));
+        }
+        QCOMPARE(rowsIn(copy), committed);
+        QCOMPARE(runTool({"check", copy}).out, QStringLiteral("ok\n"));
+        QCOMPARE(contentOf(copy).mid(18, 2), QByteArray("\x01\x01")); // rollback journal
+        QCOMPARE(entriesOf(dir.path()).filter("backing-up"), QStringList());
+    }
+
+    // Another connection stores five contacts per transaction while the book is copied in
+    // chunks: the copy holds whole transactions only.
+    void backupIsConsistentWhileContactsAreStored() {
+        const QString book = bookWith(sampleContacts(20000));
+        std::atomic<bool> stop = false;
+        std::atomic<int> batches = 0;
+        std::thread writer([&] {
+            Database db = contact_table::openAddressBook(book);
+            ContactInserter inserter(db);
+            while (!stop) {
+                WriteTransaction transaction(db);
+                for (int i = 0; i < 5; ++i)
+                    inserter.insert({QStringLiteral("Stored%1").arg(i)});
+                transaction.commit();
+                ++batches;
+            }
+        });
+        while (batches < 3)
+            QThread::msleep(1);
+        const QString copy = newPath(".mdb");
+        const ToolRun run = runTool({"backup", book, copy});
+        stop = true;
+        writer.join();
+        QCOMPARE(run.exitCode, 0);
+        const qsizetype copied = rowsIn(copy).size();
+        QVERIFY2(copied >= 20015 && copied % 5 == 0, qPrintable(QString::number(copied)));
+        QVERIFY2(run.out.contains(QStringLiteral("Backed up %1 contacts").arg(copied)),
+                 qPrintable(run.out));
+        QCOMPARE(runTool({"check", copy}).out, QStringLiteral("ok\n"));
+    }
+
+    void backupNeverWritesOverACopy() {
+        const QString book = bookWith(sampleContacts(2));
+        const QString copy = newPath(".mdb");
+        writeFile(copy, "mine");
+        const ToolRun run = runTool({"backup", book, copy});
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err,
+                 QStringLiteral("tessaline-db: \"%1\" already exists; it was left as it is.\n")
+                     .arg(copy));
+        QCOMPARE(contentOf(copy), QByteArray("mine"));
+    }
+
+    void explainsTheNewCommands() {
+        const QString help = runTool({"--help"}).out;
+        for (const char* usage : {"import --add [--csv]", "query BOOK TEXT", "backup BOOK COPY"})
+            QVERIFY2(help.contains(QLatin1String(usage)), usage);
+        for (const QStringList& misuse : QList<QStringList>{
+                 {"query", "book.mdb"}, {"backup", "book.mdb"}, {"import", "--vcf", "a", "b"}})
+            QCOMPARE(runTool(misuse).exitCode, 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBookCommands)
+#include "test_book_commands.moc"

@@ -19,7 +19,8 @@ class Needle {
     bool isFoundIn(const unsigned char* utf8, int length) const;
 
   private:
-    QByteArray folded_; // UTF-8
+    QString folded_;
+    QByteArray foldedUtf8_;
     bool ascii_ = true;
 };
 

@@ -187,159 +187,209 @@ QString bench::addressBookOf(qint64 rows) {
     return prepareFile(rows);
 }
 
+namespace {
+
+struct Run {
+    QString path;
+    qint64 rows;
+    int runs;
+    QRandomGenerator random{20261207};
+};
+
+struct RefreshFigures {
+    double ms = 0;
+    double extraMib = 0;
+};
+
+// A whole-table Refresh by a new control, as the find window's load step does it.
+RefreshFigures measureRefresh(const Run& run) {
+    std::vector<double> refreshMs, fetchOnlyMs, refreshMib;
+    const bool peakResets = bench::resetPeak();
+    for (int i = 0; i < run.runs; ++i) {
+        auto window = std::make_unique<BoundWindow>(run.path);
+        bench::resetPeak();
+        const qint64 before = bench::residentKib();
+        QElapsedTimer timer;
+        timer.start();
+        window->data->Refresh();
+        fetchOnlyMs.push_back(millisecondsSince(timer));
+        // The table is counted when its size is first asked for; that belongs to the fetch.
+        if (window->data->Recordset().RecordCount() != run.rows)
+            throw StoreError(QStringLiteral("the whole table did not come back"));
+        refreshMs.push_back(millisecondsSince(timer));
+        const qint64 after = peakResets ? bench::peakResidentKib() : bench::residentKib();
+        refreshMib.push_back(double(after - before) / 1024);
+    }
+    // Memory given back by one run is reused by the next, so the first run shows the cost.
+    const RefreshFigures figures{bench::median(refreshMs),
+                                 *std::max_element(refreshMib.begin(), refreshMib.end())};
+    std::printf("refresh whole table and count it: %.2f ms median (Refresh alone %.2f ms), "
+                "%.2f MiB extra %s at most\n",
+                figures.ms, bench::median(fetchOnlyMs), figures.extraMib,
+                peakResets ? "peak" : "resident (peak not resettable)");
+    return figures;
+}
+
+// A lookup through the data control, every column of every match read.
+double timedLookup(DataControl& finder, LookupColumn column, const QString& value) {
+    QElapsedTimer timer;
+    timer.start();
+    finder.setRecordSource(lookupStatement(column, value));
+    finder.Refresh();
+    qsizetype read = 0;
+    for (qsizetype r = 0; r < finder.Recordset().RecordCount(); ++r)
+        for (int c = 0; c < kColumnCount; ++c)
+            read += finder.fieldValue(r, c).toString().size();
+    const double ms = millisecondsSince(timer);
+    return read >= 0 ? ms : 0.0;
+}
+
+QString valueOf(const Synthetic& synthetic, LookupColumn column, qint64 row) {
+    switch (column) {
+    case LookupColumn::Name:
+        return synthetic.name(row);
+    case LookupColumn::Surname:
+        return synthetic.surname(row);
+    case LookupColumn::Phone:
+        return synthetic.phone(row);
+    default:
+        return synthetic.email(row);
+    }
+}
+
+struct LookupFigures {
+    double firstMs = 0;
+    double ratio = 0;
+};
+
+// Lookups by one column for values with about three matches, and the same through the C API. The
+// first lookup of a value finds its pages outside the connection's cache ("first"); the ratio
+// compares the repeated lookup on both sides, so that both start from the same cache state.
+LookupFigures measureLookups(Run& run, DataControl& finder, LookupColumn column) {
+    const Synthetic synthetic{run.rows};
+    const int lookupRuns = std::max(run.runs * 5, 31);
+    RawLookup raw(run.path, column);
+    std::vector<double> oursFirst, ours, rawFirst, theirs;
+    qsizetype matches = 0;
+    for (int i = 0; i < lookupRuns; ++i) {
+        const QString value = valueOf(synthetic, column, run.random.bounded(run.rows));
+        oursFirst.push_back(timedLookup(finder, column, value));
+        ours.push_back(timedLookup(finder, column, value));
+        const QByteArray utf8 = value.toUtf8();
+        QElapsedTimer timer;
+        timer.start();
+        const int rawMatches = raw.run(utf8);
+        rawFirst.push_back(millisecondsSince(timer));
+        timer.start();
+        raw.run(utf8);
+        theirs.push_back(millisecondsSince(timer));
+        if (rawMatches != finder.Recordset().RecordCount())
+            throw StoreError(QStringLiteral("the lookup of %1 disagrees").arg(value));
+        matches += rawMatches;
+    }
+    const LookupFigures figures{bench::median(oursFirst),
+                                bench::median(ours) / bench::median(theirs)};
+    std::printf("lookup by %-7s: first %.4f ms (raw SQLite %.4f), repeated %.4f ms (raw "
+                "SQLite %.4f), ratio %.2f; %.1f matches on average\n",
+                lookupColumnName(column), figures.firstMs, bench::median(rawFirst),
+                bench::median(ours), bench::median(theirs), figures.ratio,
+                double(matches) / lookupRuns);
+    return figures;
+}
+
+// The rows a run changed, with what they held, so that the file can be left as it was made.
+using EditedRows = std::vector<std::pair<qsizetype, QVariant>>;
+
+// Writes through bound boxes, each its own committed transaction. Returns the slower median.
+double measureWrites(Run& run, BoundWindow& editor, EditedRows& edited) {
+    std::vector<double> addMs, editMs;
+    for (int i = 0; i < run.runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        editor.data->Recordset().AddNew();
+        editor.boxes[0]->setText(QStringLiteral("Bench"));
+        editor.boxes[1]->setText(QStringLiteral("Mark"));
+        editor.boxes[8]->setText(QStringLiteral("07/12/2026"));
+        editor.data->Recordset().Update();
+        addMs.push_back(millisecondsSince(timer));
+
+        const qsizetype target = qsizetype(run.random.bounded(run.rows));
+        editor.data->moveTo(target);
+        edited.emplace_back(target, editor.data->fieldValue(target, kColumnCount - 1));
+        timer.start();
+        editor.data->Recordset().Edit();
+        editor.boxes[9]->setText(QStringLiteral("08/12/2026"));
+        editor.data->Recordset().Update();
+        editMs.push_back(millisecondsSince(timer));
+    }
+    const double add = bench::median(addMs);
+    const double edit = bench::median(editMs);
+    std::printf("AddNew + Update: %.2f ms median; Edit + Update: %.2f ms median\n", add, edit);
+    return std::max(add, edit);
+}
+
+// Stepping through rows with the navigator, the boxes following.
+void measureSteps(const Run& run, BoundWindow& editor) {
+    editor.data->MoveFirst();
+    QElapsedTimer stepping;
+    stepping.start();
+    for (int i = 0; i < 1000; ++i)
+        editor.data->MoveNext();
+    const double stepMs = millisecondsSince(stepping);
+    std::printf("MoveNext x %lld: %.2f ms (%.1f us a row)\n", std::min<qint64>(1000, run.rows),
+                stepMs, stepMs);
+}
+
+void restoreFile(const Run& run, const EditedRows& edited) {
+    Database db = contact_table::openAddressBook(run.path);
+    WriteTransaction transaction(db);
+    Statement remove(db, "DELETE FROM address WHERE rowid > ?1");
+    remove.bindInt(1, run.rows);
+    remove.run();
+    Statement restore(db, "UPDATE address SET \"modified on\" = ?1 WHERE rowid = ?2");
+    for (auto it = edited.rbegin(); it != edited.rend(); ++it) {
+        restore.bind(1, it->second);
+        restore.bindInt(2, it->first + 1);
+        restore.run();
+        restore.reset();
+    }
+    transaction.commit();
+}
+
+void measureAll(Run& run) {
+    const RefreshFigures refresh = measureRefresh(run);
+    DataControl finder;
+    finder.setDatabaseName(run.path);
+    finder.Refresh();
+    LookupFigures worst;
+    for (LookupColumn column :
+         {LookupColumn::Name, LookupColumn::Surname, LookupColumn::Phone, LookupColumn::Email}) {
+        const LookupFigures figures = measureLookups(run, finder, column);
+        worst = {std::max(worst.firstMs, figures.firstMs), std::max(worst.ratio, figures.ratio)};
+    }
+    BoundWindow editor(run.path);
+    editor.data->Refresh();
+    EditedRows edited;
+    const double write = measureWrites(run, editor, edited);
+    measureSteps(run, editor);
+    restoreFile(run, edited);
+    std::printf("summary rows=%lld refresh_ms=%.2f refresh_extra_mib=%.2f lookup_ms=%.4f "
+                "lookup_vs_sqlite=%.2f write_ms=%.2f\n",
+                run.rows, refresh.ms, refresh.extraMib, worst.firstMs, worst.ratio, write);
+}
+
+} // namespace
+
 int runDataControlBench(const QStringList& arguments) {
-    const qint64 rows = bench::intOption(arguments, QStringLiteral("--rows"), 100000);
-    const int runs = int(bench::intOption(arguments, QStringLiteral("--runs"), 7));
-    if (rows < 10) {
+    Run run{QString(), bench::intOption(arguments, QStringLiteral("--rows"), 100000),
+            int(bench::intOption(arguments, QStringLiteral("--runs"), 7))};
+    if (run.rows < 10) {
         std::fprintf(stderr, "--rows must be at least 10\n");
         return 2;
     }
-    const QString path = prepareFile(rows);
-    const Synthetic synthetic{rows};
-    QRandomGenerator random(20261207);
+    run.path = prepareFile(run.rows);
     try {
-        // A whole-table Refresh by a new control, as the find window's load step does it.
-        std::vector<double> refreshMs, fetchOnlyMs, refreshMib;
-        const bool peakResets = bench::resetPeak();
-        for (int run = 0; run < runs; ++run) {
-            auto window = std::make_unique<BoundWindow>(path);
-            bench::resetPeak();
-            const qint64 before = bench::residentKib();
-            QElapsedTimer timer;
-            timer.start();
-            window->data->Refresh();
-            fetchOnlyMs.push_back(millisecondsSince(timer));
-            // The table is counted when its size is first asked for; that belongs to the fetch.
-            if (window->data->Recordset().RecordCount() != rows)
-                throw StoreError(QStringLiteral("the whole table did not come back"));
-            refreshMs.push_back(millisecondsSince(timer));
-            const qint64 after = peakResets ? bench::peakResidentKib() : bench::residentKib();
-            refreshMib.push_back(double(after - before) / 1024);
-        }
-        const double refresh = bench::median(refreshMs);
-        // Memory given back by one run is reused by the next, so the first run shows the cost.
-        const double refreshExtra = *std::max_element(refreshMib.begin(), refreshMib.end());
-        std::printf("refresh whole table and count it: %.2f ms median (Refresh alone %.2f ms), "
-                    "%.2f MiB extra %s at most\n",
-                    refresh, bench::median(fetchOnlyMs), refreshExtra,
-                    peakResets ? "peak" : "resident (peak not resettable)");
-
-        // Lookups by each column for a value with about three matches, then every column of
-        // every match read; and the same through the C API. The first lookup of a value finds
-        // its pages outside the connection's cache ("first"); the ratio compares the repeated
-        // lookup on both sides, so that both start from the same cache state.
-        DataControl finder;
-        finder.setDatabaseName(path);
-        finder.Refresh();
-        const auto lookup = [&finder](LookupColumn column, const QString& value) {
-            QElapsedTimer timer;
-            timer.start();
-            finder.setRecordSource(lookupStatement(column, value));
-            finder.Refresh();
-            qsizetype read = 0;
-            for (qsizetype r = 0; r < finder.Recordset().RecordCount(); ++r)
-                for (int c = 0; c < kColumnCount; ++c)
-                    read += finder.fieldValue(r, c).toString().size();
-            const double ms = millisecondsSince(timer);
-            return read >= 0 ? ms : 0.0;
-        };
-        double lookupWorst = 0;
-        double ratioWorst = 0;
-        const int lookupRuns = std::max(runs * 5, 31);
-        for (LookupColumn column : {LookupColumn::Name, LookupColumn::Surname, LookupColumn::Phone,
-                                    LookupColumn::Email}) {
-            RawLookup raw(path, column);
-            std::vector<double> oursFirst, ours, rawFirst, theirs;
-            qsizetype matches = 0;
-            for (int run = 0; run < lookupRuns; ++run) {
-                const qint64 row = random.bounded(rows);
-                const QString value = column == LookupColumn::Name      ? synthetic.name(row)
-                                      : column == LookupColumn::Surname ? synthetic.surname(row)
-                                      : column == LookupColumn::Phone   ? synthetic.phone(row)
-                                                                        : synthetic.email(row);
-                oursFirst.push_back(lookup(column, value));
-                ours.push_back(lookup(column, value));
-                const QByteArray utf8 = value.toUtf8();
-                QElapsedTimer timer;
-                timer.start();
-                const int rawMatches = raw.run(utf8);
-                rawFirst.push_back(millisecondsSince(timer));
-                timer.start();
-                raw.run(utf8);
-                theirs.push_back(millisecondsSince(timer));
-                if (rawMatches != finder.Recordset().RecordCount())
-                    throw StoreError(QStringLiteral("the lookup of %1 disagrees").arg(value));
-                matches += rawMatches;
-            }
-            const double first = bench::median(oursFirst);
-            const double repeated = bench::median(ours);
-            const double ratio = repeated / bench::median(theirs);
-            std::printf("lookup by %-7s: first %.4f ms (raw SQLite %.4f), repeated %.4f ms (raw "
-                        "SQLite %.4f), ratio %.2f; %.1f matches on average\n",
-                        lookupColumnName(column), first, bench::median(rawFirst), repeated,
-                        bench::median(theirs), ratio, double(matches) / lookupRuns);
-            lookupWorst = std::max(lookupWorst, first);
-            ratioWorst = std::max(ratioWorst, ratio);
-        }
-
-        // Writes through bound boxes, each its own committed transaction.
-        BoundWindow editor(path);
-        editor.data->Refresh();
-        std::vector<double> addMs, editMs;
-        std::vector<std::pair<qsizetype, QVariant>> edited;
-        for (int run = 0; run < runs; ++run) {
-            QElapsedTimer timer;
-            timer.start();
-            editor.data->Recordset().AddNew();
-            editor.boxes[0]->setText(QStringLiteral("Bench"));
-            editor.boxes[1]->setText(QStringLiteral("Mark"));
-            editor.boxes[8]->setText(QStringLiteral("07/12/2026"));
-            editor.data->Recordset().Update();
-            addMs.push_back(millisecondsSince(timer));
-
-            const qsizetype target = qsizetype(random.bounded(rows));
-            editor.data->moveTo(target);
-            edited.emplace_back(target, editor.data->fieldValue(target, kColumnCount - 1));
-            timer.start();
-            editor.data->Recordset().Edit();
-            editor.boxes[9]->setText(QStringLiteral("08/12/2026"));
-            editor.data->Recordset().Update();
-            editMs.push_back(millisecondsSince(timer));
-        }
-        const double add = bench::median(addMs);
-        const double edit = bench::median(editMs);
-        std::printf("AddNew + Update: %.2f ms median; Edit + Update: %.2f ms median\n", add, edit);
-
-        // Stepping through rows with the navigator, the boxes following.
-        editor.data->MoveFirst();
-        QElapsedTimer stepping;
-        stepping.start();
-        for (int i = 0; i < 1000; ++i)
-            editor.data->MoveNext();
-        const double stepMs = millisecondsSince(stepping);
-        std::printf("MoveNext x %lld: %.2f ms (%.1f us a row)\n", std::min<qint64>(1000, rows),
-                    stepMs, stepMs);
-
-        // Leave the cached file as it was made.
-        {
-            Database db = contact_table::openAddressBook(path);
-            WriteTransaction transaction(db);
-            Statement remove(db, "DELETE FROM address WHERE rowid > ?1");
-            remove.bindInt(1, rows);
-            remove.run();
-            Statement restore(db, "UPDATE address SET \"modified on\" = ?1 WHERE rowid = ?2");
-            for (auto it = edited.rbegin(); it != edited.rend(); ++it) {
-                restore.bind(1, it->second);
-                restore.bindInt(2, it->first + 1);
-                restore.run();
-                restore.reset();
-            }
-            transaction.commit();
-        }
-
-        std::printf("summary rows=%lld refresh_ms=%.2f refresh_extra_mib=%.2f lookup_ms=%.4f "
-                    "lookup_vs_sqlite=%.2f write_ms=%.2f\n",
-                    rows, refresh, refreshExtra, lookupWorst, ratioWorst, std::max(add, edit));
+        measureAll(run);
     } catch (const StoreError& error) {
         std::fprintf(stderr, "failed: %s\n", qPrintable(error.description()));
         return 1;

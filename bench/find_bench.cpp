@@ -64,6 +64,71 @@ QString surnameAt(const QString& path, qint64 rowid) {
 
 } // namespace
 
+namespace {
+
+struct FindTimes {
+    std::vector<double> openMs, fetchMs, endMs, searchMs;
+    qsizetype found = 0;
+};
+
+// One run: the find window opened from a fresh program, then Ctrl+End and a surname search.
+void measureFindRun(const Services& services, qint64 rows, const QString& surname,
+                    FindTimes& times) {
+    ProgramWindows windows(services);
+    QElapsedTimer timer;
+    timer.start();
+    Form3& find = windows.form3();
+    find.Show();
+    paint(find);
+    times.openMs.push_back(millisecondsSince(timer));
+    QTableView* cells = find.DBGrid1->cells();
+    if (cells->model()->rowCount() != rows + 1)
+        throw StoreError(QStringLiteral("the grid does not list every contact"));
+
+    // The data control's own part of the opening: the whole-table fetch alone.
+    timer.start();
+    find.Data1->Refresh();
+    times.fetchMs.push_back(millisecondsSince(timer));
+    paint(find);
+
+    // The keys go where the user's would: the open cell of the grid.
+    cells->setFocus();
+    QWidget* typing = cells->focusWidget() ? cells->focusWidget() : cells;
+    timer.start();
+    press(typing, Qt::Key_End, Qt::ControlModifier);
+    paint(find);
+    times.endMs.push_back(millisecondsSince(timer));
+    if (cells->currentIndex().row() != rows)
+        throw StoreError(QStringLiteral("Ctrl+End did not reach the last row"));
+
+    find.Text2->setText(surname);
+    timer.start();
+    find.Command2->click();
+    paint(find);
+    times.searchMs.push_back(millisecondsSince(timer));
+    times.found = cells->model()->rowCount() - 1;
+}
+
+void printFindTimes(const FindTimes& times, qint64 rows) {
+    const double open = bench::median(times.openMs);
+    const double end = bench::median(times.endMs);
+    const double search = bench::median(times.searchMs);
+    const double peakMib = double(bench::peakResidentKib()) / 1024;
+    const double fetch = bench::median(times.fetchMs);
+    std::printf("open find window (load fetch + first screen): %.2f ms median (first run "
+                "%.2f ms), of which the data control's fetch about %.2f ms\n",
+                open, times.openMs.front(), fetch);
+    std::printf("Ctrl+End to the last of %lld rows + repaint: %.2f ms median\n", rows, end);
+    std::printf("surname search (%lld matches) + repaint: %.2f ms median\n", qint64(times.found),
+                search);
+    std::printf("peak resident memory of the whole program: %.1f MiB\n", peakMib);
+    std::printf("summary rows=%lld open_ms=%.2f fetch_ms=%.2f end_ms=%.2f search_ms=%.2f "
+                "peak_mib=%.1f\n",
+                rows, open, fetch, end, search, peakMib);
+}
+
+} // namespace
+
 int runFindBench(const QStringList& arguments) {
     const qint64 rows = bench::intOption(arguments, QStringLiteral("--rows"), 100000);
     const int runs = int(bench::intOption(arguments, QStringLiteral("--runs"), 5));
@@ -75,63 +140,15 @@ int runFindBench(const QStringList& arguments) {
     PrintedMessages printed;
     Services services{printed, real.clock, real.programEnd, real.sysInfo, real.app};
     services.app.directory = [directory] { return directory; };
-
     try {
         const QString surname = surnameAt(path, rows / 2);
-        std::vector<double> openMs, fetchMs, endMs, searchMs;
-        qsizetype found = 0;
+        FindTimes times;
         for (int run = 0; run < runs; ++run) {
-            ProgramWindows windows(services);
-            QElapsedTimer timer;
-            timer.start();
-            Form3& find = windows.form3();
-            find.Show();
-            paint(find);
-            openMs.push_back(millisecondsSince(timer));
-            QTableView* cells = find.DBGrid1->cells();
-            if (cells->model()->rowCount() != rows + 1)
-                throw StoreError(QStringLiteral("the grid does not list every contact"));
-
-            // The data control's own part of the opening: the whole-table fetch alone.
-            timer.start();
-            find.Data1->Refresh();
-            fetchMs.push_back(millisecondsSince(timer));
-            paint(find);
-
-            // The keys go where the user's would: the open cell of the grid.
-            cells->setFocus();
-            QWidget* typing = cells->focusWidget() ? cells->focusWidget() : cells;
-            timer.start();
-            press(typing, Qt::Key_End, Qt::ControlModifier);
-            paint(find);
-            endMs.push_back(millisecondsSince(timer));
-            if (cells->currentIndex().row() != rows)
-                throw StoreError(QStringLiteral("Ctrl+End did not reach the last row"));
-
-            find.Text2->setText(surname);
-            timer.start();
-            find.Command2->click();
-            paint(find);
-            searchMs.push_back(millisecondsSince(timer));
-            found = cells->model()->rowCount() - 1;
-            if (found < 1 || printed.shown > 0)
+            measureFindRun(services, rows, surname, times);
+            if (times.found < 1 || printed.shown > 0)
                 throw StoreError(QStringLiteral("the surname search found nothing"));
         }
-        const double open = bench::median(openMs);
-        const double end = bench::median(endMs);
-        const double search = bench::median(searchMs);
-        const double peakMib = double(bench::peakResidentKib()) / 1024;
-        const double fetch = bench::median(fetchMs);
-        std::printf("open find window (load fetch + first screen): %.2f ms median (first run "
-                    "%.2f ms), of which the data control's fetch about %.2f ms\n",
-                    open, openMs.front(), fetch);
-        std::printf("Ctrl+End to the last of %lld rows + repaint: %.2f ms median\n", rows, end);
-        std::printf("surname search (%lld matches) + repaint: %.2f ms median\n", qint64(found),
-                    search);
-        std::printf("peak resident memory of the whole program: %.1f MiB\n", peakMib);
-        std::printf("summary rows=%lld open_ms=%.2f fetch_ms=%.2f end_ms=%.2f search_ms=%.2f "
-                    "peak_mib=%.1f\n",
-                    rows, open, fetch, end, search, peakMib);
+        printFindTimes(times, rows);
     } catch (const StoreError& error) {
         std::fprintf(stderr, "failed: %s\n", qPrintable(error.description()));
         return 1;

@@ -50,8 +50,6 @@ void ResultsGrid::setUpHeaders() {
     rowsHeader->setHighlightSections(false);
     rowsHeader->setMinimumSectionSize(metrics.height());
     rowsHeader->setDefaultSectionSize(metrics.height() + 4);
-    rowsHeader->setFixedWidth(
-        metrics.horizontalAdvance(ResultsModel::kCurrentMarker + ResultsModel::kNewLineMarker) + 8);
     // Every row has the same height: dragging one row's border sets the height of all. The
     // header would report each of the other rows as resized one by one, so it is kept quiet
     // and the cells are laid out once instead.
@@ -97,7 +95,15 @@ void ResultsGrid::storePendingRow() {
     cells_->storeTypedValues();
 }
 
+// The markers are drawn from a fallback font, whose loading costs more than the rest of the
+// grid; measuring them when the grid is first shown keeps that out of the program's start-up.
+void ResultsGrid::fitRecordSelectors() {
+    const QString widest = ResultsModel::kCurrentMarker + ResultsModel::kNewLineMarker;
+    cells_->verticalHeader()->setFixedWidth(QFontMetrics(font()).horizontalAdvance(widest) + 8);
+}
+
 void ResultsGrid::showEvent(QShowEvent* event) {
+    fitRecordSelectors();
     data_->rereadRows();
     model_->reload();
     QFrame::showEvent(event);

@@ -41,6 +41,7 @@ class ResultsGrid : public QFrame {
 
   private:
     void setUpHeaders();
+    void fitRecordSelectors();
     // Leaving the grid for another control of the window leaves the current row too.
     void storeRowWhenFocusLeaves();
 

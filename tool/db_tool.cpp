@@ -5,6 +5,8 @@
 #include "store/csv_export.h"
 #include "store/store_error.h"
 #include "tool/contact_import.h"
+#include "tool/vcard_export.h"
+#include "tool/vcard_import.h"
 
 #include <functional>
 #include <optional>
@@ -19,15 +21,23 @@ const char* const kUsage =
     "  create PATH                   make an empty address book at PATH (never overwrites)\n"
     "  import [--progress] [--salvage] OLD NEW\n"
     "                                copy every contact of OLD, an address book in the old\n"
-    "                                Access format (Jet 3 or Jet 4), into a new address book\n"
-    "                                at NEW (never overwrites); --progress draws a progress\n"
-    "                                bar on standard error. A damaged OLD is refused whole\n"
-    "                                unless --salvage is given: it takes every contact that\n"
-    "                                can be read and reports what could not\n"
+    "                                Access format (Jet 3 or Jet 4) or a vCard file, into a\n"
+    "                                new address book at NEW (never overwrites); --progress\n"
+    "                                draws a progress bar on standard error. A damaged OLD is\n"
+    "                                refused whole unless --salvage is given: it takes every\n"
+    "                                contact that can be read and reports what could not\n"
+    "  import --add CARDS PATH       add every contact of the vCard file CARDS to the address\n"
+    "                                book PATH, all or nothing. vCard 2.1, 3.0 and 4.0 are\n"
+    "                                read; what has no column of its own goes into the notes\n"
+    "                                as \"Label: value\" lines; photos and other binary data\n"
+    "                                are skipped and counted\n"
     "  export --csv PATH             write every contact of the address book PATH to standard\n"
     "                                output as CSV (RFC 4180, UTF-8, CRLF line ends, a header\n"
     "                                line of the column names); an empty field is a missing\n"
     "                                value (NULL), while \"\" is an empty text\n"
+    "  export --vcard PATH           write every contact of PATH to standard output as vCard\n"
+    "                                4.0 (RFC 6350, UTF-8, CRLF); importing the file gives\n"
+    "                                every column back exactly\n"
     "  check PATH                    check that PATH is a sound address book: the file, the\n"
     "                                table, its columns and indexes; prints \"ok\" or what is\n"
     "                                wrong\n"
@@ -159,12 +169,13 @@ ImportSummary withProgress(const Invocation& invocation, Streams streams, Run ru
     });
 }
 
-// The reader of a source in one of the formats other than Access's: CSV when --csv says so, else
-// what its first bytes tell. Nothing for anything else, which the Access import then looks at.
+// The reader of a source in one of the formats other than Access's: vCard when its first line
+// says so. Nothing for anything else, which the Access import then looks at.
 std::optional<contact_import::ContactReader> readerOf(const QString& source,
                                                       const Invocation& invocation) {
-    Q_UNUSED(source);
     Q_UNUSED(invocation);
+    if (vcard_import::isVCardFile(source))
+        return contact_import::ContactReader(vcard_import::readFile);
     return std::nullopt;
 }
 
@@ -195,9 +206,16 @@ int importContacts(const AccessImporter& importer, const Invocation& invocation,
     return 0;
 }
 
-int exportCsv(const Invocation& invocation, Streams streams) {
+// Exactly one of --csv and --vcard names the format.
+int exportContacts(const Invocation& invocation, Streams streams) {
+    const bool csv = invocation.options.contains(QLatin1String("--csv"));
+    if (csv == invocation.options.contains(QLatin1String("--vcard")))
+        return usageError(streams.err, QStringLiteral("export needs one of --csv and --vcard"));
     const Database db = contact_table::openAddressBook(invocation.paths.at(0));
-    csv_export::writeContacts(db, streams.out);
+    if (csv)
+        csv_export::writeContacts(db, streams.out);
+    else
+        vcard_export::writeContacts(db, streams.out);
     streams.out.flush();
     return 0;
 }
@@ -223,7 +241,7 @@ std::vector<Command> commands(const AccessImporter& importer) {
          [&importer](const Invocation& invocation, Streams streams) {
              return importContacts(importer, invocation, streams);
          }},
-        {"export", 1, {QStringLiteral("--csv")}, {QStringLiteral("--csv")}, exportCsv},
+        {"export", 1, {QStringLiteral("--csv"), QStringLiteral("--vcard")}, {}, exportContacts},
         {"check", 1, {}, {}, check},
     };
 }

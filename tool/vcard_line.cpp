@@ -11,7 +11,7 @@ namespace {
 const QByteArray kBom = QByteArrayLiteral("\xEF\xBB\xBF");
 
 // The position of the colon that ends the name and parameters: the first one outside double
-// quotes, else the first one at all (a stray quote in a parameter), -1 when there is none.
+// quotes, -1 when there is none.
 qsizetype valueStart(const QByteArray& logical) {
     bool quoted = false;
     for (qsizetype i = 0; i < logical.size(); ++i) {
@@ -20,7 +20,7 @@ qsizetype valueStart(const QByteArray& logical) {
         else if (logical[i] == ':' && !quoted)
             return i;
     }
-    return logical.indexOf(':');
+    return -1;
 }
 
 // Splits at separator where it stands outside double quotes.
@@ -195,18 +195,23 @@ qsizetype ContentLineReader::unfold(QByteArray& logical, ContentLine& line) {
     bool quotedPrintable = false;
     QByteArray next;
     for (;;) {
+        // Only a colon outside quotes ends the head: a quoted value may go on after a fold.
         if (colon < 0 && (colon = valueStart(logical)) >= 0) {
             parseHead(logical.left(colon), line);
             quotedPrintable = line.isQuotedPrintable();
         }
         const bool soft = quotedPrintable && logical.size() > colon + 1 && logical.endsWith('=');
         if (!peekPhysical() || !(soft || pending_.startsWith(' ') || pending_.startsWith('\t')))
-            return colon;
+            break;
         readPhysical(next);
         if (soft)
             logical.chop(1);
         logical += soft ? next : next.mid(1);
     }
+    // A stray quote in a parameter: the first colon at all ends the head.
+    if (colon < 0 && (colon = logical.indexOf(':')) >= 0)
+        parseHead(logical.left(colon), line);
+    return colon;
 }
 
 // A 2.1 base64 value goes on over lines of its own, up to a blank line; a line with a colon is the

@@ -19,7 +19,7 @@ QString today() {
 QString longText() {
     QString text;
     for (int i = 0; i < 300; ++i)
-        text += QString::fromUtf8("é😀a;\\");
+        text += QString::fromUtf8("é😀a;\\:\"");
     return text;
 }
 

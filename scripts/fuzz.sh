@@ -8,7 +8,7 @@ build_dir=$root/build-fuzz
 "$root/scripts/install-deps.sh"
 CC=clang CXX=clang++ cmake -S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DTESSALINE_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
-targets=(fuzz_record_source fuzz_registry_data fuzz_access_import)
+targets=(fuzz_record_source fuzz_registry_data fuzz_access_import fuzz_vcard)
 ninja -C "$build_dir" "${targets[@]}" tessaline-access-seeds >/dev/null
 export QT_QPA_PLATFORM=offscreen
 for target in "${targets[@]}"; do
@@ -19,6 +19,9 @@ for target in "${targets[@]}"; do
     if [[ $target == fuzz_access_import ]]; then
         max_len=65536
         "$build_dir/bin/tessaline-access-seeds" "$corpus"
+    fi
+    if [[ $target == fuzz_vcard ]]; then
+        cp "$root"/tests/fuzz/vcard_seeds/*.vcf "$corpus"
     fi
     echo "Fuzzing $target for ${seconds}s"
     status=0

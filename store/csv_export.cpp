@@ -1,6 +1,7 @@
 #include "store/csv_export.h"
 
 #include "store/contact_table.h"
+#include "store/table_row.h"
 
 #include <QStringList>
 
@@ -38,19 +39,9 @@ int writeContacts(const Database& db, QTextStream& out) {
         header << name;
     writeRecord(out, header);
 
-    const QByteArray select = QStringLiteral("SELECT %1 FROM address ORDER BY rowid")
-                                  .arg(contact_table::quotedColumnList())
-                                  .toUtf8();
-    Statement rows(db, select.constData());
-    int written = 0;
-    while (rows.step()) {
-        QList<QVariant> values;
-        for (int column = 0; column < contact_table::kColumnCount; ++column)
-            values << rows.value(column);
-        writeRecord(out, values);
-        ++written;
-    }
-    return written;
+    return int(forEachContact(db, [&out](const RowValues& values) {
+        writeRecord(out, QList<QVariant>(values.begin(), values.end()));
+    }));
 }
 
 } // namespace csv_export

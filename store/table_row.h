@@ -5,6 +5,7 @@
 
 #include <QVariant>
 #include <array>
+#include <functional>
 
 // The values of one contact in the table's column order: NULL as an invalid QVariant, else text.
 using RowValues = std::array<QVariant, contact_table::kColumnCount>;
@@ -19,4 +20,22 @@ struct TableRow {
 inline void readValues(const Statement& statement, int firstColumn, RowValues& values) {
     for (int i = 0; i < contact_table::kColumnCount; ++i)
         values[std::size_t(i)] = statement.value(firstColumn + i);
+}
+
+// Hands every contact of the table to visit, one at a time, in the order they were stored.
+// Returns how many there were.
+inline qint64 forEachContact(const Database& db,
+                             const std::function<void(const RowValues&)>& visit) {
+    const QByteArray select = QStringLiteral("SELECT %1 FROM address ORDER BY rowid")
+                                  .arg(contact_table::quotedColumnList())
+                                  .toUtf8();
+    Statement rows(db, select.constData());
+    RowValues values;
+    qint64 count = 0;
+    while (rows.step()) {
+        readValues(rows, 0, values);
+        visit(values);
+        ++count;
+    }
+    return count;
 }

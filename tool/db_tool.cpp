@@ -9,6 +9,8 @@
 #include "tool/contact_query.h"
 #include "tool/csv_import.h"
 #include "tool/staged_access_reader.h"
+#include "tool/vcard_export.h"
+#include "tool/vcard_import.h"
 
 #include <functional>
 #include <optional>
@@ -23,11 +25,14 @@ const char* const kUsage =
     "  create PATH                   make an empty address book at PATH (never overwrites)\n"
     "  import [--progress] [--salvage] OLD NEW\n"
     "                                copy every contact of OLD, an address book in the old\n"
-    "                                Access format (Jet 3 or Jet 4), into a new address book\n"
-    "                                at NEW (never overwrites); --progress draws a progress\n"
-    "                                bar on standard error. A damaged OLD is refused whole\n"
-    "                                unless --salvage is given: it takes every contact that\n"
-    "                                can be read and reports what could not\n"
+    "                                Access format (Jet 3 or Jet 4) or a vCard file (2.1, 3.0\n"
+    "                                or 4.0), into a new address book at NEW (never\n"
+    "                                overwrites); --progress draws a progress bar on standard\n"
+    "                                error. A damaged OLD is refused whole unless --salvage is\n"
+    "                                given: it takes every contact that can be read and\n"
+    "                                reports what could not. Of a vCard, what has no column\n"
+    "                                of its own goes into the notes as \"Label: value\" lines;\n"
+    "                                photos and other binary data are skipped and counted\n"
     "  import --csv [--progress] CSV NEW\n"
     "                                the same from CSV as export --csv writes it; columns are\n"
     "                                matched by the names in its header line. A malformed\n"
@@ -40,6 +45,9 @@ const char* const kUsage =
     "                                output as CSV (RFC 4180, UTF-8, CRLF line ends, a header\n"
     "                                line of the column names); an empty field is a missing\n"
     "                                value (NULL), while \"\" is an empty text\n"
+    "  export --vcard PATH           write every contact of PATH to standard output as vCard\n"
+    "                                4.0 (RFC 6350, UTF-8, CRLF); importing the file gives\n"
+    "                                every column back exactly\n"
     "  check PATH                    check that PATH is a sound address book: the file, the\n"
     "                                table, its columns and indexes; prints \"ok\" or what is\n"
     "                                wrong\n"
@@ -192,13 +200,16 @@ const AccessImporter& requireImporter(const AccessImporter& importer) {
 }
 
 // The reader of a source in one of the formats other than Access's: CSV when --csv says so, else
-// what its first bytes tell; an old Access file being added goes through the Access import into a
-// staging book first. Nothing for anything else, which the Access import then looks at.
+// vCard when its first line says so; an old Access file being added goes through the Access
+// import into a staging book first. Nothing for anything else, which the Access import then
+// looks at.
 std::optional<contact_import::ContactReader>
 readerOf(const QString& source, const Invocation& invocation, const AccessImporter& importer,
          ImportMode mode, const ImportProgress& progress) {
     if (invocation.options.contains(QLatin1String("--csv")))
         return csv_import::reader();
+    if (vcard_import::isVCardFile(source))
+        return contact_import::ContactReader(vcard_import::readFile);
     if (invocation.options.contains(QLatin1String("--add")) &&
         contact_table::looksLikeAccessFile(source))
         return contact_import::stagedAccessReader(requireImporter(importer), source, mode,
@@ -233,9 +244,16 @@ int importContacts(const AccessImporter& importer, const Invocation& invocation,
     return 0;
 }
 
-int exportCsv(const Invocation& invocation, Streams streams) {
+// Exactly one of --csv and --vcard names the format.
+int exportContacts(const Invocation& invocation, Streams streams) {
+    const bool csv = invocation.options.contains(QLatin1String("--csv"));
+    if (csv == invocation.options.contains(QLatin1String("--vcard")))
+        return usageError(streams.err, QStringLiteral("export needs one of --csv and --vcard"));
     const Database db = contact_table::openAddressBook(invocation.paths.at(0));
-    csv_export::writeContacts(db, streams.out);
+    if (csv)
+        csv_export::writeContacts(db, streams.out);
+    else
+        vcard_export::writeContacts(db, streams.out);
     streams.out.flush();
     return 0;
 }
@@ -275,7 +293,7 @@ std::vector<Command> commands(const AccessImporter& importer) {
          [&importer](const Invocation& invocation, Streams streams) {
              return importContacts(importer, invocation, streams);
          }},
-        {"export", 1, {QStringLiteral("--csv")}, {QStringLiteral("--csv")}, exportCsv},
+        {"export", 1, {QStringLiteral("--csv"), QStringLiteral("--vcard")}, {}, exportContacts},
         {"check", 1, {}, {}, check},
         {"query", 2, {}, {}, query},
         {"backup", 2, {}, {}, backup},

@@ -1,0 +1,323 @@
+#include "tool/vcard_card.h"
+
+#include "store/contact_table.h"
+
+#include <algorithm>
+#include <initializer_list>
+#include <utility>
+
+namespace vcard {
+
+namespace {
+
+// Properties that say how the card is made rather than what it says about the contact.
+bool isStructural(const QByteArray& name) {
+    static const QList<QByteArray> names = {"BEGIN", "END", "VERSION",      "PRODID",
+                                            "REV",   "UID", "CLIENTPIDMAP", "KIND"};
+    return names.contains(name);
+}
+
+bool isMedia(const QByteArray& name) {
+    return name == "PHOTO" || name == "LOGO" || name == "SOUND" || name == "KEY";
+}
+
+// Readable names of the text properties that have no column of their own.
+QString readableName(const QByteArray& name) {
+    static const QHash<QByteArray, const char*> names = {{"ORG", "Organization"},
+                                                         {"TITLE", "Title"},
+                                                         {"ROLE", "Role"},
+                                                         {"BDAY", "Birthday"},
+                                                         {"ANNIVERSARY", "Anniversary"},
+                                                         {"NICKNAME", "Nickname"},
+                                                         {"IMPP", "Instant messaging"},
+                                                         {"GENDER", "Gender"},
+                                                         {"LANG", "Language"},
+                                                         {"TZ", "Time zone"},
+                                                         {"GEO", "Location"},
+                                                         {"CATEGORIES", "Categories"},
+                                                         {"RELATED", "Related"},
+                                                         {"MEMBER", "Member"},
+                                                         {"LABEL", "Address label"},
+                                                         {"MAILER", "Mail program"},
+                                                         {"SOURCE", "Source"},
+                                                         {"N", "Name"},
+                                                         {"SORT-STRING", "Sort as"},
+                                                         {"CALURI", "Calendar"},
+                                                         {"FBURL", "Free/busy"},
+                                                         {"CALADRURI", "Calendar requests"}};
+    const char* readable = names.value(name);
+    return readable ? QString::fromLatin1(readable) : QString::fromUtf8(name);
+}
+
+// TYPE values in every spelling: TYPE=a,b; TYPE=a;TYPE=b; TYPE="a,b"; 2.1 bare ;A;B.
+QStringList typesOf(const ContentLine& line) {
+    QStringList types;
+    for (const QString& value : line.parameter("TYPE"))
+        for (const QString& type : value.split(QLatin1Char(','), Qt::SkipEmptyParts))
+            types << type.trimmed();
+    return types;
+}
+
+// Lower is preferred: PREF=n (4.0), TYPE=pref (3.0, 2.1) as 1, anything else last.
+int rankOf(const ContentLine& line) {
+    bool isNumber = false;
+    const int pref = line.parameter("PREF").value(0).toInt(&isNumber);
+    if (isNumber)
+        return pref;
+    return typesOf(line).contains(QLatin1String("pref")) ? 1 : 101;
+}
+
+// "Phone (cell, work)": the types that say something, after the base name.
+QString labelled(const QString& base, const ContentLine& line,
+                 std::initializer_list<const char*> silent = {}) {
+    QStringList types = typesOf(line);
+    types.removeAll(QStringLiteral("pref"));
+    for (const char* type : silent)
+        types.removeAll(QLatin1String(type));
+    types.removeDuplicates();
+    return types.isEmpty() ? base : QStringLiteral("%1 (%2)").arg(base, types.join(u", "));
+}
+
+// Apple writes its own labels as "_$!<Mobile>!$_".
+QString appleLabel(const QString& label) {
+    if (label.startsWith(QLatin1String("_$!<")) && label.endsWith(QLatin1String(">!$_")))
+        return label.mid(4, label.size() - 8);
+    return label;
+}
+
+// Puts back the line breaks a value of ours had: its parameter names their kinds in order, or
+// one kind for all of them.
+class LineBreaks {
+  public:
+    explicit LineBreaks(const ContentLine& line) : kinds_(line.parameter(kBreaks)) {}
+    QString restore(const QString& text) {
+        if (kinds_.isEmpty())
+            return text;
+        QString restored;
+        for (const QChar c : text) {
+            if (c != QLatin1Char('\n')) {
+                restored += c;
+                continue;
+            }
+            const QString kind = kinds_.size() == 1 ? kinds_.first() : kinds_.value(next_++);
+            restored += kind == QLatin1String("crlf") ? QStringLiteral("\r\n")
+                        : kind == QLatin1String("cr") ? QStringLiteral("\r")
+                                                      : QStringLiteral("\n");
+        }
+        return restored;
+    }
+
+  private:
+    QStringList kinds_;
+    qsizetype next_ = 0;
+};
+
+// ADR in the order of a postal label, one line each, empty ones left out: post office box,
+// extended address, street, "locality region code", country, and anything after.
+QStringList addressLines(const QStringList& parts) {
+    QStringList city;
+    for (const qsizetype i : {3, 4, 5})
+        if (!parts.value(i).isEmpty())
+            city << parts.value(i);
+    QStringList lines = {parts.value(0), parts.value(1), parts.value(2),
+                         city.join(QLatin1Char(' ')), parts.value(6)};
+    lines += parts.mid(7);
+    lines.removeAll(QString());
+    return lines;
+}
+
+// The value unescaped, with the line breaks of ours put back.
+QString text(const ContentLine& line) {
+    return LineBreaks(line).restore(unescape(line.text()));
+}
+
+} // namespace
+
+void CardMapping::add(const ContentLine& line) {
+    const QByteArray& name = line.name;
+    if (isStructural(name))
+        return;
+    if (name.startsWith("X-TESSALINE-"))
+        addOurs(line);
+    else if (name == "X-ABLABEL" && !line.group.isEmpty())
+        groupLabels_.insert(line.group, appleLabel(text(line)));
+    else if (isMedia(name))
+        ++skippedMedia_;
+    else if (line.isBase64())
+        ++skippedBinary_;
+    else if (name == "N")
+        addName(line);
+    else if (name == "FN")
+        addItem(Kind::FullName, line, text(line), QStringLiteral("Full name"));
+    else if (name == "TEL")
+        addTel(line);
+    else if (name == "ADR")
+        addAddress(line);
+    else if (name == "EMAIL")
+        addItem(Kind::Email, line, text(line),
+                labelled(QStringLiteral("E-mail"), line, {"internet", "x400"}));
+    else if (name == "URL")
+        addItem(Kind::Url, line, text(line), labelled(QStringLiteral("Web address"), line));
+    else if (name == "NOTE")
+        addItem(Kind::Note, line, text(line), QStringLiteral("Note"));
+    else
+        addOther(line);
+}
+
+void CardMapping::addItem(Kind kind, const ContentLine& line, const QString& value,
+                          const QString& label) {
+    items_ << Item{kind, value, label, line.group, rankOf(line)};
+}
+
+void CardMapping::addName(const ContentLine& line) {
+    if (hasName_) {
+        addOther(line);
+        return;
+    }
+    const QStringList parts = components(line.text());
+    hasName_ = true;
+    family_ = parts.value(0);
+    given_ = parts.value(1);
+    LineBreaks breaks(line);
+    familyColumn_ = breaks.restore(family_);
+    givenColumn_ = breaks.restore(given_);
+    const char* const extras[] = {"Additional names", "Honorific prefixes", "Honorific suffixes"};
+    for (int i = 0; i < 3; ++i)
+        if (!parts.value(2 + i).isEmpty())
+            addItem(Kind::Other, line, parts.value(2 + i), QString::fromLatin1(extras[i]));
+}
+
+void CardMapping::addTel(const ContentLine& line) {
+    static const QStringList notVoice = {
+        QStringLiteral("cell"),  QStringLiteral("pager"),     QStringLiteral("video"),
+        QStringLiteral("text"),  QStringLiteral("textphone"), QStringLiteral("msg"),
+        QStringLiteral("modem"), QStringLiteral("car"),       QStringLiteral("isdn"),
+        QStringLiteral("bbs"),   QStringLiteral("pcs"),       QStringLiteral("fax")};
+    QString value = text(line);
+    const QStringList valueType = line.parameter("VALUE");
+    if (!valueType.contains(QLatin1String("text")) &&
+        value.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
+        value = value.mid(4);
+    const QStringList types = typesOf(line);
+    const bool voice = types.contains(QLatin1String("voice")) ||
+                       std::none_of(notVoice.begin(), notVoice.end(),
+                                    [&types](const QString& type) { return types.contains(type); });
+    const Kind kind = types.contains(QLatin1String("fax"))    ? Kind::Fax
+                      : voice                                 ? Kind::Voice
+                      : types.contains(QLatin1String("cell")) ? Kind::Cell
+                                                              : Kind::Phone;
+    addItem(kind, line, value, labelled(QStringLiteral("Phone"), line, {"voice"}));
+}
+
+void CardMapping::addAddress(const ContentLine& line) {
+    const QStringList lines = addressLines(components(line.text()));
+    addItem(Kind::Address, line, LineBreaks(line).restore(lines.join(QLatin1Char('\n'))),
+            labelled(QStringLiteral("Address"), line));
+}
+
+// Structured values (N, ORG, GENDER) read as their non-empty components joined by commas.
+void CardMapping::addOther(const ContentLine& line) {
+    QString value = text(line);
+    if (line.name == "N" || line.name == "ORG" || line.name == "GENDER") {
+        QStringList parts = components(line.text());
+        parts.removeAll(QString());
+        value = parts.join(u", ");
+    }
+    addItem(Kind::Other, line, value, labelled(readableName(line.name), line));
+}
+
+void CardMapping::addOurs(const ContentLine& line) {
+    if (line.name == kCreatedOn)
+        createdOn_ = text(line);
+    else if (line.name == kModifiedOn)
+        modifiedOn_ = text(line);
+    else if (line.name == kNullColumns)
+        nullColumns_ += text(line).split(QLatin1Char(','));
+}
+
+// The preferred item of that kind, else the first; -1 when there is none.
+qsizetype CardMapping::best(Kind kind) const {
+    qsizetype found = -1;
+    for (qsizetype i = 0; i < items_.size(); ++i)
+        if (items_[i].kind == kind && (found < 0 || items_[i].rank < items_[found].rank))
+            found = i;
+    return found;
+}
+
+void CardMapping::setNames(RowValues& values) const {
+    if (hasName_) {
+        values[Column::Name] = givenColumn_;
+        values[Column::Surname] = familyColumn_;
+        return;
+    }
+    const qsizetype full = best(Kind::FullName);
+    if (full < 0)
+        return;
+    const QString name = items_[full].value.trimmed();
+    const qsizetype blank = name.lastIndexOf(QLatin1Char(' '));
+    values[Column::Name] = blank < 0 ? name : name.left(blank).trimmed();
+    if (blank >= 0)
+        values[Column::Surname] = name.mid(blank + 1);
+}
+
+QString CardMapping::lineOf(const Item& item) const {
+    const QString label = groupLabels_.value(item.group);
+    // A second address takes one line, its parts separated by commas.
+    QString value = item.value;
+    if (item.kind == Kind::Address)
+        value.replace(QLatin1Char('\n'), QStringLiteral(", "));
+    return (label.isEmpty() ? item.label : label) + QStringLiteral(": ") + value;
+}
+
+// The first NOTE, then a line for every item no column took.
+QVariant CardMapping::other(const QList<qsizetype>& used) const {
+    QStringList lines;
+    const qsizetype note = used.last();
+    if (note >= 0)
+        lines << items_[note].value;
+    for (qsizetype i = 0; i < items_.size(); ++i) {
+        const Item& item = items_[i];
+        const bool fullNameSaid =
+            item.kind == Kind::FullName && (!hasName_ || item.value == fullName(given_, family_));
+        if (used.contains(i) || fullNameSaid || item.value.isEmpty())
+            continue;
+        lines << lineOf(item);
+    }
+    return lines.isEmpty() ? QVariant() : QVariant(lines.join(QLatin1Char('\n')));
+}
+
+qsizetype CardMapping::first(Kind kind) const {
+    for (qsizetype i = 0; i < items_.size(); ++i)
+        if (items_[i].kind == kind)
+            return i;
+    return -1;
+}
+
+RowValues CardMapping::contact(const QString& createdOn) const {
+    RowValues values;
+    setNames(values);
+    const qsizetype voice = best(Kind::Voice);
+    // The item each column takes; the note goes last, as other() expects.
+    const std::pair<Column, qsizetype> taken[] = {
+        {Column::Phone, voice < 0 ? best(Kind::Cell) : voice},
+        {Column::Fax, best(Kind::Fax)},
+        {Column::Address, best(Kind::Address)},
+        {Column::Email, best(Kind::Email)},
+        {Column::Url, first(Kind::Url)},
+        {Column::Other, first(Kind::Note)}};
+    QList<qsizetype> used;
+    for (const auto& [column, item] : taken) {
+        used << item;
+        if (item >= 0)
+            values[column] = items_[item].value;
+    }
+    values[Column::Other] = other(used);
+    values[Column::CreatedOn] = createdOn_.isNull() ? QVariant(createdOn) : createdOn_;
+    values[Column::ModifiedOn] = modifiedOn_;
+    for (const QString& name : nullColumns_)
+        if (const int column = contact_table::columnIndex(name); column >= 0)
+            values[std::size_t(column)] = QVariant();
+    return values;
+}
+
+} // namespace vcard

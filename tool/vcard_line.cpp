@@ -3,6 +3,7 @@
 #include "store/store_error.h"
 
 #include <QStringDecoder>
+#include <utility>
 
 namespace vcard {
 
@@ -25,20 +26,20 @@ qsizetype valueStart(const QByteArray& logical) {
 
 // Splits at separator where it stands outside double quotes.
 QList<QByteArray> splitUnquoted(const QByteArray& text, char separator) {
+    if (!text.contains('"'))
+        return text.split(separator);
     QList<QByteArray> parts;
-    QByteArray part;
     bool quoted = false;
-    for (const char c : text) {
-        if (c == '"')
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == '"')
             quoted = !quoted;
-        if (c == separator && !quoted) {
-            parts << part;
-            part.clear();
-        } else {
-            part += c;
+        else if (text[i] == separator && !quoted) {
+            parts << text.mid(start, i - start);
+            start = i + 1;
         }
     }
-    parts << part;
+    parts << text.mid(start);
     return parts;
 }
 
@@ -161,14 +162,35 @@ void ContentLineReader::fail(int lineNumber, const QString& problem) const {
     throw StoreError(QStringLiteral("%1, line %2: %3").arg(source_).arg(lineNumber).arg(problem));
 }
 
+// The next line of the device up to its LF, read through a buffer of our own: QIODevice reads a
+// line in small steps.
+bool ContentLineReader::readRaw(QByteArray& line) {
+    constexpr qint64 kBlock = qint64(1) << 20;
+    for (;;) {
+        const qsizetype end = buffer_.indexOf('\n', position_);
+        if (end >= 0) {
+            line = buffer_.sliced(position_, end + 1 - position_);
+            position_ = end + 1;
+            return true;
+        }
+        buffer_.remove(0, position_);
+        position_ = 0;
+        const QByteArray block = device_.read(kBlock);
+        if (block.isEmpty()) {
+            line = std::exchange(buffer_, {});
+            return !line.isEmpty();
+        }
+        buffer_ += block;
+    }
+}
+
 bool ContentLineReader::readPhysical(QByteArray& line) {
     if (hasPending_) {
         line = pending_;
         hasPending_ = false;
     } else {
-        if (device_.atEnd())
+        if (!readRaw(line))
             return false;
-        line = device_.readLine();
         if (line.endsWith('\n'))
             line.chop(line.endsWith("\r\n") ? 2 : 1);
         if (!started_ && line.startsWith(kBom))
@@ -245,6 +267,8 @@ bool ContentLineReader::next(ContentLine& line) {
 }
 
 QString unescape(QStringView text) {
+    if (!text.contains(QLatin1Char('\\')))
+        return text.toString();
     QString plain;
     plain.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {

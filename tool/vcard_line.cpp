@@ -49,6 +49,8 @@ QString parameterValue(QByteArray value) {
     if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
         value = value.mid(1, value.size() - 2);
     const QString text = QString::fromUtf8(value);
+    if (!value.contains('^'))
+        return text;
     QString decoded;
     decoded.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -83,12 +85,20 @@ Parameter namedParameter(const QByteArray& name, const QByteArray& values) {
     return parameter;
 }
 
-void parseHead(const QByteArray& head, ContentLine& line) {
-    const QList<QByteArray> parts = splitUnquoted(head, ';');
-    const QByteArray qualified = parts.first().trimmed();
+void parseName(const QByteArray& qualified, ContentLine& line) {
     const qsizetype dot = qualified.indexOf('.');
     line.group = dot < 0 ? QByteArray() : qualified.left(dot);
-    line.name = qualified.mid(dot + 1).toUpper();
+    line.name = (dot < 0 ? qualified : qualified.mid(dot + 1)).toUpper();
+}
+
+void parseHead(const QByteArray& head, ContentLine& line) {
+    // Most properties have no parameters.
+    if (!head.contains(';')) {
+        parseName(head.trimmed(), line);
+        return;
+    }
+    const QList<QByteArray> parts = splitUnquoted(head, ';');
+    parseName(parts.first().trimmed(), line);
     for (qsizetype i = 1; i < parts.size(); ++i) {
         const qsizetype equals = parts[i].indexOf('=');
         if (parts[i].trimmed().isEmpty())

@@ -5,6 +5,8 @@
 
 #include <QByteArrayList>
 #include <QIODevice>
+#include <algorithm>
+#include <initializer_list>
 
 namespace vcard_export {
 
@@ -18,7 +20,7 @@ constexpr qsizetype kChunk = qsizetype(1) << 20;
 
 // Appends one content line folded after RFC 6350 3.2: no physical line longer than 75 octets,
 // each continuation starting with a blank, never inside a character.
-void appendLine(QByteArray& card, const QByteArray& line) {
+void appendFolded(QByteArray& card, const QByteArray& line) {
     qsizetype start = 0;
     qsizetype room = kMaxOctets;
     while (line.size() - start > room) {
@@ -34,6 +36,22 @@ void appendLine(QByteArray& card, const QByteArray& line) {
     card += "\r\n";
 }
 
+// Appends the content line made of these pieces; a short one goes in as it is.
+void appendLine(QByteArray& card, std::initializer_list<QByteArrayView> pieces) {
+    qsizetype size = 0;
+    for (const QByteArrayView piece : pieces)
+        size += piece.size();
+    QByteArray line;
+    line.reserve(size <= kMaxOctets ? 0 : size);
+    QByteArray& target = size <= kMaxOctets ? card : line;
+    for (const QByteArrayView piece : pieces)
+        target.append(piece);
+    if (size <= kMaxOctets)
+        card += "\r\n";
+    else
+        appendFolded(card, line);
+}
+
 QByteArray utf8(const QVariant& value) {
     return value.toString().toUtf8();
 }
@@ -44,14 +62,22 @@ struct EscapedValue {
     QByteArray text;
     QByteArrayList breaks;
 
+    static bool isSpecial(char c) {
+        return c == '\r' || c == '\n' || c == '\\' || c == ',' || c == ';';
+    }
+
     void add(const QByteArray& plain) {
+        if (text.isEmpty() && std::none_of(plain.begin(), plain.end(), isSpecial)) {
+            text = plain;
+            return;
+        }
         const char* s = plain.constData();
         const qsizetype size = plain.size();
         text.reserve(text.size() + size + 16);
         qsizetype run = 0;
         for (qsizetype i = 0; i < size; ++i) {
             const char c = s[i];
-            if (c != '\r' && c != '\n' && c != '\\' && c != ',' && c != ';')
+            if (!isSpecial(c))
                 continue;
             text.append(s + run, i - run);
             if (c == '\r' || c == '\n') {
@@ -103,7 +129,7 @@ void appendText(QByteArray& card, const QByteArray& head, const QVariant& value)
         return;
     EscapedValue escaped;
     escaped.add(utf8(value));
-    appendLine(card, head + escaped.breaksParameter() + ':' + escaped.text);
+    appendLine(card, {head, escaped.breaksParameter(), ":", escaped.text});
 }
 
 // N (family;given) and FN always, as 4.0 wants FN; a NULL name part is listed in kNullColumns.
@@ -114,10 +140,10 @@ void appendNames(QByteArray& card, const RowValues& values) {
     name.add(family.toUtf8());
     name.text += ';';
     name.add(given.toUtf8());
-    appendLine(card, "N" + name.breaksParameter() + ':' + name.text + ";;;");
+    appendLine(card, {"N", name.breaksParameter(), ":", name.text, ";;;"});
     EscapedValue full;
     full.add(vcard::fullName(given, family).toUtf8());
-    appendLine(card, "FN:" + full.text);
+    appendLine(card, {"FN:", full.text});
 }
 
 void appendNullColumns(QByteArray& card, const RowValues& values) {
@@ -126,7 +152,7 @@ void appendNullColumns(QByteArray& card, const RowValues& values) {
         if (values[column].isNull())
             nulls << contact_table::kColumns[column];
     if (!nulls.isEmpty())
-        appendLine(card, vcard::kNullColumns + (':' + nulls.join(',')));
+        appendLine(card, {vcard::kNullColumns, ":", nulls.join(',')});
 }
 
 // The free address text goes whole into the street component, and as LABEL for display.
@@ -136,8 +162,8 @@ void appendAddress(QByteArray& card, const QVariant& value) {
     const QByteArray address = utf8(value);
     EscapedValue street;
     street.add(address);
-    appendLine(card, "ADR;LABEL=\"" + parameterText(address) + '"' + street.breaksParameter() +
-                         ":;;" + street.text + ";;;;");
+    appendLine(card, {"ADR;LABEL=\"", parameterText(address), "\"", street.breaksParameter(), ":;;",
+                      street.text, ";;;;"});
 }
 
 // A phone text that reads as a tel: URI is marked as text, so an import keeps its "tel:".

@@ -121,10 +121,13 @@ QString databasePath(const QString& applicationDirectory) {
 
 namespace {
 
-const char* const kCreateSchema = R"sql(
+const char* const kCreateTable = R"sql(
 CREATE TABLE address (
     "Name" TEXT, "Surname" TEXT, "phone" TEXT, "fax" TEXT, "address" TEXT,
     "email" TEXT, "url" TEXT, "other" TEXT, "created on" TEXT, "modified on" TEXT);
+)sql";
+
+const char* const kCreateIndexes = R"sql(
 CREATE INDEX address_name ON address ("Name" COLLATE TESSALINE_NOCASE);
 CREATE INDEX address_surname ON address ("Surname" COLLATE TESSALINE_NOCASE);
 CREATE INDEX address_phone ON address ("phone" COLLATE TESSALINE_NOCASE);
@@ -143,6 +146,32 @@ bool pathExists(const QString& path) {
     return info.exists() || info.isSymLink();
 }
 
+// Makes the whole book in its staging file. The rows go in before the indexes exist: each index is
+// then sorted once instead of growing row by row. Nothing is synced while the rows go in; the
+// commit that adds the indexes syncs the file, everything written before included, so the book
+// is on disk before it gets its name.
+void makeStagingBook(const QString& staging, const std::function<void(Database&)>& fill) {
+    Database db(staging, Database::Mode::ReadWriteCreate);
+    registerCollation(db.handle());
+    db.exec(QStringLiteral("PRAGMA application_id = %1; PRAGMA user_version = %2;")
+                .arg(kApplicationId)
+                .arg(kSchemaVersion)
+                .toUtf8()
+                .constData());
+    db.exec("PRAGMA cache_size = -65536; PRAGMA synchronous = OFF");
+    {
+        WriteTransaction transaction(db);
+        db.exec(kCreateTable);
+        transaction.commit();
+    }
+    if (fill)
+        fill(db);
+    db.exec("PRAGMA synchronous = FULL");
+    WriteTransaction transaction(db);
+    db.exec(kCreateIndexes);
+    transaction.commit();
+}
+
 } // namespace
 
 void createAddressBook(const QString& path) {
@@ -156,20 +185,7 @@ void createAddressBook(const QString& path, const std::function<void(Database&)>
         path + QStringLiteral(".creating-%1").arg(QCoreApplication::applicationPid());
     removeDatabaseFiles(staging);
     try {
-        {
-            Database db(staging, Database::Mode::ReadWriteCreate);
-            registerCollation(db.handle());
-            db.exec(QStringLiteral("PRAGMA application_id = %1; PRAGMA user_version = %2;")
-                        .arg(kApplicationId)
-                        .arg(kSchemaVersion)
-                        .toUtf8()
-                        .constData());
-            WriteTransaction transaction(db);
-            db.exec(kCreateSchema);
-            transaction.commit();
-            if (fill)
-                fill(db);
-        }
+        makeStagingBook(staging, fill);
 #ifdef _WIN32
         if (!QFile::rename(staging, path))
 #else

@@ -41,7 +41,8 @@ QString databasePath(const QString& applicationDirectory);
 // leaves nothing behind.
 void createAddressBook(const QString& path);
 // The same, with rows written by fill into the new book before it appears at path; whatever fill
-// throws leaves nothing behind either.
+// throws leaves nothing behind either. fill sees the table without its indexes, which are made
+// once the rows are in.
 void createAddressBook(const QString& path, const std::function<void(Database&)>& fill);
 
 // Opens an existing address book for reading and writing. Never creates or changes anything

@@ -3,7 +3,10 @@
 #include "store/contact_table.h"
 #include "tool/vcard_line.h"
 
-#include <QStringList>
+#include <QByteArrayList>
+#include <QIODevice>
+#include <algorithm>
+#include <initializer_list>
 
 namespace vcard_export {
 
@@ -11,92 +14,108 @@ namespace {
 
 using vcard::Column;
 
-const QString kLineEnd = QStringLiteral("\r\n");
 constexpr int kMaxOctets = 75;
-
-// The UTF-8 length of one UTF-16 unit; a surrogate pair counts 4 on its first half.
-int octetsAt(const QString& line, qsizetype i) {
-    const char16_t unit = line[i].unicode();
-    if (unit < 0x80)
-        return 1;
-    if (unit < 0x800)
-        return 2;
-    if (QChar::isHighSurrogate(unit))
-        return 4;
-    if (QChar::isLowSurrogate(unit) && i > 0 && line[i - 1].isHighSurrogate())
-        return 0;
-    return 3;
-}
+// Cards are written out in pieces of about this many bytes.
+constexpr qsizetype kChunk = qsizetype(1) << 20;
 
 // Appends one content line folded after RFC 6350 3.2: no physical line longer than 75 octets,
 // each continuation starting with a blank, never inside a character.
-void appendLine(QString& card, const QString& line) {
-    if (line.size() * 3 <= kMaxOctets) {
-        card += line;
-        card += kLineEnd;
-        return;
+void appendFolded(QByteArray& card, const QByteArray& line) {
+    qsizetype start = 0;
+    qsizetype room = kMaxOctets;
+    while (line.size() - start > room) {
+        qsizetype end = start + room;
+        while ((uchar(line[end]) & 0xC0) == 0x80)
+            --end;
+        card.append(line.constData() + start, end - start);
+        card += "\r\n ";
+        start = end;
+        room = kMaxOctets - 1;
     }
-    int used = 0;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const int octets = octetsAt(line, i);
-        if (used + octets > kMaxOctets) {
-            card += QStringLiteral("\r\n ");
-            used = 1;
-        }
-        card += line[i];
-        used += octets;
-    }
-    card += kLineEnd;
+    card.append(line.constData() + start, line.size() - start);
+    card += "\r\n";
+}
+
+// Appends the content line made of these pieces; a short one goes in as it is.
+void appendLine(QByteArray& card, std::initializer_list<QByteArrayView> pieces) {
+    qsizetype size = 0;
+    for (const QByteArrayView piece : pieces)
+        size += piece.size();
+    QByteArray line;
+    line.reserve(size <= kMaxOctets ? 0 : size);
+    QByteArray& target = size <= kMaxOctets ? card : line;
+    for (const QByteArrayView piece : pieces)
+        target.append(piece);
+    if (size <= kMaxOctets)
+        card += "\r\n";
+    else
+        appendFolded(card, line);
+}
+
+QByteArray utf8(const QVariant& value) {
+    return value.toString().toUtf8();
 }
 
 // A value being escaped (backslash, comma, semicolon, and every line break as \n), with the kind of
-// each break it had.
+// each break it had. Works on UTF-8, where none of these octets occurs inside a character.
 struct EscapedValue {
-    QString text;
-    QStringList breaks;
+    QByteArray text;
+    QByteArrayList breaks;
 
-    void add(const QString& plain) {
-        for (qsizetype i = 0; i < plain.size(); ++i) {
-            const QChar c = plain[i];
-            if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
-                const bool pair = c == QLatin1Char('\r') && i + 1 < plain.size() &&
-                                  plain[i + 1] == QLatin1Char('\n');
-                breaks << (pair                     ? QStringLiteral("crlf")
-                           : c == QLatin1Char('\r') ? QStringLiteral("cr")
-                                                    : QStringLiteral("lf"));
-                text += QStringLiteral("\\n");
+    static bool isSpecial(char c) {
+        return c == '\r' || c == '\n' || c == '\\' || c == ',' || c == ';';
+    }
+
+    void add(const QByteArray& plain) {
+        if (text.isEmpty() && std::none_of(plain.begin(), plain.end(), isSpecial)) {
+            text = plain;
+            return;
+        }
+        const char* s = plain.constData();
+        const qsizetype size = plain.size();
+        text.reserve(text.size() + size + 16);
+        qsizetype run = 0;
+        for (qsizetype i = 0; i < size; ++i) {
+            const char c = s[i];
+            if (!isSpecial(c))
+                continue;
+            text.append(s + run, i - run);
+            if (c == '\r' || c == '\n') {
+                const bool pair = c == '\r' && i + 1 < size && s[i + 1] == '\n';
+                breaks << (pair ? "crlf" : c == '\r' ? "cr" : "lf");
+                text += "\\n";
                 i += pair ? 1 : 0;
-            } else if (c == QLatin1Char('\\') || c == QLatin1Char(',') || c == QLatin1Char(';')) {
-                text += QLatin1Char('\\');
-                text += c;
             } else {
+                text += '\\';
                 text += c;
             }
+            run = i + 1;
         }
+        text.append(s + run, size - run);
     }
 
     // The parameter naming the breaks when they are not all LF: one kind for all, else each.
-    QString breaksParameter() const {
-        if (breaks.count(QStringLiteral("lf")) == breaks.size())
+    QByteArray breaksParameter() const {
+        if (breaks.count("lf") == breaks.size())
             return {};
         const bool same = breaks.count(breaks.first()) == breaks.size();
-        return QStringLiteral(";%1=%2").arg(QLatin1String(vcard::kBreaks),
-                                            same ? breaks.first() : breaks.join(QLatin1Char(',')));
+        return ';' + QByteArray(vcard::kBreaks) + '=' + (same ? breaks.first() : breaks.join(','));
     }
 };
 
 // RFC 6868: a caret, a line break (of any kind) and a double quote inside a parameter value.
-QString parameterText(const QString& plain) {
-    QString text;
+QByteArray parameterText(const QByteArray& plain) {
+    QByteArray text;
+    text.reserve(plain.size() + 16);
     for (qsizetype i = 0; i < plain.size(); ++i) {
-        const QChar c = plain[i];
-        if (c == QLatin1Char('^'))
-            text += QStringLiteral("^^");
-        else if (c == QLatin1Char('"'))
-            text += QStringLiteral("^'");
-        else if (c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
-            text += QStringLiteral("^n");
-            if (c == QLatin1Char('\r') && i + 1 < plain.size() && plain[i + 1] == QLatin1Char('\n'))
+        const char c = plain[i];
+        if (c == '^')
+            text += "^^";
+        else if (c == '"')
+            text += "^'";
+        else if (c == '\n' || c == '\r') {
+            text += "^n";
+            if (c == '\r' && i + 1 < plain.size() && plain[i + 1] == '\n')
                 ++i;
         } else
             text += c;
@@ -105,77 +124,100 @@ QString parameterText(const QString& plain) {
 }
 
 // NAME[;params]:value for a text column, nothing for NULL.
-void appendText(QString& card, const QString& head, const QVariant& value) {
+void appendText(QByteArray& card, const QByteArray& head, const QVariant& value) {
     if (value.isNull())
         return;
     EscapedValue escaped;
-    escaped.add(value.toString());
-    appendLine(card, head + escaped.breaksParameter() + QLatin1Char(':') + escaped.text);
+    escaped.add(utf8(value));
+    appendLine(card, {head, escaped.breaksParameter(), ":", escaped.text});
 }
 
 // N (family;given) and FN always, as 4.0 wants FN; a NULL name part is listed in kNullColumns.
-void appendNames(QString& card, const RowValues& values) {
+void appendNames(QByteArray& card, const RowValues& values) {
     const QString given = values[Column::Name].toString();
     const QString family = values[Column::Surname].toString();
     EscapedValue name;
-    name.add(family);
-    name.text += QLatin1Char(';');
-    name.add(given);
-    appendLine(card, QStringLiteral("N") + name.breaksParameter() + QLatin1Char(':') + name.text +
-                         QStringLiteral(";;;"));
+    name.add(family.toUtf8());
+    name.text += ';';
+    name.add(given.toUtf8());
+    appendLine(card, {"N", name.breaksParameter(), ":", name.text, ";;;"});
     EscapedValue full;
-    full.add(vcard::fullName(given, family));
-    appendLine(card, QStringLiteral("FN:") + full.text);
+    full.add(vcard::fullName(given, family).toUtf8());
+    appendLine(card, {"FN:", full.text});
 }
 
-void appendNullColumns(QString& card, const RowValues& values) {
-    QStringList nulls;
+void appendNullColumns(QByteArray& card, const RowValues& values) {
+    QByteArrayList nulls;
     for (const Column column : {Column::Name, Column::Surname, Column::CreatedOn})
         if (values[column].isNull())
-            nulls << QLatin1String(contact_table::kColumns[column]);
+            nulls << contact_table::kColumns[column];
     if (!nulls.isEmpty())
-        appendLine(card, QLatin1String(vcard::kNullColumns) + QLatin1Char(':') +
-                             nulls.join(QLatin1Char(',')));
+        appendLine(card, {vcard::kNullColumns, ":", nulls.join(',')});
 }
 
 // The free address text goes whole into the street component, and as LABEL for display.
-void appendAddress(QString& card, const QVariant& value) {
+void appendAddress(QByteArray& card, const QVariant& value) {
     if (value.isNull())
         return;
-    const QString address = value.toString();
+    const QByteArray address = utf8(value);
     EscapedValue street;
     street.add(address);
-    appendLine(card, QStringLiteral("ADR;LABEL=\"%1\"%2:;;%3;;;;")
-                         .arg(parameterText(address), street.breaksParameter(), street.text));
+    appendLine(card, {"ADR;LABEL=\"", parameterText(address), "\"", street.breaksParameter(), ":;;",
+                      street.text, ";;;;"});
 }
 
 // A phone text that reads as a tel: URI is marked as text, so an import keeps its "tel:".
-QString telHead(const char* type, const QVariant& value) {
+QByteArray telHead(const char* type, const QVariant& value) {
     const bool uriLike = value.toString().startsWith(QLatin1String("tel:"), Qt::CaseInsensitive);
-    return QStringLiteral("TEL;TYPE=%1%2")
-        .arg(QLatin1String(type), uriLike ? QStringLiteral(";VALUE=text") : QString());
+    return "TEL;TYPE=" + QByteArray(type) + (uriLike ? ";VALUE=text" : "");
 }
 
-} // namespace
-
-QString card(const RowValues& values) {
-    QString card = QStringLiteral("BEGIN:VCARD\r\nVERSION:4.0\r\n");
+void appendCard(QByteArray& card, const RowValues& values) {
+    card += "BEGIN:VCARD\r\nVERSION:4.0\r\n";
     appendNullColumns(card, values);
     appendNames(card, values);
     appendText(card, telHead("voice", values[Column::Phone]), values[Column::Phone]);
     appendText(card, telHead("fax", values[Column::Fax]), values[Column::Fax]);
     appendAddress(card, values[Column::Address]);
-    appendText(card, QStringLiteral("EMAIL"), values[Column::Email]);
-    appendText(card, QStringLiteral("URL"), values[Column::Url]);
-    appendText(card, QStringLiteral("NOTE"), values[Column::Other]);
-    appendText(card, QLatin1String(vcard::kCreatedOn), values[Column::CreatedOn]);
-    appendText(card, QLatin1String(vcard::kModifiedOn), values[Column::ModifiedOn]);
-    card += QStringLiteral("END:VCARD\r\n");
+    appendText(card, "EMAIL", values[Column::Email]);
+    appendText(card, "URL", values[Column::Url]);
+    appendText(card, "NOTE", values[Column::Other]);
+    appendText(card, vcard::kCreatedOn, values[Column::CreatedOn]);
+    appendText(card, vcard::kModifiedOn, values[Column::ModifiedOn]);
+    card += "END:VCARD\r\n";
+}
+
+// A stream on a device gets the bytes as they are; one on a string gets them as text.
+void write(QTextStream& out, const QByteArray& cards) {
+    QIODevice* device = out.device();
+    if (!device) {
+        out << QString::fromUtf8(cards);
+        return;
+    }
+    out.flush();
+    device->write(cards);
+}
+
+} // namespace
+
+QByteArray card(const RowValues& values) {
+    QByteArray card;
+    appendCard(card, values);
     return card;
 }
 
 qint64 writeContacts(const Database& db, QTextStream& out) {
-    return forEachContact(db, [&out](const RowValues& values) { out << card(values); });
+    QByteArray cards;
+    cards.reserve(kChunk + kChunk / 8);
+    const qint64 count = forEachContact(db, [&](const RowValues& values) {
+        appendCard(cards, values);
+        if (cards.size() >= kChunk) {
+            write(out, cards);
+            cards.resize(0);
+        }
+    });
+    write(out, cards);
+    return count;
 }
 
 } // namespace vcard_export

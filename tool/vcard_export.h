@@ -3,7 +3,7 @@
 #include "store/sqlite_db.h"
 #include "store/table_row.h"
 
-#include <QString>
+#include <QByteArray>
 #include <QTextStream>
 
 // Contacts as vCard 4.0 (RFC 6350): UTF-8, CRLF, lines folded at 75 octets. Whatever the standard
@@ -12,7 +12,7 @@
 namespace vcard_export {
 
 // One contact as a whole card, CRLF after every line.
-QString card(const RowValues& values);
+QByteArray card(const RowValues& values);
 
 // Writes every contact of the table in the order they were stored, one at a time. Returns the
 // number of contacts written.

@@ -3,6 +3,7 @@
 #include "store/store_error.h"
 
 #include <QStringDecoder>
+#include <utility>
 
 namespace vcard {
 
@@ -25,20 +26,20 @@ qsizetype valueStart(const QByteArray& logical) {
 
 // Splits at separator where it stands outside double quotes.
 QList<QByteArray> splitUnquoted(const QByteArray& text, char separator) {
+    if (!text.contains('"'))
+        return text.split(separator);
     QList<QByteArray> parts;
-    QByteArray part;
     bool quoted = false;
-    for (const char c : text) {
-        if (c == '"')
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == '"')
             quoted = !quoted;
-        if (c == separator && !quoted) {
-            parts << part;
-            part.clear();
-        } else {
-            part += c;
+        else if (text[i] == separator && !quoted) {
+            parts << text.mid(start, i - start);
+            start = i + 1;
         }
     }
-    parts << part;
+    parts << text.mid(start);
     return parts;
 }
 
@@ -48,6 +49,8 @@ QString parameterValue(QByteArray value) {
     if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
         value = value.mid(1, value.size() - 2);
     const QString text = QString::fromUtf8(value);
+    if (!value.contains('^'))
+        return text;
     QString decoded;
     decoded.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -82,12 +85,20 @@ Parameter namedParameter(const QByteArray& name, const QByteArray& values) {
     return parameter;
 }
 
-void parseHead(const QByteArray& head, ContentLine& line) {
-    const QList<QByteArray> parts = splitUnquoted(head, ';');
-    const QByteArray qualified = parts.first().trimmed();
+void parseName(const QByteArray& qualified, ContentLine& line) {
     const qsizetype dot = qualified.indexOf('.');
     line.group = dot < 0 ? QByteArray() : qualified.left(dot);
-    line.name = qualified.mid(dot + 1).toUpper();
+    line.name = (dot < 0 ? qualified : qualified.mid(dot + 1)).toUpper();
+}
+
+void parseHead(const QByteArray& head, ContentLine& line) {
+    // Most properties have no parameters.
+    if (!head.contains(';')) {
+        parseName(head.trimmed(), line);
+        return;
+    }
+    const QList<QByteArray> parts = splitUnquoted(head, ';');
+    parseName(parts.first().trimmed(), line);
     for (qsizetype i = 1; i < parts.size(); ++i) {
         const qsizetype equals = parts[i].indexOf('=');
         if (parts[i].trimmed().isEmpty())
@@ -161,14 +172,35 @@ void ContentLineReader::fail(int lineNumber, const QString& problem) const {
     throw StoreError(QStringLiteral("%1, line %2: %3").arg(source_).arg(lineNumber).arg(problem));
 }
 
+// The next line of the device up to its LF, read through a buffer of our own: QIODevice reads a
+// line in small steps.
+bool ContentLineReader::readRaw(QByteArray& line) {
+    constexpr qint64 kBlock = qint64(1) << 20;
+    for (;;) {
+        const qsizetype end = buffer_.indexOf('\n', position_);
+        if (end >= 0) {
+            line = buffer_.sliced(position_, end + 1 - position_);
+            position_ = end + 1;
+            return true;
+        }
+        buffer_.remove(0, position_);
+        position_ = 0;
+        const QByteArray block = device_.read(kBlock);
+        if (block.isEmpty()) {
+            line = std::exchange(buffer_, {});
+            return !line.isEmpty();
+        }
+        buffer_ += block;
+    }
+}
+
 bool ContentLineReader::readPhysical(QByteArray& line) {
     if (hasPending_) {
         line = pending_;
         hasPending_ = false;
     } else {
-        if (device_.atEnd())
+        if (!readRaw(line))
             return false;
-        line = device_.readLine();
         if (line.endsWith('\n'))
             line.chop(line.endsWith("\r\n") ? 2 : 1);
         if (!started_ && line.startsWith(kBom))
@@ -245,6 +277,8 @@ bool ContentLineReader::next(ContentLine& line) {
 }
 
 QString unescape(QStringView text) {
+    if (!text.contains(QLatin1Char('\\')))
+        return text.toString();
     QString plain;
     plain.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {

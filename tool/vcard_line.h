@@ -72,6 +72,7 @@ class ContentLineReader {
     [[noreturn]] void fail(int lineNumber, const QString& problem) const;
 
   private:
+    bool readRaw(QByteArray& line);
     bool readPhysical(QByteArray& line);
     bool peekPhysical();
     qsizetype unfold(QByteArray& logical, ContentLine& line);
@@ -83,6 +84,8 @@ class ContentLineReader {
     bool started_ = false;
     bool hasPending_ = false;
     QByteArray pending_;
+    QByteArray buffer_;
+    qsizetype position_ = 0;
 };
 
 // Backslash escapes undone: \\ \n \N \, \; ; any other backslash stays as it is.

@@ -59,15 +59,6 @@ bool BookConnection::stillReachesFile() {
     return true;
 }
 
-void BookConnection::reopen() {
-    Database reopened = contact_table::openAddressBook(path_);
-    statements_.clear();
-    db_ = std::move(reopened);
-    identity_ = identify(path_);
-    checkedChange_ = {};
-    sqlite3_busy_timeout(db_.handle(), busyTimeoutMs_);
-}
-
 TableRow BookConnection::readRow(std::int64_t rowid) {
     StatementUse read(statements_.rowById());
     read->bindInt(1, rowid);

@@ -43,8 +43,6 @@ class BookConnection {
     // The path still names the file this connection has open, and it is still a database: a file
     // written over in place keeps its identity but, unless it is a database again, not its head.
     bool stillReachesFile();
-    // Opens the book now at the path in place of the open one, which stays open if that fails.
-    void reopen();
 
     // The row of `rowid` as the file holds it now.
     TableRow readRow(std::int64_t rowid);

@@ -41,6 +41,12 @@ const RowValues* RecordSourceRows::valuesAsRead(qsizetype position) const {
     return row.exists ? &row.values : nullptr;
 }
 
+void RecordSourceRows::readThrough(BookConnection& connection) {
+    countUncounted();
+    connection_ = &connection;
+    forgetValues();
+}
+
 qsizetype RecordSourceRows::append(std::int64_t rowid) {
     countUncounted();
     const qsizetype position = ids_.size();

@@ -24,8 +24,6 @@ class RecordSourceRows {
     std::int64_t rowid(qsizetype position) const;
     // The row at `position`, read with its page unless that page is kept.
     const TableRow& row(qsizetype position) const;
-    // The values of the row at `position` as last read, if they are still kept.
-    const RowValues* valuesAsRead(qsizetype position) const;
 
     // A row inserted through this recordset joins at the end; returns its position.
     qsizetype append(std::int64_t rowid);
@@ -33,6 +31,10 @@ class RecordSourceRows {
     void forget(qsizetype position);
     // Every value is read again when next needed.
     void forgetValues();
+    // The same rowids, read from now on through `connection` (the same book opened afresh).
+    void readThrough(BookConnection& connection);
+    // The values of the row at `position` as last read, if they are still kept.
+    const RowValues* valuesAsRead(qsizetype position) const;
 
   private:
     BookConnection* connection_ = nullptr;

@@ -23,7 +23,7 @@ void Recordset::setBusyTimeout(int milliseconds) {
 }
 
 void Recordset::fetch(const QString& path, const QString& recordSource) {
-    const RecordSourceQuery query = parseRecordSource(recordSource);
+    RecordSourceQuery query = parseRecordSource(recordSource);
     // The kept connection is used again while the path still names the same file; otherwise the
     // file is opened afresh, and checked, before anything is read.
     std::unique_ptr<BookConnection> opened;
@@ -37,15 +37,74 @@ void Recordset::fetch(const QString& path, const QString& recordSource) {
     // Nothing has changed so far; from here on nothing fails.
     if (opened)
         connection_ = std::move(opened);
-    const bool empty = fetched.firstPage.empty();
-    status_ = Status::Open;
-    rowsFromReplacedFile_ = false;
-    rows_ = RecordSourceRows(*connection_, std::move(fetched));
+    query_ = std::move(query);
     dropEditBuffer();
-    current_ = empty ? -1 : 0;
-    fill(empty ? RowValues{} : rows_.row(0).values);
+    showFetched(std::move(fetched));
+    fill(current_ < 0 ? RowValues{} : rows_.row(0).values);
     emit refreshed();
     emit currentRowChanged(current_);
+}
+
+// The fetched rows through the kept connection, the first of them current.
+void Recordset::showFetched(FetchedRows fetched) {
+    const bool empty = fetched.firstPage.empty();
+    status_ = Status::Open;
+    rows_ = RecordSourceRows(*connection_, std::move(fetched));
+    current_ = empty ? -1 : 0;
+}
+
+// A rowid names a contact only in the book it was read from. When another file has taken that
+// book's place at the path, the rows are kept only if the row at `position` (the one the user is
+// working on, -1 for none) still holds what the user last saw of it, as in a copy of the same
+// book put back. Otherwise the rows are fetched again from the book there now, with the same
+// record source, so that nothing is read from or written to a contact the user never saw: a new
+// row being added still belongs to the book at the path, and a change typed on a contact of the
+// replaced book stays in the bound fields but is refused. Returns whether that happened.
+bool Recordset::followReplacedBook(qsizetype position) {
+    if (status_ != Status::Open || connection_->stillReachesFile())
+        return false;
+    auto opened = std::make_unique<BookConnection>(connection_->path(), busyTimeoutMs_);
+    if (holdsWhatWasSeen(*opened, position)) {
+        rows_.readThrough(*opened);
+        connection_ = std::move(opened);
+        return false;
+    }
+    FetchedRows fetched = fetchRows(*opened, query_);
+    // From here on nothing fails.
+    connection_ = std::move(opened);
+    showFetched(std::move(fetched));
+    keepTypedOrFill();
+    emit refreshed();
+    emit currentRowChanged(current_);
+    return true;
+}
+
+bool Recordset::holdsWhatWasSeen(BookConnection& book, qsizetype position) const {
+    if (position < 0 || position >= rows_.count())
+        return false;
+    // The row the bound fields show, or the edit started from; else the grid's row as read.
+    const RowValues* seen = position != current_         ? rows_.valuesAsRead(position)
+                            : mode_ == EditMode::Editing ? &buffer_
+                                                         : &shown_;
+    if (!seen)
+        return false;
+    const TableRow there = book.readRow(rows_.rowid(position));
+    return there.exists && there.values == *seen;
+}
+
+void Recordset::keepTypedOrFill() {
+    if (mode_ == EditMode::Adding)
+        return;
+    if (mode_ == EditMode::Editing || !changedValues().isEmpty()) {
+        changesFromReplacedBook_ = true;
+        return;
+    }
+    fillFromCurrent();
+}
+
+void Recordset::refuseChangesFromReplacedBook() const {
+    if (changesFromReplacedBook_)
+        replacedSinceRead();
 }
 
 void Recordset::AddNew() {
@@ -57,14 +116,15 @@ void Recordset::AddNew() {
 
 void Recordset::Edit() {
     requireOpen(QStringLiteral("Edit"));
+    if (followReplacedBook(current_))
+        replacedSinceRead();
+    refuseChangesFromReplacedBook();
     if (current_ < 0)
         throw StoreError(QStringLiteral("Edit failed: there is no current row (the record source "
                                         "matched no contacts)."));
     TableRow row = connection_->readRow(rows_.rowid(current_));
     if (!row.exists)
         RowWriter::rowGone(connection_->path());
-    if (rowsFromReplacedFile_ && row.values != shown_)
-        replacedSinceRead();
     // The bound fields keep their texts: what was typed before Edit is part of the edit.
     buffer_ = std::move(row.values);
     mode_ = EditMode::Editing;
@@ -74,6 +134,8 @@ void Recordset::Update() {
     requireOpen(QStringLiteral("Update"));
     if (mode_ == EditMode::None)
         throw StoreError(QStringLiteral("Update failed: no AddNew or Edit is under way."));
+    followReplacedBook(current_);
+    refuseChangesFromReplacedBook();
     // Nothing of the recordset changes until the row is stored, so a failed Update can be retried.
     emit rowAboutToBeStored();
     const QHash<int, QVariant> changes = changedValues();
@@ -81,8 +143,7 @@ void Recordset::Update() {
         storeNewRow(changes);
         return;
     }
-    // The edit started from the row as read by Edit.
-    write(rows_.rowid(current_), changes, &buffer_);
+    write(rows_.rowid(current_), changes);
     dropEditBuffer();
     rows_.forget(current_);
     emit rowStored(current_);
@@ -90,7 +151,7 @@ void Recordset::Update() {
 }
 
 void Recordset::storeNewRow(const QHash<int, QVariant>& values) {
-    const std::int64_t rowid = write(std::nullopt, values, nullptr);
+    const std::int64_t rowid = write(std::nullopt, values);
     dropEditBuffer();
     // The new row joins at the end; the row that was current before AddNew is current again.
     joinAppended(rowid);
@@ -149,6 +210,8 @@ void Recordset::moveTo(qsizetype row) {
 // Stores what was typed into the row being left, then makes target(current, count) current.
 void Recordset::step(const std::function<qsizetype(qsizetype, qsizetype)>& target) {
     requireOpen(QStringLiteral("Move"));
+    if (followReplacedBook(current_))
+        replacedSinceRead();
     storeLeftRow();
     if (rows_.count() == 0)
         return;
@@ -166,9 +229,10 @@ void Recordset::storeLeftRow() {
     }
     if (changedValues().isEmpty() || current_ < 0)
         return;
+    refuseChangesFromReplacedBook();
     emit rowAboutToBeStored();
     const QHash<int, QVariant> changes = changedValues();
-    write(rows_.rowid(current_), changes, rows_.valuesAsRead(current_));
+    write(rows_.rowid(current_), changes);
     rows_.forget(current_);
     emit rowStored(current_);
 }
@@ -186,20 +250,30 @@ QVariant Recordset::fieldValue(qsizetype row, int column) {
 }
 
 void Recordset::rereadRows() {
+    try {
+        followReplacedBook(current_);
+    } catch (const StoreError&) {
+        // Nothing is read from the file that took the book's place; the next operation on the
+        // rows says what is wrong with it.
+        return;
+    }
     rows_.forgetValues();
 }
 
 void Recordset::storeRow(qsizetype row, const QHash<int, QVariant>& changes) {
     requireOpen(QStringLiteral("Storing a row"));
     requireRow(row, QStringLiteral("Storing a row"));
-    write(rows_.rowid(row), changes, rows_.valuesAsRead(row));
+    if (followReplacedBook(row))
+        replacedSinceRead();
+    write(rows_.rowid(row), changes);
     rows_.forget(row);
     emit rowStored(row);
 }
 
 qsizetype Recordset::appendRow(const QHash<int, QVariant>& values) {
     requireOpen(QStringLiteral("Adding a row"));
-    return joinAppended(write(std::nullopt, values, nullptr));
+    followReplacedBook(current_);
+    return joinAppended(write(std::nullopt, values));
 }
 
 qsizetype Recordset::joinAppended(std::int64_t rowid) {
@@ -211,6 +285,7 @@ qsizetype Recordset::joinAppended(std::int64_t rowid) {
 void Recordset::dropEditBuffer() {
     mode_ = EditMode::None;
     buffer_ = {};
+    changesFromReplacedBook_ = false;
 }
 
 void Recordset::requireOpen(const QString& operation) const {
@@ -239,6 +314,7 @@ void Recordset::fill(const RowValues& values) {
     if (fields_)
         fields_->fill(values);
     shown_ = values;
+    changesFromReplacedBook_ = false;
 }
 
 void Recordset::fillFromCurrent() {
@@ -254,17 +330,12 @@ QHash<int, QVariant> Recordset::changedValues() const {
 }
 
 // Writes the given columns as a new row (no rowid) or over an existing one, in one transaction.
-// `asRead` is the existing row as the user last saw it, if known. Returns the row's rowid.
+// Returns the row's rowid.
 std::int64_t Recordset::write(std::optional<std::int64_t> rowid,
-                              const QHash<int, QVariant>& columns, const RowValues* asRead) {
+                              const QHash<int, QVariant>& columns) {
     RowWriter::check(columns);
-    // Counted in the file the rows were fetched from, before the write may open the file afresh
-    // or add a row to it.
+    // Counted before the write may add a row to the table.
     rows_.countUncounted();
-    // Reaching the file may drop the values read from it, which asRead may point into.
-    const std::optional<RowValues> seen =
-        asRead ? std::optional<RowValues>(*asRead) : std::optional<RowValues>();
-    reachCurrentFile(rowid, seen ? &*seen : nullptr);
     RowWriter writer(*connection_);
     if (!rowid)
         return writer.insert(columns);
@@ -272,27 +343,9 @@ std::int64_t Recordset::write(std::optional<std::int64_t> rowid,
     return *rowid;
 }
 
-// The file may have been removed or replaced since it was opened, and a write must never land in
-// a file nobody can reach any more. Opening the file now at the path says what is wrong with it,
-// if anything. A new row goes into that book. A change to an existing row goes there only if the
-// row of the same rowid still holds what the user last saw of it, as in a backup put back in
-// place; otherwise the rowid may name another contact, and the change is refused.
-void Recordset::reachCurrentFile(std::optional<std::int64_t> rowid, const RowValues* asRead) {
-    if (!connection_->stillReachesFile()) {
-        connection_->reopen();
-        rows_.forgetValues(); // they were read from the old file
-        rowsFromReplacedFile_ = status_ == Status::Open;
-    }
-    if (rowid && rowsFromReplacedFile_) {
-        const TableRow there = connection_->readRow(*rowid);
-        if (!asRead || !there.exists || there.values != *asRead)
-            replacedSinceRead();
-    }
-}
-
 void Recordset::replacedSinceRead() const {
-    throw StoreError(QStringLiteral("The address book \"%1\" was replaced after this contact was "
-                                    "read, and the contact is not the same in it. Nothing was "
-                                    "stored; search for the contact again.")
+    throw StoreError(QStringLiteral("The address book \"%1\" was replaced by another file after "
+                                    "this contact was read. Nothing was stored; search for the "
+                                    "contact again.")
                          .arg(connection_->path()));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/book_connection.h"
+#include "store/lookup_statement.h"
 #include "store/record_source_rows.h"
 #include "store/table_row.h"
 
@@ -59,7 +60,7 @@ class Recordset : public QObject {
     QStringList fieldNames() const;
     QVariant fieldValue(qsizetype row, int column);
     // Values already read are read again from the file when next asked for; the fetched rows
-    // stay the same rows.
+    // stay the same rows, unless the book at the path has been replaced (see followReplacedBook).
     void rereadRows();
     // Stores the given columns over an existing row in one transaction.
     void storeRow(qsizetype row, const QHash<int, QVariant>& changes);
@@ -79,6 +80,11 @@ class Recordset : public QObject {
   private:
     enum class Status { NeverFetched, Open, Closed };
 
+    void showFetched(FetchedRows fetched);
+    bool followReplacedBook(qsizetype position);
+    bool holdsWhatWasSeen(BookConnection& book, qsizetype position) const;
+    void keepTypedOrFill();
+    void refuseChangesFromReplacedBook() const;
     void step(const std::function<qsizetype(qsizetype, qsizetype)>& target);
     void storeLeftRow();
     void storeNewRow(const QHash<int, QVariant>& values);
@@ -89,21 +95,21 @@ class Recordset : public QObject {
     void fill(const RowValues& values);
     void fillFromCurrent();
     QHash<int, QVariant> changedValues() const;
-    std::int64_t write(std::optional<std::int64_t> rowid, const QHash<int, QVariant>& columns,
-                       const RowValues* asRead);
-    void reachCurrentFile(std::optional<std::int64_t> rowid, const RowValues* asRead);
+    std::int64_t write(std::optional<std::int64_t> rowid, const QHash<int, QVariant>& columns);
     [[noreturn]] void replacedSinceRead() const;
 
     std::unique_ptr<BookConnection> connection_;
+    RecordSourceQuery query_;
     RecordSourceRows rows_;
     Status status_ = Status::NeverFetched;
     qsizetype current_ = -1;
     EditMode mode_ = EditMode::None;
     RowValues buffer_;
     RowValues shown_; // the row the bound fields were last filled with
-    // The fetched rowids name rows of a file that has since been replaced: until the next fetch
-    // a change to one of them is stored only over a row that still holds what the user saw.
-    bool rowsFromReplacedFile_ = false;
+    // The bound fields hold a change typed on a contact of a book that has since been replaced:
+    // it is never stored, as it would land on whichever contact now has that row, until the next
+    // fetch, CancelUpdate or fill drops it.
+    bool changesFromReplacedBook_ = false;
     int busyTimeoutMs_ = kDefaultBusyTimeoutMs;
     BoundFields* fields_ = nullptr;
 };

@@ -66,12 +66,3 @@ Statement& RowStatements::lookupRest(LookupColumn column) {
         return "SELECT rowid FROM address WHERE " + where(column) + " AND rowid > ?2";
     });
 }
-
-void RowStatements::clear() {
-    for (auto* slot : {&rowById_, &rowRange_, &firstRows_, &count_, &countOutside_, &maxRowid_})
-        slot->reset();
-    for (auto& slot : lookupRows_)
-        slot.reset();
-    for (auto& slot : lookupRest_)
-        slot.reset();
-}

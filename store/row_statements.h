@@ -24,8 +24,6 @@ class RowStatements {
     // in rowid order too.
     Statement& lookupRows(LookupColumn column); // rowid and columns where the column is ?1
     Statement& lookupRest(LookupColumn column); // the same rowids past rowid ?2
-    // Finalizes every statement, as closing the database needs.
-    void clear();
 
   private:
     template <class Sql> Statement& prepared(std::unique_ptr<Statement>& slot, Sql sql);

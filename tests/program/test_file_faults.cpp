@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QtTest>
 #include <cstdio>
 #include <memory>
@@ -225,9 +226,42 @@ void runAsUnprivilegedUser() {
 #endif
 }
 
+// Another address book, with more contacts than the program's book, so that every row the
+// program has read has a namesake in it.
+const QList<StoredRow> kAnotherBook = {row({"Zoe", "Adams"}), row({"Yan", "Baker"}),
+                                       row({"Xavier", "Cole"}), row({"Will", "Dunn"})};
+
+// Another program makes a book holding `contacts` and renames it into the place of the one at
+// `path`.
+void putBookInPlace(const QString& path, const QList<StoredRow>& contacts) {
+    const QString fresh = path + QStringLiteral(".other");
+    contact_table::createAddressBook(fresh);
+    insertRows(fresh, contacts);
+    QCOMPARE(std::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(path).constData()),
+             0);
+}
+
+// Another program renames that book into the place of the one at `path`.
+void putAnotherBookInPlace(const QString& path) {
+    putBookInPlace(path, kAnotherBook);
+}
+
+// The one message shown says that the book was replaced and nothing was stored.
+void verifyReplacedReported(RunningProgram& program) {
+    const QStringList texts = program.test.messages.texts();
+    QCOMPARE(texts.size(), 1);
+    for (const QString& part : {QStringLiteral("was replaced"),
+                                QStringLiteral("Nothing was stored"), program.test.databasePath()})
+        QVERIFY2(texts[0].contains(part), qPrintable(texts[0]));
+}
+
+// How the user leaves a grid row holding a typed value.
+enum class Leaving { EnterThenDown, ClickOnAnotherRow, Back, Details };
+
 } // namespace
 
 Q_DECLARE_METATYPE(Fault)
+Q_DECLARE_METATYPE(Leaving)
 
 class TestFileFaults : public QObject {
     Q_OBJECT
@@ -389,21 +423,8 @@ class TestFileFaults : public QObject {
         RunningProgram::typeOver(details, "Text3", QStringLiteral("555-0499"));
         const QStringList typed = RunningProgram::contactTexts(details, 10);
 
-        const QList<StoredRow> others = {row({"Zoe", "Adams"}), row({"Yan", "Baker"}),
-                                         row({"Xavier", "Cole"})};
         const QString path = program.test.databasePath();
-        const QString fresh = path + QStringLiteral(".other");
-        contact_table::createAddressBook(fresh, [&others](Database& db) {
-            for (const StoredRow& contact : others) {
-                Statement insert(db, "INSERT INTO address (\"Name\", \"Surname\") VALUES (?, ?)");
-                insert.bind(1, contact[Name]);
-                insert.bind(2, contact[Surname]);
-                insert.run();
-            }
-        });
-        QCOMPARE(
-            std::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(path).constData()),
-            0);
+        putAnotherBookInPlace(path);
 
         RunningProgram::click(details, "Command7");
         const QStringList texts = program.test.messages.texts();
@@ -413,7 +434,113 @@ class TestFileFaults : public QObject {
         QVERIFY2(texts[0].contains(path), qPrintable(texts[0]));
         QVERIFY(details.Command7->isVisible());
         QCOMPARE(RunningProgram::contactTexts(details, 10), typed);
-        QCOMPARE(program.test.storedRows(), others);
+        QCOMPARE(program.test.storedRows(), kAnotherBook);
+    }
+
+    // A cell typed into the grid when another book is put in place of the one it was read from:
+    // however the row is left, the typed value is refused with a message, and the grid lists the
+    // contacts of the book now at the path, with nothing typed on any of them. Nothing the user
+    // does next stores it into the contact that took the row's place.
+    void aTypedCellIsNotStoredIntoAnotherBookPutInItsPlace_data() {
+        QTest::addColumn<Leaving>("leaving");
+        QTest::newRow("Enter, then Down") << Leaving::EnterThenDown;
+        QTest::newRow("a click on another row") << Leaving::ClickOnAnotherRow;
+        QTest::newRow("<<Back") << Leaving::Back;
+        QTest::newRow("Details") << Leaving::Details;
+    }
+    void aTypedCellIsNotStoredIntoAnotherBookPutInItsPlace() {
+        QFETCH(Leaving, leaving);
+        RunningProgram program(kOtherContacts);
+        Form3& find = program.find();
+        RunningProgram::click(program.menu(), "Command2");
+        QVERIFY(program.typeIntoCell(0, Phone, QStringLiteral("555-0999")));
+        putAnotherBookInPlace(program.test.databasePath());
+
+        switch (leaving) {
+        case Leaving::EnterThenDown:
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+            break;
+        case Leaving::ClickOnAnotherRow:
+            program.clickCell(2, Name);
+            break;
+        case Leaving::Back:
+            RunningProgram::click(find.Command6);
+            break;
+        case Leaving::Details:
+            RunningProgram::click(find.Command3);
+            break;
+        }
+        verifyReplacedReported(program);
+        QVERIFY(find.isVisible());
+        QCOMPARE(program.listedRows(), textsOf(kAnotherBook));
+        for (int listed = 0; listed <= kAnotherBook.size(); ++listed)
+            QVERIFY(program.selector(listed) != ResultsModel::kChangedMarker);
+
+        program.clickCell(1, Name);
+        program.clickCell(3, Surname);
+        RunningProgram::click(find.Command6);
+        QVERIFY(!find.isVisible());
+        QCOMPARE(program.test.messages.shown.size(), 1);
+        QCOMPARE(program.test.storedRows(), kAnotherBook);
+    }
+
+    // A new contact typed into the grid's new line belongs to no book yet: put in place of the
+    // one the grid was read from, the book at the path takes it, and no contact of it changes.
+    void theNewLineGoesIntoTheBookPutInPlace() {
+        RunningProgram program(kOtherContacts);
+        RunningProgram::click(program.menu(), "Command2");
+        QVERIFY(program.typeIntoCell(kOtherContacts.size(), Name, QStringLiteral("Nora")));
+        putAnotherBookInPlace(program.test.databasePath());
+
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY2(program.test.messages.shown.isEmpty(),
+                 qPrintable(program.test.messages.texts().join('\n')));
+        const QList<StoredRow> expected = kAnotherBook + QList<StoredRow>{row({"Nora"})};
+        QCOMPARE(program.test.storedRows(), expected);
+        QCOMPARE(program.listedRows(), textsOf(expected));
+    }
+
+    // The details window's arrows after another book was put in place of the one it read: the
+    // move is refused with a message, and the boxes show the first match of the same search in
+    // the book now at the path, or, when something was typed, still what was typed, which is
+    // never stored.
+    void theArrowsDoNotShowContactsOfAReplacedBook_data() {
+        QTest::addColumn<bool>("typed");
+        QTest::newRow("nothing typed") << false;
+        QTest::newRow("a box typed into") << true;
+    }
+    void theArrowsDoNotShowContactsOfAReplacedBook() {
+        QFETCH(bool, typed);
+        const QList<StoredRow> mine = {row({"Hans", "Müller"}), row({"Maria", "müller"}),
+                                       row({"Paul", "MÜLLER"})};
+        RunningProgram program(mine);
+        Form4& details = program.details();
+        RunningProgram::click(program.menu(), "Command2");
+        RunningProgram::typeOver(program.find(), "Text2", QStringLiteral("Müller"));
+        RunningProgram::click(program.find(), "Command3");
+        RunningProgram::click(details, "Command3");
+        if (typed)
+            RunningProgram::typeOver(details, "Text3", QStringLiteral("555-0999"));
+        const QStringList shown = RunningProgram::contactTexts(details);
+        const QList<StoredRow> theirs = {row({"Karl", "Adams"}), row({"Eva", "MÜLLER"}),
+                                         row({"Ida", "müller"})};
+        putBookInPlace(program.test.databasePath(), theirs);
+
+        QTest::mouseClick(details.Data1->findChild<QToolButton*>(QStringLiteral("Next")),
+                          Qt::LeftButton);
+        verifyReplacedReported(program);
+        QCOMPARE(RunningProgram::contactTexts(details), typed ? shown : textsOf(theirs[1]));
+        // "Edit" then "Save" works on the contact shown; what was typed on the other book's
+        // contact is refused again.
+        RunningProgram::click(details, "Command6");
+        if (!typed)
+            RunningProgram::click(details, "Command7");
+        QCOMPARE(program.test.messages.shown.size(), typed ? 2 : 1);
+        QList<StoredRow> expected = theirs;
+        if (!typed)
+            expected[1][ModifiedOn] = dateStamp(program.test.clock);
+        QCOMPARE(program.test.storedRows(), expected);
     }
 
     // A folder the program may not write in, from the start or from the middle of the work: the

@@ -17,6 +17,13 @@ QStringList textsOf(const StoredRow& stored) {
     return texts;
 }
 
+QList<QStringList> textsOf(const QList<StoredRow>& rows) {
+    QList<QStringList> texts;
+    for (const StoredRow& stored : rows)
+        texts << textsOf(stored);
+    return texts;
+}
+
 QList<StoredRow> rowsIn(const QString& path) {
     Database db(path, Database::Mode::ReadOnly);
     contact_table::registerCollation(db.handle());

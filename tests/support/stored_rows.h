@@ -20,6 +20,7 @@ StoredRow row(std::initializer_list<QVariant> leading);
 
 // What a window shows of a row: every value as text, NULL as empty text.
 QStringList textsOf(const StoredRow& stored);
+QList<QStringList> textsOf(const QList<StoredRow>& rows);
 
 // Every row of the table "address" in the file at path, in rowid order.
 QList<StoredRow> rowsIn(const QString& path);

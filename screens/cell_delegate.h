@@ -24,6 +24,8 @@ class CellDelegate final : public QStyledItemDelegate {
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override;
+    // A cell's text as drawn: a line break in it is drawn as a sign of its own.
+    QString displayText(const QVariant& value, const QLocale& locale) const override;
 
   protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;

@@ -1,6 +1,6 @@
 #include "shell/window_model.h"
 
-#include "store/box_text.h"
+#include "shell/one_line.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -13,35 +13,6 @@
 #include <exception>
 #include <limits>
 #include <stdexcept>
-
-namespace {
-
-// Keeps a one-line box to one line: a line break the user pastes or drops into it becomes a
-// blank. Line breaks in a text the program puts there (a value from an import) stay as they are.
-class OneLine final : public QObject {
-  public:
-    explicit OneLine(QLineEdit* box) : QObject(box), box_(box), before_(box->text()) {
-        connect(box, &QLineEdit::textEdited, this, &OneLine::edited);
-        // The box's own text, not the signal's: a change made while the signal is on its way
-        // has already been seen.
-        connect(box, &QLineEdit::textChanged, this, [this] { before_ = box_->text(); });
-    }
-
-  private:
-    void edited(const QString& text) {
-        const QString kept = box_text::newLineBreaksAsBlanks(before_, text);
-        if (kept == text)
-            return;
-        const int cursor = box_->cursorPosition() - int(text.size() - kept.size());
-        box_->setText(kept);
-        box_->setCursorPosition(cursor);
-    }
-
-    QLineEdit* box_;
-    QString before_;
-};
-
-} // namespace
 
 WindowModel::WindowModel(Services services) : services_(std::move(services)) {}
 
@@ -221,7 +192,7 @@ QLineEdit* Window::textBox(const QString& name, const QString& text, TwipsRect r
     control->setObjectName(name);
     // A stored value of any length is shown whole; Qt's default cap would cut it silently.
     control->setMaxLength(std::numeric_limits<int>::max());
-    new OneLine(control);
+    keepToOneLine(control);
     control->setAccessibleName(accessibleName);
     place(control, rect);
     setTabIndex(control, tabIndex);

@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QtTest>
 
@@ -384,6 +385,37 @@ class TestForm3 : public QObject {
         QList<StoredRow> others = kContacts;
         others.removeAt(1);
         QCOMPARE(rest, others);
+    }
+
+    // A line break in a stored value is seen in its cell, and stays in the file when the user
+    // changes another part of the value; a line break pasted into a cell becomes a blank.
+    void aCellShowsItsLineBreaksAndTakesNoNewOnes() {
+        QList<StoredRow> book = kContacts;
+        book[0][Other] = QStringLiteral("one\r\ntwo\rthree");
+        RunningProgram program(book);
+        program.openFind();
+        QTableView* cells = program.gridCells();
+        const auto drawn = [cells](int row, int column) {
+            auto* delegate = qobject_cast<QStyledItemDelegate*>(cells->itemDelegate());
+            return delegate->displayText(cells->model()->index(row, column).data(), QLocale());
+        };
+        QCOMPARE(drawn(1, Address), QStringLiteral("2 Rue Haute\u21B5Paris"));
+        QCOMPARE(drawn(0, Other), QStringLiteral("one\u21B5two\u21B5three"));
+
+        QLineEdit* editor = program.typeIntoCell(1, Address, QString());
+        QVERIFY(editor);
+        editor->end(false);
+        RunningProgram::typeText(editor, QStringLiteral(" 5e"));
+        QTest::keyClick(editor, Qt::Key_Right); // to the next cell, in the same row
+        RunningProgram::pasteOver(program.openCell(), QStringLiteral("elodie@\nexample.fr"));
+        QCOMPARE(program.openCell()->text(), QStringLiteral("elodie@ example.fr"));
+        QTest::keyClick(program.openCell(), Qt::Key_Return);
+        QCOMPARE(program.test.storedRows()[1][Address].toString(),
+                 QStringLiteral("2 Rue Haute\nParis 5e"));
+        QCOMPARE(program.test.storedRows()[1][Email].toString(),
+                 QStringLiteral("elodie@ example.fr"));
+        program.search(Email, QStringLiteral("elodie@ example.fr"));
+        QCOMPARE(listedNames(program), namesOf({1}));
     }
 
     void movingToAnotherRowMakesItTheDataControlsCurrentRow() {

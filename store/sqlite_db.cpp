@@ -1,6 +1,7 @@
 #include "store/sqlite_db.h"
 
 #include "store/store_error.h"
+#include "store/utf8_text.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -154,7 +155,7 @@ QVariant Statement::value(int column) const {
 
 QString Statement::text(int column) const {
     const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
-    return QString::fromUtf8(data, sqlite3_column_bytes(stmt_, column));
+    return utf8Text(QByteArrayView(data, sqlite3_column_bytes(stmt_, column)));
 }
 
 std::int64_t Statement::integer(int column) const {

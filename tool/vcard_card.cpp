@@ -12,7 +12,7 @@ namespace {
 
 // Properties that say how the card is made rather than what it says about the contact.
 bool isStructural(const QByteArray& name) {
-    static const QList<QByteArray> names = {"BEGIN", "END", "VERSION",      "PRODID",
+    static const QList<QByteArray> names = {"BEGIN", "END", "VERSION",     "PRODID",
                                             "REV",   "UID", "CLIENTPIDMAP"};
     return names.contains(name);
 }
@@ -25,8 +25,8 @@ bool isKind(const QByteArray& name) {
 // Binary data inline: a photo, logo, sound or key in base64 or as a data: URI. A URL, or a sound
 // that is text (the phonetic name phones write), is not.
 bool isInlineMedia(const ContentLine& line) {
-    const bool media = line.name == "PHOTO" || line.name == "LOGO" || line.name == "SOUND" ||
-                       line.name == "KEY";
+    const bool media =
+        line.name == "PHOTO" || line.name == "LOGO" || line.name == "SOUND" || line.name == "KEY";
     return media &&
            (line.isBase64() || line.value.trimmed().toLower().startsWith(QByteArray("data:")));
 }

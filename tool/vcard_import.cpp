@@ -109,7 +109,7 @@ void addProperty(const vcard::ContentLineReader& reader, vcard::ContentLine& lin
     if (!line.hasKnownCharset())
         reader.fail(line.lineNumber,
                     QStringLiteral("the character set \"%1\" is not one tessaline-db knows")
-                        .arg(line.parameter("CHARSET").first()));
+                        .arg(line.parameterText("CHARSET")));
     card->lines << std::move(line);
 }
 

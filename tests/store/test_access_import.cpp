@@ -266,7 +266,8 @@ class TestAccessImport : public QObject {
         bool stopped = false;
         try {
             access_import::importAddressBook(pathIn("jet4-2000-contacts.mdb"),
-                                             pathIn("halfway.mdb"), [](qint64 done, qint64) {
+                                             pathIn("halfway.mdb"),
+                                             [](qint64 done, qint64, ProgressUnit) {
                                                  if (done >= 1000)
                                                      throw StoreError(QStringLiteral("stop"));
                                              });

@@ -5,6 +5,7 @@
 #include "tool/csv_records.h"
 
 #include <QStringDecoder>
+#include <utility>
 
 namespace csv_import {
 
@@ -74,9 +75,11 @@ ImportSummary readContacts(const QString& path, const contact_import::AddContact
                                                    .arg(targets.size()));
         RowValues values;
         for (size_t i = 0; i < fields.size(); ++i)
-            if (targets[i] >= 0 && (fields[i].quoted || !fields[i].bytes.isEmpty()))
+            if (targets[i] >= 0 && (fields[i].quoted || !fields[i].bytes.isEmpty())) {
                 values[size_t(targets[i])] = textOf(fields[i], records);
-        add(values);
+                fields[i].bytes.clear();
+            }
+        add(std::move(values));
         if (progress)
             progress(records.bytesRead(), file.size(), ProgressUnit::Bytes);
     }

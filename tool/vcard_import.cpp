@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <optional>
+#include <utility>
 
 namespace vcard_import {
 
@@ -54,6 +55,24 @@ class CardReading {
         bool windows1252 = false;
         for (const vcard::ContentLine& line : card.lines)
             windows1252 = windows1252 || line.isUndeclaredNonUtf8();
+        std::optional<RowValues> contact = contactOf(card, windows1252);
+        if (!contact)
+            return;
+        if (windows1252)
+            notes_ << QStringLiteral("the card on line %1 (%2) is not UTF-8 and names no "
+                                     "character set; it was read as Windows-1252")
+                          .arg(card.begun)
+                          .arg(vcard::fullName((*contact)[vcard::Name].toString(),
+                                               (*contact)[vcard::Surname].toString()));
+        add_(std::move(*contact));
+    }
+
+    QStringList notes() const { return notes_ + notesOn(media_, binary_, groups_); }
+
+  private:
+    // The contact of the card, nothing for a group. Each line is let go once it is taken, and the
+    // mapping before the contact is stored: a value may be most of the file.
+    std::optional<RowValues> contactOf(PendingCard& card, bool windows1252) {
         vcard::CardMapping mapping;
         for (vcard::ContentLine& line : card.lines) {
             line.windows1252 = windows1252;
@@ -63,23 +82,12 @@ class CardReading {
         card.lines.clear();
         media_ += mapping.skippedMedia();
         binary_ += mapping.skippedBinary();
-        if (mapping.isGroup()) {
-            ++groups_;
-            return;
-        }
-        const RowValues contact = mapping.contact(createdOn_);
-        add_(contact);
-        if (windows1252)
-            notes_ << QStringLiteral("the card on line %1 (%2) is not UTF-8 and names no "
-                                     "character set; it was read as Windows-1252")
-                          .arg(card.begun)
-                          .arg(vcard::fullName(contact[vcard::Name].toString(),
-                                               contact[vcard::Surname].toString()));
+        groups_ += mapping.isGroup() ? 1 : 0;
+        if (mapping.isGroup())
+            return std::nullopt;
+        return mapping.contact(createdOn_);
     }
 
-    QStringList notes() const { return notes_ + notesOn(media_, binary_, groups_); }
-
-  private:
     const contact_import::AddContact& add_;
     QString createdOn_;
     QStringList notes_;

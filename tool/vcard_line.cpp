@@ -193,24 +193,27 @@ QString ContentLine::plainText() const {
     return unescape(text(), escapes);
 }
 
-QString unescape(QStringView text, Escapes escapes) {
+// Done in place: the text never grows, and a long one is not copied.
+QString unescape(QString text, Escapes escapes) {
     if (!text.contains(QLatin1Char('\\')))
-        return text.toString();
-    QString plain;
-    plain.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar next = i + 1 < text.size() ? text[i + 1] : QChar();
-        const bool escaped = text[i] == QLatin1Char('\\') && !next.isNull() &&
+        return text;
+    QChar* data = text.data();
+    const qsizetype size = text.size();
+    qsizetype out = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar next = i + 1 < size ? data[i + 1] : QChar();
+        const bool escaped = data[i] == QLatin1Char('\\') && !next.isNull() &&
                              (escapes == Escapes::Standard || next == QLatin1Char(';'));
         if (!escaped)
-            plain += text[i];
+            data[out++] = data[i];
         else if (escapes == Escapes::Standard && (next == u'n' || next == u'N'))
-            plain += QLatin1Char('\n');
+            data[out++] = QLatin1Char('\n');
         else
-            plain += next;
+            data[out++] = next;
         i += escaped ? 1 : 0;
     }
-    return plain;
+    text.truncate(out);
+    return text;
 }
 
 QStringList ContentLine::components() const {
@@ -223,11 +226,11 @@ QStringList ContentLine::components() const {
         if (view[i] == QLatin1Char('\\') && (escapes == Escapes::Standard || next == u';'))
             ++i;
         else if (view[i] == QLatin1Char(';')) {
-            parts << unescape(view.mid(start, i - start), escapes);
+            parts << unescape(view.mid(start, i - start).toString(), escapes);
             start = i + 1;
         }
     }
-    parts << unescape(view.mid(start), escapes);
+    parts << unescape(view.mid(start).toString(), escapes);
     return parts;
 }
 

@@ -86,7 +86,7 @@ qsizetype valueStart(const QByteArray& logical);
 void parseHead(const QByteArray& head, ContentLine& line);
 
 // Backslash escapes undone as the card's version has them.
-QString unescape(QStringView text, Escapes escapes);
+QString unescape(QString text, Escapes escapes);
 // Whether a physical line is "BEGIN:VCARD" or "END:VCARD" (keyword), blanks and case aside.
 bool isCardMark(QByteArrayView line, const char* keyword);
 

@@ -234,7 +234,7 @@ class TestAccessImport : public QObject {
             file.write("Name,Surname\nAnn,O'Brien\n");
         }
         verifyFailureLeavesNothing({"import", textFile, pathIn("from-text.mdb")},
-                                   "is not an Access-format file");
+                                   "is neither a vCard file nor CSV");
     }
 
     void refusesAnAddressBookOfOurOwn() {

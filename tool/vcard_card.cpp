@@ -27,8 +27,10 @@ bool isKind(const QByteArray& name) {
 bool isInlineMedia(const ContentLine& line) {
     const bool media =
         line.name == "PHOTO" || line.name == "LOGO" || line.name == "SOUND" || line.name == "KEY";
-    return media &&
-           (line.isBase64() || line.value.trimmed().toLower().startsWith(QByteArray("data:")));
+    const QByteArrayView value = QByteArrayView(line.value).trimmed();
+    const bool dataUri =
+        value.size() >= 5 && value.first(5).compare("data:", Qt::CaseInsensitive) == 0;
+    return media && (line.isBase64() || dataUri);
 }
 
 // Another property in base64 is text when it decodes to text.
@@ -269,7 +271,7 @@ void CardMapping::addOurs(const ContentLine& line) {
 }
 
 bool CardMapping::isBlank(qsizetype item) const {
-    return item < 0 || items_[item].value.trimmed().isEmpty();
+    return item < 0 || QStringView(items_[item].value).trimmed().isEmpty();
 }
 
 // The item of that kind a column takes: one with a value before an empty placeholder, then the

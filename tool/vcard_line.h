@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <cstddef>
 
-// vCard (2.1, 3.0, 4.0) content lines: "group.NAME;PARAM=value:value", read one at a time.
+// vCard (2.1, 3.0, 4.0) content lines, "group.NAME;PARAM=value:value", and their values as text.
 namespace vcard {
 
 // The names of the properties and parameters that carry what the standard ones cannot.

@@ -80,7 +80,8 @@ bool PhysicalLines::read(QByteArray& line) {
             return true;
         }
         // A CR last in the buffer may be the first half of a CRLF.
-        const bool mayPair = end == buffer_.size() - 1 && buffer_[end] == '\r' && !ended_;
+        const bool mayPair =
+            end >= 0 && end == buffer_.size() - 1 && buffer_[end] == '\r' && !ended_;
         if (end >= 0 && !mayPair) {
             const bool crlf =
                 buffer_[end] == '\r' && end + 1 < buffer_.size() && buffer_[end + 1] == '\n';

@@ -157,7 +157,7 @@ int copyRows(ReadTable& table, Database& db, const ImportProgress& progress) {
     const qint64 total = table.declared();
     const qint64 step = qMax<qint64>(1, total / 200);
     if (progress)
-        progress(0, total);
+        progress(0, total, ProgressUnit::Rows);
     RowValues values;
     while (const std::optional<Frame> row = table.nextRow()) {
         for (int column = 0; column < contact_table::kColumnCount; ++column) {
@@ -166,10 +166,10 @@ int copyRows(ReadTable& table, Database& db, const ImportProgress& progress) {
         }
         inserter.insert(values);
         if (progress && inserter.inserted() % step == 0)
-            progress(inserter.inserted(), total);
+            progress(inserter.inserted(), total, ProgressUnit::Rows);
     }
     if (progress && inserter.inserted() % step != 0)
-        progress(inserter.inserted(), total);
+        progress(inserter.inserted(), total, ProgressUnit::Rows);
     return int(inserter.inserted());
 }
 
@@ -209,9 +209,7 @@ void checkIsAccessFile(const QString& path) {
         throw StoreError(QStringLiteral("\"%1\" is an SQLite database, not an old Access-format "
                                         "file; a Tessaline address book needs no import.")
                              .arg(path));
-    throw StoreError(
-        QStringLiteral("\"%1\" is not an Access-format file (an .mdb file of Access or Jet).")
-            .arg(path));
+    throw StoreError(contact_table::unknownFormat(path));
 }
 
 } // namespace

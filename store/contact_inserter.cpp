@@ -15,9 +15,11 @@ QByteArray insertSql() {
 
 ContactInserter::ContactInserter(Database& db) : insert_(db, insertSql().constData()) {}
 
-void ContactInserter::insert(const RowValues& values) {
-    for (int column = 0; column < contact_table::kColumnCount; ++column)
+void ContactInserter::insert(RowValues values) {
+    for (int column = 0; column < contact_table::kColumnCount; ++column) {
         insert_.bind(column + 1, values[std::size_t(column)]);
+        values[std::size_t(column)] = QVariant();
+    }
     insert_.run();
     insert_.reset();
     ++inserted_;

@@ -9,8 +9,9 @@ class ContactInserter {
   public:
     explicit ContactInserter(Database& db);
 
-    // NULL for an invalid QVariant, else the text; throws StoreError.
-    void insert(const RowValues& values);
+    // NULL for an invalid QVariant, else the text; throws StoreError. Each value is let go as soon
+    // as it is bound, so that a long one is not held twice.
+    void insert(RowValues values);
     qint64 inserted() const { return inserted_; }
 
   private:

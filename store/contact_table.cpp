@@ -262,6 +262,13 @@ bool looksLikeAccessFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) && isAccessHead(file.read(kHeadLength));
 }
 
+QString unknownFormat(const QString& path) {
+    return QStringLiteral("\"%1\" is neither a vCard file nor CSV (import --csv), and not an "
+                          "Access-format file (an .mdb file of Access or Jet); nothing was "
+                          "imported.")
+        .arg(path);
+}
+
 void checkIsSqliteFile(const QString& path) {
     const QFileInfo info(path);
     requireFile(info, path);

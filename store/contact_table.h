@@ -51,6 +51,8 @@ Database openAddressBook(const QString& path);
 
 // The file's first bytes name an old Access (Jet/ACE) database.
 bool looksLikeAccessFile(const QString& path);
+// What to say of a file in none of the formats tessaline-db imports.
+QString unknownFormat(const QString& path);
 
 // Throws a StoreError that tells the user what is wrong unless path is an existing SQLite file; an
 // old Access-format file gets the command that converts it.

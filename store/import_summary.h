@@ -18,8 +18,12 @@ struct ImportSummary {
 // or it salvages every contact that can be read and tells what could not.
 enum class ImportMode { AllOrNothing, Salvage };
 
-// Told how far an import has come: done of total rows (total is 0 when the old file does not say).
-using ImportProgress = std::function<void(qint64 done, qint64 total)>;
+// What an import's progress counts: the rows of an old table, or the bytes of a text file read as
+// it streams.
+enum class ProgressUnit { Rows, Bytes };
+
+// Told how far an import has come: done of total (total is 0 when the old file does not say).
+using ImportProgress = std::function<void(qint64 done, qint64 total, ProgressUnit unit)>;
 
 // Reads the old Access-format address book at oldPath into a new address book at newPath. The
 // store has no Access reader of its own; tessaline-db hands one in.

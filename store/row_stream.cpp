@@ -1,6 +1,7 @@
 #include "store/row_stream.h"
 
 #include "store/store_error.h"
+#include "store/utf8_text.h"
 
 #include <QByteArray>
 #include <QtEndian>
@@ -46,7 +47,7 @@ class BodyParser {
         const quint32 size = take<quint32>();
         if (qint64(size) > left())
             throw malformed("value longer than its frame");
-        const QString text = QString::fromUtf8(body_.constData() + at_, qsizetype(size));
+        const QString text = utf8Text(QByteArrayView(body_.constData() + at_, qsizetype(size)));
         at_ += qsizetype(size);
         return text;
     }

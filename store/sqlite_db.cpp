@@ -1,9 +1,11 @@
 #include "store/sqlite_db.h"
 
 #include "store/store_error.h"
+#include "store/utf8_text.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStringEncoder>
 #include <sqlite3.h>
 #include <utility>
 
@@ -110,8 +112,16 @@ void requireValidText(const QString& text, const QString& what) {
 
 void Statement::bindText(int index, const QString& text) {
     requireValidText(text, QStringLiteral("A value"));
-    const QByteArray utf8 = text.toUtf8();
-    sqlite3_bind_text(stmt_, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    // Encoded straight into memory that SQLite takes over, so that a long value is not copied
+    // once more; only what the encoder writes is ever touched.
+    QStringEncoder encoder(QStringEncoder::Utf8);
+    auto* utf8 = static_cast<char*>(
+        sqlite3_malloc64(sqlite3_uint64(encoder.requiredSpace(text.size())) + 1));
+    if (!utf8)
+        throw StoreError(
+            QStringLiteral("A value of %1 characters is too long to store.").arg(text.size()));
+    const char* end = encoder.appendToBuffer(utf8, text);
+    sqlite3_bind_text64(stmt_, index, utf8, sqlite3_uint64(end - utf8), sqlite3_free, SQLITE_UTF8);
 }
 
 void Statement::bindInt(int index, std::int64_t value) {
@@ -154,7 +164,7 @@ QVariant Statement::value(int column) const {
 
 QString Statement::text(int column) const {
     const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
-    return QString::fromUtf8(data, sqlite3_column_bytes(stmt_, column));
+    return utf8Text(QByteArrayView(data, sqlite3_column_bytes(stmt_, column)));
 }
 
 std::int64_t Statement::integer(int column) const {

@@ -2,6 +2,7 @@
 
 #include "store/contact_inserter.h"
 #include "store/contact_table.h"
+#include <utility>
 
 namespace contact_import {
 
@@ -11,7 +12,7 @@ ImportSummary readInto(Database& db, const ContactReader& read, const QString& s
                        const ImportProgress& progress) {
     ContactInserter inserter(db);
     ImportSummary summary = read(
-        source, [&inserter](const RowValues& values) { inserter.insert(values); }, progress);
+        source, [&inserter](RowValues&& values) { inserter.insert(std::move(values)); }, progress);
     summary.contacts = int(inserter.inserted());
     return summary;
 }

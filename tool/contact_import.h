@@ -9,8 +9,9 @@
 // Contacts read from a file of one of the formats tessaline-db imports, on their way into a book.
 namespace contact_import {
 
-// Takes one contact read from the source, in the source's order.
-using AddContact = std::function<void(const RowValues&)>;
+// Takes one contact read from the source, in the source's order; it is handed over, as its values
+// may be long.
+using AddContact = std::function<void(RowValues&&)>;
 
 // Reads the file at path and hands every contact in it to add; says what else the user should
 // know in the summary it returns (its contacts count is filled in by the caller). Throws

@@ -24,6 +24,8 @@ class CsvRecords {
     // The line (counted from 1) on which the record last read began.
     qint64 recordLine() const { return recordLine_; }
     [[noreturn]] void fail(qint64 line, const QString& what) const;
+    // How many bytes of the file the records read so far take up.
+    qint64 bytesRead() const { return file_.pos() - (buffer_.size() - pos_); }
 
   private:
     int peek();

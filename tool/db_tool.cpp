@@ -12,6 +12,7 @@
 #include "tool/vcard_export.h"
 #include "tool/vcard_import.h"
 
+#include <QLocale>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -32,7 +33,8 @@ const char* const kUsage =
     "                                given: it takes every contact that can be read and\n"
     "                                reports what could not. Of a vCard, what has no column\n"
     "                                of its own goes into the notes as \"Label: value\" lines;\n"
-    "                                photos and other binary data are skipped and counted\n"
+    "                                photos, other binary data and group cards are skipped\n"
+    "                                and counted\n"
     "  import --csv [--progress] CSV NEW\n"
     "                                the same from CSV as export --csv writes it; columns are\n"
     "                                matched by the names in its header line. A malformed\n"
@@ -138,19 +140,31 @@ class ProgressBar {
     ProgressBar(const ProgressBar&) = delete;
     ProgressBar& operator=(const ProgressBar&) = delete;
 
-    void show(qint64 done, qint64 total) {
+    void show(qint64 done, qint64 total, ProgressUnit unit) {
         const int percent = total > 0 ? int(qMin<qint64>(done, total) * 100 / total) : 100;
         if (percent == shownPercent_)
             return;
         shownPercent_ = percent;
         const int filled = percent * kWidth / 100;
         err_ << "\rImporting [" << QString(filled, QLatin1Char('#'))
-             << QString(kWidth - filled, QLatin1Char('-')) << "] " << percent << "% (" << done
-             << (total > 0 ? QStringLiteral(" of %1").arg(total) : QString()) << " contacts)";
+             << QString(kWidth - filled, QLatin1Char('-')) << "] " << percent << "% ("
+             << (unit == ProgressUnit::Bytes ? bytesOf(done, total) : contactsOf(done, total))
+             << ")";
         err_.flush();
     }
 
   private:
+    static QString contactsOf(qint64 done, qint64 total) {
+        return QStringLiteral("%1%2 contacts")
+            .arg(done)
+            .arg(total > 0 ? QStringLiteral(" of %1").arg(total) : QString());
+    }
+    static QString bytesOf(qint64 done, qint64 total) {
+        const QLocale c = QLocale::c();
+        return c.formattedDataSize(done, 1, QLocale::DataSizeSIFormat) + QStringLiteral(" of ") +
+               c.formattedDataSize(total, 1, QLocale::DataSizeSIFormat);
+    }
+
     static constexpr int kWidth = 40;
     QTextStream& err_;
     int shownPercent_ = -1;
@@ -187,9 +201,9 @@ ImportSummary withProgress(const Invocation& invocation, Streams streams, Run ru
     std::optional<ProgressBar> bar;
     if (invocation.options.contains(QLatin1String("--progress")))
         bar.emplace(streams.err);
-    return run([&bar](qint64 done, qint64 total) {
+    return run([&bar](qint64 done, qint64 total, ProgressUnit unit) {
         if (bar)
-            bar->show(done, total);
+            bar->show(done, total, unit);
     });
 }
 
@@ -233,9 +247,7 @@ int importContacts(const AccessImporter& importer, const Invocation& invocation,
                 return add ? contact_import::intoBook(*read, source, target, progress)
                            : contact_import::intoNewBook(*read, source, target, progress);
             if (add)
-                throw StoreError(
-                    QStringLiteral("\"%1\" is not in a format tessaline-db can add from.")
-                        .arg(source));
+                throw StoreError(contact_table::unknownFormat(source));
             // An old Access file goes through the Access reader's own import, which knows how
             // many rows the old table declares and what a salvage lost.
             return requireImporter(importer)(source, target, progress, mode);

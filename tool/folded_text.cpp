@@ -1,5 +1,7 @@
 #include "tool/folded_text.h"
 
+#include "store/utf8_text.h"
+
 #include <QList>
 #include <QVarLengthArray>
 #include <cstring>
@@ -75,7 +77,7 @@ bool Needle::isFoundIn(const unsigned char* utf8, int length) const {
         const unsigned char c = utf8[i];
         if (c >= 0x80) {
             Folded text;
-            fold(QString::fromUtf8(reinterpret_cast<const char*>(utf8), qsizetype(length)), text);
+            fold(utf8Text(QByteArrayView(utf8, qsizetype(length))), text);
             return QStringView(text.constData(), text.size()).contains(folded_);
         }
         lowered[i] = char(c >= 'A' && c <= 'Z' ? c + 32 : c);
@@ -102,7 +104,7 @@ void containsFolded(sqlite3_context* context, int, sqlite3_value** arguments) {
     auto* needle = static_cast<const Needle*>(sqlite3_get_auxdata(context, 1));
     if (!needle) {
         const auto* part = reinterpret_cast<const char*>(sqlite3_value_text(arguments[1]));
-        const QString text = QString::fromUtf8(part, sqlite3_value_bytes(arguments[1]));
+        const QString text = utf8Text(QByteArrayView(part, sqlite3_value_bytes(arguments[1])));
         sqlite3_set_auxdata(context, 1, new Needle(text), deleteNeedle);
         needle = static_cast<const Needle*>(sqlite3_get_auxdata(context, 1));
         if (!needle) {

@@ -5,6 +5,7 @@
 
 #include <QTemporaryDir>
 #include <memory>
+#include <utility>
 
 namespace contact_import {
 
@@ -25,7 +26,7 @@ ContactReader stagedAccessReader(const AccessImporter& importer, const QString& 
         RowValues values;
         while (rows.step()) {
             readValues(rows, 0, values);
-            add(values);
+            add(std::move(values));
         }
         return summary;
     };

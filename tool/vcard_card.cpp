@@ -12,13 +12,31 @@ namespace {
 
 // Properties that say how the card is made rather than what it says about the contact.
 bool isStructural(const QByteArray& name) {
-    static const QList<QByteArray> names = {"BEGIN", "END", "VERSION",      "PRODID",
-                                            "REV",   "UID", "CLIENTPIDMAP", "KIND"};
+    static const QList<QByteArray> names = {"BEGIN", "END", "VERSION",     "PRODID",
+                                            "REV",   "UID", "CLIENTPIDMAP"};
     return names.contains(name);
 }
 
-bool isMedia(const QByteArray& name) {
-    return name == "PHOTO" || name == "LOGO" || name == "SOUND" || name == "KEY";
+// What kind of card it is: a contact, or a group (a list of members), which is no contact.
+bool isKind(const QByteArray& name) {
+    return name == "KIND" || name == "X-ADDRESSBOOKSERVER-KIND";
+}
+
+// Binary data inline: a photo, logo, sound or key in base64 or as a data: URI. A URL, or a sound
+// that is text (the phonetic name phones write), is not.
+bool isInlineMedia(const ContentLine& line) {
+    const bool media =
+        line.name == "PHOTO" || line.name == "LOGO" || line.name == "SOUND" || line.name == "KEY";
+    const QByteArrayView value = QByteArrayView(line.value).trimmed();
+    const bool dataUri =
+        value.size() >= 5 && value.first(5).compare("data:", Qt::CaseInsensitive) == 0;
+    return media && (line.isBase64() || dataUri);
+}
+
+// Another property in base64 is text when it decodes to text.
+bool isBinary(const ContentLine& line) {
+    return line.isBase64() && line.parameter("CHARSET").isEmpty() &&
+           !QByteArrayView(line.octets()).isValidUtf8();
 }
 
 // Readable names of the text properties that have no column of their own.
@@ -38,6 +56,11 @@ QString readableName(const QByteArray& name) {
                                                          {"RELATED", "Related"},
                                                          {"MEMBER", "Member"},
                                                          {"LABEL", "Address label"},
+                                                         {"AGENT", "Agent"},
+                                                         {"PHOTO", "Photo"},
+                                                         {"LOGO", "Logo"},
+                                                         {"SOUND", "Sound"},
+                                                         {"KEY", "Key"},
                                                          {"MAILER", "Mail program"},
                                                          {"SOURCE", "Source"},
                                                          {"N", "Name"},
@@ -128,7 +151,7 @@ QStringList addressLines(const QStringList& parts) {
 
 // The value unescaped, with the line breaks of ours put back.
 QString text(const ContentLine& line) {
-    return LineBreaks(line).restore(unescape(line.text()));
+    return LineBreaks(line).restore(line.plainText());
 }
 
 } // namespace
@@ -137,13 +160,15 @@ void CardMapping::add(const ContentLine& line) {
     const QByteArray& name = line.name;
     if (isStructural(name))
         return;
-    if (name.startsWith("X-TESSALINE-"))
+    if (isKind(name))
+        isGroup_ = isGroup_ || text(line).trimmed().compare(u"group", Qt::CaseInsensitive) == 0;
+    else if (name.startsWith("X-TESSALINE-"))
         addOurs(line);
     else if (name == "X-ABLABEL" && !line.group.isEmpty())
         groupLabels_.insert(line.group, appleLabel(text(line)));
-    else if (isMedia(name))
+    else if (isInlineMedia(line))
         ++skippedMedia_;
-    else if (line.isBase64())
+    else if (isBinary(line))
         ++skippedBinary_;
     else if (name == "N")
         addName(line);
@@ -174,7 +199,7 @@ void CardMapping::addName(const ContentLine& line) {
         addOther(line);
         return;
     }
-    const QStringList parts = components(line.text());
+    const QStringList parts = line.components();
     hasName_ = true;
     family_ = parts.value(0);
     given_ = parts.value(1);
@@ -185,6 +210,10 @@ void CardMapping::addName(const ContentLine& line) {
     for (int i = 0; i < 3; ++i)
         if (!parts.value(2 + i).isEmpty())
             addItem(Kind::Other, line, parts.value(2 + i), QString::fromLatin1(extras[i]));
+    QStringList more = parts.mid(5);
+    more.removeAll(QString());
+    if (!more.isEmpty())
+        addItem(Kind::Other, line, more.join(u", "), QStringLiteral("More name parts"));
 }
 
 void CardMapping::addTel(const ContentLine& line) {
@@ -209,21 +238,27 @@ void CardMapping::addTel(const ContentLine& line) {
     addItem(kind, line, value, labelled(QStringLiteral("Phone"), line, {"voice"}));
 }
 
+// An address with no parts of its own may still have its text in LABEL (4.0).
 void CardMapping::addAddress(const ContentLine& line) {
-    const QStringList lines = addressLines(components(line.text()));
-    addItem(Kind::Address, line, LineBreaks(line).restore(lines.join(QLatin1Char('\n'))),
+    const QStringList lines = addressLines(line.components());
+    const QString label = unescape(line.parameterText("LABEL"), line.escapes);
+    const QString address = lines.isEmpty() ? label : lines.join(QLatin1Char('\n'));
+    addItem(Kind::Address, line, LineBreaks(line).restore(address),
             labelled(QStringLiteral("Address"), line));
 }
 
-// Structured values (N, ORG, GENDER) read as their non-empty components joined by commas.
+// Structured values (N, ORG, GENDER) read as their non-empty components joined by commas; a
+// phonetic name (SOUND;X-IRMC-N, family;given) as its parts joined by blanks.
 void CardMapping::addOther(const ContentLine& line) {
+    const bool phonetic = line.name == "SOUND" && typesOf(line).contains(QLatin1String("x-irmc-n"));
     QString value = text(line);
-    if (line.name == "N" || line.name == "ORG" || line.name == "GENDER") {
-        QStringList parts = components(line.text());
+    if (phonetic || line.name == "N" || line.name == "ORG" || line.name == "GENDER") {
+        QStringList parts = line.components();
         parts.removeAll(QString());
-        value = parts.join(u", ");
+        value = parts.join(phonetic ? u" " : u", ");
     }
-    addItem(Kind::Other, line, value, labelled(readableName(line.name), line));
+    addItem(Kind::Other, line, value,
+            phonetic ? QStringLiteral("Phonetic name") : labelled(readableName(line.name), line));
 }
 
 void CardMapping::addOurs(const ContentLine& line) {
@@ -235,12 +270,21 @@ void CardMapping::addOurs(const ContentLine& line) {
         nullColumns_ += text(line).split(QLatin1Char(','));
 }
 
-// The preferred item of that kind, else the first; -1 when there is none.
-qsizetype CardMapping::best(Kind kind) const {
+bool CardMapping::isBlank(qsizetype item) const {
+    return item < 0 || QStringView(items_[item].value).trimmed().isEmpty();
+}
+
+// The item of that kind a column takes: one with a value before an empty placeholder, then the
+// preferred one (when byRank), then the first; -1 when there is none.
+qsizetype CardMapping::best(Kind kind, bool byRank) const {
     qsizetype found = -1;
-    for (qsizetype i = 0; i < items_.size(); ++i)
-        if (items_[i].kind == kind && (found < 0 || items_[i].rank < items_[found].rank))
+    for (qsizetype i = 0; i < items_.size(); ++i) {
+        if (items_[i].kind != kind)
+            continue;
+        if (found < 0 || (isBlank(found) && !isBlank(i)) ||
+            (isBlank(found) == isBlank(i) && byRank && items_[i].rank < items_[found].rank))
             found = i;
+    }
     return found;
 }
 
@@ -273,7 +317,7 @@ QString CardMapping::lineOf(const Item& item) const {
 QVariant CardMapping::other(const QList<qsizetype>& used) const {
     QStringList lines;
     const qsizetype note = used.last();
-    if (note >= 0)
+    if (!isBlank(note))
         lines << items_[note].value;
     for (qsizetype i = 0; i < items_.size(); ++i) {
         const Item& item = items_[i];
@@ -283,28 +327,25 @@ QVariant CardMapping::other(const QList<qsizetype>& used) const {
             continue;
         lines << lineOf(item);
     }
-    return lines.isEmpty() ? QVariant() : QVariant(lines.join(QLatin1Char('\n')));
-}
-
-qsizetype CardMapping::first(Kind kind) const {
-    for (qsizetype i = 0; i < items_.size(); ++i)
-        if (items_[i].kind == kind)
-            return i;
-    return -1;
+    if (lines.isEmpty())
+        return note < 0 ? QVariant() : QVariant(items_[note].value);
+    // A note alone is not copied: it may be most of the file.
+    return lines.size() == 1 ? lines.first() : lines.join(QLatin1Char('\n'));
 }
 
 RowValues CardMapping::contact(const QString& createdOn) const {
     RowValues values;
     setNames(values);
     const qsizetype voice = best(Kind::Voice);
+    const qsizetype cell = best(Kind::Cell);
     // The item each column takes; the note goes last, as other() expects.
     const std::pair<Column, qsizetype> taken[] = {
-        {Column::Phone, voice < 0 ? best(Kind::Cell) : voice},
+        {Column::Phone, voice < 0 || (isBlank(voice) && !isBlank(cell)) ? cell : voice},
         {Column::Fax, best(Kind::Fax)},
         {Column::Address, best(Kind::Address)},
         {Column::Email, best(Kind::Email)},
-        {Column::Url, first(Kind::Url)},
-        {Column::Other, first(Kind::Note)}};
+        {Column::Url, best(Kind::Url, false)},
+        {Column::Other, best(Kind::Note, false)}};
     QList<qsizetype> used;
     for (const auto& [column, item] : taken) {
         used << item;

@@ -12,9 +12,10 @@ namespace vcard {
 // Maps the properties of one card onto the columns of a contact. The first N gives Name and
 // Surname (else FN, split at its last blank; one word is the Name); the preferred, else first,
 // voice TEL (a cell phone when there is no other) the phone, a fax TEL the fax, the preferred EMAIL
-// and ADR the e-mail and address, the first URL and NOTE the url and notes. Every other property
-// that holds text is kept as a "Label: value" line after the note; only the structural ones and
-// binary values are left out, and binary ones are counted.
+// and ADR the e-mail and address, the first URL and NOTE the url and notes; an empty value takes a
+// column only when no other fills it. Every other property that holds text is kept as a
+// "Label: value" line after the note; only the structural ones and binary values are left out,
+// and binary ones are counted.
 class CardMapping {
   public:
     // Takes the properties in the card's order.
@@ -26,6 +27,8 @@ class CardMapping {
     // Binary values left out: photos, logos, sounds and keys; any other property in base64.
     int skippedMedia() const { return skippedMedia_; }
     int skippedBinary() const { return skippedBinary_; }
+    // A group card (KIND:group) lists members; it is no contact.
+    bool isGroup() const { return isGroup_; }
 
   private:
     enum class Kind { Voice, Cell, Fax, Phone, Email, Address, Url, Note, FullName, Other };
@@ -43,8 +46,8 @@ class CardMapping {
     void addOther(const ContentLine& line);
     void addOurs(const ContentLine& line);
     void addItem(Kind kind, const ContentLine& line, const QString& value, const QString& label);
-    qsizetype best(Kind kind) const;
-    qsizetype first(Kind kind) const;
+    bool isBlank(qsizetype item) const;
+    qsizetype best(Kind kind, bool byRank = true) const;
     void setNames(RowValues& values) const;
     QVariant other(const QList<qsizetype>& used) const;
     QString lineOf(const Item& item) const;
@@ -58,6 +61,7 @@ class CardMapping {
     QStringList nullColumns_;
     int skippedMedia_ = 0;
     int skippedBinary_ = 0;
+    bool isGroup_ = false;
 };
 
 } // namespace vcard

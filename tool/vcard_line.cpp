@@ -1,28 +1,12 @@
 #include "tool/vcard_line.h"
 
-#include "store/store_error.h"
+#include "store/utf8_text.h"
 
 #include <QStringDecoder>
-#include <utility>
 
 namespace vcard {
 
 namespace {
-
-const QByteArray kBom = QByteArrayLiteral("\xEF\xBB\xBF");
-
-// The position of the colon that ends the name and parameters: the first one outside double
-// quotes, -1 when there is none.
-qsizetype valueStart(const QByteArray& logical) {
-    bool quoted = false;
-    for (qsizetype i = 0; i < logical.size(); ++i) {
-        if (logical[i] == '"')
-            quoted = !quoted;
-        else if (logical[i] == ':' && !quoted)
-            return i;
-    }
-    return -1;
-}
 
 // Splits at separator where it stands outside double quotes.
 QList<QByteArray> splitUnquoted(const QByteArray& text, char separator) {
@@ -48,7 +32,7 @@ QString parameterValue(QByteArray value) {
     value = value.trimmed();
     if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
         value = value.mid(1, value.size() - 2);
-    const QString text = QString::fromUtf8(value);
+    const QString text = utf8Text(value);
     if (!value.contains('^'))
         return text;
     QString decoded;
@@ -91,6 +75,21 @@ void parseName(const QByteArray& qualified, ContentLine& line) {
     line.name = (dot < 0 ? qualified : qualified.mid(dot + 1)).toUpper();
 }
 
+} // namespace
+
+// The position of the colon that ends the name and parameters: the first one outside double
+// quotes, -1 when there is none.
+qsizetype valueStart(const QByteArray& logical) {
+    bool quoted = false;
+    for (qsizetype i = 0; i < logical.size(); ++i) {
+        if (logical[i] == '"')
+            quoted = !quoted;
+        else if (logical[i] == ':' && !quoted)
+            return i;
+    }
+    return -1;
+}
+
 void parseHead(const QByteArray& head, ContentLine& line) {
     // Most properties have no parameters.
     if (!head.contains(';')) {
@@ -108,6 +107,8 @@ void parseHead(const QByteArray& head, ContentLine& line) {
                                 : namedParameter(parts[i].left(equals), parts[i].mid(equals + 1)));
     }
 }
+
+namespace {
 
 int hexDigit(char c) {
     if (c >= '0' && c <= '9')
@@ -147,6 +148,13 @@ QStringList ContentLine::parameter(const char* name) const {
     return values;
 }
 
+QString ContentLine::parameterText(const char* name) const {
+    for (const Parameter& parameter : parameters)
+        if (parameter.name == name)
+            return parameter.values.join(QLatin1Char(','));
+    return {};
+}
+
 bool ContentLine::isBase64() const {
     const QStringList encoding = parameter("ENCODING");
     return encoding.contains(QLatin1String("b")) || encoding.contains(QLatin1String("base64"));
@@ -156,173 +164,80 @@ bool ContentLine::isQuotedPrintable() const {
     return parameter("ENCODING").contains(QLatin1String("quoted-printable"));
 }
 
-QString ContentLine::text() const {
-    const QByteArray bytes = isQuotedPrintable() ? fromQuotedPrintable(value) : value;
+bool ContentLine::hasKnownCharset() const {
     const QStringList charset = parameter("CHARSET");
-    if (charset.isEmpty() || charset.first() == QLatin1String("utf-8"))
-        return QString::fromUtf8(bytes);
-    QStringDecoder decoder(charset.first().toLatin1().constData());
-    return decoder.isValid() ? decoder.decode(bytes) : QString::fromUtf8(bytes);
+    return charset.isEmpty() || QStringDecoder(charset.first().toLatin1().constData()).isValid();
 }
 
-ContentLineReader::ContentLineReader(QIODevice& device, const QString& source)
-    : device_(device), source_(source) {}
-
-void ContentLineReader::fail(int lineNumber, const QString& problem) const {
-    throw StoreError(QStringLiteral("%1, line %2: %3").arg(source_).arg(lineNumber).arg(problem));
+QByteArray ContentLine::octets() const {
+    if (isBase64())
+        return QByteArray::fromBase64(value);
+    return isQuotedPrintable() ? fromQuotedPrintable(value) : value;
 }
 
-// The next line of the device up to its LF, read through a buffer of our own: QIODevice reads a
-// line in small steps.
-bool ContentLineReader::readRaw(QByteArray& line) {
-    constexpr qint64 kBlock = qint64(1) << 20;
-    for (;;) {
-        const qsizetype end = buffer_.indexOf('\n', position_);
-        if (end >= 0) {
-            line = buffer_.sliced(position_, end + 1 - position_);
-            position_ = end + 1;
-            return true;
-        }
-        buffer_.remove(0, position_);
-        position_ = 0;
-        const QByteArray block = device_.read(kBlock);
-        if (block.isEmpty()) {
-            line = std::exchange(buffer_, {});
-            return !line.isEmpty();
-        }
-        buffer_ += block;
-    }
+bool ContentLine::isUndeclaredNonUtf8() const {
+    return !isBase64() && parameter("CHARSET").isEmpty() && !QByteArrayView(octets()).isValidUtf8();
 }
 
-bool ContentLineReader::readPhysical(QByteArray& line) {
-    if (hasPending_) {
-        line = pending_;
-        hasPending_ = false;
-    } else {
-        if (!readRaw(line))
-            return false;
-        if (line.endsWith('\n'))
-            line.chop(line.endsWith("\r\n") ? 2 : 1);
-        if (!started_ && line.startsWith(kBom))
-            line.remove(0, kBom.size());
-        started_ = true;
-    }
-    ++lineNumber_;
-    return true;
+QString ContentLine::text() const {
+    const QStringList charset = parameter("CHARSET");
+    const QByteArray name = charset.isEmpty() ? QByteArray(windows1252 ? "windows-1252" : "utf-8")
+                                              : charset.first().toLatin1();
+    if (name == "utf-8")
+        return utf8Text(octets());
+    QStringDecoder decoder(name.constData());
+    return decoder.isValid() ? decoder.decode(octets()) : utf8Text(octets());
 }
 
-bool ContentLineReader::peekPhysical() {
-    if (!hasPending_ && readPhysical(pending_)) {
-        hasPending_ = true;
-        --lineNumber_;
-    }
-    return hasPending_;
+QString ContentLine::plainText() const {
+    return unescape(text(), escapes);
 }
 
-// Joins the physical lines of one property: folded ones (a leading blank or tab) and, in a
-// quoted-printable value, the one after a soft line break ("=" at the end). Reads the name and
-// parameters as soon as they are whole; returns where the value starts, -1 when no colon came.
-qsizetype ContentLineReader::unfold(QByteArray& logical, ContentLine& line) {
-    qsizetype colon = -1;
-    bool quotedPrintable = false;
-    QByteArray next;
-    for (;;) {
-        // Only a colon outside quotes ends the head: a quoted value may go on after a fold.
-        if (colon < 0 && (colon = valueStart(logical)) >= 0) {
-            parseHead(logical.left(colon), line);
-            quotedPrintable = line.isQuotedPrintable();
-        }
-        const bool soft = quotedPrintable && logical.size() > colon + 1 && logical.endsWith('=');
-        if (!peekPhysical() || !(soft || pending_.startsWith(' ') || pending_.startsWith('\t')))
-            break;
-        readPhysical(next);
-        if (soft)
-            logical.chop(1);
-        logical += soft ? next : next.mid(1);
-    }
-    // A stray quote in a parameter: the first colon at all ends the head.
-    if (colon < 0 && (colon = logical.indexOf(':')) >= 0)
-        parseHead(logical.left(colon), line);
-    return colon;
-}
-
-// A 2.1 base64 value goes on over lines of its own, up to a blank line; a line with a colon is the
-// next property.
-void ContentLineReader::skipBase64Block() {
-    QByteArray line;
-    while (peekPhysical() && !pending_.contains(':')) {
-        const bool blank = pending_.trimmed().isEmpty();
-        readPhysical(line);
-        if (blank)
-            return;
-    }
-}
-
-bool ContentLineReader::next(ContentLine& line) {
-    QByteArray logical;
-    do {
-        if (!readPhysical(logical))
-            return false;
-    } while (logical.trimmed().isEmpty());
-    line = ContentLine{};
-    line.lineNumber = lineNumber_;
-    const qsizetype colon = unfold(logical, line);
-    if (colon < 0)
-        fail(line.lineNumber,
-             QStringLiteral("the line has no colon, so it is not a vCard property"));
-    line.value = logical.mid(colon + 1);
-    if (line.isBase64())
-        skipBase64Block();
-    return true;
-}
-
-QString unescape(QStringView text) {
+// Done in place: the text never grows, and a long one is not copied.
+QString unescape(QString text, Escapes escapes) {
     if (!text.contains(QLatin1Char('\\')))
-        return text.toString();
-    QString plain;
-    plain.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar next = i + 1 < text.size() ? text[i + 1] : QChar();
-        if (text[i] != QLatin1Char('\\') || next.isNull()) {
-            plain += text[i];
-            continue;
-        }
-        if (next == QLatin1Char('n') || next == QLatin1Char('N'))
-            plain += QLatin1Char('\n');
-        else if (next == QLatin1Char('\\') || next == QLatin1Char(',') || next == QLatin1Char(';'))
-            plain += next;
+        return text;
+    QChar* data = text.data();
+    const qsizetype size = text.size();
+    qsizetype out = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar next = i + 1 < size ? data[i + 1] : QChar();
+        const bool escaped = data[i] == QLatin1Char('\\') && !next.isNull() &&
+                             (escapes == Escapes::Standard || next == QLatin1Char(';'));
+        if (!escaped)
+            data[out++] = data[i];
+        else if (escapes == Escapes::Standard && (next == u'n' || next == u'N'))
+            data[out++] = QLatin1Char('\n');
         else
-            plain += QStringView(text).mid(i, 2);
-        ++i;
+            data[out++] = next;
+        i += escaped ? 1 : 0;
     }
-    return plain;
+    text.truncate(out);
+    return text;
 }
 
-QStringList components(QStringView text) {
+QStringList ContentLine::components() const {
+    const QString whole = text();
+    const QStringView view(whole);
     QStringList parts;
     qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == QLatin1Char('\\'))
+    for (qsizetype i = 0; i < view.size(); ++i) {
+        const QChar next = i + 1 < view.size() ? view[i + 1] : QChar();
+        if (view[i] == QLatin1Char('\\') && (escapes == Escapes::Standard || next == u';'))
             ++i;
-        else if (text[i] == QLatin1Char(';')) {
-            parts << unescape(text.mid(start, i - start));
+        else if (view[i] == QLatin1Char(';')) {
+            parts << unescape(view.mid(start, i - start).toString(), escapes);
             start = i + 1;
         }
     }
-    parts << unescape(text.mid(start));
+    parts << unescape(view.mid(start).toString(), escapes);
     return parts;
 }
 
-bool looksLikeVCard(QIODevice& device) {
-    for (int i = 0; i < 1000 && !device.atEnd(); ++i) {
-        QByteArray line = device.readLine(4096);
-        if (i == 0 && line.startsWith(kBom))
-            line.remove(0, kBom.size());
-        line = line.trimmed();
-        if (!line.isEmpty())
-            return line.compare("BEGIN:VCARD", Qt::CaseInsensitive) == 0;
-    }
-    return false;
+bool isCardMark(QByteArrayView line, const char* keyword) {
+    const qsizetype colon = line.indexOf(':');
+    return colon >= 0 && line.first(colon).trimmed().compare(keyword, Qt::CaseInsensitive) == 0 &&
+           line.sliced(colon + 1).trimmed().compare("VCARD", Qt::CaseInsensitive) == 0;
 }
 
 } // namespace vcard

@@ -1,13 +1,12 @@
 #pragma once
 
 #include <QByteArray>
-#include <QIODevice>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <cstddef>
 
-// vCard (2.1, 3.0, 4.0) content lines: "group.NAME;PARAM=value:value", read one at a time.
+// vCard (2.1, 3.0, 4.0) content lines, "group.NAME;PARAM=value:value", and their values as text.
 namespace vcard {
 
 // The names of the properties and parameters that carry what the standard ones cannot.
@@ -43,58 +42,52 @@ struct Parameter {
     QStringList values; // the comma-separated list, quotes and RFC 6868 carets undone
 };
 
+// How a card escapes its values: 2.1 knows only "\;"; 3.0 and 4.0 know \\ \n \, \; and take a
+// backslash before anything else for that character alone.
+enum class Escapes { Vcard21, Standard };
+
 struct ContentLine {
     int lineNumber = 0; // the first physical line of the property
     QByteArray group;   // as written, empty when there is none
     QByteArray name;    // upper case
     QList<Parameter> parameters;
     QByteArray value; // unfolded, still escaped and encoded
+    Escapes escapes = Escapes::Standard;
+    // The card's text is not UTF-8 and names no charset: a value without CHARSET is Windows-1252.
+    bool windows1252 = false;
 
     // Every value of the parameters of that name, lower case.
     QStringList parameter(const char* name) const;
+    // The first parameter of that name as written (its values joined by commas), empty when there
+    // is none.
+    QString parameterText(const char* name) const;
     bool isBase64() const;
     bool isQuotedPrintable() const;
-    // The value as text: quoted-printable undone, then decoded from its CHARSET (UTF-8 when it
-    // names none or one Qt does not know). Escapes are left in.
+    // Whether the CHARSET it names, if any, is one that can be decoded.
+    bool hasKnownCharset() const;
+    // The value's octets: base64 or quoted-printable undone.
+    QByteArray octets() const;
+    // Whether it is text that names no charset and whose octets are not UTF-8.
+    bool isUndeclaredNonUtf8() const;
+    // The value as text, decoded from its CHARSET, else from UTF-8 (Windows-1252 when the card is
+    // marked so); a leading U+FEFF is kept. Escapes are left in.
     QString text() const;
+    // The value as text with its escapes undone.
+    QString plainText() const;
+    // The components of a structured value (N, ADR, ORG), split at unescaped semicolons and
+    // unescaped.
+    QStringList components() const;
 };
 
-// Reads content lines from a device line by line: CRLF or LF line ends, an optional UTF-8 BOM,
-// folded lines, quoted-printable soft line breaks and 2.1 base64 blocks; blank lines are skipped.
-class ContentLineReader {
-  public:
-    // source names the input in error messages.
-    ContentLineReader(QIODevice& device, const QString& source);
+// The position of the colon that ends the name and parameters: the first one outside double
+// quotes, -1 when there is none.
+qsizetype valueStart(const QByteArray& logical);
+// Reads the group, name and parameters before the value's colon into line.
+void parseHead(const QByteArray& head, ContentLine& line);
 
-    // The next content line, or false at the end. Throws StoreError for a line with no colon.
-    bool next(ContentLine& line);
-    // Throws StoreError "source, line N: problem".
-    [[noreturn]] void fail(int lineNumber, const QString& problem) const;
-
-  private:
-    bool readRaw(QByteArray& line);
-    bool readPhysical(QByteArray& line);
-    bool peekPhysical();
-    qsizetype unfold(QByteArray& logical, ContentLine& line);
-    void skipBase64Block();
-
-    QIODevice& device_;
-    QString source_;
-    int lineNumber_ = 0;
-    bool started_ = false;
-    bool hasPending_ = false;
-    QByteArray pending_;
-    QByteArray buffer_;
-    qsizetype position_ = 0;
-};
-
-// Backslash escapes undone: \\ \n \N \, \; ; any other backslash stays as it is.
-QString unescape(QStringView text);
-// The components of a structured value (N, ADR, ORG), split at unescaped semicolons and
-// unescaped.
-QStringList components(QStringView text);
-
-// Whether the file's first line that is not blank, after an optional UTF-8 BOM, is BEGIN:VCARD.
-bool looksLikeVCard(QIODevice& device);
+// Backslash escapes undone as the card's version has them.
+QString unescape(QString text, Escapes escapes);
+// Whether a physical line is "BEGIN:VCARD" or "END:VCARD" (keyword), blanks and case aside.
+bool isCardMark(QByteArrayView line, const char* keyword);
 
 } // namespace vcard

@@ -234,7 +234,7 @@ class TestAccessImport : public QObject {
             file.write("Name,Surname\nAnn,O'Brien\n");
         }
         verifyFailureLeavesNothing({"import", textFile, pathIn("from-text.mdb")},
-                                   "is not an Access-format file");
+                                   "is neither a vCard file nor CSV");
     }
 
     void refusesAnAddressBookOfOurOwn() {
@@ -266,7 +266,8 @@ class TestAccessImport : public QObject {
         bool stopped = false;
         try {
             access_import::importAddressBook(pathIn("jet4-2000-contacts.mdb"),
-                                             pathIn("halfway.mdb"), [](qint64 done, qint64) {
+                                             pathIn("halfway.mdb"),
+                                             [](qint64 done, qint64, ProgressUnit) {
                                                  if (done >= 1000)
                                                      throw StoreError(QStringLiteral("stop"));
                                              });

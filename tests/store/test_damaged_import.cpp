@@ -215,7 +215,7 @@ class TestDamagedImport : public QObject {
         QTest::newRow("zeroed page") << Shape::ZeroedPage << page << true << -1 << 0;
         QTest::newRow("zeroed memo page") << Shape::ZeroedMemoPage << notes << true << kNotes << 1;
         QTest::newRow("empty") << Shape::Empty << QStringLiteral("is empty") << false << -1 << 0;
-        QTest::newRow("zeros") << Shape::Zeros << QStringLiteral("is not an Access-format file")
+        QTest::newRow("zeros") << Shape::Zeros << QStringLiteral("is neither a vCard file nor CSV")
                                << false << -1 << 0;
     }
     void refusesDamageAndSalvagesWhatIsLeft() {

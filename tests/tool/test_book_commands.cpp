@@ -20,10 +20,9 @@ const QList<StoredRow> kHostileRows = {
     {QStringLiteral("He said \"hi\""), QStringLiteral("a,b"), QStringLiteral("two\r\nlines"),
      QStringLiteral("lone\nfeed"), QStringLiteral("lone\rreturn"), kEmpty, kNull,
      QStringLiteral(" spaced "), QString::fromUtf8("Zoë 日本 😀"), QStringLiteral("\"")},
-    {QString::fromUtf8("\xEF\xBB\xBF"
-                       "bom first"),
-     QStringLiteral("tab\there"), QStringLiteral("\r\n"), QStringLiteral("\"\","),
-     QStringLiteral("end\n"), kNull, kEmpty, QStringLiteral("it's"), QStringLiteral("\n\r"), kNull},
+    {QChar(0xFEFF) + QStringLiteral("bom first"), QStringLiteral("tab\there"),
+     QStringLiteral("\r\n"), QStringLiteral("\"\","), QStringLiteral("end\n"), kNull, kEmpty,
+     QStringLiteral("it's"), QStringLiteral("\n\r"), kNull},
     row({QStringLiteral("Ann")}),
 };
 
@@ -200,6 +199,8 @@ class TestBookCommands : public QObject {
         QTest::newRow("name and surname are apart") << "hans m" << QStringList{};
         QTest::newRow("no e-mail, not listed") << "nomail" << QStringList{};
         QTest::newRow("a blank e-mail, not listed") << "blank" << QStringList{};
+        QTest::newRow("a leading U+FEFF kept")
+            << "zoe@" << QStringList{QChar(0xFEFF) + QStringLiteral("zoe@example.org\tZoe Bom\t")};
     }
 
     void queryFindsWithoutRegardToCaseOrAccents() {
@@ -213,6 +214,8 @@ class TestBookCommands : public QObject {
             row({QString::fromUtf8("Éclair"), QString::fromUtf8("Straße"), "1", kNull, kNull,
                  "e@example.fr"}),
             row({"Blank", "Mail", kNull, kNull, kNull, "  "}),
+            row({"Zoe", "Bom", kNull, kNull, kNull,
+                 QChar(0xFEFF) + QStringLiteral("zoe@example.org")}),
         });
         const ToolRun run = runTool({"query", book, text});
         const QString status = lines.isEmpty()     ? QStringLiteral("no matches")

@@ -1,8 +1,10 @@
 #include "store/contact_table.h"
 #include "store/date_stamp.h"
 #include "support/address_book_files.h"
+#include "support/card_files.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -12,8 +14,13 @@ namespace {
 const QVariant kNull;
 const QString kEmpty = QString(QLatin1String(""));
 
-QString today() {
-    return dateStamp(SystemClock());
+// The percentages a progress bar drew, in order.
+QList<int> percentsDrawn(const QString& err) {
+    static const QRegularExpression percent(QStringLiteral("\\] (\\d+)% \\("));
+    QList<int> percents;
+    for (auto match = percent.globalMatch(err); match.hasNext();)
+        percents << match.next().captured(1).toInt();
+    return percents;
 }
 
 QString longText() {
@@ -87,6 +94,9 @@ class TestVCard : public QObject {
                                                          kNull,
                                                          kNull,
                                                          kEmpty};
+        QTest::newRow("leading U+FEFF")
+            << StoredRow{feff("Ann"), feff(""), feff("555"),      feff("\n"),   feff("a;b"),
+                         feff("e@x"), feff(""), feff("\r\nnote"), feff("1.2."), feff("x")};
         QTest::newRow("long and card-like")
             << StoredRow{longText(),  kNull,        kNull, kNull,
                          longText(),  kNull,        kNull, "BEGIN:VCARD\r\nEND:VCARD\nEND:VCARD",
@@ -203,6 +213,7 @@ class TestVCard : public QObject {
                                      "Phone (home): 3\nE-mail (work): j@w.example",
                                      today()})}
             << QStringList();
+        addCardFileRows();
     }
 
     void readsRealWorldCards() {
@@ -231,6 +242,9 @@ class TestVCard : public QObject {
                                   << "line 5: the line has no colon";
         QTest::newRow("nested") << QByteArray("BEGIN:VCARD\r\nBEGIN:VCARD\r\n")
                                 << "line 2: a BEGIN inside";
+        QTest::newRow("unknown charset")
+            << cardFile("phone-2.1-unknown-charset.vcf")
+            << "line 3: the character set \"X-KLINGON-PIQAD\" is not one tessaline-db knows";
     }
 
     void refusesBrokenFilesWritingNothing() {
@@ -246,6 +260,53 @@ class TestVCard : public QObject {
         insertRows(book, {row({"Kept"})});
         QCOMPARE(runTool({"import", "--add", file, book}).exitCode, 1);
         QCOMPARE(rowsIn(book), QList<StoredRow>{row({"Kept"})});
+    }
+
+    void refusesAFileOfNoFormatItReads_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("a letter") << QByteArray("Dear Ann,\r\nsee you on Monday.\r\n");
+        QTest::newRow("semicolons") << QByteArray("Name;Surname\r\nAnn;Lee\r\n");
+    }
+
+    void refusesAFileOfNoFormatItReads() {
+        QFETCH(QByteArray, content);
+        const QString file = cardsFile(content);
+        const QString book = newPath("mdb");
+        const QString problem =
+            QStringLiteral("\"%1\" is neither a vCard file nor CSV (import --csv)").arg(file);
+        const ToolRun run = runTool({"import", file, book});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(problem), qPrintable(run.err));
+        QVERIFY(!QFile::exists(book));
+        contact_table::createAddressBook(book);
+        const ToolRun add = runTool({"import", "--add", file, book});
+        QCOMPARE(add.exitCode, 1);
+        QVERIFY2(add.err.contains(problem), qPrintable(add.err));
+    }
+
+    void importShowsProgressByBytes_data() {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("vCard") << "--vcard" << QStringList();
+        QTest::newRow("CSV") << "--csv" << QStringList{"--csv"};
+    }
+
+    // A redraw for every percent, from the start to the end.
+    void importShowsProgressByBytes() {
+        QFETCH(QString, format);
+        QFETCH(QStringList, options);
+        const QString book = newPath("mdb");
+        contact_table::createAddressBook(book);
+        insertRows(book, sampleContacts(500));
+        const QString file = cardsFile(runTool({"export", format, book}).out.toUtf8());
+        const ToolRun run = runTool(QStringList{"import", "--progress"} + options +
+                                    QStringList{file, newPath("mdb")});
+        QCOMPARE(run.exitCode, 0);
+        const QList<int> percents = percentsDrawn(run.err);
+        QVERIFY2(percents.size() >= 50, qPrintable(run.err));
+        QVERIFY2(percents.first() < 5 && percents.last() == 100, qPrintable(run.err));
+        QVERIFY(std::is_sorted(percents.begin(), percents.end()));
+        QVERIFY2(run.err.contains(QStringLiteral("kB of ")), qPrintable(run.err));
     }
 
     void exportNeedsExactlyOneFormat() {

@@ -2,6 +2,7 @@
 
 #include "store/contact_inserter.h"
 #include "store/contact_table.h"
+#include "store/store_error.h"
 
 namespace contact_import {
 
@@ -14,6 +15,27 @@ ImportSummary readInto(Database& db, const ContactReader& read, const QString& s
         source, [&inserter](const RowValues& values) { inserter.insert(values); }, progress);
     summary.contacts = int(inserter.inserted());
     return summary;
+}
+
+// Adds in one transaction, which rolls back whatever fails.
+ImportSummary addAll(const ContactReader& read, const QString& source, const QString& bookPath,
+                     const ImportProgress& progress) {
+    Database db = contact_table::openAddressBook(bookPath);
+    WriteTransaction transaction(db);
+    ImportSummary summary = readInto(db, read, source, progress);
+    transaction.commit();
+    return summary;
+}
+
+// A store that a write error (a full disk) broke off cannot be rolled back by its own connection:
+// the engine leaves the book grown, with its journal beside it, to whoever opens it next. Opening
+// it once more does that now, so the book is as it was when the command ends.
+void settle(const QString& bookPath) {
+    try {
+        const Database db = contact_table::openAddressBook(bookPath);
+    } catch (const StoreError&) {
+        // The failure already being reported says more than this one could.
+    }
 }
 
 } // namespace
@@ -31,11 +53,12 @@ ImportSummary intoNewBook(const ContactReader& read, const QString& source, cons
 
 ImportSummary intoBook(const ContactReader& read, const QString& source, const QString& bookPath,
                        const ImportProgress& progress) {
-    Database db = contact_table::openAddressBook(bookPath);
-    WriteTransaction transaction(db);
-    ImportSummary summary = readInto(db, read, source, progress);
-    transaction.commit();
-    return summary;
+    try {
+        return addAll(read, source, bookPath, progress);
+    } catch (const StoreError&) {
+        settle(bookPath);
+        throw;
+    }
 }
 
 } // namespace contact_import

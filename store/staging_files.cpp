@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
 #include <unistd.h>
 #endif
@@ -32,6 +33,26 @@ bool processIsGone(qint64 pid) {
 #else
     Q_UNUSED(pid);
     return false;
+#endif
+}
+
+// A process that kill() cannot see (in another container sharing the folder) may still be writing
+// the file: SQLite holds a lock on it while it does. Only ever asked of another process's file,
+// since closing a handle drops this process's own locks on it.
+bool isLocked(const QString& file) {
+#ifndef _WIN32
+    const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    const bool locked = ::fcntl(fd, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+    ::close(fd);
+    return locked;
+#else
+    Q_UNUSED(file);
+    return true;
 #endif
 }
 
@@ -68,12 +89,13 @@ void requireWritableFolder(const QString& path) {
 
 void removeAbandoned(const QString& path) {
     static const QRegularExpression staging(
-        QStringLiteral("^.+\\.(?:%1|%2)-([0-9]{1,10})(?:-journal|-wal|-shm)?$")
+        QStringLiteral("^(.+\\.(?:%1|%2)-([0-9]{1,10}))(?:-journal|-wal|-shm)?$")
             .arg(QLatin1String(kCreating), QLatin1String(kBackingUp)));
     const QDir folder = QFileInfo(path).absoluteDir();
     for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
         const QRegularExpressionMatch match = staging.match(name);
-        if (match.hasMatch() && processIsGone(match.captured(1).toLongLong()))
+        if (match.hasMatch() && processIsGone(match.captured(2).toLongLong()) &&
+            !isLocked(folder.filePath(match.captured(1))))
             QFile::remove(folder.filePath(name));
     }
 }

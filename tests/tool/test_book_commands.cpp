@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <atomic>
+#include <csignal>
+#include <fcntl.h>
 #include <optional>
 #include <sys/wait.h>
 #include <thread>
@@ -44,6 +46,39 @@ qint64 endedProcess() {
     ::waitpid(child, nullptr, 0);
     return child;
 }
+
+// Another process that holds a lock on a file, as SQLite does on a book it writes, until it is
+// killed; the process whose id a staging file's name gives may live where kill() cannot see it.
+class LockHolder {
+  public:
+    explicit LockHolder(const QString& path) {
+        int ready[2];
+        QVERIFY(::pipe(ready) == 0);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR);
+            struct flock lock {};
+            lock.l_type = F_WRLCK;
+            lock.l_whence = SEEK_SET;
+            if (fd < 0 || ::fcntl(fd, F_SETLKW, &lock) != 0 || ::write(ready[1], "x", 1) != 1)
+                ::_exit(1);
+            ::pause();
+        }
+        char byte = 0;
+        ::close(ready[1]);
+        QCOMPARE(::read(ready[0], &byte, 1), ssize_t(1));
+        ::close(ready[0]);
+    }
+    ~LockHolder() {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    LockHolder(const LockHolder&) = delete;
+    LockHolder& operator=(const LockHolder&) = delete;
+
+  private:
+    pid_t pid_ = -1;
+};
 
 // A store into the book by another program, left open until it is destroyed.
 struct OpenStore {
@@ -389,10 +424,16 @@ class TestBookCommands : public QObject {
         const QStringList left = {
             "old.mdb.creating-" + ended, "old.mdb.creating-" + ended + "-journal",
             "copy.mdb.backing-up-" + ended, "copy.mdb.backing-up-" + ended + "-journal"};
-        const QStringList kept = {"busy.mdb.backing-up-1-journal", "busy.mdb.creating-" + running,
-                                  "mine.mdb", "notes.creating-" + ended + ".txt"};
+        const QString locked = "locked.mdb.creating-" + ended;
+        const QStringList kept = {"busy.mdb.backing-up-1-journal",
+                                  "busy.mdb.creating-" + running,
+                                  locked,
+                                  locked + "-journal",
+                                  "mine.mdb",
+                                  "notes.creating-" + ended + ".txt"};
         for (const QString& name : left + kept)
             writeFile(folder + '/' + name, "x");
+        const LockHolder lock(folder + '/' + locked);
         const QString csv = newPath(".csv");
         writeFile(csv, kHeader + "\r\nAnn,,,,,,,,,\r\n");
         command.replaceInStrings(QRegularExpression("^NEW$"), folder + "/new.mdb");

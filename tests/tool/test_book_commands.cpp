@@ -2,17 +2,14 @@
 #include "store/contact_table.h"
 #include "store/sqlite_db.h"
 #include "support/address_book_files.h"
+#include "support/process_faults.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <atomic>
-#include <csignal>
-#include <fcntl.h>
 #include <optional>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -37,48 +34,6 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(file.write(bytes), bytes.size());
 }
-
-// The id of a process that has ended: nothing runs under it now.
-qint64 endedProcess() {
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    ::waitpid(child, nullptr, 0);
-    return child;
-}
-
-// Another process that holds a lock on a file, as SQLite does on a book it writes, until it is
-// killed; the process whose id a staging file's name gives may live where kill() cannot see it.
-class LockHolder {
-  public:
-    explicit LockHolder(const QString& path) {
-        int ready[2];
-        QVERIFY(::pipe(ready) == 0);
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR);
-            struct flock lock {};
-            lock.l_type = F_WRLCK;
-            lock.l_whence = SEEK_SET;
-            if (fd < 0 || ::fcntl(fd, F_SETLKW, &lock) != 0 || ::write(ready[1], "x", 1) != 1)
-                ::_exit(1);
-            ::pause();
-        }
-        char byte = 0;
-        ::close(ready[1]);
-        QCOMPARE(::read(ready[0], &byte, 1), ssize_t(1));
-        ::close(ready[0]);
-    }
-    ~LockHolder() {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
-    LockHolder(const LockHolder&) = delete;
-    LockHolder& operator=(const LockHolder&) = delete;
-
-  private:
-    pid_t pid_ = -1;
-};
 
 // A store into the book by another program, left open until it is destroyed.
 struct OpenStore {

@@ -3,14 +3,12 @@
 #include "store/sqlite_db.h"
 #include "store/store_error.h"
 #include "support/address_book_files.h"
+#include "support/process_faults.h"
 
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <grp.h>
-#include <sys/mount.h>
-#include <unistd.h>
 
 namespace {
 
@@ -22,37 +20,6 @@ const QString kHeader =
     QStringLiteral("Name,Surname,phone,fax,address,email,url,other,created on,modified on\r\n");
 
 const QString kExecutable = QStringLiteral(TESSALINE_DB_EXECUTABLE);
-
-// Runs in the executable's child: the superuser may write into any folder, so it becomes "nobody",
-// for whom permissions count.
-void asUnprivilegedUser() {
-    constexpr unsigned kNobody = 65534;
-    if (::geteuid() == 0 &&
-        (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
-        ::_exit(125);
-}
-
-// A folder on a file system of its own, a few dozen pages large, where writes meet a full disk as
-// they do on a real one. Only a process that may mount file systems gets one.
-class SmallDisk {
-  public:
-    explicit SmallDisk(const QString& folder) : folder_(QFile::encodeName(folder)) {
-        QDir().mkpath(folder);
-        mounted_ = ::mount("tessaline-test", folder_.constData(), "tmpfs", MS_NOSUID | MS_NODEV,
-                           "size=256k") == 0;
-    }
-    ~SmallDisk() {
-        if (mounted_)
-            ::umount2(folder_.constData(), MNT_DETACH);
-    }
-    SmallDisk(const SmallDisk&) = delete;
-    SmallDisk& operator=(const SmallDisk&) = delete;
-    bool mounted() const { return mounted_; }
-
-  private:
-    QByteArray folder_;
-    bool mounted_ = false;
-};
 
 // More contacts as CSV than the small disk holds, and more than SQLite keeps in memory before it
 // writes a store's pages into the book: a full disk then breaks the store off half-way.

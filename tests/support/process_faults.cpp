@@ -1,11 +1,14 @@
 #include "support/process_faults.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTest>
 #include <csignal>
 #include <fcntl.h>
 #include <grp.h>
+#include <sched.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -50,6 +53,46 @@ void asUnprivilegedUser() {
     if (::geteuid() == 0 &&
         (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
         ::_exit(125);
+}
+
+namespace {
+
+constexpr int kNoNamespace = 77;
+
+bool writeWhole(const char* path, const QByteArray& text) {
+    const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
+    const bool written =
+        fd >= 0 && ::write(fd, text.constData(), size_t(text.size())) == ssize_t(text.size());
+    if (fd >= 0)
+        ::close(fd);
+    return written;
+}
+
+} // namespace
+
+void rerunInOwnNamespace() {
+    const QByteArray users = QByteArray("0 ") + QByteArray::number(::getuid()) + " 1";
+    const QByteArray groups = QByteArray("0 ") + QByteArray::number(::getgid()) + " 1";
+    QProcess copy;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QLatin1String(kInNamespace), QStringLiteral("1"));
+    copy.setProcessEnvironment(environment);
+    // Only system calls between fork and exec: the strings are made before.
+    copy.setChildProcessModifier([users, groups] {
+        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0 ||
+            !writeWhole("/proc/self/setgroups", "deny") ||
+            !writeWhole("/proc/self/uid_map", users) || !writeWhole("/proc/self/gid_map", groups))
+            ::_exit(kNoNamespace);
+    });
+    const QString test = QString::fromLatin1(QTest::currentTestFunction()) + QLatin1Char(':') +
+                         QString::fromLatin1(QTest::currentDataTag());
+    copy.start(QCoreApplication::applicationFilePath(), {test});
+    QVERIFY(copy.waitForFinished(120000));
+    const QByteArray output = copy.readAllStandardOutput() + copy.readAllStandardError();
+    if (copy.exitCode() == kNoNamespace)
+        QSKIP("Mounting a small file system needs the right to mount, or namespaces of one's own.");
+    QVERIFY2(copy.exitStatus() == QProcess::NormalExit && copy.exitCode() == 0, output.constData());
+    QVERIFY2(output.contains("PASS   : ") && !output.contains("SKIP   : "), output.constData());
 }
 
 SmallDisk::SmallDisk(const QString& folder) : folder_(QFile::encodeName(folder)) {

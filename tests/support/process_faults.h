@@ -26,6 +26,13 @@ class LockHolder {
 // so it becomes "nobody", for whom permissions count. Anyone else stays who they are.
 void asUnprivilegedUser();
 
+// Runs the current test function and data row of this executable again in user and mount
+// namespaces of its own, where a user may mount a file system as the superuser can; the copy
+// finds kInNamespace set. The test fails when the copy fails, and is skipped when the system
+// allows no such namespace.
+inline constexpr char kInNamespace[] = "TESSALINE_TEST_IN_NAMESPACE";
+void rerunInOwnNamespace();
+
 // A folder on a file system of its own, 256 KiB large, where writes meet a full disk as they do
 // on a real one. Only a process that may mount file systems gets one.
 class SmallDisk {

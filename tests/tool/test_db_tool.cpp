@@ -317,8 +317,11 @@ class TestDbTool : public QObject {
         QFETCH(QStringList, remaining);
         const QString full = dir.filePath(QStringLiteral("small-disk%1").arg(++serial));
         const SmallDisk disk(full);
-        if (!disk.mounted())
-            QSKIP("Mounting a small file system needs the right to mount, as the superuser has.");
+        if (!disk.mounted() && !qEnvironmentVariableIsSet(kInNamespace)) {
+            rerunInOwnNamespace();
+            return;
+        }
+        QVERIFY(disk.mounted());
         const QString csv = dir.filePath("large.csv");
         QFile file(csv);
         QVERIFY(file.open(QIODevice::WriteOnly));

@@ -107,6 +107,12 @@ QStringList entriesOf(const QString& directory) {
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
 QByteArray contentOf(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))

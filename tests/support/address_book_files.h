@@ -53,5 +53,8 @@ void damagePage(const QString& path, int page);
 // The names in a folder, hidden ones and staging files included.
 QStringList entriesOf(const QString& directory);
 
+// Writes a file whole, in place of what it held.
+void writeFile(const QString& path, const QByteArray& bytes);
+
 // The whole content of a file.
 QByteArray contentOf(const QString& path);

@@ -29,12 +29,6 @@ const QList<StoredRow> kHostileRows = {
     row({QStringLiteral("Ann")}),
 };
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
 // A store into the book by another program, left open until it is destroyed.
 struct OpenStore {
     Database db;

@@ -272,10 +272,7 @@ class TestDbTool : public QObject {
                                                       QFile::ReadOther | QFile::ExeOther));
         }
         const QString csv = open.filePath("in.csv");
-        QFile file(csv);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(kHeader.toUtf8() + "Ann,,,,,,,,,\r\n");
-        file.close();
+        writeFile(csv, kHeader.toUtf8() + "Ann,,,,,,,,,\r\n");
         const QString book = open.filePath("book.mdb");
         contact_table::createAddressBook(book);
         const QStringList before = entriesOf(open.path());
@@ -323,10 +320,7 @@ class TestDbTool : public QObject {
         }
         QVERIFY(disk.mounted());
         const QString csv = dir.filePath("large.csv");
-        QFile file(csv);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(largeCsv());
-        file.close();
+        writeFile(csv, largeCsv());
         const QString kept = full + "/book.mdb";
         contact_table::createAddressBook(kept);
         insertRows(kept, sampleContacts(3));

@@ -25,11 +25,13 @@ QString quoted(const QString& text) {
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
-// SQLite's own findings, a handful of them: one damaged page easily yields a hundred.
-QStringList integrityProblems(const Database& db) {
+} // namespace
+
+// A handful of the findings: one damaged page easily yields a hundred.
+QStringList damageFound(const Database& db, Depth depth) {
     constexpr qsizetype kShown = 10;
     QStringList findings;
-    Statement check(db, "PRAGMA integrity_check");
+    Statement check(db, depth == Depth::Quick ? "PRAGMA quick_check" : "PRAGMA integrity_check");
     while (check.step())
         for (const QString& line : check.text(0).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
             if (line != QLatin1String("ok") && !line.startsWith(QLatin1String("***")))
@@ -42,6 +44,8 @@ QStringList integrityProblems(const Database& db) {
                         .arg(findings.size() - kShown);
     return problems;
 }
+
+namespace {
 
 QStringList presentColumns(const Database& db) {
     Statement info(db, "SELECT name FROM pragma_table_info('address')");
@@ -131,7 +135,7 @@ QStringList findProblems(const QString& path) {
         Database db(path, Database::Mode::ReadWrite);
         contact_table::registerCollation(db.handle());
         sqlite3_busy_timeout(db.handle(), 5000);
-        QStringList problems = integrityProblems(db);
+        QStringList problems = damageFound(db, Depth::Full);
         problems << headerProblems(db);
         const QStringList columns = presentColumns(db);
         if (columns.isEmpty())

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/sqlite_db.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -10,5 +12,10 @@ namespace address_book_check {
 
 // What is wrong, one finding per entry; empty when the file is a sound address book.
 QStringList findProblems(const QString& path);
+
+// SQLite's own findings of damage in an open book, each as "Damaged: ..."; empty when it has
+// none. The quick check leaves out whether the indexes hold what their table holds.
+enum class Depth { Quick, Full };
+QStringList damageFound(const Database& db, Depth depth);
 
 } // namespace address_book_check

@@ -1,9 +1,9 @@
 #include "store/contact_table.h"
 
+#include "store/staging_files.h"
 #include "store/store_error.h"
 
 #include <QChar>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -134,13 +134,6 @@ CREATE INDEX address_phone ON address ("phone" COLLATE TESSALINE_NOCASE);
 CREATE INDEX address_email ON address ("email" COLLATE TESSALINE_NOCASE);
 )sql";
 
-void removeDatabaseFiles(const QString& path) {
-    QFile::remove(path);
-    QFile::remove(path + QStringLiteral("-wal"));
-    QFile::remove(path + QStringLiteral("-shm"));
-    QFile::remove(path + QStringLiteral("-journal"));
-}
-
 bool pathExists(const QString& path) {
     const QFileInfo info(path);
     return info.exists() || info.isSymLink();
@@ -150,8 +143,9 @@ bool pathExists(const QString& path) {
 // then sorted once instead of growing row by row. Nothing is synced while the rows go in; the
 // commit that adds the indexes syncs the file, everything written before included, so the book
 // is on disk before it gets its name.
-void makeStagingBook(const QString& staging, const std::function<void(Database&)>& fill) {
-    Database db(staging, Database::Mode::ReadWriteCreate);
+void makeStagingBook(const QString& staging, const QString& path,
+                     const std::function<void(Database&)>& fill) {
+    Database db(staging, Database::Mode::ReadWriteCreate, path);
     registerCollation(db.handle());
     db.exec(QStringLiteral("PRAGMA application_id = %1; PRAGMA user_version = %2;")
                 .arg(kApplicationId)
@@ -181,11 +175,12 @@ void createAddressBook(const QString& path) {
 void createAddressBook(const QString& path, const std::function<void(Database&)>& fill) {
     if (pathExists(path))
         throw StoreError(QStringLiteral("\"%1\" already exists; it was left as it is.").arg(path));
-    const QString staging =
-        path + QStringLiteral(".creating-%1").arg(QCoreApplication::applicationPid());
-    removeDatabaseFiles(staging);
+    staging_files::requireWritableFolder(path);
+    staging_files::removeAbandoned(path);
+    const QString staging = staging_files::stagingPath(path, staging_files::kCreating);
+    staging_files::removeWithJournals(staging);
     try {
-        makeStagingBook(staging, fill);
+        makeStagingBook(staging, path, fill);
 #ifdef _WIN32
         if (!QFile::rename(staging, path))
 #else
@@ -197,9 +192,9 @@ void createAddressBook(const QString& path, const std::function<void(Database&)>
                                  .arg(path, pathExists(path)
                                                 ? QStringLiteral("it already exists")
                                                 : QStringLiteral("the folder cannot be written")));
-        removeDatabaseFiles(staging);
+        staging_files::removeWithJournals(staging);
     } catch (...) {
-        removeDatabaseFiles(staging);
+        staging_files::removeWithJournals(staging);
         throw;
     }
 }

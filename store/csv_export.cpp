@@ -2,6 +2,7 @@
 
 #include "store/contact_table.h"
 #include "store/table_row.h"
+#include "store/written_output.h"
 
 #include <QStringList>
 
@@ -16,6 +17,8 @@ void writeRecord(QTextStream& out, const QList<QVariant>& values) {
     for (const QVariant& value : values)
         fields << field(value);
     out << fields.join(QLatin1Char(',')) << kRecordEnd;
+    // Stop at the first failure rather than go on writing into the void.
+    written_output::requireWritten(out);
 }
 
 } // namespace

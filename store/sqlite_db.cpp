@@ -6,10 +6,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStringEncoder>
+#include <cerrno>
+#include <cstring>
 #include <sqlite3.h>
 #include <utility>
 
-Database::Database(const QString& path, Mode mode) : path_(path) {
+Database::Database(const QString& path, Mode mode, const QString& shownPath)
+    : path_(path), shownPath_(shownPath.isEmpty() ? path : shownPath) {
     int flags = SQLITE_OPEN_NOMUTEX;
     switch (mode) {
     case Mode::ReadWrite:
@@ -30,7 +33,7 @@ Database::Database(const QString& path, Mode mode) : path_(path) {
         sqlite3_close_v2(handle_);
         handle_ = nullptr;
         throw StoreError(
-            QStringLiteral("Cannot open the address book \"%1\": %2.").arg(path, message));
+            QStringLiteral("Cannot open the address book \"%1\": %2.").arg(shownPath_, message));
     }
     sqlite3_extended_result_codes(handle_, 1);
 }
@@ -41,7 +44,8 @@ Database::~Database() {
 }
 
 Database::Database(Database&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)), path_(std::move(other.path_)) {}
+    : handle_(std::exchange(other.handle_, nullptr)), path_(std::move(other.path_)),
+      shownPath_(std::move(other.shownPath_)) {}
 
 Database& Database::operator=(Database&& other) noexcept {
     if (this != &other) {
@@ -49,26 +53,52 @@ Database& Database::operator=(Database&& other) noexcept {
             sqlite3_close_v2(handle_);
         handle_ = std::exchange(other.handle_, nullptr);
         path_ = std::move(other.path_);
+        shownPath_ = std::move(other.shownPath_);
     }
     return *this;
 }
 
+namespace {
+
+// Why a write failed, in the words of the system when the engine's own ("disk I/O error") say
+// little.
+QString systemCause(sqlite3* handle, const QString& engineWords) {
+    const int error = sqlite3_system_errno(handle);
+    if (error == ENOSPC)
+        return QStringLiteral("the disk is full");
+    if (error == 0)
+        return engineWords;
+    return QStringLiteral("%1 (%2)").arg(engineWords, QString::fromLocal8Bit(std::strerror(error)));
+}
+
+} // namespace
+
 void Database::fail(const QString& what) const {
-    const int code = sqlite3_errcode(handle_);
-    QString detail = QString::fromUtf8(sqlite3_errmsg(handle_));
-    if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
+    fail(what, sqlite3_errcode(handle_));
+}
+
+void Database::fail(const QString& what, int resultCode) const {
+    const int code = resultCode & 0xff;
+    QString detail = QString::fromUtf8(sqlite3_errstr(resultCode));
+    if (resultCode == sqlite3_errcode(handle_))
+        detail = QString::fromUtf8(sqlite3_errmsg(handle_));
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
         detail = QStringLiteral("the file is in use by another program; try again when it is "
                                 "released");
-    else if ((code & 0xff) == SQLITE_NOTADB)
+    else if (code == SQLITE_NOTADB)
         detail = QStringLiteral("the file is not a Tessaline address book");
-    else if (((code & 0xff) == SQLITE_CANTOPEN || (code & 0xff) == SQLITE_READONLY) &&
+    else if (code == SQLITE_FULL)
+        detail = QStringLiteral("the disk is full");
+    else if (code == SQLITE_IOERR)
+        detail = systemCause(handle_, detail);
+    else if ((code == SQLITE_CANTOPEN || code == SQLITE_READONLY) &&
              !QFileInfo(QFileInfo(path_).absolutePath()).isWritable())
         // A store writes its journal beside the book, which the engine's own words do not say.
         detail = QStringLiteral("the folder \"%1\" cannot be written, and a store needs to "
                                 "put a short-lived journal file beside the book; allow changes "
                                 "to the folder and try again")
                      .arg(QDir::toNativeSeparators(QFileInfo(path_).absolutePath()));
-    throw StoreError(QStringLiteral("%1 \"%2\": %3.").arg(what, path_, detail));
+    throw StoreError(QStringLiteral("%1 \"%2\": %3.").arg(what, shownPath_, detail));
 }
 
 void Database::exec(const char* sql) {

@@ -13,7 +13,9 @@ class Database {
     enum class Mode { ReadWrite, ReadWriteCreate, ReadOnly };
 
     Database() = default;
-    Database(const QString& path, Mode mode);
+    // shownPath is the name messages give the file, when it is not path: a book being made under
+    // a name of its own is named by the path the user gave.
+    Database(const QString& path, Mode mode, const QString& shownPath = {});
     ~Database();
     Database(Database&& other) noexcept;
     Database& operator=(Database&& other) noexcept;
@@ -27,11 +29,15 @@ class Database {
     void exec(const char* sql);
     std::int64_t lastInsertRowId() const;
     int changes() const;
+    // Throws a StoreError: what, the file's name and why, from the connection's last error or
+    // from the result code given.
     [[noreturn]] void fail(const QString& what) const;
+    [[noreturn]] void fail(const QString& what, int resultCode) const;
 
   private:
     sqlite3* handle_ = nullptr;
     QString path_;
+    QString shownPath_;
 };
 
 // Refuses text that cannot become UTF-8 unchanged (a lone surrogate half): such text would be

@@ -1,9 +1,10 @@
 #include "tool/book_backup.h"
 
+#include "store/address_book_check.h"
 #include "store/contact_table.h"
+#include "store/staging_files.h"
 #include "store/store_error.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -33,17 +34,15 @@ bool pathExists(const QString& path) {
 // Removes the file being written, and its journal, unless it was put in place.
 class StagingFile {
   public:
-    explicit StagingFile(const QString& path) : path_(path) { remove(); }
-    ~StagingFile() { remove(); }
+    explicit StagingFile(const QString& path) : path_(path) {
+        staging_files::removeWithJournals(path_);
+    }
+    ~StagingFile() { staging_files::removeWithJournals(path_); }
     StagingFile(const StagingFile&) = delete;
     StagingFile& operator=(const StagingFile&) = delete;
     const QString& path() const { return path_; }
 
   private:
-    void remove() {
-        QFile::remove(path_);
-        QFile::remove(path_ + QStringLiteral("-journal"));
-    }
     QString path_;
 };
 
@@ -80,20 +79,34 @@ void copyPages(Database& copy, const Database& book) {
                                      .arg(book.path()));
             sqlite3_sleep(kRetryPauseMs);
         } else if (rc != SQLITE_OK) {
-            copy.fail(QStringLiteral("Cannot write the backup"));
+            copy.fail(QStringLiteral("Cannot write the backup"), rc);
         }
     }
 }
 
+// The copy holds the book's pages as they are, so damage in the book is damage in the copy.
+// Damage bad enough to stop the check itself is reported as what it found.
+void requireSound(const Database& copy, const QString& bookPath) {
+    QStringList damage;
+    try {
+        damage = address_book_check::damageFound(copy, address_book_check::Depth::Quick);
+    } catch (const StoreError& error) {
+        damage << error.description();
+    }
+    if (!damage.isEmpty())
+        throw StoreError(QStringLiteral("The address book \"%1\" is damaged, so no backup was "
+                                        "made; a copy of it would be damaged too.\n%2")
+                             .arg(bookPath, damage.join(QLatin1Char('\n'))));
+}
+
 qint64 contactsIn(Database& copy) {
-    contact_table::registerCollation(copy.handle());
     Statement count(copy, "SELECT count(*) FROM address");
     count.step();
     return count.integer(0);
 }
 
-// Writes the file's data and its folder entry to the disk.
-void sync(const QString& path, int flags) {
+// Writes the file's data or a folder's entries to the disk; messages name the file as shownPath.
+void sync(const QString& path, int flags, const QString& shownPath) {
     const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC);
     const bool synced = fd >= 0 && ::fsync(fd) == 0;
     const int error = errno;
@@ -101,7 +114,7 @@ void sync(const QString& path, int flags) {
         ::close(fd);
     if (!synced)
         throw StoreError(QStringLiteral("Cannot write \"%1\" to the disk: %2.")
-                             .arg(path, QString::fromLocal8Bit(std::strerror(error))));
+                             .arg(shownPath, QString::fromLocal8Bit(std::strerror(error))));
 }
 
 // link() never replaces a file, so a copy that appeared meanwhile is kept.
@@ -112,7 +125,8 @@ void publish(const QString& staging, const QString& copyPath) {
                              .arg(copyPath, pathExists(copyPath)
                                                 ? QStringLiteral("it already exists")
                                                 : QString::fromLocal8Bit(std::strerror(errno))));
-    sync(QFileInfo(copyPath).absolutePath(), O_RDONLY | O_DIRECTORY);
+    const QString folder = QFileInfo(copyPath).absolutePath();
+    sync(folder, O_RDONLY | O_DIRECTORY, folder);
 }
 
 } // namespace
@@ -122,16 +136,19 @@ qint64 copyBook(const QString& bookPath, const QString& copyPath) {
         throw StoreError(
             QStringLiteral("\"%1\" already exists; it was left as it is.").arg(copyPath));
     const Database book = contact_table::openAddressBook(bookPath);
-    const StagingFile staging(
-        copyPath + QStringLiteral(".backing-up-%1").arg(QCoreApplication::applicationPid()));
+    staging_files::requireWritableFolder(copyPath);
+    staging_files::removeAbandoned(copyPath);
+    const StagingFile staging(staging_files::stagingPath(copyPath, staging_files::kBackingUp));
     qint64 contacts = 0;
     {
-        Database copy(staging.path(), Database::Mode::ReadWriteCreate);
+        Database copy(staging.path(), Database::Mode::ReadWriteCreate, copyPath);
+        contact_table::registerCollation(copy.handle());
         copyPages(copy, book);
         copy.exec("PRAGMA journal_mode = DELETE");
+        requireSound(copy, bookPath);
         contacts = contactsIn(copy);
     }
-    sync(staging.path(), O_RDONLY);
+    sync(staging.path(), O_RDONLY, copyPath);
     publish(staging.path(), copyPath);
     return contacts;
 }

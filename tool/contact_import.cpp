@@ -2,6 +2,8 @@
 
 #include "store/contact_inserter.h"
 #include "store/contact_table.h"
+#include "store/store_error.h"
+
 #include <utility>
 
 namespace contact_import {
@@ -15,6 +17,27 @@ ImportSummary readInto(Database& db, const ContactReader& read, const QString& s
         source, [&inserter](RowValues&& values) { inserter.insert(std::move(values)); }, progress);
     summary.contacts = int(inserter.inserted());
     return summary;
+}
+
+// Adds in one transaction, which rolls back whatever fails.
+ImportSummary addAll(const ContactReader& read, const QString& source, const QString& bookPath,
+                     const ImportProgress& progress) {
+    Database db = contact_table::openAddressBook(bookPath);
+    WriteTransaction transaction(db);
+    ImportSummary summary = readInto(db, read, source, progress);
+    transaction.commit();
+    return summary;
+}
+
+// A store that a write error (a full disk) broke off cannot be rolled back by its own connection:
+// the engine leaves the book grown, with its journal beside it, to whoever opens it next. Opening
+// it once more does that now, so the book is as it was when the command ends.
+void settle(const QString& bookPath) {
+    try {
+        const Database db = contact_table::openAddressBook(bookPath);
+    } catch (const StoreError&) {
+        // The failure already being reported says more than this one could.
+    }
 }
 
 } // namespace
@@ -32,11 +55,12 @@ ImportSummary intoNewBook(const ContactReader& read, const QString& source, cons
 
 ImportSummary intoBook(const ContactReader& read, const QString& source, const QString& bookPath,
                        const ImportProgress& progress) {
-    Database db = contact_table::openAddressBook(bookPath);
-    WriteTransaction transaction(db);
-    ImportSummary summary = readInto(db, read, source, progress);
-    transaction.commit();
-    return summary;
+    try {
+        return addAll(read, source, bookPath, progress);
+    } catch (const StoreError&) {
+        settle(bookPath);
+        throw;
+    }
 }
 
 } // namespace contact_import

@@ -44,8 +44,12 @@ int writeMatches(const QString& bookPath, const QString& text, QTextStream& out)
     matches.bindText(1, text);
     QStringList lines;
     while (matches.step()) {
+        // SQLite's trim() knows only the space; an address of tabs or other blanks is none.
+        const QString address = matches.text(0).trimmed();
+        if (address.isEmpty())
+            continue;
         const QString name = matches.text(1) + QLatin1Char(' ') + matches.text(2);
-        lines << oneLine(matches.text(0).trimmed()) + QLatin1Char('\t') + oneLine(name.trimmed()) +
+        lines << oneLine(address) + QLatin1Char('\t') + oneLine(name.trimmed()) +
                      QLatin1Char('\t') + oneLine(matches.text(3));
     }
     out << "Searching " << bookPath << "... " << matchCount(lines.size()) << "\n";

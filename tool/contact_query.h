@@ -10,7 +10,8 @@
 namespace contact_query {
 
 // Writes the lines for the book at bookPath; returns the exit code, 0 with matches and 1 without
-// (as other address books for mail programs do). Throws StoreError when the book cannot be read.
+// (as other address books for mail programs do). An address of blanks only is no address. Throws
+// StoreError when the book cannot be read.
 int writeMatches(const QString& bookPath, const QString& text, QTextStream& out);
 
 } // namespace contact_query

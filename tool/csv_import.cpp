@@ -5,6 +5,7 @@
 #include "tool/csv_records.h"
 
 #include <QStringDecoder>
+#include <algorithm>
 #include <utility>
 
 namespace csv_import {
@@ -29,7 +30,10 @@ int ourColumn(const QString& name) {
     return -1;
 }
 
-// Where each field of a record goes: one of our columns, or -1 for a skipped one.
+// Where each field of a record goes: one of our columns, or -1 for a skipped one. A header that
+// names none of our columns is of some other file (a vCard, a file split by semicolons), whose
+// lines would each come in as a blank contact; one that names a column twice leaves it unclear
+// which field to take.
 std::vector<int> columnsOf(CsvRecords& records, QStringList& notes) {
     std::vector<CsvField> header;
     if (!records.next(header))
@@ -39,18 +43,19 @@ std::vector<int> columnsOf(CsvRecords& records, QStringList& notes) {
     for (const CsvField& field : header) {
         const QString name = textOf(field, records);
         const int target = ourColumn(name);
-        const bool usable = target >= 0 && !filled[size_t(target)];
+        if (target >= 0 && filled[size_t(target)])
+            records.fail(1, QStringLiteral("the header names the column \"%1\" twice").arg(name));
         if (target < 0)
             notes << QStringLiteral("The column \"%1\" has no place in a Tessaline address book; "
                                     "it was skipped.")
                          .arg(name);
-        else if (!usable)
-            notes << QStringLiteral("The column \"%1\" comes twice; the second was skipped.")
-                         .arg(name);
         else
             filled[size_t(target)] = true;
-        targets.push_back(usable ? target : -1);
+        targets.push_back(target);
     }
+    if (std::find(filled.begin(), filled.end(), true) == filled.end())
+        records.fail(1, QStringLiteral("the header line names none of the columns %1")
+                            .arg(contact_table::columnNames().join(QStringLiteral(", "))));
     for (int target = 0; target < contact_table::kColumnCount; ++target)
         if (!filled[size_t(target)])
             notes << QStringLiteral("The file has no column \"%1\"; it stays empty.")

@@ -4,6 +4,7 @@
 #include "store/contact_table.h"
 #include "store/csv_export.h"
 #include "store/store_error.h"
+#include "store/written_output.h"
 #include "tool/book_backup.h"
 #include "tool/contact_import.h"
 #include "tool/contact_query.h"
@@ -63,7 +64,8 @@ const char* const kUsage =
     "  --help                        show this text\n"
     "\n"
     "Exit codes: 0 done (for check: ok), 1 failed (for check: something is wrong; for query:\n"
-    "no match), 2 wrong usage.\n";
+    "no match), 2 wrong usage, 3 query failed (a missing, locked or damaged book, or output\n"
+    "that cannot be written). After \"--\" every word is a path or a text, \"-h\" too.\n";
 
 // The words after the command: options (starting with "--") and paths; after "--" everything is
 // a path.
@@ -97,6 +99,8 @@ struct Command {
     QStringList allowedOptions;
     QStringList requiredOptions;
     std::function<int(const Invocation&, Streams)> run;
+    // query's 1 means "no match" to mail programs, so its failures need a code of their own.
+    int failureCode = 1;
 };
 
 int usageError(QTextStream& err, const QString& problem) {
@@ -307,13 +311,14 @@ std::vector<Command> commands(const AccessImporter& importer) {
          }},
         {"export", 1, {QStringLiteral("--csv"), QStringLiteral("--vcard")}, {}, exportContacts},
         {"check", 1, {}, {}, check},
-        {"query", 2, {}, {}, query},
+        {"query", 2, {}, {}, query, 3},
         {"backup", 2, {}, {}, backup},
     };
 }
 
 bool asksForHelp(const QStringList& arguments) {
-    return arguments.contains(QLatin1String("--help")) || arguments.contains(QLatin1String("-h"));
+    const QStringList options = arguments.mid(0, arguments.indexOf(QLatin1String("--")));
+    return options.contains(QLatin1String("--help")) || options.contains(QLatin1String("-h"));
 }
 
 } // namespace
@@ -335,11 +340,13 @@ int runDbTool(const QStringList& arguments, QTextStream& out, QTextStream& err,
         if (!problem.isEmpty())
             return usageError(err, problem);
         try {
-            return command.run(invocation, Streams{out, err});
+            const int code = command.run(invocation, Streams{out, err});
+            written_output::finish(out);
+            return code;
         } catch (const StoreError& error) {
             out.flush();
             err << "tessaline-db: " << error.description() << "\n";
-            return 1;
+            return command.failureCode;
         }
     }
     return usageError(err, QStringLiteral("unknown command \"%1\"").arg(name));

@@ -1,10 +1,10 @@
 #include "tool/vcard_export.h"
 
 #include "store/contact_table.h"
+#include "store/written_output.h"
 #include "tool/vcard_line.h"
 
 #include <QByteArrayList>
-#include <QIODevice>
 #include <algorithm>
 #include <initializer_list>
 
@@ -187,17 +187,6 @@ void appendCard(QByteArray& card, const RowValues& values) {
     card += "END:VCARD\r\n";
 }
 
-// A stream on a device gets the bytes as they are; one on a string gets them as text.
-void write(QTextStream& out, const QByteArray& cards) {
-    QIODevice* device = out.device();
-    if (!device) {
-        out << QString::fromUtf8(cards);
-        return;
-    }
-    out.flush();
-    device->write(cards);
-}
-
 } // namespace
 
 QByteArray card(const RowValues& values) {
@@ -212,11 +201,11 @@ qint64 writeContacts(const Database& db, QTextStream& out) {
     const qint64 count = forEachContact(db, [&](const RowValues& values) {
         appendCard(cards, values);
         if (cards.size() >= kChunk) {
-            write(out, cards);
+            written_output::writeBytes(out, cards);
             cards.resize(0);
         }
     });
-    write(out, cards);
+    written_output::writeBytes(out, cards);
     return count;
 }
 

@@ -7,6 +7,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QTest>
 #include <QTextStream>
 
 QString fixturePath(const QString& name) {
@@ -73,9 +75,42 @@ ToolRun runTool(const QStringList& arguments) {
     return run;
 }
 
+ToolRun runExecutable(const QString& executable, const QStringList& arguments,
+                      const ProcessSetup& setup) {
+    QProcess process;
+    if (!setup.outputFile.isEmpty())
+        process.setStandardOutputFile(setup.outputFile);
+    if (setup.inChild)
+        process.setChildProcessModifier(setup.inChild);
+    process.start(executable, arguments);
+    ToolRun run;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.exitCode = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+void damagePage(const QString& path, int page) {
+    constexpr qint64 kPageSize = 4096;
+    const QByteArray bytes(600, '\x5a');
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.size() > (page + 2) * kPageSize);
+    QVERIFY(file.seek(page * kPageSize + 8));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
 QStringList entriesOf(const QString& directory) {
     return QDir(directory).entryList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 QByteArray contentOf(const QString& path) {

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 // Helpers for the tests of tessaline-db: real files, read back the way they are stored.
 
@@ -35,8 +36,25 @@ struct ToolRun {
 };
 ToolRun runTool(const QStringList& arguments);
 
+// Runs the executable itself, for what only a real process has: its standard output sent to a
+// file or device (outputFile, when given), or changed by inChild, which runs in the child just
+// before the executable starts (to drop privileges, say).
+struct ProcessSetup {
+    QString outputFile;
+    std::function<void()> inChild;
+};
+ToolRun runExecutable(const QString& executable, const QStringList& arguments,
+                      const ProcessSetup& setup = {});
+
+// Writes over most of one page of a file of 4096-byte pages (counted from 0), as a failing disk
+// might, and leaves the rest as it was.
+void damagePage(const QString& path, int page);
+
 // The names in a folder, hidden ones and staging files included.
 QStringList entriesOf(const QString& directory);
+
+// Writes a file whole, in place of what it held.
+void writeFile(const QString& path, const QByteArray& bytes);
 
 // The whole content of a file.
 QByteArray contentOf(const QString& path);

@@ -2,11 +2,13 @@
 #include "store/contact_table.h"
 #include "store/sqlite_db.h"
 #include "support/address_book_files.h"
+#include "support/process_faults.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <atomic>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -25,12 +27,6 @@ const QList<StoredRow> kHostileRows = {
      QStringLiteral("it's"), QStringLiteral("\n\r"), kNull},
     row({QStringLiteral("Ann")}),
 };
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 // A store into the book by another program, left open until it is destroyed.
 struct OpenStore {
@@ -110,7 +106,7 @@ class TestBookCommands : public QObject {
     void refusesMalformedCsvWhole_data() {
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QString>("problem");
-        const QByteArray good = "a,,,,,,,,,\r\n\"b\r\nc\",,,,,,,,,\r\n";
+        const QByteArray good = kHeader + "\r\na,,,,,,,,,\r\n\"b\r\nc\",,,,,,,,,\r\n";
         QTest::newRow("quote never closed") << good + "x,\"open,,,,,,,,\r\n"
                                             << "line 5: a quoted field is never closed";
         QTest::newRow("too few fields") << good + "x,y\r\n"
@@ -125,13 +121,23 @@ class TestBookCommands : public QObject {
                                                     << "line 5: text follows";
         QTest::newRow("a stray quote") << good + "a\"b,,,,,,,,,\r\n"
                                        << "line 5: a quote inside";
+        const QString noneOfOurs = "line 1: the header line names none of the columns Name, "
+                                   "Surname, phone";
+        QTest::newRow("a vCard") << QByteArray("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann\r\n"
+                                               "EMAIL:ann@example.org\r\nEND:VCARD\r\n")
+                                 << noneOfOurs;
+        QTest::newRow("split by semicolons")
+            << QByteArray("Name;Surname;email\r\nAnn;Lee;ann@example.org\r\n") << noneOfOurs;
+        QTest::newRow("a column named twice")
+            << QByteArray("Name,email,Surname,EMAIL\r\nAnn,a@x.org,Lee,b@x.org\r\n")
+            << "line 1: the header names the column \"EMAIL\" twice";
     }
 
     void refusesMalformedCsvWhole() {
         QFETCH(QByteArray, body);
         QFETCH(QString, problem);
         const QString source = newPath(".csv");
-        writeFile(source, kHeader + "\r\n" + body);
+        writeFile(source, body);
         const QString book = newPath(".mdb");
         const ToolRun run = runTool({"import", "--csv", source, book});
         QCOMPARE(run.exitCode, 1);
@@ -201,6 +207,7 @@ class TestBookCommands : public QObject {
         QTest::newRow("a blank e-mail, not listed") << "blank" << QStringList{};
         QTest::newRow("a leading U+FEFF kept")
             << "zoe@" << QStringList{QChar(0xFEFF) + QStringLiteral("zoe@example.org\tZoe Bom\t")};
+        QTest::newRow("an e-mail of other blanks, not listed") << "blanks" << QStringList{};
     }
 
     void queryFindsWithoutRegardToCaseOrAccents() {
@@ -216,6 +223,8 @@ class TestBookCommands : public QObject {
             row({"Blank", "Mail", kNull, kNull, kNull, "  "}),
             row({"Zoe", "Bom", kNull, kNull, kNull,
                  QChar(0xFEFF) + QStringLiteral("zoe@example.org")}),
+            row({"Tab", "Blanks", kNull, kNull, kNull, "\t\r\n "}),
+            row({"Wide", "Blanks", kNull, kNull, kNull, QString::fromUtf8("\u00a0\u2003\u3000")}),
         });
         const ToolRun run = runTool({"query", book, text});
         const QString status = lines.isEmpty()     ? QStringLiteral("no matches")
@@ -224,6 +233,63 @@ class TestBookCommands : public QObject {
         QStringList expected = {QStringLiteral("Searching %1... %2").arg(book, status)};
         QCOMPARE(run.out, (expected + lines).join(u'\n') + u'\n');
         QCOMPARE(run.exitCode, lines.isEmpty() ? 1 : 0);
+    }
+
+    void everyWordAfterTwoDashesIsText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("-h") << "-h" << QStringList{"x-h@example.org\tDash Case\t"};
+        QTest::newRow("--help") << "--help" << QStringList{};
+    }
+
+    void everyWordAfterTwoDashesIsText() {
+        QFETCH(QString, text);
+        QFETCH(QStringList, lines);
+        static const QString book =
+            bookWith({row({"Dash", "Case", kNull, kNull, kNull, "x-h@example.org"})});
+        const ToolRun run = runTool({"query", book, "--", text});
+        const QString status = lines.isEmpty() ? QStringLiteral("no matches") : "1 match";
+        QCOMPARE(run.out,
+                 (QStringList{QStringLiteral("Searching %1... %2").arg(book, status)} + lines)
+                         .join(u'\n') +
+                     u'\n');
+        QCOMPARE(run.exitCode, lines.isEmpty() ? 1 : 0);
+    }
+
+    // Exit code 1 says "no match" to a mail program, so a book that cannot be searched says 3.
+    void queryTellsAFailureFromNoMatch_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("missing") << "missing"
+                                 << "does not exist";
+        QTest::newRow("damaged") << "damaged"
+                                 << "malformed";
+        QTest::newRow("locked") << "locked"
+                                << "in use by another program";
+        QTest::newRow("not a book") << "not a book"
+                                    << "not a Tessaline address book";
+    }
+
+    void queryTellsAFailureFromNoMatch() {
+        QFETCH(QString, fault);
+        QFETCH(QString, cause);
+        QString book = newPath(".mdb");
+        std::optional<Database> lock;
+        if (fault == "damaged") {
+            book = bookWith(sampleContacts(3000));
+            damagePage(book, 1); // the table's first page, which every search reads
+        } else if (fault == "locked") {
+            book = bookWith(sampleContacts(3));
+            lock.emplace(contact_table::openAddressBook(book));
+            lock->exec("BEGIN EXCLUSIVE");
+        } else if (fault == "not a book") {
+            writeFile(book, QByteArray(4096, 'x'));
+        }
+        const ToolRun run = runTool({"query", book, "--", "First"});
+        QCOMPARE(run.exitCode, 3);
+        QVERIFY2(run.err.startsWith("tessaline-db: ") && run.err.contains(book) &&
+                     run.err.contains(cause),
+                 qPrintable(run.err));
     }
 
     void backupTakesWhatIsCommittedWhileAStoreIsOpen() {
@@ -275,6 +341,63 @@ class TestBookCommands : public QObject {
         QCOMPARE(runTool({"check", copy}).out, QStringLiteral("ok\n"));
     }
 
+    void backupRefusesADamagedBook() {
+        const QString book = bookWith(sampleContacts(3000));
+        damagePage(book, 10);
+        const QString copy = newPath(".mdb");
+        const ToolRun run = runTool({"backup", book, copy});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.startsWith(
+                     QStringLiteral("tessaline-db: The address book \"%1\" is damaged, so no "
+                                    "backup was made")
+                         .arg(book)) &&
+                     run.err.contains("\nDamaged: "),
+                 qPrintable(run.err));
+        QVERIFY(run.out.isEmpty());
+        QVERIFY(!QFile::exists(copy));
+        QCOMPARE(entriesOf(dir.path()).filter("backing-up"), QStringList());
+    }
+
+    // What killed runs left in the folder goes with the next run there; what belongs to a
+    // running process, or only looks like it, stays.
+    void aLaterRunRemovesWhatKilledRunsLeft_data() {
+        QTest::addColumn<QStringList>("command");
+        QTest::newRow("create") << QStringList{"create", "NEW"};
+        QTest::newRow("import") << QStringList{"import", "--csv", "CSV", "NEW"};
+        QTest::newRow("backup") << QStringList{"backup", "BOOK", "NEW"};
+    }
+
+    void aLaterRunRemovesWhatKilledRunsLeft() {
+        QFETCH(QStringList, command);
+        const QString folder = newPath("");
+        QVERIFY(QDir().mkdir(folder));
+        const QString ended = QString::number(endedProcess());
+        const QString running = QString::number(QCoreApplication::applicationPid());
+        const QStringList left = {
+            "old.mdb.creating-" + ended, "old.mdb.creating-" + ended + "-journal",
+            "copy.mdb.backing-up-" + ended, "copy.mdb.backing-up-" + ended + "-journal"};
+        const QString locked = "locked.mdb.creating-" + ended;
+        const QStringList kept = {"busy.mdb.backing-up-1-journal",
+                                  "busy.mdb.creating-" + running,
+                                  locked,
+                                  locked + "-journal",
+                                  "mine.mdb",
+                                  "notes.creating-" + ended + ".txt"};
+        for (const QString& name : left + kept)
+            writeFile(folder + '/' + name, "x");
+        const LockHolder lock(folder + '/' + locked);
+        const QString csv = newPath(".csv");
+        writeFile(csv, kHeader + "\r\nAnn,,,,,,,,,\r\n");
+        command.replaceInStrings(QRegularExpression("^NEW$"), folder + "/new.mdb");
+        command.replaceInStrings(QRegularExpression("^CSV$"), csv);
+        command.replaceInStrings(QRegularExpression("^BOOK$"), bookWith(sampleContacts(2)));
+        const ToolRun run = runTool(command);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QStringList expected = kept + QStringList{"new.mdb"};
+        expected.sort();
+        QCOMPARE(entriesOf(folder), expected);
+    }
+
     void backupNeverWritesOverACopy() {
         const QString book = bookWith(sampleContacts(2));
         const QString copy = newPath(".mdb");
@@ -289,7 +412,8 @@ class TestBookCommands : public QObject {
 
     void explainsTheNewCommands() {
         const QString help = runTool({"--help"}).out;
-        for (const char* usage : {"import --add [--csv]", "query BOOK TEXT", "backup BOOK COPY"})
+        for (const char* usage :
+             {"import --add [--csv]", "query BOOK TEXT", "backup BOOK COPY", "3 query failed"})
             QVERIFY2(help.contains(QLatin1String(usage)), usage);
         for (const QStringList& misuse : QList<QStringList>{
                  {"query", "book.mdb"}, {"backup", "book.mdb"}, {"import", "--vcf", "a", "b"}})

@@ -3,6 +3,7 @@
 #include "store/sqlite_db.h"
 #include "store/store_error.h"
 #include "support/address_book_files.h"
+#include "support/process_faults.h"
 
 #include <QFile>
 #include <QProcess>
@@ -18,11 +19,17 @@ const QVariant kNull;
 const QString kHeader =
     QStringLiteral("Name,Surname,phone,fax,address,email,url,other,created on,modified on\r\n");
 
-void overwrite(const QString& path, qint64 offset, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadWrite));
-    QVERIFY(file.seek(offset));
-    QCOMPARE(file.write(bytes), bytes.size());
+const QString kExecutable = QStringLiteral(TESSALINE_DB_EXECUTABLE);
+
+// More contacts as CSV than the small disk holds, and more than SQLite keeps in memory before it
+// writes a store's pages into the book: a full disk then breaks the store off half-way.
+QByteArray largeCsv() {
+    QByteArray csv = kHeader.toUtf8();
+    for (int i = 0; i < 30000; ++i)
+        csv += QStringLiteral("First%1,Last%1,555-%1,,%1 Some Street,p%1@example.net,,,,\r\n")
+                   .arg(i)
+                   .toUtf8();
+    return csv;
 }
 
 } // namespace
@@ -107,9 +114,7 @@ class TestDbTool : public QObject {
             rows << StoredRow{QStringLiteral("First%1").arg(i), QStringLiteral("Last%1").arg(i)};
         insertRows(book, rows);
         QCOMPARE(runTool({"check", book}).exitCode, 0);
-        const qint64 pageSize = 4096;
-        QVERIFY(QFile(book).size() > 12 * pageSize);
-        overwrite(book, 10 * pageSize + 8, QByteArray(600, '\x5a'));
+        damagePage(book, 10);
         const ToolRun run = runTool({"check", book});
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(!run.out.isEmpty() && run.out != QStringLiteral("ok\n"), qPrintable(run.out));
@@ -207,6 +212,132 @@ class TestDbTool : public QObject {
             QVERIFY(run.out.isEmpty());
         }
         QVERIFY(entriesOf(dir.path()).filter("a.mdb").isEmpty());
+    }
+
+    // Standard output on a full disk: what was not written is said, never taken for done. The
+    // exports are longer than any buffer; the query's few lines fail only at the last flush.
+    void failsWhenItsOutputCannotBeWritten_data() {
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("export --csv") << QStringList{"export", "--csv", "BOOK"} << 1;
+        QTest::newRow("export --vcard") << QStringList{"export", "--vcard", "BOOK"} << 1;
+        QTest::newRow("query") << QStringList{"query", "BOOK", "--", "hans"} << 3;
+    }
+
+    void failsWhenItsOutputCannotBeWritten() {
+        QFETCH(QStringList, command);
+        QFETCH(int, exitCode);
+        static const QString book = [this] {
+            const QString path = newBook();
+            insertRows(path, sampleContacts(3000));
+            return path;
+        }();
+        command.replaceInStrings(QRegularExpression("^BOOK$"), book);
+        const ToolRun run = runExecutable(kExecutable, command, {"/dev/full", {}});
+        QCOMPARE(run.err, QStringLiteral("tessaline-db: Cannot write to standard output: No "
+                                         "space left on device.\n"));
+        QCOMPARE(run.exitCode, exitCode);
+    }
+
+    // A missing folder or one that cannot be written is named, with the path the user gave and
+    // not the name the file is made under; nothing is left behind.
+    void namesTheFolderThatCannotTakeTheFile_data() {
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("fault");
+        const QString missing = QStringLiteral("does not exist");
+        const QString readOnly = QStringLiteral("cannot be written (Permission denied)");
+        for (const QString& folder : {QStringLiteral("missing"), QStringLiteral("read-only")}) {
+            const QString fault = folder == "missing" ? missing : readOnly;
+            const QByteArray tag = folder.toUtf8();
+            QTest::newRow("create, " + tag) << QStringList{"create", "NEW"} << folder << fault;
+            QTest::newRow("import, " + tag)
+                << QStringList{"import", "--csv", "CSV", "NEW"} << folder << fault;
+            QTest::newRow("backup, " + tag)
+                << QStringList{"backup", "BOOK", "NEW"} << folder << fault;
+        }
+    }
+
+    void namesTheFolderThatCannotTakeTheFile() {
+        QFETCH(QStringList, command);
+        QFETCH(QString, folder);
+        QFETCH(QString, fault);
+        QTemporaryDir open;
+        QVERIFY(QFile::setPermissions(open.path(), QFile::permissions(open.path()) |
+                                                       QFile::ReadOther | QFile::ExeOther));
+        const QString target = open.filePath(folder);
+        if (folder == "read-only") {
+            QVERIFY(QDir().mkdir(target));
+            QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::ExeOwner |
+                                                      QFile::ReadOther | QFile::ExeOther));
+        }
+        const QString csv = open.filePath("in.csv");
+        writeFile(csv, kHeader.toUtf8() + "Ann,,,,,,,,,\r\n");
+        const QString book = open.filePath("book.mdb");
+        contact_table::createAddressBook(book);
+        const QStringList before = entriesOf(open.path());
+        const QString newPath = target + "/new.mdb";
+        command.replaceInStrings(QRegularExpression("^NEW$"), newPath);
+        command.replaceInStrings(QRegularExpression("^CSV$"), csv);
+        command.replaceInStrings(QRegularExpression("^BOOK$"), book);
+        const ToolRun run = runExecutable(kExecutable, command, {{}, asUnprivilegedUser});
+        QCOMPARE(run.err, QStringLiteral("tessaline-db: Cannot create \"%1\": the folder \"%2\" "
+                                         "%3.\n")
+                              .arg(newPath, target, fault));
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(entriesOf(open.path()), before);
+        if (folder == "read-only")
+            QCOMPARE(entriesOf(target), QStringList());
+    }
+
+    // Writes that meet a full disk say so, name the path the user gave, and leave nothing behind:
+    // no half-made file, and a book added to is as it was, without a journal beside it.
+    void aFullDiskIsSaidAndLeavesNothingBehind_data() {
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QStringList>("remaining");
+        const QString use = QStringLiteral("Cannot use the address book \"%1\": the disk is full.");
+        QTest::newRow("import") << QStringList{"import", "--csv", "CSV", "FULL/new.mdb"} << use
+                                << QStringList{};
+        QTest::newRow("import --add")
+            << QStringList{"import", "--add", "--csv", "CSV", "FULL/book.mdb"} << use
+            << QStringList{"book.mdb"};
+        QTest::newRow("backup") << QStringList{"backup", "BOOK", "FULL/copy.mdb"}
+                                << QStringLiteral(
+                                       "Cannot write the backup \"%1\": the disk is full.")
+                                << QStringList{};
+    }
+
+    void aFullDiskIsSaidAndLeavesNothingBehind() {
+        QFETCH(QStringList, command);
+        QFETCH(QString, message);
+        QFETCH(QStringList, remaining);
+        const QString full = dir.filePath(QStringLiteral("small-disk%1").arg(++serial));
+        const SmallDisk disk(full);
+        if (!disk.mounted() && !qEnvironmentVariableIsSet(kInNamespace)) {
+            rerunInOwnNamespace();
+            return;
+        }
+        QVERIFY(disk.mounted());
+        const QString csv = dir.filePath("large.csv");
+        writeFile(csv, largeCsv());
+        const QString kept = full + "/book.mdb";
+        contact_table::createAddressBook(kept);
+        insertRows(kept, sampleContacts(3));
+        const QByteArray before = contentOf(kept);
+        if (!remaining.contains("book.mdb"))
+            QVERIFY(QFile::remove(kept));
+        const QString book = newBook();
+        insertRows(book, sampleContacts(6000));
+        command.replaceInStrings(QRegularExpression("^FULL"), full);
+        command.replaceInStrings(QRegularExpression("^CSV$"), csv);
+        command.replaceInStrings(QRegularExpression("^BOOK$"), book);
+        const ToolRun run = runTool(command);
+        QCOMPARE(run.err, "tessaline-db: " + message.arg(command.last()) + "\n");
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(entriesOf(full), remaining);
+        if (!remaining.isEmpty())
+            QCOMPARE(contentOf(kept), before);
     }
 
     void theExecutableImportsExportsAndChecks() {

@@ -203,7 +203,8 @@ class TestDbTool : public QObject {
                                             {"export", "book.mdb"},
                                             {"export", "--csv"},
                                             {"check"},
-                                            {"check", "a.mdb", "b.mdb"}};
+                                            {"check", "a.mdb", "b.mdb"},
+                                            {"check", "-x", "a.mdb"}};
         for (const QStringList& arguments : misuses) {
             const ToolRun run = runTool(arguments);
             QCOMPARE(run.exitCode, 2);
@@ -212,6 +213,19 @@ class TestDbTool : public QObject {
             QVERIFY(run.out.isEmpty());
         }
         QVERIFY(entriesOf(dir.path()).filter("a.mdb").isEmpty());
+
+        // Each command explains itself alone, with the exit codes.
+        for (const QStringList& asked :
+             QList<QStringList>{{"import", "--help"}, {"import", "a.mdb", "-h", "b.mdb"}}) {
+            const ToolRun importHelp = runTool(asked);
+            QCOMPARE(importHelp.exitCode, 0);
+            QVERIFY2(importHelp.out.startsWith("Usage: tessaline-db import [--progress]"),
+                     qPrintable(importHelp.out));
+            QVERIFY(importHelp.out.contains("import --add [--csv] [--salvage] [--progress]"));
+            QVERIFY(importHelp.out.contains("Exit codes:"));
+            QVERIFY(!importHelp.out.contains("backup BOOK COPY"));
+            QVERIFY(entriesOf(dir.path()).filter("b.mdb").isEmpty());
+        }
     }
 
     // Standard output on a full disk: what was not written is said, never taken for done. The

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/step_runner.h"
+
 #include <QPointer>
 #include <QTableView>
 #include <functional>
@@ -16,8 +18,6 @@ class ResultsModel;
 class GridCells final : public QTableView {
     Q_OBJECT
   public:
-    using StepRunner = std::function<void(const std::function<void()>&)>;
-
     // `grid` is the frame around the cells; `runner` reports the failure of a store.
     GridCells(ResultsModel* model, StepRunner runner, QWidget* grid);
 

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "widgets/step_runner.h"
+
 #include <QFrame>
-#include <functional>
 
 class DataControl;
 class GridCells;
@@ -18,8 +19,6 @@ class ResultsModel;
 class ResultsGrid : public QFrame {
     Q_OBJECT
   public:
-    using StepRunner = std::function<void(const std::function<void()>&)>;
-
     // `runner` runs each store so that a failure is reported where every other failure is.
     ResultsGrid(DataControl* dataSource, StepRunner runner, QWidget* parent = nullptr);
 

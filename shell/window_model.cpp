@@ -72,7 +72,7 @@ void WindowModel::run(const std::function<void()>& step) {
     services_.messages.inform(failure, services_.app.title, MessageBoxes::Icon::Warning);
 }
 
-std::function<void(const std::function<void()>&)> WindowModel::stepRunner() {
+StepRunner WindowModel::stepRunner() {
     return [this](const std::function<void()>& step) { run(step); };
 }
 

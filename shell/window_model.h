@@ -2,6 +2,7 @@
 
 #include "shell/layout.h"
 #include "shell/services.h"
+#include "widgets/step_runner.h"
 
 #include <QPointer>
 #include <QPushButton>
@@ -52,7 +53,7 @@ class WindowModel {
     // The one place where a failing step is caught: the steps after it do not run, the user is
     // told what failed, and the program goes on.
     void run(const std::function<void()>& step);
-    std::function<void(const std::function<void()>&)> stepRunner();
+    StepRunner stepRunner();
 
     const Services& services() const { return services_; }
 

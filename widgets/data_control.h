@@ -2,6 +2,7 @@
 
 #include "store/recordset.h"
 #include "widgets/box_binder.h"
+#include "widgets/step_runner.h"
 
 #include <QHash>
 #include <QString>
@@ -21,8 +22,6 @@ class QToolButton;
 class DataControl : public QWidget {
     Q_OBJECT
   public:
-    using StepRunner = std::function<void(const std::function<void()>&)>;
-
     explicit DataControl(QWidget* parent = nullptr);
     ~DataControl() override;
 

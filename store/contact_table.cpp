@@ -1,5 +1,6 @@
 #include "store/contact_table.h"
 
+#include "store/staged_file.h"
 #include "store/staging_files.h"
 #include "store/store_error.h"
 
@@ -11,7 +12,6 @@
 #include <sqlite3.h>
 
 #ifndef _WIN32
-#include <unistd.h>
 #endif
 
 namespace contact_table {
@@ -134,11 +134,6 @@ CREATE INDEX address_phone ON address ("phone" COLLATE TESSALINE_NOCASE);
 CREATE INDEX address_email ON address ("email" COLLATE TESSALINE_NOCASE);
 )sql";
 
-bool pathExists(const QString& path) {
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
-
 // Makes the whole book in its staging file. The rows go in before the indexes exist: each index is
 // then sorted once instead of growing row by row. Nothing is synced while the rows go in; the
 // commit that adds the indexes syncs the file, everything written before included, so the book
@@ -173,30 +168,9 @@ void createAddressBook(const QString& path) {
 }
 
 void createAddressBook(const QString& path, const std::function<void(Database&)>& fill) {
-    if (pathExists(path))
-        throw StoreError(QStringLiteral("\"%1\" already exists; it was left as it is.").arg(path));
-    staging_files::requireWritableFolder(path);
-    staging_files::removeAbandoned(path);
-    const QString staging = staging_files::stagingPath(path, staging_files::kCreating);
-    staging_files::removeWithJournals(staging);
-    try {
-        makeStagingBook(staging, path, fill);
-#ifdef _WIN32
-        if (!QFile::rename(staging, path))
-#else
-        // link() never replaces an existing file, so a file that appeared meanwhile is kept.
-        if (::link(QFile::encodeName(staging).constData(), QFile::encodeName(path).constData()) !=
-            0)
-#endif
-            throw StoreError(QStringLiteral("Cannot create \"%1\": %2.")
-                                 .arg(path, pathExists(path)
-                                                ? QStringLiteral("it already exists")
-                                                : QStringLiteral("the folder cannot be written")));
-        staging_files::removeWithJournals(staging);
-    } catch (...) {
-        staging_files::removeWithJournals(staging);
-        throw;
-    }
+    StagedFile staged(path, staging_files::kCreating);
+    makeStagingBook(staged.stagingPath(), path, fill);
+    staged.publish();
 }
 
 namespace {

@@ -2,17 +2,12 @@
 
 #include "store/address_book_check.h"
 #include "store/contact_table.h"
+#include "store/staged_file.h"
 #include "store/staging_files.h"
 #include "store/store_error.h"
 
 #include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 namespace book_backup {
 
@@ -25,26 +20,6 @@ constexpr int kRetryPauseMs = 20;
 // keeps happening, the rest is copied in one step, which holds off stores for its length.
 constexpr qint64 kChunkedForMs = 2000;
 constexpr qint64 kGiveUpAfterMs = 30000;
-
-bool pathExists(const QString& path) {
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
-
-// Removes the file being written, and its journal, unless it was put in place.
-class StagingFile {
-  public:
-    explicit StagingFile(const QString& path) : path_(path) {
-        staging_files::removeWithJournals(path_);
-    }
-    ~StagingFile() { staging_files::removeWithJournals(path_); }
-    StagingFile(const StagingFile&) = delete;
-    StagingFile& operator=(const StagingFile&) = delete;
-    const QString& path() const { return path_; }
-
-  private:
-    QString path_;
-};
 
 class Backup {
   public:
@@ -105,51 +80,21 @@ qint64 contactsIn(Database& copy) {
     return count.integer(0);
 }
 
-// Writes the file's data or a folder's entries to the disk; messages name the file as shownPath.
-void sync(const QString& path, int flags, const QString& shownPath) {
-    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC);
-    const bool synced = fd >= 0 && ::fsync(fd) == 0;
-    const int error = errno;
-    if (fd >= 0)
-        ::close(fd);
-    if (!synced)
-        throw StoreError(QStringLiteral("Cannot write \"%1\" to the disk: %2.")
-                             .arg(shownPath, QString::fromLocal8Bit(std::strerror(error))));
-}
-
-// link() never replaces a file, so a copy that appeared meanwhile is kept.
-void publish(const QString& staging, const QString& copyPath) {
-    if (::link(QFile::encodeName(staging).constData(), QFile::encodeName(copyPath).constData()) !=
-        0)
-        throw StoreError(QStringLiteral("Cannot create \"%1\": %2.")
-                             .arg(copyPath, pathExists(copyPath)
-                                                ? QStringLiteral("it already exists")
-                                                : QString::fromLocal8Bit(std::strerror(errno))));
-    const QString folder = QFileInfo(copyPath).absolutePath();
-    sync(folder, O_RDONLY | O_DIRECTORY, folder);
-}
-
 } // namespace
 
 qint64 copyBook(const QString& bookPath, const QString& copyPath) {
-    if (pathExists(copyPath))
-        throw StoreError(
-            QStringLiteral("\"%1\" already exists; it was left as it is.").arg(copyPath));
+    StagedFile staged(copyPath, staging_files::kBackingUp);
     const Database book = contact_table::openAddressBook(bookPath);
-    staging_files::requireWritableFolder(copyPath);
-    staging_files::removeAbandoned(copyPath);
-    const StagingFile staging(staging_files::stagingPath(copyPath, staging_files::kBackingUp));
     qint64 contacts = 0;
     {
-        Database copy(staging.path(), Database::Mode::ReadWriteCreate, copyPath);
+        Database copy(staged.stagingPath(), Database::Mode::ReadWriteCreate, copyPath);
         contact_table::registerCollation(copy.handle());
         copyPages(copy, book);
         copy.exec("PRAGMA journal_mode = DELETE");
         requireSound(copy, bookPath);
         contacts = contactsIn(copy);
     }
-    sync(staging.path(), O_RDONLY, copyPath);
-    publish(staging.path(), copyPath);
+    staged.publish();
     return contacts;
 }
 

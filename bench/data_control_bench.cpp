@@ -131,8 +131,8 @@ struct BoundWindow {
     explicit BoundWindow(const QString& path) {
         data = new DataControl(&window);
         data->setDatabaseName(path);
-        for (const QString& column : contact_table::columnNames())
-            data->bind(boxes.emplace_back(new QLineEdit(&window)), column);
+        for (const contact_table::ColumnDescription& description : contact_table::kSchema)
+            data->bind(boxes.emplace_back(new QLineEdit(&window)), description.column);
     }
     QWidget window;
     DataControl* data;
@@ -346,7 +346,11 @@ void restoreFile(const Run& run, const EditedRows& edited) {
     Statement remove(db, "DELETE FROM address WHERE rowid > ?1");
     remove.bindInt(1, run.rows);
     remove.run();
-    Statement restore(db, "UPDATE address SET \"modified on\" = ?1 WHERE rowid = ?2");
+    const QByteArray update =
+        "UPDATE address SET " +
+        contact_table::quotedColumn(contact_table::Column::ModifiedOn).toUtf8() +
+        " = ?1 WHERE rowid = ?2";
+    Statement restore(db, update.constData());
     for (auto it = edited.rbegin(); it != edited.rend(); ++it) {
         restore.bind(1, it->second);
         restore.bindInt(2, it->first + 1);

@@ -55,7 +55,10 @@ void press(QWidget* target, Qt::Key key, Qt::KeyboardModifiers modifiers) {
 // A surname stored in the middle of the file, so that the search has something to find.
 QString surnameAt(const QString& path, qint64 rowid) {
     Database db = contact_table::openAddressBook(path);
-    Statement read(db, "SELECT \"Surname\" FROM address WHERE rowid = ?1");
+    const QByteArray select = QStringLiteral("SELECT %1 FROM address WHERE rowid = ?1")
+                                  .arg(contact_table::quotedColumn(contact_table::Column::Surname))
+                                  .toUtf8();
+    Statement read(db, select.constData());
     read.bindInt(1, rowid);
     if (!read.step())
         throw StoreError(QStringLiteral("row %1 is missing").arg(rowid));

@@ -10,6 +10,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+using contact_table::Column;
+using contact_table::columnTitle;
+
 Form2::Form2(WindowModel& model) : Window(model, QStringLiteral("Form2")) {
     setWindowTitle(QStringLiteral("Add New"));
     setInnerArea(8265, 4290);
@@ -27,30 +30,33 @@ Form2::Form2(WindowModel& model) : Window(model, QStringLiteral("Form2")) {
 }
 
 void Form2::makeContactFields() {
-    Label1 = label(QStringLiteral("Label1"), QStringLiteral("Name"), {360, 120, 615, 255}, 0);
+    Label1 = label(QStringLiteral("Label1"), columnTitle(Column::Name), {360, 120, 615, 255}, 0);
     Text1 = textBox(QStringLiteral("Text1"), QStringLiteral("Text1"), {1080, 120, 2535, 285}, 1,
-                    QStringLiteral("Name"));
+                    columnTitle(Column::Name));
     Text2 = textBox(QStringLiteral("Text2"), QStringLiteral("Text2"), {5400, 120, 2535, 285}, 2,
-                    QStringLiteral("Surname"));
+                    columnTitle(Column::Surname));
     Text3 = textBox(QStringLiteral("Text3"), QStringLiteral("Text3"), {1080, 600, 2055, 285}, 3,
-                    QStringLiteral("Phone"));
+                    columnTitle(Column::Phone));
     Text4 = textBox(QStringLiteral("Text4"), QStringLiteral("Text4"), {5400, 600, 2055, 285}, 4,
-                    QStringLiteral("Fax"));
+                    columnTitle(Column::Fax));
     Text5 = multiLineTextBox(QStringLiteral("Text5"), QStringLiteral("Text5"),
-                             {1080, 1080, 3255, 1455}, 5, QStringLiteral("Address"));
+                             {1080, 1080, 3255, 1455}, 5, columnTitle(Column::Address));
     Text8 = textBox(QStringLiteral("Text8"), QStringLiteral("Text8"), {5400, 1080, 2535, 285}, 6,
-                    QStringLiteral("E-Mail"));
+                    columnTitle(Column::Email));
     Text9 = textBox(QStringLiteral("Text9"), QStringLiteral("Text9"), {5400, 1560, 2535, 285}, 7,
-                    QStringLiteral("URL"));
+                    columnTitle(Column::Url));
     Text6 = multiLineTextBox(QStringLiteral("Text6"), QStringLiteral("Text6"),
-                             {1080, 2760, 5055, 1335}, 8, QStringLiteral("Notes"));
-    Label2 = label(QStringLiteral("Label2"), QStringLiteral("Surname"), {4560, 120, 735, 255}, 9);
-    Label3 = label(QStringLiteral("Label3"), QStringLiteral("Phone"), {360, 600, 615, 255}, 10);
-    Label4 = label(QStringLiteral("Label4"), QStringLiteral("Fax"), {4560, 600, 615, 255}, 11);
-    Label5 = label(QStringLiteral("Label5"), QStringLiteral("Address"), {360, 1080, 615, 255}, 12);
-    Label6 = label(QStringLiteral("Label6"), QStringLiteral("E-Mail"), {4560, 1080, 735, 255}, 13);
-    Label7 = label(QStringLiteral("Label7"), QStringLiteral("URL"), {4560, 1560, 855, 255}, 14);
-    Label8 = label(QStringLiteral("Label8"), QStringLiteral("Notes"), {360, 2760, 735, 255}, 15);
+                             {1080, 2760, 5055, 1335}, 8, columnTitle(Column::Other));
+    Label2 =
+        label(QStringLiteral("Label2"), columnTitle(Column::Surname), {4560, 120, 735, 255}, 9);
+    Label3 = label(QStringLiteral("Label3"), columnTitle(Column::Phone), {360, 600, 615, 255}, 10);
+    Label4 = label(QStringLiteral("Label4"), columnTitle(Column::Fax), {4560, 600, 615, 255}, 11);
+    Label5 =
+        label(QStringLiteral("Label5"), columnTitle(Column::Address), {360, 1080, 615, 255}, 12);
+    Label6 =
+        label(QStringLiteral("Label6"), columnTitle(Column::Email), {4560, 1080, 735, 255}, 13);
+    Label7 = label(QStringLiteral("Label7"), columnTitle(Column::Url), {4560, 1560, 855, 255}, 14);
+    Label8 = label(QStringLiteral("Label8"), columnTitle(Column::Other), {360, 2760, 735, 255}, 15);
 }
 
 void Form2::makeCreationDayAndButtons() {
@@ -59,12 +65,12 @@ void Form2::makeCreationDayAndButtons() {
     Command2 =
         button(QStringLiteral("Command2"), QStringLiteral("Cancel"), {6960, 3720, 1215, 495}, 17);
     Text7 = textBox(QStringLiteral("Text7"), QStringLiteral("Text7"), {6360, 2040, 1575, 285}, 18,
-                    QStringLiteral("Created On"));
+                    columnTitle(Column::CreatedOn));
     Text7->setReadOnly(true);
     Command3 =
         button(QStringLiteral("Command3"), QStringLiteral("Add New"), {6960, 3240, 1215, 495}, 19);
-    Label9 =
-        label(QStringLiteral("Label9"), QStringLiteral("Created On"), {5040, 2040, 1095, 255}, 20);
+    Label9 = label(QStringLiteral("Label9"), columnTitle(Column::CreatedOn),
+                   {5040, 2040, 1095, 255}, 20);
     Command4 = button(QStringLiteral("Command4"), QStringLiteral("Cancel Update"),
                       {6960, 2760, 1215, 495}, 21);
     for (QPushButton* control : {Command1, Command2, Command3, Command4})
@@ -76,20 +82,20 @@ void Form2::makeDataControl() {
     Data1->setObjectName(QStringLiteral("Data1"));
     Data1->setDatabaseName(QStringLiteral("address.mdb"));
     Data1->setConnect(QStringLiteral("Access"));
-    Data1->setRecordSource(QStringLiteral("address"));
+    Data1->setRecordSource(QLatin1String(contact_table::kTable));
     Data1->setBaseDirectory(services().app.directory());
     Data1->setStepRunner(windows().stepRunner());
     place(Data1, {4680, 2280, 3540, 345});
     Data1->setVisible(false);
-    Data1->bind(Text1, QStringLiteral("Name"));
-    Data1->bind(Text2, QStringLiteral("Surname"));
-    Data1->bind(Text3, QStringLiteral("phone"));
-    Data1->bind(Text4, QStringLiteral("fax"));
-    Data1->bind(Text5, QStringLiteral("address"));
-    Data1->bind(Text8, QStringLiteral("email"));
-    Data1->bind(Text9, QStringLiteral("url"));
-    Data1->bind(Text6, QStringLiteral("other"));
-    Data1->bind(Text7, QStringLiteral("created on"));
+    Data1->bind(Text1, Column::Name);
+    Data1->bind(Text2, Column::Surname);
+    Data1->bind(Text3, Column::Phone);
+    Data1->bind(Text4, Column::Fax);
+    Data1->bind(Text5, Column::Address);
+    Data1->bind(Text8, Column::Email);
+    Data1->bind(Text9, Column::Url);
+    Data1->bind(Text6, Column::Other);
+    Data1->bind(Text7, Column::CreatedOn);
 }
 
 void Form2::connectHandlers() {

@@ -1,11 +1,15 @@
 #include "screens/form3.h"
 
 #include "screens/results_grid.h"
+#include "store/contact_table.h"
 #include "widgets/data_control.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+
+using contact_table::Column;
+using contact_table::columnTitle;
 
 Form3::Form3(WindowModel& model) : Window(model, QStringLiteral("Form3")) {
     setWindowTitle(QStringLiteral("Find"));
@@ -24,13 +28,14 @@ Form3::Form3(WindowModel& model) : Window(model, QStringLiteral("Form3")) {
 }
 
 void Form3::makeSearchControls() {
-    Label1 = label(QStringLiteral("Label1"), QStringLiteral("Name"), {720, 120, 615, 255}, 9);
+    Label1 = label(QStringLiteral("Label1"), columnTitle(Column::Name), {720, 120, 615, 255}, 9);
     Text1 = textBox(QStringLiteral("Text1"), QString(), {1440, 120, 1695, 285}, 0,
-                    QStringLiteral("Name"));
+                    columnTitle(Column::Name));
     Command1 = button(QStringLiteral("Command1"), QStringLiteral("Find"), {3240, 0, 1215, 495}, 1);
-    Label2 = label(QStringLiteral("Label2"), QStringLiteral("Surname"), {5280, 120, 735, 255}, 11);
+    Label2 =
+        label(QStringLiteral("Label2"), columnTitle(Column::Surname), {5280, 120, 735, 255}, 11);
     Text2 = textBox(QStringLiteral("Text2"), QString(), {6120, 120, 1815, 285}, 2,
-                    QStringLiteral("Surname"));
+                    columnTitle(Column::Surname));
     Command2 = button(QStringLiteral("Command2"), QStringLiteral("Find"), {8160, 0, 1215, 495}, 3);
     Label3 =
         label(QStringLiteral("Label3"), QStringLiteral("Phone Number"), {240, 600, 1215, 255}, 12);
@@ -38,9 +43,9 @@ void Form3::makeSearchControls() {
                     QStringLiteral("Phone Number"));
     Command4 =
         button(QStringLiteral("Command4"), QStringLiteral("Find"), {3240, 600, 1215, 495}, 5);
-    Label4 = label(QStringLiteral("Label4"), QStringLiteral("E-Mail"), {5280, 600, 735, 255}, 13);
+    Label4 = label(QStringLiteral("Label4"), columnTitle(Column::Email), {5280, 600, 735, 255}, 13);
     Text4 = textBox(QStringLiteral("Text4"), QString(), {6120, 600, 1815, 285}, 6,
-                    QStringLiteral("E-Mail"));
+                    columnTitle(Column::Email));
     Command5 =
         button(QStringLiteral("Command5"), QStringLiteral("Find"), {8160, 600, 1215, 495}, 7);
     Command6 =
@@ -68,7 +73,7 @@ void Form3::makeDataControl() {
     Data1->setObjectName(QStringLiteral("Data1"));
     Data1->setConnect(QStringLiteral("Access"));
     Data1->setDatabaseName(QStringLiteral("address.mdb"));
-    Data1->setRecordSource(QStringLiteral("address"));
+    Data1->setRecordSource(QLatin1String(contact_table::kTable));
     Data1->setCaption(QStringLiteral("Data1"));
     Data1->setBaseDirectory(services().app.directory());
     Data1->setStepRunner(windows().stepRunner());

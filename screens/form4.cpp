@@ -1,6 +1,7 @@
 #include "screens/form4.h"
 
 #include "screens/find_search.h"
+#include "store/contact_table.h"
 #include "store/date_stamp.h"
 #include "store/store_error.h"
 #include "widgets/data_control.h"
@@ -11,6 +12,8 @@
 #include <QPushButton>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+
+using contact_table::Column;
 
 namespace {
 
@@ -96,47 +99,36 @@ void Form4::makeDataControl() {
 
 // Each label stands left of its box; the box is named for screen readers by its label.
 void Form4::makeNameFields() {
-    Label1 = fieldLabel(QStringLiteral("Label1"), QStringLiteral("Name"), {0, 0, 615, 255}, 22);
-    Text1 =
-        boundBox(Label1, QStringLiteral("Text1"), {720, 0, 2535, 285}, 5, QStringLiteral("Name"));
-    Label2 =
-        fieldLabel(QStringLiteral("Label2"), QStringLiteral("Surname"), {4200, 0, 735, 255}, 21);
-    Text2 = boundBox(Label2, QStringLiteral("Text2"), {5040, 0, 2535, 285}, 6,
-                     QStringLiteral("Surname"));
-    Label3 = fieldLabel(QStringLiteral("Label3"), QStringLiteral("Phone"), {0, 480, 615, 255}, 20);
-    Text3 = boundBox(Label3, QStringLiteral("Text3"), {720, 480, 2055, 285}, 7,
-                     QStringLiteral("phone"));
-    Label4 = fieldLabel(QStringLiteral("Label4"), QStringLiteral("Fax"), {4200, 480, 615, 255}, 19);
-    Text4 =
-        boundBox(Label4, QStringLiteral("Text4"), {5040, 480, 2055, 285}, 8, QStringLiteral("fax"));
-    Label5 =
-        fieldLabel(QStringLiteral("Label5"), QStringLiteral("Address"), {0, 960, 615, 255}, 18);
+    Label1 = fieldLabel(QStringLiteral("Label1"), Column::Name, {0, 0, 615, 255}, 22);
+    Text1 = boundBox(Label1, QStringLiteral("Text1"), {720, 0, 2535, 285}, 5, Column::Name);
+    Label2 = fieldLabel(QStringLiteral("Label2"), Column::Surname, {4200, 0, 735, 255}, 21);
+    Text2 = boundBox(Label2, QStringLiteral("Text2"), {5040, 0, 2535, 285}, 6, Column::Surname);
+    Label3 = fieldLabel(QStringLiteral("Label3"), Column::Phone, {0, 480, 615, 255}, 20);
+    Text3 = boundBox(Label3, QStringLiteral("Text3"), {720, 480, 2055, 285}, 7, Column::Phone);
+    Label4 = fieldLabel(QStringLiteral("Label4"), Column::Fax, {4200, 480, 615, 255}, 19);
+    Text4 = boundBox(Label4, QStringLiteral("Text4"), {5040, 480, 2055, 285}, 8, Column::Fax);
+    Label5 = fieldLabel(QStringLiteral("Label5"), Column::Address, {0, 960, 615, 255}, 18);
     Text5 = boundMultiLineBox(Label5, QStringLiteral("Text5"), {720, 960, 3255, 1455}, 9,
-                              QStringLiteral("address"));
-    Label6 =
-        fieldLabel(QStringLiteral("Label6"), QStringLiteral("E-Mail"), {4200, 960, 735, 255}, 17);
-    Text8 = boundBox(Label6, QStringLiteral("Text8"), {5040, 960, 2535, 285}, 10,
-                     QStringLiteral("email"));
-    Label7 =
-        fieldLabel(QStringLiteral("Label7"), QStringLiteral("URL"), {4200, 1440, 855, 255}, 16);
-    Text9 = boundBox(Label7, QStringLiteral("Text9"), {5040, 1440, 2535, 285}, 11,
-                     QStringLiteral("url"));
+                              Column::Address);
+    Label6 = fieldLabel(QStringLiteral("Label6"), Column::Email, {4200, 960, 735, 255}, 17);
+    Text8 = boundBox(Label6, QStringLiteral("Text8"), {5040, 960, 2535, 285}, 10, Column::Email);
+    Label7 = fieldLabel(QStringLiteral("Label7"), Column::Url, {4200, 1440, 855, 255}, 16);
+    Text9 = boundBox(Label7, QStringLiteral("Text9"), {5040, 1440, 2535, 285}, 11, Column::Url);
 }
 
 void Form4::makeDayAndNoteFields() {
-    Label9 = fieldLabel(QStringLiteral("Label9"), QStringLiteral("Created On"),
-                        {4080, 1920, 1215, 255}, 23);
-    Text7 = boundBox(Label9, QStringLiteral("Text7"), {5040, 1920, 1575, 285}, 13,
-                     QStringLiteral("created on"));
+    Label9 = fieldLabel(QStringLiteral("Label9"), Column::CreatedOn, {4080, 1920, 1215, 255}, 23);
+    Text7 =
+        boundBox(Label9, QStringLiteral("Text7"), {5040, 1920, 1575, 285}, 13, Column::CreatedOn);
     // The creation day is shown and can be selected, but only the add window writes it.
     Text7->setReadOnly(true);
-    Label10 = fieldLabel(QStringLiteral("Label10"), QStringLiteral("Modified On"),
-                         {4080, 2280, 1215, 255}, 24);
+    Label10 =
+        fieldLabel(QStringLiteral("Label10"), Column::ModifiedOn, {4080, 2280, 1215, 255}, 24);
     Text10 = boundBox(Label10, QStringLiteral("Text10"), {5040, 2280, 1575, 285}, 14,
-                      QStringLiteral("modified on"));
-    Label8 = fieldLabel(QStringLiteral("Label8"), QStringLiteral("Notes"), {0, 2640, 735, 255}, 15);
+                      Column::ModifiedOn);
+    Label8 = fieldLabel(QStringLiteral("Label8"), Column::Other, {0, 2640, 735, 255}, 15);
     Text6 = boundMultiLineBox(Label8, QStringLiteral("Text6"), {720, 2640, 5055, 1335}, 12,
-                              QStringLiteral("other"));
+                              Column::Other);
 }
 
 void Form4::connectHandlers() {
@@ -257,15 +249,15 @@ void Form4::stampUnlessTyped() {
         Text10->setText(dateStamp(services().clock));
 }
 
-QLabel* Form4::fieldLabel(const QString& name, const QString& caption, TwipsRect rect,
+QLabel* Form4::fieldLabel(const QString& name, contact_table::Column column, TwipsRect rect,
                           int tabIndex) {
-    QLabel* control = label(name, caption, rect, tabIndex);
+    QLabel* control = label(name, contact_table::columnTitle(column), rect, tabIndex);
     fields_ << control;
     return control;
 }
 
 QLineEdit* Form4::boundBox(QLabel* caption, const QString& name, TwipsRect rect, int tabIndex,
-                           const QString& column) {
+                           contact_table::Column column) {
     QLineEdit* box = textBox(name, name, rect, tabIndex, caption->text());
     caption->setBuddy(box);
     Data1->bind(box, column);
@@ -274,7 +266,7 @@ QLineEdit* Form4::boundBox(QLabel* caption, const QString& name, TwipsRect rect,
 }
 
 QPlainTextEdit* Form4::boundMultiLineBox(QLabel* caption, const QString& name, TwipsRect rect,
-                                         int tabIndex, const QString& column) {
+                                         int tabIndex, contact_table::Column column) {
     QPlainTextEdit* box = multiLineTextBox(name, name, rect, tabIndex, caption->text());
     caption->setBuddy(box);
     Data1->bind(box, column);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shell/window_model.h"
+#include "store/contact_columns.h"
 #include "store/lookup_statement.h"
 
 #include <QList>
@@ -95,11 +96,13 @@ class Form4 : public Window {
     // "Modified On" for that row.
     void stampUnlessTyped();
 
-    QLabel* fieldLabel(const QString& name, const QString& caption, TwipsRect rect, int tabIndex);
+    // The caption of a column's box.
+    QLabel* fieldLabel(const QString& name, contact_table::Column column, TwipsRect rect,
+                       int tabIndex);
     QLineEdit* boundBox(QLabel* caption, const QString& name, TwipsRect rect, int tabIndex,
-                        const QString& column);
+                        contact_table::Column column);
     QPlainTextEdit* boundMultiLineBox(QLabel* caption, const QString& name, TwipsRect rect,
-                                      int tabIndex, const QString& column);
+                                      int tabIndex, contact_table::Column column);
 
     QList<QWidget*> fields_; // Label1 to Label10 and Text1 to Text10
 };

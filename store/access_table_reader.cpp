@@ -76,8 +76,8 @@ class OldAddressTable {
         const GPtrArray* catalog = mdb_read_catalog(mdb_.get(), MDB_TABLE);
         if (!catalog || catalog->len == 0)
             throw unreadable();
-        char name[] = "address";
-        table_.reset(mdb_read_table_by_name(mdb_.get(), name, MDB_TABLE));
+        QByteArray name(contact_table::kTable);
+        table_.reset(mdb_read_table_by_name(mdb_.get(), name.data(), MDB_TABLE));
         if (!table_)
             throw StoreError(QStringLiteral("\"%1\" has no table \"address\" (%2).")
                                  .arg(path_, tablesPresent()));

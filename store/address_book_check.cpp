@@ -10,17 +10,6 @@ namespace address_book_check {
 
 namespace {
 
-struct ExpectedIndex {
-    const char* name;
-    const char* column;
-};
-
-// The searched columns, each with an index that compares without regard to case.
-constexpr ExpectedIndex kIndexes[] = {{"address_name", "Name"},
-                                      {"address_surname", "Surname"},
-                                      {"address_phone", "phone"},
-                                      {"address_email", "email"}};
-
 QString quoted(const QString& text) {
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
@@ -73,9 +62,10 @@ QStringList columnProblems(const QStringList& present) {
     return problems;
 }
 
-QStringList indexProblems(const Database& db, const ExpectedIndex& expected) {
-    const QString name = QString::fromLatin1(expected.name);
-    const QString column = QString::fromLatin1(expected.column);
+// A searched column has an index of its own that compares without regard to case.
+QStringList indexProblems(const Database& db, contact_table::Column indexed) {
+    const QString name = contact_table::indexName(indexed);
+    const QString column = QString::fromLatin1(contact_table::storedName(indexed));
     Statement list(db, "SELECT \"unique\", partial FROM pragma_index_list('address') "
                        "WHERE name = ?1");
     list.bindText(1, name);
@@ -134,15 +124,16 @@ QStringList findProblems(const QString& path) {
         contact_table::checkIsSqliteFile(path);
         Database db(path, Database::Mode::ReadWrite);
         contact_table::registerCollation(db.handle());
-        sqlite3_busy_timeout(db.handle(), 5000);
+        sqlite3_busy_timeout(db.handle(), contact_table::kBusyTimeoutMs);
         QStringList problems = damageFound(db, Depth::Full);
         problems << headerProblems(db);
         const QStringList columns = presentColumns(db);
         if (columns.isEmpty())
             return problems << QStringLiteral("There is no table \"address\".");
         problems << columnProblems(columns);
-        for (const ExpectedIndex& index : kIndexes)
-            problems << indexProblems(db, index);
+        for (const contact_table::ColumnDescription& description : contact_table::kSchema)
+            if (description.indexed)
+                problems << indexProblems(db, description.column);
         return problems;
     } catch (const StoreError& error) {
         return {error.description()};

@@ -30,11 +30,24 @@ int columnIndex(const QString& name) {
     return -1;
 }
 
+QString quotedColumn(Column column) {
+    return QStringLiteral("\"%1\"").arg(QLatin1String(storedName(column)));
+}
+
+QString columnTitle(Column column) {
+    return QString::fromLatin1(title(column));
+}
+
 QString quotedColumnList() {
     QStringList quoted;
-    for (const char* column : kColumns)
-        quoted << QStringLiteral("\"%1\"").arg(QLatin1String(column));
+    for (const ColumnDescription& description : kSchema)
+        quoted << quotedColumn(description.column);
     return quoted.join(QStringLiteral(", "));
+}
+
+QString indexName(Column column) {
+    return QStringLiteral("%1_%2").arg(QLatin1String(kTable),
+                                       QString::fromLatin1(storedName(column)).toLower());
 }
 
 namespace {
@@ -121,18 +134,29 @@ QString databasePath(const QString& applicationDirectory) {
 
 namespace {
 
-const char* const kCreateTable = R"sql(
-CREATE TABLE address (
-    "Name" TEXT, "Surname" TEXT, "phone" TEXT, "fax" TEXT, "address" TEXT,
-    "email" TEXT, "url" TEXT, "other" TEXT, "created on" TEXT, "modified on" TEXT);
-)sql";
+// Five columns to a line, as the statement is kept in the book's schema for people to read.
+QByteArray createTableStatement() {
+    QString columns;
+    for (const ColumnDescription& description : kSchema) {
+        const std::size_t at = position(description.column);
+        if (at > 0)
+            columns += at % 5 == 0 ? QStringLiteral(",\n    ") : QStringLiteral(", ");
+        columns += quotedColumn(description.column) + QStringLiteral(" TEXT");
+    }
+    return QStringLiteral("\nCREATE TABLE %1 (\n    %2);\n")
+        .arg(QLatin1String(kTable), columns)
+        .toUtf8();
+}
 
-const char* const kCreateIndexes = R"sql(
-CREATE INDEX address_name ON address ("Name" COLLATE TESSALINE_NOCASE);
-CREATE INDEX address_surname ON address ("Surname" COLLATE TESSALINE_NOCASE);
-CREATE INDEX address_phone ON address ("phone" COLLATE TESSALINE_NOCASE);
-CREATE INDEX address_email ON address ("email" COLLATE TESSALINE_NOCASE);
-)sql";
+QByteArray createIndexStatements() {
+    QString statements = QStringLiteral("\n");
+    for (const ColumnDescription& description : kSchema)
+        if (description.indexed)
+            statements += QStringLiteral("CREATE INDEX %1 ON %2 (%3 COLLATE %4);\n")
+                              .arg(indexName(description.column), QLatin1String(kTable),
+                                   quotedColumn(description.column), QLatin1String(kCollation));
+    return statements.toUtf8();
+}
 
 // Makes the whole book in its staging file. The rows go in before the indexes exist: each index is
 // then sorted once instead of growing row by row. Nothing is synced while the rows go in; the
@@ -150,14 +174,14 @@ void makeStagingBook(const QString& staging, const QString& path,
     db.exec("PRAGMA cache_size = -65536; PRAGMA synchronous = OFF");
     {
         WriteTransaction transaction(db);
-        db.exec(kCreateTable);
+        db.exec(createTableStatement().constData());
         transaction.commit();
     }
     if (fill)
         fill(db);
     db.exec("PRAGMA synchronous = FULL");
     WriteTransaction transaction(db);
-    db.exec(kCreateIndexes);
+    db.exec(createIndexStatements().constData());
     transaction.commit();
 }
 
@@ -313,7 +337,6 @@ Database openAddressBook(const QString& path) {
     Database db(path, Database::Mode::ReadWrite);
     requireSqliteHead(path, fileHead(db, kHeadLength));
     registerCollation(db.handle());
-    constexpr int kBusyTimeoutMs = 5000;
     sqlite3_busy_timeout(db.handle(), kBusyTimeoutMs);
     try {
         checkTable(db);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/contact_columns.h"
 #include "store/sqlite_db.h"
 
 #include <QString>
@@ -12,16 +13,29 @@ struct sqlite3;
 // The one table of the address book and the file that holds it.
 namespace contact_table {
 
-inline constexpr const char* kTable = "address";
-inline constexpr int kColumnCount = 10;
-// Column names exactly as stored, in the table's order; bound boxes and grid headers use them.
-inline constexpr std::array<const char*, kColumnCount> kColumns = {
-    "Name",  "Surname", "phone", "fax",        "address",
-    "email", "url",     "other", "created on", "modified on"};
+constexpr std::array<const char*, kColumnCount> storedNames() {
+    std::array<const char*, kColumnCount> names{};
+    for (const ColumnDescription& description : kSchema)
+        names[position(description.column)] = description.storedName;
+    return names;
+}
+// Column names exactly as stored, in the table's order.
+inline constexpr std::array<const char*, kColumnCount> kColumns = storedNames();
+
 QStringList columnNames();
 int columnIndex(const QString& name); // exact name; -1 when it is not one of ours
 // The ten names double-quoted and comma-separated, for statements that name every column.
 QString quotedColumnList();
+// A column's stored name double-quoted, for a statement.
+QString quotedColumn(Column column);
+// The caption of a column's box.
+QString columnTitle(Column column);
+
+// The name of the index a column has when it is indexed: "address_" and the name in lower case.
+QString indexName(Column column);
+
+// How long a connection waits for another program's lock on the book before it gives up.
+inline constexpr int kBusyTimeoutMs = 5000;
 
 // Whole-value comparison without regard to letter case, for all of Unicode. Registered on every
 // connection; the four searched columns are indexed with it.

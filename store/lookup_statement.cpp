@@ -4,26 +4,31 @@
 
 #include <array>
 
+const char* lookupColumnName(LookupColumn column) {
+    return contact_table::storedName(searchedColumn(column));
+}
+
 namespace {
 
-struct LookupSpelling {
-    LookupColumn column;
-    const char* statementName; // as written in the statement text
-    const char* storedName;    // as stored in the table
-};
+constexpr std::array<LookupColumn, 4> kLookups = {LookupColumn::Name, LookupColumn::Surname,
+                                                  LookupColumn::Phone, LookupColumn::Email};
 
-constexpr std::array<LookupSpelling, 4> kLookups = {{
-    {LookupColumn::Name, "name", "Name"},
-    {LookupColumn::Surname, "surname", "Surname"},
-    {LookupColumn::Phone, "phone", "phone"},
-    {LookupColumn::Email, "email", "email"},
-}};
+// Each lookup is named for its column, and every column the windows search has one.
+constexpr bool lookupsMatchSchema() {
+    using contact_table::Column;
+    int lookedUp = 0;
+    for (const contact_table::ColumnDescription& description : contact_table::kSchema)
+        lookedUp += description.lookedUp ? 1 : 0;
+    return lookedUp == int(kLookups.size()) && searchedColumn(LookupColumn::Name) == Column::Name &&
+           searchedColumn(LookupColumn::Surname) == Column::Surname &&
+           searchedColumn(LookupColumn::Phone) == Column::Phone &&
+           searchedColumn(LookupColumn::Email) == Column::Email;
+}
+static_assert(lookupsMatchSchema(), "the lookups and the searched columns disagree");
 
-const LookupSpelling& spelling(LookupColumn column) {
-    for (const auto& entry : kLookups)
-        if (entry.column == column)
-            return entry;
-    return kLookups[0];
+// The column as the statement text writes it: the stored name in lower case.
+QString statementName(LookupColumn column) {
+    return QString::fromLatin1(lookupColumnName(column)).toLower();
 }
 
 [[noreturn]] void malformed(const QString& recordSource) {
@@ -46,7 +51,7 @@ class Reader {
         return pos_ > start;
     }
 
-    bool keyword(QLatin1String word) {
+    bool keyword(const QString& word) {
         if (text_.mid(pos_, word.size()).compare(word, Qt::CaseInsensitive) != 0)
             return false;
         const qsizetype after = pos_ + word.size();
@@ -91,22 +96,17 @@ class Reader {
 
 } // namespace
 
-const char* lookupColumnName(LookupColumn column) {
-    return spelling(column).storedName;
-}
-
 QString lookupStatement(LookupColumn column, const QString& value) {
     QString escaped = value;
     escaped.replace(QLatin1Char('\''), QLatin1String("''"));
-    return QStringLiteral("Select * from address where %1 = '")
-               .arg(QLatin1String(spelling(column).statementName)) +
+    return QStringLiteral("Select * from address where %1 = '").arg(statementName(column)) +
            escaped + QLatin1Char('\'');
 }
 
 RecordSourceQuery parseRecordSource(const QString& recordSource) {
     Reader reader(recordSource);
     reader.skipBlanks();
-    if (reader.keyword(QLatin1String("address"))) {
+    if (reader.keyword(QLatin1String(contact_table::kTable))) {
         reader.skipBlanks();
         if (!reader.atEnd())
             malformed(recordSource);
@@ -114,13 +114,13 @@ RecordSourceQuery parseRecordSource(const QString& recordSource) {
     }
     if (!reader.keyword(QLatin1String("select")) || !reader.skipBlanks() || !reader.symbol(u'*') ||
         !reader.skipBlanks() || !reader.keyword(QLatin1String("from")) || !reader.skipBlanks() ||
-        !reader.keyword(QLatin1String("address")) || !reader.skipBlanks() ||
+        !reader.keyword(QLatin1String(contact_table::kTable)) || !reader.skipBlanks() ||
         !reader.keyword(QLatin1String("where")) || !reader.skipBlanks())
         malformed(recordSource);
     std::optional<LookupColumn> column;
-    for (const auto& entry : kLookups)
-        if (reader.keyword(QLatin1String(entry.statementName))) {
-            column = entry.column;
+    for (const LookupColumn lookup : kLookups)
+        if (reader.keyword(statementName(lookup))) {
+            column = lookup;
             break;
         }
     if (!column)

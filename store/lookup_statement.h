@@ -1,10 +1,21 @@
 #pragma once
 
+#include "store/contact_columns.h"
+
 #include <QString>
 #include <optional>
 
 // The four one-column searches and the record-source texts built from them.
 enum class LookupColumn { Name, Surname, Phone, Email };
+
+// The column a lookup compares: the columns the windows look up, in the table's order.
+constexpr contact_table::Column searchedColumn(LookupColumn lookup) {
+    int before = int(lookup);
+    for (const contact_table::ColumnDescription& description : contact_table::kSchema)
+        if (description.lookedUp && before-- == 0)
+            return description.column;
+    return contact_table::Column::Name; // not reached: every lookup has its column
+}
 
 // "Select * from address where <column> = '" + value + "'", with each single quote in the value
 // doubled so that a name like O'Brien still forms a valid statement. Blanks are kept as typed.
@@ -22,5 +33,5 @@ struct RecordSourceQuery {
 // too. The text is never handed to the database as SQL.
 RecordSourceQuery parseRecordSource(const QString& recordSource);
 
-// The stored column name a lookup compares ("Name", "Surname", "phone", "email").
+// The stored column name a lookup compares.
 const char* lookupColumnName(LookupColumn column);

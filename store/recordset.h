@@ -23,8 +23,7 @@ class Recordset : public QObject {
     Q_OBJECT
   public:
     enum class EditMode { None, Adding, Editing };
-    // How long a write waits for a file that another program has locked before it fails.
-    static constexpr int kDefaultBusyTimeoutMs = 5000;
+    static constexpr int kDefaultBusyTimeoutMs = contact_table::kBusyTimeoutMs;
 
     explicit Recordset(QObject* parent = nullptr);
     ~Recordset() override;

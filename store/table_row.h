@@ -8,7 +8,16 @@
 #include <functional>
 
 // The values of one contact in the table's column order: NULL as an invalid QVariant, else text.
-using RowValues = std::array<QVariant, contact_table::kColumnCount>;
+// Reached by position or by column.
+struct RowValues : std::array<QVariant, contact_table::kColumnCount> {
+    using array::operator[];
+    QVariant& operator[](contact_table::Column column) {
+        return (*this)[contact_table::position(column)];
+    }
+    const QVariant& operator[](contact_table::Column column) const {
+        return (*this)[contact_table::position(column)];
+    }
+};
 
 // One row as read by its rowid; a row that another program removed reads as not existing.
 struct TableRow {

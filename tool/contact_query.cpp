@@ -13,13 +13,20 @@ namespace {
 // address is looked at only for the few rows that match. No index of
 // the book helps: they keep whole values in case-blind order, but a part can stand anywhere in a
 // value, and even a prefix would miss accented spellings, which that order keeps apart.
-const char* const kMatches = R"sql(
-SELECT "email", "Name", "Surname", "phone" FROM address
-WHERE (contains_folded("Name", ?1) OR contains_folded("Surname", ?1)
-       OR contains_folded("email", ?1))
-  AND trim("email") <> ''
+QByteArray matchesStatement() {
+    using contact_table::Column;
+    using contact_table::quotedColumn;
+    return QStringLiteral(R"sql(
+SELECT %1, %2, %3, %4 FROM address
+WHERE (contains_folded(%2, ?1) OR contains_folded(%3, ?1)
+       OR contains_folded(%1, ?1))
+  AND trim(%1) <> ''
 ORDER BY rowid
-)sql";
+)sql")
+        .arg(quotedColumn(Column::Email), quotedColumn(Column::Name), quotedColumn(Column::Surname),
+             quotedColumn(Column::Phone))
+        .toUtf8();
+}
 
 // A value on one line: tabs and line breaks would split the mail program's fields.
 QString oneLine(QString text) {
@@ -40,7 +47,7 @@ QString matchCount(qsizetype count) {
 int writeMatches(const QString& bookPath, const QString& text, QTextStream& out) {
     const Database db = contact_table::openAddressBook(bookPath);
     folded_text::registerContainsFolded(db.handle());
-    Statement matches(db, kMatches);
+    Statement matches(db, matchesStatement().constData());
     matches.bindText(1, text);
     QStringList lines;
     while (matches.step()) {

@@ -8,6 +8,8 @@
 
 namespace vcard {
 
+using contact_table::Column;
+
 namespace {
 
 // Properties that say how the card is made rather than what it says about the contact.

@@ -12,7 +12,7 @@ namespace vcard_export {
 
 namespace {
 
-using vcard::Column;
+using contact_table::Column;
 
 constexpr int kMaxOctets = 75;
 // Cards are written out in pieces of about this many bytes.
@@ -150,7 +150,7 @@ void appendNullColumns(QByteArray& card, const RowValues& values) {
     QByteArrayList nulls;
     for (const Column column : {Column::Name, Column::Surname, Column::CreatedOn})
         if (values[column].isNull())
-            nulls << contact_table::kColumns[column];
+            nulls << contact_table::storedName(column);
     if (!nulls.isEmpty())
         appendLine(card, {vcard::kNullColumns, ":", nulls.join(',')});
 }

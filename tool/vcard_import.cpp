@@ -62,8 +62,9 @@ class CardReading {
             notes_ << QStringLiteral("the card on line %1 (%2) is not UTF-8 and names no "
                                      "character set; it was read as Windows-1252")
                           .arg(card.begun)
-                          .arg(vcard::fullName((*contact)[vcard::Name].toString(),
-                                               (*contact)[vcard::Surname].toString()));
+                          .arg(vcard::fullName(
+                              (*contact)[contact_table::Column::Name].toString(),
+                              (*contact)[contact_table::Column::Surname].toString()));
         add_(std::move(*contact));
     }
 

@@ -4,7 +4,6 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <cstddef>
 
 // vCard (2.1, 3.0, 4.0) content lines, "group.NAME;PARAM=value:value", and their values as text.
 namespace vcard {
@@ -17,20 +16,6 @@ inline constexpr const char* kNullColumns = "X-TESSALINE-NULL";
 // The kinds of the line breaks of a value ("crlf", "lf", "cr"), one per break in order, or one
 // for all of them; a value without it has LF breaks.
 inline constexpr const char* kBreaks = "X-TESSALINE-BREAKS";
-
-// The contact table's columns by position in RowValues.
-enum Column : std::size_t {
-    Name,
-    Surname,
-    Phone,
-    Fax,
-    Address,
-    Email,
-    Url,
-    Other,
-    CreatedOn,
-    ModifiedOn
-};
 
 // FN of a card: given name, a blank, family name, without blanks around.
 inline QString fullName(const QString& given, const QString& family) {

@@ -125,20 +125,16 @@ void DataControl::Refresh() {
     recordset_.fetch(resolvedPath(), recordSource_);
 }
 
-void DataControl::bind(QLineEdit* box, const QString& column) {
+void DataControl::bind(QLineEdit* box, contact_table::Column column) {
     bindBox(box, column);
     connect(box, &QLineEdit::textChanged, this, [this, box] { binder_.noticeEdit(box); });
 }
 
-void DataControl::bind(QPlainTextEdit* box, const QString& column) {
+void DataControl::bind(QPlainTextEdit* box, contact_table::Column column) {
     bindBox(box, column);
     connect(box, &QPlainTextEdit::textChanged, this, [this, box] { binder_.noticeEdit(box); });
 }
 
-void DataControl::bindBox(QWidget* box, const QString& column) {
-    const int index = contact_table::columnIndex(column);
-    if (index < 0)
-        throw StoreError(
-            QStringLiteral("\"%1\" is not a column of the table \"address\".").arg(column));
-    binder_.addBinding(box, index);
+void DataControl::bindBox(QWidget* box, contact_table::Column column) {
+    binder_.addBinding(box, int(contact_table::position(column)));
 }

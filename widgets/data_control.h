@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/contact_columns.h"
 #include "store/recordset.h"
 #include "widgets/box_binder.h"
 #include "widgets/step_runner.h"
@@ -62,8 +63,8 @@ class DataControl : public QWidget {
 
     // Binding: the box shows `column` of the current row (NULL as empty text); its text is what
     // Update stores once it has been set since the last fill.
-    void bind(QLineEdit* box, const QString& column);
-    void bind(QPlainTextEdit* box, const QString& column);
+    void bind(QLineEdit* box, contact_table::Column column);
+    void bind(QPlainTextEdit* box, contact_table::Column column);
 
     // Whether a bound box holds text set since the control last filled it: any box, or this one.
     bool boxesChanged() const { return !binder_.changedValues().isEmpty(); }
@@ -96,12 +97,12 @@ class DataControl : public QWidget {
     void runStep(void (DataControl::*move)());
     void followRecordset();
     void updateArrows();
-    void bindBox(QWidget* box, const QString& column);
+    void bindBox(QWidget* box, contact_table::Column column);
     QString resolvedPath() const;
 
     QString databaseName_;
     QString connect_ = QStringLiteral("Access");
-    QString recordSource_ = QStringLiteral("address");
+    QString recordSource_ = QLatin1String(contact_table::kTable);
     QString caption_ = QStringLiteral("Data1");
     QString baseDirectory_;
     StepRunner runner_;

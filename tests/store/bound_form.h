@@ -21,16 +21,18 @@ class BoundForm {
         data->setObjectName(QStringLiteral("Data1"));
         data->setBaseDirectory(applicationDirectory);
         data->setDatabaseName(QString::fromLatin1(contact_table::kFileName));
-        for (int column = 0; column < contact_table::kColumnCount; ++column) {
-            const QString name = QString::fromLatin1(contact_table::kColumns[size_t(column)]);
-            if (name == QLatin1String("address") || name == QLatin1String("other")) {
+        using contact_table::Column;
+        for (const contact_table::ColumnDescription& description : contact_table::kSchema) {
+            const Column column = description.column;
+            const std::size_t at = contact_table::position(column);
+            if (column == Column::Address || column == Column::Other) {
                 auto* box = new QPlainTextEdit(&window);
-                data->bind(box, name);
-                boxes[size_t(column)] = box;
+                data->bind(box, column);
+                boxes[at] = box;
             } else {
                 auto* box = new QLineEdit(&window);
-                data->bind(box, name);
-                boxes[size_t(column)] = box;
+                data->bind(box, column);
+                boxes[at] = box;
             }
         }
     }

@@ -19,9 +19,9 @@ int main(int argc, char** argv) {
     auto* notes = new QLineEdit(&window);
     DataControl data(&window);
     data.setDatabaseName(arguments[1]);
-    data.bind(name, QStringLiteral("Name"));
-    data.bind(phone, QStringLiteral("phone"));
-    data.bind(notes, QStringLiteral("other"));
+    data.bind(name, contact_table::Column::Name);
+    data.bind(phone, contact_table::Column::Phone);
+    data.bind(notes, contact_table::Column::Other);
     QRandomGenerator random(arguments[2].toUInt());
     // A long value makes some rows span overflow pages.
     const QString padding(int(random.bounded(1, 3000)), QLatin1Char('x'));

@@ -619,7 +619,8 @@ class TestDataControl : public QObject {
         const QString refused = failureOf([&] {
             editor.data->storeRow(1, {{Surname, QStringLiteral("Wrong")}});
         });
-        QVERIFY2(refused.contains("was replaced by another file after this contact was read"), qPrintable(refused));
+        QVERIFY2(refused.contains("was replaced by another file after this contact was read"),
+                 qPrintable(refused));
 
         QCOMPARE(services.storedRows(),
                  QList<StoredRow>({row({"Zoe"}), row({"Yan"}), row({"Xavier"}), row({"Walt"})}));

@@ -3,16 +3,13 @@
 #include "store/staged_file.h"
 #include "store/staging_files.h"
 #include "store/store_error.h"
+#include "store/text_fold.h"
 
-#include <QChar>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <sqlite3.h>
-
-#ifndef _WIN32
-#endif
 
 namespace contact_table {
 
@@ -52,77 +49,12 @@ QString indexName(Column column) {
 
 namespace {
 
-// Decodes one UTF-8 sequence; a malformed byte stands for itself in the surrogate range so the
-// order stays total and repeatable.
-char32_t nextCodePoint(const unsigned char* s, int length, int& i) {
-    const unsigned char lead = s[i];
-    int extra = 0;
-    char32_t cp = lead;
-    if (lead >= 0xC0 && lead < 0xE0) {
-        extra = 1;
-        cp = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead < 0xF0) {
-        extra = 2;
-        cp = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead < 0xF8) {
-        extra = 3;
-        cp = lead & 0x07;
-    } else if (lead >= 0x80) {
-        ++i;
-        return 0xDC00 + lead;
-    }
-    if (i + extra >= length && extra > 0) {
-        ++i;
-        return 0xDC00 + lead;
-    }
-    for (int k = 1; k <= extra; ++k) {
-        const unsigned char c = s[i + k];
-        if ((c & 0xC0) != 0x80) {
-            ++i;
-            return 0xDC00 + lead;
-        }
-        cp = (cp << 6) | (c & 0x3F);
-    }
-    i += extra + 1;
-    return cp;
-}
-
-int foldedAsciiByte(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') ? c + 32 : c;
-}
-
 int collate(void*, int lengthA, const void* a, int lengthB, const void* b) {
-    return compareFolded(static_cast<const char*>(a), lengthA, static_cast<const char*>(b),
-                         lengthB);
+    return text_fold::compare(static_cast<const char*>(a), lengthA, static_cast<const char*>(b),
+                              lengthB);
 }
 
 } // namespace
-
-int compareFolded(const char* a, int lengthA, const char* b, int lengthB) {
-    const auto* sa = reinterpret_cast<const unsigned char*>(a);
-    const auto* sb = reinterpret_cast<const unsigned char*>(b);
-    int i = 0;
-    int j = 0;
-    // Most contact data is ASCII: compare it without decoding.
-    while (i < lengthA && j < lengthB && sa[i] < 0x80 && sb[j] < 0x80) {
-        const int diff = foldedAsciiByte(sa[i]) - foldedAsciiByte(sb[j]);
-        if (diff != 0)
-            return diff < 0 ? -1 : 1;
-        ++i;
-        ++j;
-    }
-    while (i < lengthA && j < lengthB) {
-        const char32_t ca = QChar::toCaseFolded(nextCodePoint(sa, lengthA, i));
-        const char32_t cb = QChar::toCaseFolded(nextCodePoint(sb, lengthB, j));
-        if (ca != cb)
-            return ca < cb ? -1 : 1;
-    }
-    if (i < lengthA)
-        return 1;
-    if (j < lengthB)
-        return -1;
-    return 0;
-}
 
 void registerCollation(sqlite3* db) {
     sqlite3_create_collation_v2(db, kCollation, SQLITE_UTF8, nullptr, collate, nullptr);

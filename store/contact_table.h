@@ -37,11 +37,10 @@ QString indexName(Column column);
 // How long a connection waits for another program's lock on the book before it gives up.
 inline constexpr int kBusyTimeoutMs = 5000;
 
-// Whole-value comparison without regard to letter case, for all of Unicode. Registered on every
-// connection; the four searched columns are indexed with it.
+// Whole-value comparison without regard to letter case, for all of Unicode (text_fold::compare).
+// Registered on every connection; the four searched columns are indexed with it.
 inline constexpr const char* kCollation = "TESSALINE_NOCASE";
 void registerCollation(sqlite3* db);
-int compareFolded(const char* a, int lengthA, const char* b, int lengthB);
 
 // Marks a file as ours: "TSLN".
 inline constexpr int kApplicationId = 0x54534C4E;

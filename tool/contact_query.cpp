@@ -1,13 +1,85 @@
 #include "tool/contact_query.h"
 
 #include "store/contact_table.h"
-#include "tool/folded_text.h"
+#include "store/text_fold.h"
+#include "store/utf8_text.h"
 
 #include <QStringList>
+#include <cstring>
+#include <sqlite3.h>
 
 namespace contact_query {
 
 namespace {
+
+using text_fold::Accents;
+
+// The text searched for, folded once per statement, matched against values as SQLite hands them
+// over (UTF-8).
+class Needle {
+  public:
+    explicit Needle(const QString& text)
+        : folded_(text_fold::folded(text, Accents::SetAside)), foldedUtf8_(folded_.toUtf8()) {
+        for (const char c : foldedUtf8_)
+            ascii_ = ascii_ && static_cast<unsigned char>(c) < 0x80;
+    }
+
+    bool isFoundIn(const unsigned char* utf8, int length) const {
+        // Most contact data is ASCII, where folding is lowering the letters; other text is
+        // folded whole.
+        QVarLengthArray<char, 256> lowered(length);
+        for (int i = 0; i < length; ++i) {
+            if (utf8[i] >= 0x80) {
+                text_fold::Folded text;
+                text_fold::appendFolded(utf8, length, Accents::SetAside, text);
+                return QStringView(text.constData(), text.size()).contains(folded_);
+            }
+            lowered[i] = char(text_fold::caseFolded(utf8[i]));
+        }
+        if (!ascii_)
+            return false;
+        return foldedUtf8_.isEmpty() ||
+               memmem(lowered.constData(), size_t(length), foldedUtf8_.constData(),
+                      size_t(foldedUtf8_.size())) != nullptr;
+    }
+
+  private:
+    QString folded_;
+    QByteArray foldedUtf8_;
+    bool ascii_ = true;
+};
+
+void deleteNeedle(void* needle) {
+    delete static_cast<Needle*>(needle);
+}
+
+// contains_folded(value, part): 1 when the folded value holds the folded part, 0 otherwise and
+// for NULL. SQLite keeps the folded part beside the bound parameter.
+void containsFolded(sqlite3_context* context, int, sqlite3_value** arguments) {
+    if (sqlite3_value_type(arguments[0]) == SQLITE_NULL) {
+        sqlite3_result_int(context, 0);
+        return;
+    }
+    auto* needle = static_cast<const Needle*>(sqlite3_get_auxdata(context, 1));
+    if (!needle) {
+        const auto* part = reinterpret_cast<const char*>(sqlite3_value_text(arguments[1]));
+        const QString text = utf8Text(QByteArrayView(part, sqlite3_value_bytes(arguments[1])));
+        sqlite3_set_auxdata(context, 1, new Needle(text), deleteNeedle);
+        needle = static_cast<const Needle*>(sqlite3_get_auxdata(context, 1));
+        if (!needle) {
+            sqlite3_result_error_nomem(context);
+            return;
+        }
+    }
+    const unsigned char* value = sqlite3_value_text(arguments[0]);
+    sqlite3_result_int(context, needle->isFoundIn(value, sqlite3_value_bytes(arguments[0])));
+}
+
+void registerContainsFolded(sqlite3* db) {
+    sqlite3_create_function_v2(db, "contains_folded", 2,
+                               SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS, nullptr,
+                               containsFolded, nullptr, nullptr, nullptr);
+}
 
 // One scan of the table, with the folding done by a function of ours inside SQLite; the e-mail
 // address is looked at only for the few rows that match. No index of
@@ -46,7 +118,7 @@ QString matchCount(qsizetype count) {
 
 int writeMatches(const QString& bookPath, const QString& text, QTextStream& out) {
     const Database db = contact_table::openAddressBook(bookPath);
-    folded_text::registerContainsFolded(db.handle());
+    registerContainsFolded(db.handle());
     Statement matches(db, matchesStatement().constData());
     matches.bindText(1, text);
     QStringList lines;

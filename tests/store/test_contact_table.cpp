@@ -2,6 +2,7 @@
 #include "store/date_stamp.h"
 #include "store/sqlite_db.h"
 #include "store/store_error.h"
+#include "store/text_fold.h"
 #include "support/test_services.h"
 #include "tool/db_tool.h"
 
@@ -163,8 +164,7 @@ class TestContactTable : public QObject {
 
     void foldedComparisonIsATotalOrder() {
         auto cmp = [](const QByteArray& a, const QByteArray& b) {
-            return contact_table::compareFolded(a.constData(), int(a.size()), b.constData(),
-                                                int(b.size()));
+            return text_fold::compare(a.constData(), int(a.size()), b.constData(), int(b.size()));
         };
         QCOMPARE(cmp("abc", "ABC"), 0);
         QCOMPARE(cmp("straße", "STRASSE") == 0, false);

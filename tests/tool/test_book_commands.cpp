@@ -1,5 +1,7 @@
 #include "store/contact_inserter.h"
 #include "store/contact_table.h"
+#include "store/lookup_statement.h"
+#include "store/recordset.h"
 #include "store/sqlite_db.h"
 #include "support/address_book_files.h"
 #include "support/process_faults.h"
@@ -233,6 +235,41 @@ class TestBookCommands : public QObject {
         QStringList expected = {QStringLiteral("Searching %1... %2").arg(book, status)};
         QCOMPARE(run.out, (expected + lines).join(u'\n') + u'\n');
         QCOMPARE(run.exitCode, lines.isEmpty() ? 1 : 0);
+    }
+
+    // The find window looks up whole values in the book's order; query looks for a part, accents
+    // set aside. Where both apply, a whole value typed in another letter case, they agree.
+    void findAndQueryAgreeOnLetterCase_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("umlaut") << QString::fromUtf8("MÜLLER") << QString::fromUtf8("müller")
+                                << true;
+        QTest::newRow("final sigma")
+            << QString::fromUtf8("ΟΔΟΣ") << QString::fromUtf8("οδος") << true;
+        QTest::newRow("titlecase pair")
+            << QString::fromUtf8("ǅemal") << QString::fromUtf8("ǄEMAL") << true;
+        QTest::newRow("kelvin sign") << QString::fromUtf8("\u212Aim") << "kim" << true;
+        QTest::newRow("cherokee") << QString::fromUtf8("\u13A0x") << QString::fromUtf8("\uAB70X")
+                                  << true;
+        QTest::newRow("beyond 16 bits")
+            << QString::fromUtf8("\U00010400") << QString::fromUtf8("\U00010428") << true;
+        QTest::newRow("dotless i is another letter")
+            << QString::fromUtf8("ışık") << QString::fromUtf8("ISIK") << false;
+        QTest::newRow("another name") << "Ann"
+                                      << "Anna" << false;
+    }
+
+    void findAndQueryAgreeOnLetterCase() {
+        QFETCH(QString, stored);
+        QFETCH(QString, typed);
+        QFETCH(bool, found);
+        const QString book =
+            bookWith({row({"Given", stored, kNull, kNull, kNull, "g@example.org"})});
+        Recordset findWindow;
+        findWindow.fetch(book, lookupStatement(LookupColumn::Surname, typed));
+        QCOMPARE(findWindow.RecordCount() == 1, found);
+        QCOMPARE(runTool({"query", book, "--", typed}).exitCode == 0, found);
     }
 
     void everyWordAfterTwoDashesIsText_data() {

@@ -3,8 +3,7 @@
 #include "store/sqlite_db.h"
 #include "store/store_error.h"
 #include "store/text_fold.h"
-#include "support/test_services.h"
-#include "tool/db_tool.h"
+#include "support/test_book.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -106,21 +105,6 @@ class TestContactTable : public QObject {
         QVERIFY(QDir(dir.path()).mkdir("folder.mdb"));
         QVERIFY_THROWS_EXCEPTION(StoreError, contact_table::createAddressBook(path("folder.mdb")));
         QVERIFY(QFileInfo(path("folder.mdb")).isDir());
-    }
-
-    void dbToolCreatesOnceAndThenRefuses() {
-        QString outText;
-        QString errText;
-        QTextStream out(&outText);
-        QTextStream err(&errText);
-        const QString file = path("tool.mdb");
-        QCOMPARE(runDbTool({"create", file}, out, err), 0);
-        QVERIFY(QFileInfo(file).size() > 0);
-        QCOMPARE(runDbTool({"create", file}, out, err), 1);
-        err.flush();
-        QVERIFY2(errText.contains("already exists"), qPrintable(errText));
-        QCOMPARE(runDbTool({"create"}, out, err), 2);
-        QCOMPARE(runDbTool({}, out, err), 2);
     }
 
     void searchedColumnsMatchWholeValuesWithoutRegardToCase() {

@@ -1,8 +1,6 @@
 #include "support/test_services.h"
 
 #include "shell/startup.h"
-#include "store/contact_table.h"
-#include "store/sqlite_db.h"
 
 #include <QApplication>
 
@@ -23,22 +21,9 @@ TestServices::TestServices() : app(buildAppInfo()) {
     // The application set up as the program sets it up: its name and its font.
     if (auto* application = qobject_cast<QApplication*>(QCoreApplication::instance()))
         configureApplication(*application);
-    contact_table::createAddressBook(databasePath());
     app.directory = [directory = dir.path()] { return directory; };
 }
 
 Services TestServices::services() {
     return Services{messages, clock, programEnd, *platform, app};
-}
-
-QString TestServices::databasePath() const {
-    return contact_table::databasePath(dir.path());
-}
-
-QList<StoredRow> TestServices::storedRows(const QString& book) const {
-    return rowsIn(book.isEmpty() ? databasePath() : book);
-}
-
-void TestServices::insertRow(const StoredRow& values) {
-    insertRows(databasePath(), {values});
 }

@@ -6,6 +6,7 @@
 #include "support/process_faults.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -185,6 +186,16 @@ class TestDbTool : public QObject {
                                          "and then put NEW.mdb in its place.")
                               .arg(old));
         QVERIFY(QFile::remove(old));
+    }
+
+    void createsOnceAndThenRefuses() {
+        const QString file = dir.filePath(QStringLiteral("created.mdb"));
+        QCOMPARE(runTool({"create", file}).exitCode, 0);
+        QVERIFY(QFileInfo(file).size() > 0);
+        const ToolRun again = runTool({"create", file});
+        QCOMPARE(again.exitCode, 1);
+        QVERIFY2(again.err.contains("already exists"), qPrintable(again.err));
+        QCOMPARE(runTool({"create"}).exitCode, 2);
     }
 
     void explainsItsUsage() {

@@ -2,7 +2,7 @@
 #include "store/contact_table.h"
 #include "store/lookup_statement.h"
 #include "store/recordset_model.h"
-#include "support/test_services.h"
+#include "support/test_book.h"
 #include "widgets/data_control.h"
 
 #include <QSignalSpy>
@@ -14,12 +14,12 @@ class TestRecordsetModel : public QObject {
 
   private slots:
     void showsTheFetchedRowsUnderTheFieldNames() {
-        TestServices services;
+        TestBook book;
         QList<StoredRow> rows;
         for (int i = 0; i < 5000; ++i)
             rows << row({QString::number(i), i % 2 ? "Odd" : "Even", QVariant(), ""});
-        insertRows(services.databasePath(), rows);
-        BoundForm form(services.applicationDirectory());
+        insertRows(book.databasePath(), rows);
+        BoundForm form(book.applicationDirectory());
         RecordsetModel model(&form.data->Recordset());
         QTableView view;
         view.setModel(&model);
@@ -52,9 +52,9 @@ class TestRecordsetModel : public QObject {
     }
 
     void followsStoredAndAppendedRowsAndClose() {
-        TestServices services;
-        insertRows(services.databasePath(), {row({"Ann"}), row({"Bob"})});
-        BoundForm form(services.applicationDirectory());
+        TestBook book;
+        insertRows(book.databasePath(), {row({"Ann"}), row({"Bob"})});
+        BoundForm form(book.applicationDirectory());
         RecordsetModel model(&form.data->Recordset());
         form.data->Refresh();
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);

@@ -3,7 +3,7 @@
 #include "store/lookup_statement.h"
 #include "store/sqlite_db.h"
 #include "store/store_error.h"
-#include "support/test_services.h"
+#include "support/test_book.h"
 #include "widgets/data_control.h"
 
 #include <QElapsedTimer>
@@ -43,10 +43,10 @@ class TestDataControl : public QObject {
     // --- Refresh and what the bound boxes show ---------------------------------------------
 
     void refreshShowsTheFirstRowOfTheWholeTable() {
-        TestServices services;
-        services.insertRow(row({"Ann", "Smith", "555", QVariant(), "1 Road\nTown"}));
-        services.insertRow(row({"Bob", "Jones"}));
-        BoundForm form(services.applicationDirectory());
+        TestBook book;
+        book.insertRow(row({"Ann", "Smith", "555", QVariant(), "1 Road\nTown"}));
+        book.insertRow(row({"Bob", "Jones"}));
+        BoundForm form(book.applicationDirectory());
         QSignalSpy refreshed(form.data, &DataControl::refreshed);
 
         form.data->Refresh();
@@ -61,9 +61,9 @@ class TestDataControl : public QObject {
     }
 
     void aLookupThatMatchesNothingEmptiesTheBoxes() {
-        TestServices services;
-        services.insertRow(row({"Ann", "Smith"}));
-        BoundForm form(services.applicationDirectory());
+        TestBook book;
+        book.insertRow(row({"Ann", "Smith"}));
+        BoundForm form(book.applicationDirectory());
         form.data->Refresh();
         form.data->setRecordSource(lookupStatement(LookupColumn::Surname, "Nobody"));
 
@@ -75,12 +75,12 @@ class TestDataControl : public QObject {
     }
 
     void aBareFileNameIsFoundInTheApplicationDirectoryNotTheCurrentOne() {
-        TestServices services;
-        services.insertRow(row({"Ann"}));
+        TestBook book;
+        book.insertRow(row({"Ann"}));
         QTemporaryDir elsewhere;
         const QString previous = QDir::currentPath();
         QDir::setCurrent(elsewhere.path());
-        BoundForm form(services.applicationDirectory());
+        BoundForm form(book.applicationDirectory());
         form.data->Refresh();
         QDir::setCurrent(previous);
 
@@ -101,9 +101,9 @@ class TestDataControl : public QObject {
     // --- AddNew, Edit, Update, CancelUpdate, Close -----------------------------------------
 
     void addNewThenUpdateStoresOnlyTheBoxesThatWereSet() {
-        TestServices services;
-        services.insertRow(row({"Ann", "Smith"}));
-        BoundForm form(services.applicationDirectory());
+        TestBook book;
+        book.insertRow(row({"Ann", "Smith"}));
+        BoundForm form(book.applicationDirectory());
         form.data->Refresh();
         QSignalSpy appended(form.data, &DataControl::rowAppended);
 
@@ -115,7 +115,7 @@ class TestDataControl : public QObject {
         form.setText(CreatedOn, "07/12/2026");
         form.recordset().Update();
 
-        QCOMPARE(services.storedRows(),
+        QCOMPARE(book.storedRows(),
                  QList<StoredRow>({row({"Ann", "Smith"}),
                                    row({"Cleo", QVariant(), QVariant(), QVariant(), "2 Lane\nCity",
                                         QVariant(), QVariant(), QVariant(), "07/12/2026"})}));
@@ -131,8 +131,8 @@ class TestDataControl : public QObject {
     }
 
     void addNewOnAnEmptyTableLeavesNoCurrentRowUntilAMove() {
-        TestServices services;
-        BoundForm form(services.applicationDirectory());
+        TestBook book;
+        BoundForm form(book.applicationDirectory());
         form.data->Refresh();
         form.recordset().AddNew();
         form.setText(Name, "Cleo");
@@ -146,25 +146,25 @@ class TestDataControl : public QObject {
     }
 
     void addNewThenCancelUpdateStoresNothingAndShowsTheCurrentRowAgain() {
-        TestServices services;
-        services.insertRow(row({"Ann", "Smith"}));
-        BoundForm form(services.applicationDirectory());
+        TestBook book;
+        book.insertRow(row({"Ann", "Smith"}));
+        BoundForm form(book.applicationDirectory());
         form.data->Refresh();
 
         form.recordset().AddNew();
         form.setText(Name, "Cleo");
         form.recordset().CancelUpdate();
 
-        QCOMPARE(services.storedRows().size(), 1);
+        QCOMPARE(book.storedRows().size(), 1);
         QCOMPARE(form.recordset().editMode(), Recordset::EditMode::None);
         QCOMPARE(form.recordset().RecordCount(), 1);
         QCOMPARE(form.text(Name), QStringLiteral("Ann"));
     }
 
     void editThenUpdateWritesOnlyTheChangedColumns() {
-        TestServices services;
-        services.insertRow(row({"Ann", "Smith", "555", "556", QVariant(), "ann@example.org"}));
-        BoundForm form(services.applicationDirectory());
+        TestBook book;
+        book.insertRow(row({"Ann", "Smith", "555", "556", QVariant(), "ann@example.org"}));
+        BoundForm form(book.applicationDirectory());
         form.data->Refresh();
         QSignalSpy stored(form.data, &DataControl::rowStored);
 
@@ -174,12 +174,12 @@ class TestDataControl : public QObject {
         form.setText(Phone, "777");
         // Meanwhile another program changes a column this edit does not touch.
         {
-            Database other = contact_table::openAddressBook(services.databasePath());
+            Database other = contact_table::openAddressBook(book.databasePath());
             other.exec("UPDATE address SET \"fax\" = '999'");
         }
         form.recordset().Update();
 
-        QCOMPARE(services.storedRows(),
+        QCOMPARE(book.storedRows(),
                  QList<StoredRow>({row({"Ann", "Smith", "777", "999", QVariant(), "ann@example.org",
                                         QVariant(), QVariant(), QVariant(), "08/12/2026"})}));
         QCOMPARE(form.recordset().editMode(), Recordset::EditMode::None);
@@ -188,18 +188,18 @@ class TestDataControl : public QObject {
     }
 
     void editThenUpdateWithNothingChangedKeepsTheRow() {
-        TestServices services;
-        services.insertRow(row({"Ann", "", QVariant(), "556"}));
-        BoundForm form(services.applicationDirectory());
+        TestBook book;
+        book.insertRow(row({"Ann", "", QVariant(), "556"}));
+        BoundForm form(book.applicationDirectory());
         form.data->Refresh();
         form.recordset().Edit();
         form.recordset().Update();
-        QCOMPARE(services.storedRows(), QList<StoredRow>({row({"Ann", "", QVariant(), "556"})}));
+        QCOMPARE(book.storedRows(), QList<StoredRow>({row({"Ann", "", QVariant(), "556"})}));
     }
 
     void nullAndEmptyTextStayDistinct() {
-        TestServices services;
-        BoundForm form(services.applicationDirectory());
+        TestBook book;
+        BoundForm form(book.applicationDirectory());
         form.data->Refresh();
         form.recordset().AddNew();
         form.setText(Name, "Ann");
@@ -208,9 +208,9 @@ class TestDataControl : public QObject {
         form.recordset().Update();
 
         const StoredRow stored = row({"Ann", QVariant(), QVariant(), ""});
-        QCOMPARE(services.storedRows(), QList<StoredRow>({stored}));
-        QVERIFY(services.storedRows().at(0).at(Phone).isNull());
-        QVERIFY(!services.storedRows().at(0).at(Fax).isNull());
+        QCOMPARE(book.storedRows(), QList<StoredRow>({stored}));
+        QVERIFY(book.storedRows().at(0).at(Phone).isNull());
+        QVERIFY(!book.storedRows().at(0).at(Fax).isNull());
 
         // Both read back as empty boxes, and an edit that changes neither keeps them apart.
         form.data->Refresh();
@@ -219,8 +219,8 @@ class TestDataControl : public QObject {
         form.recordset().Edit();
         form.setText(Url, "example.org");
         form.recordset().Update();
-        QVERIFY(services.storedRows().at(0).at(Phone).isNull());
-        QVERIFY(!services.storedRows().at(0).at(Fax).isNull());
+        QVERIFY(book.storedRows().at(0).at(Phone).isNull());
+        QVERIFY(!book.storedRows().at(0).at(Fax).isNull());
 
         // A lookup for the empty text finds a stored empty text, never a missing value.
         form.data->setRecordSource(lookupStatement(LookupColumn::Phone, ""));
@@ -229,8 +229,8 @@ class TestDataControl : public QObject {
     }
 
     void aHiddenBoxStillBelongsToTheEditBuffer() {
-        TestServices services;
-        BoundForm form(services.applicationDirectory());
+        TestBook book;
+        BoundForm form(book.applicationDirectory());
         form.window.show();
         form.data->Refresh();
         form.recordset().AddNew();
@@ -238,41 +238,41 @@ class TestDataControl : public QObject {
         form.setText(Name, "Ann");
         form.setText(Email, "ann@example.org");
         form.recordset().Update();
-        QCOMPARE(services.storedRows(),
+        QCOMPARE(book.storedRows(),
                  QList<StoredRow>({row(
                      {"Ann", QVariant(), QVariant(), QVariant(), QVariant(), "ann@example.org"})}));
     }
 
     void typingIntoABoxCountsAsAChange() {
-        TestServices services;
-        services.insertRow(row({"Ann", "Smith"}));
-        BoundForm form(services.applicationDirectory());
+        TestBook book;
+        book.insertRow(row({"Ann", "Smith"}));
+        BoundForm form(book.applicationDirectory());
         form.data->Refresh();
         form.recordset().Edit();
         QTest::keyClicks(form.boxes[Surname], "e");
         QTest::keyClicks(form.boxes[Other], "note");
         form.recordset().Update();
-        QCOMPARE(services.storedRows(),
+        QCOMPARE(book.storedRows(),
                  QList<StoredRow>({row({"Ann", "Smithe", QVariant(), QVariant(), QVariant(),
                                         QVariant(), QVariant(), "note"})}));
     }
 
     void settingATextToWhatItAlreadyShowsIsNoChange() {
-        TestServices services;
-        services.insertRow(row({"Ann"}));
-        BoundForm form(services.applicationDirectory());
+        TestBook book;
+        book.insertRow(row({"Ann"}));
+        BoundForm form(book.applicationDirectory());
         form.data->Refresh();
         form.recordset().Edit();
         form.setText(Other, ""); // a multi-line box set to the empty text it shows
         form.setText(Fax, "");
         form.recordset().Update();
-        QCOMPARE(services.storedRows(), QList<StoredRow>({row({"Ann"})}));
+        QCOMPARE(book.storedRows(), QList<StoredRow>({row({"Ann"})}));
     }
 
     void closeDropsTheRowsButKeepsTheTexts() {
-        TestServices services;
-        services.insertRow(row({"Ann"}));
-        BoundForm form(services.applicationDirectory());
+        TestBook book;
+        book.insertRow(row({"Ann"}));
+        BoundForm form(book.applicationDirectory());
         form.data->Refresh();
         form.recordset().Edit();
         form.recordset().Close();
@@ -287,16 +287,16 @@ class TestDataControl : public QObject {
     }
 
     void refreshDropsAPendingEdit() {
-        TestServices services;
-        services.insertRow(row({"Ann"}));
-        BoundForm form(services.applicationDirectory());
+        TestBook book;
+        book.insertRow(row({"Ann"}));
+        BoundForm form(book.applicationDirectory());
         form.data->Refresh();
         form.recordset().AddNew();
         form.setText(Name, "Cleo");
         form.data->Refresh();
         QCOMPARE(form.recordset().editMode(), Recordset::EditMode::None);
         QCOMPARE(form.text(Name), QStringLiteral("Ann"));
-        QCOMPARE(services.storedRows().size(), 1);
+        QCOMPARE(book.storedRows().size(), 1);
     }
 
     // --- Every refused operation ----------------------------------------------------------------
@@ -330,9 +330,9 @@ class TestDataControl : public QObject {
         QFETCH(QString, state);
         QFETCH(QString, operation);
         QFETCH(QString, message);
-        TestServices services;
-        services.insertRow(row({"Ann"}));
-        BoundForm form(services.applicationDirectory());
+        TestBook book;
+        book.insertRow(row({"Ann"}));
+        BoundForm form(book.applicationDirectory());
         if (state == "empty")
             form.data->setRecordSource(lookupStatement(LookupColumn::Name, "Nobody"));
         if (state != "never")
@@ -359,7 +359,7 @@ class TestDataControl : public QObject {
         const QString description = failureOf(ops.at(operation));
         QVERIFY2(description.contains(message), qPrintable(description));
         // Nothing was stored and the box keeps what was typed.
-        QCOMPARE(services.storedRows(), QList<StoredRow>({row({"Ann"})}));
+        QCOMPARE(book.storedRows(), QList<StoredRow>({row({"Ann"})}));
         QCOMPARE(form.text(Name), QStringLiteral("typed"));
     }
 
@@ -376,10 +376,10 @@ class TestDataControl : public QObject {
 
     void malformedRecordSourcesFailAtRefreshAndChangeNothing() {
         QFETCH(QString, recordSource);
-        TestServices services;
-        services.insertRow(row({"Ann"}));
-        services.insertRow(row({"Bob"}));
-        BoundForm form(services.applicationDirectory());
+        TestBook book;
+        book.insertRow(row({"Ann"}));
+        book.insertRow(row({"Bob"}));
+        BoundForm form(book.applicationDirectory());
         form.data->Refresh();
         form.data->MoveNext();
         form.recordset().Edit();
@@ -393,7 +393,7 @@ class TestDataControl : public QObject {
         QCOMPARE(form.recordset().AbsolutePosition(), 1);
         QCOMPARE(form.recordset().editMode(), Recordset::EditMode::Editing);
         QCOMPARE(form.text(Phone), QStringLiteral("typed"));
-        QCOMPARE(services.storedRows().size(), 2);
+        QCOMPARE(book.storedRows().size(), 2);
     }
 
     void anEmptyDatabaseNameIsRefusedAtRefresh() {
@@ -403,8 +403,8 @@ class TestDataControl : public QObject {
     }
 
     void textThatIsNotValidUnicodeIsRefusedAndCanBeCorrected() {
-        TestServices services;
-        BoundForm form(services.applicationDirectory());
+        TestBook book;
+        BoundForm form(book.applicationDirectory());
         form.data->Refresh();
         form.recordset().AddNew();
         form.setText(Name, "Ann");
@@ -413,11 +413,11 @@ class TestDataControl : public QObject {
         const QString description = failureOf([&] { form.recordset().Update(); });
 
         QVERIFY2(description.contains("\"Surname\" is not valid Unicode"), qPrintable(description));
-        QVERIFY(services.storedRows().isEmpty());
+        QVERIFY(book.storedRows().isEmpty());
         QCOMPARE(form.recordset().editMode(), Recordset::EditMode::Adding);
         form.setText(Surname, "Smith");
         form.recordset().Update();
-        QCOMPARE(services.storedRows(), QList<StoredRow>({row({"Ann", "Smith"})}));
+        QCOMPARE(book.storedRows(), QList<StoredRow>({row({"Ann", "Smith"})}));
 
         form.data->setRecordSource(lookupStatement(LookupColumn::Surname, QString(QChar(0xDC00))));
         const QString lookup = failureOf([&] { form.data->Refresh(); });
@@ -449,13 +449,13 @@ class TestDataControl : public QObject {
         QFETCH(int, column);
         QFETCH(QString, sought);
         QFETCH(QStringList, found);
-        TestServices services;
-        insertRows(services.databasePath(),
+        TestBook book;
+        insertRows(book.databasePath(),
                    {row({"Ute", "Müller", "555 12"}), row({"élodie", "Dupont"}),
                     row({"Ivo", " Müller"}), row({"Pat", "O'Brien"}), row({"Eve", ""}),
                     row({"Max"}), // no surname at all
                     row({"Uwe", "MÜLLER", QVariant(), QVariant(), QVariant(), "uwe@example.org"})});
-        BoundForm form(services.applicationDirectory());
+        BoundForm form(book.applicationDirectory());
         form.data->setRecordSource(lookupStatement(LookupColumn(column), sought));
 
         form.data->Refresh();
@@ -468,12 +468,12 @@ class TestDataControl : public QObject {
     }
 
     void manyMatchesAreAllFetchedInTheEnginesOrder() {
-        TestServices services;
+        TestBook book;
         QList<StoredRow> rows;
         for (int i = 0; i < 300; ++i)
             rows << row({QString::number(i), i % 3 == 0 ? "Lee" : "Other"});
-        insertRows(services.databasePath(), rows);
-        BoundForm form(services.applicationDirectory());
+        insertRows(book.databasePath(), rows);
+        BoundForm form(book.applicationDirectory());
         form.data->setRecordSource(lookupStatement(LookupColumn::Surname, "LEE"));
         form.data->Refresh();
         QCOMPARE(form.recordset().RecordCount(), 100);
@@ -540,11 +540,11 @@ class TestDataControl : public QObject {
     }
 
     void aFailedRefreshKeepsTheRowsItHad() {
-        TestServices services;
-        services.insertRow(row({"Ann"}));
-        BoundForm form(services.applicationDirectory());
+        TestBook book;
+        book.insertRow(row({"Ann"}));
+        BoundForm form(book.applicationDirectory());
         form.data->Refresh();
-        QVERIFY(QFile::rename(services.databasePath(), services.databasePath() + ".away"));
+        QVERIFY(QFile::rename(book.databasePath(), book.databasePath() + ".away"));
 
         const QString description = failureOf([&] { form.data->Refresh(); });
 
@@ -552,17 +552,17 @@ class TestDataControl : public QObject {
         QVERIFY(form.recordset().isOpen());
         QCOMPARE(form.recordset().RecordCount(), 1);
         QCOMPARE(form.text(Name), QStringLiteral("Ann"));
-        QVERIFY(!QFile::exists(services.databasePath()));
+        QVERIFY(!QFile::exists(book.databasePath()));
     }
 
     // A file that has not changed for a while is not read again at every operation, yet a later
     // write over it in place (here with junk of the very same size) is still seen.
     void aFileWrittenOverLongAfterItsLastChangeIsStillSeen() {
-        TestServices services;
-        services.insertRow(row({"Ann"}));
-        const QString path = services.databasePath();
+        TestBook book;
+        book.insertRow(row({"Ann"}));
+        const QString path = book.databasePath();
         QTest::qSleep(2100);
-        BoundForm form(services.applicationDirectory());
+        BoundForm form(book.applicationDirectory());
         form.data->Refresh();
         form.data->Refresh();
         QTemporaryDir elsewhere;
@@ -588,14 +588,14 @@ class TestDataControl : public QObject {
     // with the old one, the old one keeps every store wherever it went, and no change meant for an
     // old row lands in the new book.
     void aBookPutInPlaceOfAnOpenOneIsNeverMixedWithIt() {
-        TestServices services;
-        const QString path = services.databasePath();
+        TestBook book;
+        const QString path = book.databasePath();
         QList<StoredRow> rows;
         for (int i = 1; i <= 100; ++i)
             rows << row({"Old", QString::number(i)});
         insertRows(path, rows);
-        BoundForm adder(services.applicationDirectory());
-        BoundForm editor(services.applicationDirectory());
+        BoundForm adder(book.applicationDirectory());
+        BoundForm editor(book.applicationDirectory());
         adder.data->Refresh();
         editor.data->Refresh();
         for (int i = 0; i < 20; ++i)
@@ -622,7 +622,7 @@ class TestDataControl : public QObject {
         QVERIFY2(refused.contains("was replaced by another file after this contact was read"),
                  qPrintable(refused));
 
-        QCOMPARE(services.storedRows(),
+        QCOMPARE(book.storedRows(),
                  QList<StoredRow>({row({"Zoe"}), row({"Yan"}), row({"Xavier"}), row({"Walt"})}));
         editor.data->Refresh();
         QCOMPARE(editor.recordset().RecordCount(), 4);
@@ -640,10 +640,10 @@ class TestDataControl : public QObject {
     // A book written over in place by junk and then by another book: nothing of the old book is
     // read into the new one.
     void aBookWrittenOverInPlaceLeavesNothingOfItselfInTheNextOne() {
-        TestServices services;
-        const QString path = services.databasePath();
-        services.insertRow(row({"Old"}));
-        BoundForm form(services.applicationDirectory());
+        TestBook book;
+        const QString path = book.databasePath();
+        book.insertRow(row({"Old"}));
+        BoundForm form(book.applicationDirectory());
         form.data->Refresh();
         for (int i = 0; i < 20; ++i)
             form.data->appendRow({{Name, QStringLiteral("Latest")}});
@@ -668,79 +668,79 @@ class TestDataControl : public QObject {
         form.data->Refresh();
         QCOMPARE(form.recordset().RecordCount(), 2);
         QCOMPARE(form.text(Name), QStringLiteral("Zoe"));
-        QCOMPARE(services.storedRows(), QList<StoredRow>({row({"Zoe"}), row({"Yan"})}));
+        QCOMPARE(book.storedRows(), QList<StoredRow>({row({"Zoe"}), row({"Yan"})}));
     }
 
     void aFileLockedByAnotherProgramFailsAfterTheTimeoutAndNothingIsLost() {
-        TestServices services;
-        services.insertRow(row({"Ann"}));
-        BoundForm form(services.applicationDirectory());
+        TestBook book;
+        book.insertRow(row({"Ann"}));
+        BoundForm form(book.applicationDirectory());
         form.data->setBusyTimeout(300);
         form.data->Refresh();
         form.recordset().Edit();
         form.setText(Phone, "555");
 
         auto other =
-            std::make_unique<Database>(contact_table::openAddressBook(services.databasePath()));
+            std::make_unique<Database>(contact_table::openAddressBook(book.databasePath()));
         other->exec("BEGIN IMMEDIATE");
         QElapsedTimer waited;
         waited.start();
         const QString description = failureOf([&] { form.recordset().Update(); });
         QVERIFY(waited.elapsed() >= 250);
         QVERIFY2(description.contains("in use by another program"), qPrintable(description));
-        QVERIFY2(description.contains(services.databasePath()), qPrintable(description));
+        QVERIFY2(description.contains(book.databasePath()), qPrintable(description));
         QCOMPARE(form.recordset().editMode(), Recordset::EditMode::Editing);
         QCOMPARE(form.text(Phone), QStringLiteral("555"));
         // Reading is not blocked by the other program's write lock.
-        BoundForm reader(services.applicationDirectory());
+        BoundForm reader(book.applicationDirectory());
         reader.data->Refresh();
         QCOMPARE(reader.text(Name), QStringLiteral("Ann"));
 
         other->exec("COMMIT");
         other.reset();
         form.recordset().Update();
-        QCOMPARE(services.storedRows(), QList<StoredRow>({row({"Ann", QVariant(), "555"})}));
+        QCOMPARE(book.storedRows(), QList<StoredRow>({row({"Ann", QVariant(), "555"})}));
     }
 
     void updatingARowThatAnotherProgramRemovedFailsAndKeepsTheEdit() {
-        TestServices services;
-        services.insertRow(row({"Ann"}));
-        services.insertRow(row({"Bob"}));
-        BoundForm form(services.applicationDirectory());
+        TestBook book;
+        book.insertRow(row({"Ann"}));
+        book.insertRow(row({"Bob"}));
+        BoundForm form(book.applicationDirectory());
         form.data->Refresh();
         form.recordset().Edit();
         form.setText(Phone, "555");
         {
-            Database other = contact_table::openAddressBook(services.databasePath());
+            Database other = contact_table::openAddressBook(book.databasePath());
             other.exec("DELETE FROM address WHERE \"Name\" = 'Ann'");
         }
 
         const QString description = failureOf([&] { form.recordset().Update(); });
 
         QVERIFY2(description.contains("no longer exists"), qPrintable(description));
-        QCOMPARE(services.storedRows(), QList<StoredRow>({row({"Bob"})}));
+        QCOMPARE(book.storedRows(), QList<StoredRow>({row({"Bob"})}));
         QCOMPARE(form.recordset().editMode(), Recordset::EditMode::Editing);
         QCOMPARE(form.text(Phone), QStringLiteral("555"));
         // A whole-table refresh over a table with a gap still fetches every row in order.
-        services.insertRow(row({"Cleo"}));
+        book.insertRow(row({"Cleo"}));
         form.data->Refresh();
         QCOMPARE(form.recordset().RecordCount(), 2);
         QCOMPARE(form.data->fieldValue(1, Name).toString(), QStringLiteral("Cleo"));
     }
 
     void aTableWithGapsIsFetchedWholeInRowidOrder() {
-        TestServices services;
+        TestBook book;
         QList<StoredRow> rows;
         for (int i = 0; i < 200; ++i) {
             const QString descending = QString::number(1000 - i); // indexes list them backwards
             rows << row({descending, descending, descending, QVariant(), QVariant(), descending});
         }
-        insertRows(services.databasePath(), rows);
+        insertRows(book.databasePath(), rows);
         {
-            Database other = contact_table::openAddressBook(services.databasePath());
+            Database other = contact_table::openAddressBook(book.databasePath());
             other.exec("DELETE FROM address WHERE rowid IN (1, 100, 150)");
         }
-        BoundForm form(services.applicationDirectory());
+        BoundForm form(book.applicationDirectory());
         form.data->Refresh();
         QCOMPARE(form.recordset().RecordCount(), 197);
         QStringList names;
@@ -757,15 +757,15 @@ class TestDataControl : public QObject {
     // A large table is counted when its size is first needed, as it stood at the Refresh: rows
     // other programs add later stay out, and rows they remove before the count are left out.
     void aLargeTableIsCountedAsItWasAtRefresh() {
-        TestServices services;
+        TestBook book;
         QList<StoredRow> rows;
         for (int i = 1; i <= 200; ++i)
             rows << row({QString::number(i)});
-        insertRows(services.databasePath(), rows);
-        BoundForm form(services.applicationDirectory());
+        insertRows(book.databasePath(), rows);
+        BoundForm form(book.applicationDirectory());
         form.data->Refresh();
         {
-            Database other = contact_table::openAddressBook(services.databasePath());
+            Database other = contact_table::openAddressBook(book.databasePath());
             other.exec("INSERT INTO address (\"Name\") VALUES ('201'), ('202')");
             other.exec("DELETE FROM address WHERE rowid = 150");
         }
@@ -788,14 +788,14 @@ class TestDataControl : public QObject {
     // The count is asked for where no failure can be shown (a grid asking how many rows it has).
     // When it cannot be taken, every rowid up to the last one fetched stands for a row.
     void aCountThatFailsTakesTheRowidsUpToTheLastOne() {
-        TestServices services;
+        TestBook book;
         QList<StoredRow> rows;
         for (int i = 1; i <= 100; ++i)
             rows << row({QString::number(i)});
-        insertRows(services.databasePath(), rows);
-        BoundForm form(services.applicationDirectory());
+        insertRows(book.databasePath(), rows);
+        BoundForm form(book.applicationDirectory());
         form.data->Refresh();
-        Database other = contact_table::openAddressBook(services.databasePath());
+        Database other = contact_table::openAddressBook(book.databasePath());
         other.exec("ALTER TABLE address RENAME TO hidden");
         QCOMPARE(form.recordset().RecordCount(), 100);
         other.exec("ALTER TABLE hidden RENAME TO address");
@@ -804,13 +804,13 @@ class TestDataControl : public QObject {
     }
 
     void noReadIsLeftOpenBetweenOperations() {
-        TestServices services;
+        TestBook book;
         QList<StoredRow> rows;
         for (int i = 0; i < 300; ++i)
             rows << row({QString::number(i), "Lee"});
-        insertRows(services.databasePath(), rows);
-        BoundForm whole(services.applicationDirectory());
-        BoundForm lookup(services.applicationDirectory());
+        insertRows(book.databasePath(), rows);
+        BoundForm whole(book.applicationDirectory());
+        BoundForm lookup(book.applicationDirectory());
         whole.data->Refresh();
         whole.data->fieldValue(200, Name);
         whole.data->MoveLast();
@@ -820,7 +820,7 @@ class TestDataControl : public QObject {
         QCOMPARE(lookup.recordset().RecordCount(), 300);
 
         // A store must wait for every reader to finish; it does not wait at all.
-        Database other = contact_table::openAddressBook(services.databasePath());
+        Database other = contact_table::openAddressBook(book.databasePath());
         sqlite3_busy_timeout(other.handle(), 0);
         other.exec("INSERT INTO address (\"Name\") VALUES ('Zoe')");
     }
@@ -828,11 +828,11 @@ class TestDataControl : public QObject {
     // --- Three controls on one file ------------------------------------------------------------
 
     void eachControlSeesOtherControlsRowsOnlyAfterItsOwnRefresh() {
-        TestServices services;
-        services.insertRow(row({"Ann"}));
-        BoundForm adder(services.applicationDirectory());
-        BoundForm finder(services.applicationDirectory());
-        BoundForm details(services.applicationDirectory());
+        TestBook book;
+        book.insertRow(row({"Ann"}));
+        BoundForm adder(book.applicationDirectory());
+        BoundForm finder(book.applicationDirectory());
+        BoundForm details(book.applicationDirectory());
         for (BoundForm* form : {&adder, &finder, &details})
             form->data->Refresh();
 
@@ -851,16 +851,16 @@ class TestDataControl : public QObject {
         QCOMPARE(finder.text(Surname), QStringLiteral("Smith"));
         finder.data->Refresh();
         QCOMPARE(finder.recordset().RecordCount(), 2);
-        QCOMPARE(services.storedRows(), QList<StoredRow>({row({"Ann", "Smith"}), row({"Bob"})}));
+        QCOMPARE(book.storedRows(), QList<StoredRow>({row({"Ann", "Smith"}), row({"Bob"})}));
     }
 
     // --- Moving --------------------------------------------------------------------------------
 
     void movesStopAtTheEnds() {
-        TestServices services;
+        TestBook book;
         for (const char* name : {"Ann", "Bob", "Cleo"})
-            services.insertRow(row({name}));
-        BoundForm form(services.applicationDirectory());
+            book.insertRow(row({name}));
+        BoundForm form(book.applicationDirectory());
         form.data->Refresh();
         QSignalSpy moved(form.data, &DataControl::currentRowChanged);
         form.data->MovePrevious();
@@ -880,10 +880,10 @@ class TestDataControl : public QObject {
     }
 
     void aMoveStoresTheChangedTextsOfTheRowItLeaves() {
-        TestServices services;
-        services.insertRow(row({"Ann"}));
-        services.insertRow(row({"Bob"}));
-        BoundForm form(services.applicationDirectory());
+        TestBook book;
+        book.insertRow(row({"Ann"}));
+        book.insertRow(row({"Bob"}));
+        BoundForm form(book.applicationDirectory());
         form.data->Refresh();
         form.setText(Phone, "555"); // no Edit: the move stores it all the same
         form.data->MoveNext();
@@ -893,7 +893,7 @@ class TestDataControl : public QObject {
         form.data->MovePrevious(); // the pending edit is stored and ends
         QCOMPARE(form.recordset().editMode(), Recordset::EditMode::None);
         QCOMPARE(form.text(Phone), QStringLiteral("555"));
-        QCOMPARE(services.storedRows(),
+        QCOMPARE(book.storedRows(),
                  QList<StoredRow>(
                      {row({"Ann", QVariant(), "555"}),
                       row({"Bob", QVariant(), QVariant(), QVariant(), QVariant(), QVariant(),
@@ -902,9 +902,9 @@ class TestDataControl : public QObject {
     }
 
     void aMoveDuringAddNewStoresTheNewRow() {
-        TestServices services;
-        services.insertRow(row({"Ann"}));
-        BoundForm form(services.applicationDirectory());
+        TestBook book;
+        book.insertRow(row({"Ann"}));
+        BoundForm form(book.applicationDirectory());
         form.data->Refresh();
         form.recordset().AddNew();
         form.setText(Name, "Bob");
@@ -912,14 +912,14 @@ class TestDataControl : public QObject {
         QCOMPARE(form.recordset().editMode(), Recordset::EditMode::None);
         QCOMPARE(form.recordset().AbsolutePosition(), 1);
         QCOMPARE(form.text(Name), QStringLiteral("Bob"));
-        QCOMPARE(services.storedRows(), QList<StoredRow>({row({"Ann"}), row({"Bob"})}));
+        QCOMPARE(book.storedRows(), QList<StoredRow>({row({"Ann"}), row({"Bob"})}));
     }
 
     // --- The navigation strip ------------------------------------------------------------------
 
     void theStripShowsTheCaptionBetweenFourArrows() {
-        TestServices services;
-        BoundForm form(services.applicationDirectory());
+        TestBook book;
+        BoundForm form(book.applicationDirectory());
         form.window.show();
         QVERIFY(form.data->isVisible());
         auto* caption = form.data->findChild<QLabel*>("Caption");
@@ -953,10 +953,10 @@ class TestDataControl : public QObject {
     }
 
     void clickingAnArrowStoresTheTypedTextAndMovesThroughTheStepRunner() {
-        TestServices services;
-        services.insertRow(row({"Ann"}));
-        services.insertRow(row({"Bob"}));
-        BoundForm form(services.applicationDirectory());
+        TestBook book;
+        book.insertRow(row({"Ann"}));
+        book.insertRow(row({"Bob"}));
+        BoundForm form(book.applicationDirectory());
         int steps = 0;
         form.data->setStepRunner([&steps](const std::function<void()>& step) {
             ++steps;
@@ -971,7 +971,7 @@ class TestDataControl : public QObject {
 
         QCOMPARE(steps, 1);
         QCOMPARE(form.text(Name), QStringLiteral("Bob"));
-        QCOMPARE(services.storedRows(),
+        QCOMPARE(book.storedRows(),
                  QList<StoredRow>({row({"Ann", QVariant(), "555"}), row({"Bob"})}));
         QTest::mouseClick(form.data->findChild<QToolButton*>("First"), Qt::LeftButton);
         QCOMPARE(form.text(Phone), QStringLiteral("555"));
@@ -983,10 +983,10 @@ class TestDataControl : public QObject {
     }
 
     void aFailedClickIsHandedToTheStepRunnerAndTheMoveDoesNotHappen() {
-        TestServices services;
-        services.insertRow(row({"Ann"}));
-        services.insertRow(row({"Bob"}));
-        BoundForm form(services.applicationDirectory());
+        TestBook book;
+        book.insertRow(row({"Ann"}));
+        book.insertRow(row({"Bob"}));
+        BoundForm form(book.applicationDirectory());
         QStringList reported;
         form.data->setStepRunner([&reported](const std::function<void()>& step) {
             try {
@@ -999,7 +999,7 @@ class TestDataControl : public QObject {
         form.data->setBusyTimeout(50);
         form.data->Refresh();
         form.setText(Phone, "555");
-        Database other = contact_table::openAddressBook(services.databasePath());
+        Database other = contact_table::openAddressBook(book.databasePath());
         other.exec("BEGIN IMMEDIATE");
 
         QTest::mouseClick(form.data->findChild<QToolButton*>("Next"), Qt::LeftButton);
@@ -1012,15 +1012,15 @@ class TestDataControl : public QObject {
     }
 
     void withoutARunnerAFailedClickIsSignalled() {
-        TestServices services;
-        services.insertRow(row({"Ann"}));
-        BoundForm form(services.applicationDirectory());
+        TestBook book;
+        book.insertRow(row({"Ann"}));
+        BoundForm form(book.applicationDirectory());
         form.window.show();
         form.data->setBusyTimeout(50);
         form.data->Refresh();
         form.setText(Phone, "555");
         QSignalSpy failed(form.data, &DataControl::stepFailed);
-        Database other = contact_table::openAddressBook(services.databasePath());
+        Database other = contact_table::openAddressBook(book.databasePath());
         other.exec("BEGIN IMMEDIATE");
         QTest::mouseClick(form.data->findChild<QToolButton*>("Next"), Qt::LeftButton);
         QCOMPARE(failed.count(), 1);
@@ -1030,12 +1030,12 @@ class TestDataControl : public QObject {
     // --- Rows for a grid -----------------------------------------------------------------------
 
     void aGridReadsRowsAndStoresCellsAndNewRows() {
-        TestServices services;
+        TestBook book;
         QList<StoredRow> rows;
         for (int i = 0; i < 150; ++i)
             rows << row({QString::number(i)});
-        insertRows(services.databasePath(), rows);
-        BoundForm form(services.applicationDirectory());
+        insertRows(book.databasePath(), rows);
+        BoundForm form(book.applicationDirectory());
         form.data->Refresh();
         QSignalSpy stored(form.data, &DataControl::rowStored);
         QSignalSpy appended(form.data, &DataControl::rowAppended);
@@ -1052,7 +1052,7 @@ class TestDataControl : public QObject {
         QCOMPARE(form.recordset().RecordCount(), 151);
         QCOMPARE(form.data->fieldValue(150, Name).toString(), QStringLiteral("new"));
         QVERIFY(!form.data->fieldValue(150, Url).isNull());
-        rows = services.storedRows();
+        rows = book.storedRows();
         QCOMPARE(rows.at(70), row({"70", QVariant(), "555"}));
         QCOMPARE(rows.at(150),
                  row({"new", QVariant(), QVariant(), QVariant(), QVariant(), QVariant(), ""}));

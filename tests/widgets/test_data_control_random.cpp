@@ -2,7 +2,7 @@
 #include "store/contact_table.h"
 #include "store/lookup_statement.h"
 #include "store/store_error.h"
-#include "support/test_services.h"
+#include "support/test_book.h"
 #include "widgets/data_control.h"
 
 #include <QRandomGenerator>
@@ -149,11 +149,11 @@ class TestDataControlRandom : public QObject {
         QRandomGenerator random(seed);
         const auto pick = [&random](int bound) { return int(random.bounded(bound)); };
 
-        TestServices services;
+        TestBook book;
         Model model;
         std::array<std::unique_ptr<BoundForm>, 3> forms;
         for (auto& form : forms)
-            form = std::make_unique<BoundForm>(services.applicationDirectory());
+            form = std::make_unique<BoundForm>(book.applicationDirectory());
         // Some boxes are hidden, as on the windows; they still belong to the edit buffer.
         forms[0]->window.show();
         forms[0]->boxes[3]->hide();
@@ -299,7 +299,7 @@ class TestDataControlRandom : public QObject {
             QVERIFY2(shown == expected.box, qPrintable(context + "boxes show " + describe(shown) +
                                                        "\nexpected " + describe(expected.box)));
             if (stores) {
-                const QList<StoredRow> stored = services.storedRows();
+                const QList<StoredRow> stored = book.storedRows();
                 QList<StoredRow> wanted;
                 for (const Values& values : model.table)
                     wanted << StoredRow(values.begin(), values.end());

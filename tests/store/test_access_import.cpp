@@ -1,4 +1,4 @@
-#include "store/access_import.h"
+#include "exchange/access_import.h"
 #include "store/contact_table.h"
 #include "store/store_error.h"
 #include "support/address_book_files.h"

@@ -1,4 +1,4 @@
-#include "store/child_process.h"
+#include "exchange/child_process.h"
 #include "support/access_writer.h"
 #include "support/address_book_files.h"
 

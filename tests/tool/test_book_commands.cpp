@@ -1,4 +1,4 @@
-#include "store/contact_inserter.h"
+#include "exchange/contact_inserter.h"
 #include "store/contact_table.h"
 #include "store/sqlite_db.h"
 #include "support/address_book_files.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tool/contact_import.h"
+#include "exchange/contact_import.h"
 
 // Contacts from CSV as `tessaline-db export --csv` writes it: RFC 4180, UTF-8, a header line of
 // column names, then one record per contact. An empty unquoted field is a missing value (NULL),

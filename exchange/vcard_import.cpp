@@ -1,9 +1,9 @@
-#include "tool/vcard_import.h"
+#include "exchange/vcard_import.h"
 
+#include "exchange/vcard_card.h"
+#include "exchange/vcard_reader.h"
 #include "store/date_stamp.h"
 #include "store/store_error.h"
-#include "tool/vcard_card.h"
-#include "tool/vcard_reader.h"
 
 #include <QFile>
 #include <optional>
@@ -136,22 +136,21 @@ ImportSummary readCards(QIODevice& device, const QString& source,
     vcard::ContentLine line;
     std::optional<PendingCard> card;
     CardReading reading(add, createdOn);
+    contact_import::ReadProgress told(progress, reader.size(), ProgressUnit::Bytes);
     while (reader.next(line)) {
         if (line.name == "BEGIN") {
             beginCard(reader, line, card);
         } else if (card && line.name == "END" && isVCardMark(line.value)) {
             reading.finish(*card);
             card.reset();
-            if (progress)
-                progress(reader.bytesRead(), reader.size(), ProgressUnit::Bytes);
+            told.reached(reader.bytesRead());
         } else {
             addProperty(reader, line, card);
         }
     }
     if (card)
         reader.fail(card->begun, QStringLiteral("the card that begins here has no END:VCARD"));
-    if (progress)
-        progress(reader.size(), reader.size(), ProgressUnit::Bytes);
+    told.finish(reader.size());
     ImportSummary summary;
     summary.notes = reading.notes();
     return summary;

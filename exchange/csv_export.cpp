@@ -1,4 +1,4 @@
-#include "store/csv_export.h"
+#include "exchange/csv_export.h"
 
 #include "store/contact_table.h"
 #include "store/table_row.h"

@@ -1,4 +1,4 @@
-#include "store/import_losses.h"
+#include "exchange/import_losses.h"
 
 #include <algorithm>
 

@@ -1,24 +1,29 @@
 #pragma once
 
-#include "store/import_summary.h"
+#include "exchange/contact_import.h"
+#include "exchange/import_summary.h"
 
 #include <QDate>
 #include <QString>
 
-// Reads the table "address" of an old Access-format (Jet 3 or Jet 4) file through libmdb and
-// writes its contacts into a new address book. Lives in a library of its own so that nothing but
-// tessaline-db depends on libmdb.
+// Reads the contacts of the table "address" of an old Access-format (Jet 3 or Jet 4) file through
+// libmdb.
 namespace access_import {
 
 // Columns are matched to ours by name without regard to case; an old column we have no place for
 // is skipped and named in the summary, and a column of ours the old file lacks stays NULL. Text
 // is kept exactly; dates become the short date text of the user's locale, numbers their text.
-// Refuses an existing newPath; every failure throws StoreError and leaves nothing at newPath.
 //
 // The old file is read in a child process with limits on its time and memory, so that a file
 // that crashes or stalls the Access reader only fails the import. Unless mode is Salvage, the
-// import fails as well when anything of the old table cannot be read: a page, a value, any
-// complaint of the reader, or a number of rows other than the table declares.
+// reader fails as well when anything of the old table cannot be read: a page, a value, any
+// complaint of the reader, or a number of rows other than the table declares; the summary counts
+// the rows declared and lists what a salvage lost. The file is looked at and its table opened at
+// once, so a file that is no Access file is refused before any book is touched; the reader
+// returned reads it once.
+contact_import::ContactReader reader(const QString& oldPath, ImportMode mode);
+
+// Every contact of the old file into a new address book at newPath (contact_import::intoNewBook).
 ImportSummary importAddressBook(const QString& oldPath, const QString& newPath,
                                 const ImportProgress& progress = {},
                                 ImportMode mode = ImportMode::AllOrNothing);

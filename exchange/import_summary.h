@@ -24,9 +24,3 @@ enum class ProgressUnit { Rows, Bytes };
 
 // Told how far an import has come: done of total (total is 0 when the old file does not say).
 using ImportProgress = std::function<void(qint64 done, qint64 total, ProgressUnit unit)>;
-
-// Reads the old Access-format address book at oldPath into a new address book at newPath. The
-// store has no Access reader of its own; tessaline-db hands one in.
-using AccessImporter =
-    std::function<ImportSummary(const QString& oldPath, const QString& newPath,
-                                const ImportProgress& progress, ImportMode mode)>;

@@ -1,7 +1,9 @@
-#include "store/access_table_reader.h"
+#include "exchange/access_table_reader.h"
 
-#include "store/access_values.h"
+#include "exchange/access_values.h"
+#include "exchange/column_match.h"
 #include "store/contact_table.h"
+#include "store/sqlite_db.h"
 #include "store/store_error.h"
 
 #include <QFile>
@@ -19,10 +21,6 @@ namespace {
 
 using row_stream::Frame;
 using row_stream::Kind;
-
-QString quoted(const QString& text) {
-    return QLatin1Char('"') + text + QLatin1Char('"');
-}
 
 // libmdb converts text into the character set MDBICONV names (UTF-8 when unset) and Jet 3 text
 // from the code page MDB_JET3_CHARSET names (Windows-1252 when unset), and reads both when it
@@ -178,7 +176,6 @@ class OldAddressTable {
     }
 
     QString tablesPresent() const;
-    static int ourColumn(const QString& name);
     bool sendRow(row_stream::FrameWriter& out);
     static constexpr int kOffsetMask = 0x1FFF; // the row offset below its flag bits
     static constexpr int kDeletedFlag = 0x4000;
@@ -206,15 +203,13 @@ QString OldAddressTable::tablesPresent() const {
 
 void OldAddressTable::planTransfers(row_stream::FrameWriter& out) {
     const auto send = [&out](Kind kind, const QString& text) { out.write({kind, 0, {text}}); };
-    std::array<bool, contact_table::kColumnCount> filled{};
+    column_match::Filled filled{};
     for (guint i = 0; i < table_->num_cols; ++i) {
         const auto* column = static_cast<const MdbColumn*>(g_ptr_array_index(table_->columns, i));
         const QString name = QString::fromUtf8(column->name);
-        const int target = ourColumn(name);
-        if (target < 0) {
-            send(Kind::Note, QStringLiteral("The old column %1 has no place in a Tessaline "
-                                            "address book; it was skipped.")
-                                 .arg(quoted(name)));
+        const std::optional<contact_table::Column> target = column_match::columnNamed(name);
+        if (!target) {
+            send(Kind::Note, column_match::skippedNote("old column", name));
         } else if (isBinary(column->col_type)) {
             send(Kind::Note, QStringLiteral("The old column %1 holds pictures or other binary "
                                             "data, which cannot be shown as text; it was left "
@@ -226,23 +221,12 @@ void OldAddressTable::planTransfers(row_stream::FrameWriter& out) {
                                    .arg(quoted(name))
                                    .arg(column->col_type));
         } else {
-            transfers_.push_back({int(i), target, column});
-            filled[size_t(target)] = true;
+            transfers_.push_back({int(i), int(*target), column});
+            filled[contact_table::position(*target)] = true;
         }
     }
-    for (int target = 0; target < contact_table::kColumnCount; ++target)
-        if (!filled[size_t(target)])
-            send(Kind::Note,
-                 QStringLiteral("The old table has no column %1; it stays empty.")
-                     .arg(quoted(QLatin1String(contact_table::kColumns[size_t(target)]))));
-}
-
-int OldAddressTable::ourColumn(const QString& name) {
-    const QStringList ours = contact_table::columnNames();
-    for (int i = 0; i < ours.size(); ++i)
-        if (ours.at(i).compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    return -1;
+    for (const QString& note : column_match::emptyNotes("old table", filled))
+        send(Kind::Note, note);
 }
 
 // Sends the row libmdb has just fetched; false when it cannot be found again.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tool/contact_import.h"
+#include "exchange/contact_import.h"
 
 #include <QIODevice>
 #include <QString>

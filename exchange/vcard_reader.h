@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tool/vcard_line.h"
+#include "exchange/vcard_line.h"
 
 #include <QByteArray>
 #include <QIODevice>

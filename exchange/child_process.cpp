@@ -1,4 +1,4 @@
-#include "store/child_process.h"
+#include "exchange/child_process.h"
 
 #include "store/store_error.h"
 

@@ -1,8 +1,9 @@
-#include "tool/csv_import.h"
+#include "exchange/csv_import.h"
 
+#include "exchange/column_match.h"
+#include "exchange/csv_records.h"
 #include "store/contact_table.h"
 #include "store/store_error.h"
-#include "tool/csv_records.h"
 
 #include <QStringDecoder>
 #include <algorithm>
@@ -22,14 +23,6 @@ QString textOf(const CsvField& field, const CsvRecords& records) {
     return text;
 }
 
-int ourColumn(const QString& name) {
-    const QStringList ours = contact_table::columnNames();
-    for (int i = 0; i < ours.size(); ++i)
-        if (ours.at(i).compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    return -1;
-}
-
 // Where each field of a record goes: one of our columns, or -1 for a skipped one. A header that
 // names none of our columns is of some other file (a vCard, a file split by semicolons), whose
 // lines would each come in as a blank contact; one that names a column twice leaves it unclear
@@ -39,27 +32,22 @@ std::vector<int> columnsOf(CsvRecords& records, QStringList& notes) {
     if (!records.next(header))
         records.fail(1, QStringLiteral("the file is empty, without a header line of column names"));
     std::vector<int> targets;
-    std::vector<bool> filled(contact_table::kColumnCount, false);
+    column_match::Filled filled{};
     for (const CsvField& field : header) {
         const QString name = textOf(field, records);
-        const int target = ourColumn(name);
-        if (target >= 0 && filled[size_t(target)])
+        const std::optional<contact_table::Column> target = column_match::columnNamed(name);
+        if (target && filled[contact_table::position(*target)])
             records.fail(1, QStringLiteral("the header names the column \"%1\" twice").arg(name));
-        if (target < 0)
-            notes << QStringLiteral("The column \"%1\" has no place in a Tessaline address book; "
-                                    "it was skipped.")
-                         .arg(name);
+        if (target)
+            filled[contact_table::position(*target)] = true;
         else
-            filled[size_t(target)] = true;
-        targets.push_back(target);
+            notes << column_match::skippedNote("column", name);
+        targets.push_back(target ? int(*target) : -1);
     }
     if (std::find(filled.begin(), filled.end(), true) == filled.end())
         records.fail(1, QStringLiteral("the header line names none of the columns %1")
                             .arg(contact_table::columnNames().join(QStringLiteral(", "))));
-    for (int target = 0; target < contact_table::kColumnCount; ++target)
-        if (!filled[size_t(target)])
-            notes << QStringLiteral("The file has no column \"%1\"; it stays empty.")
-                         .arg(QLatin1String(contact_table::kColumns[size_t(target)]));
+    notes << column_match::emptyNotes("file", filled);
     return targets;
 }
 
@@ -73,6 +61,7 @@ ImportSummary readContacts(const QString& path, const contact_import::AddContact
     ImportSummary summary;
     const std::vector<int> targets = columnsOf(records, summary.notes);
     std::vector<CsvField> fields;
+    contact_import::ReadProgress told(progress, file.size(), ProgressUnit::Bytes);
     while (records.next(fields)) {
         if (fields.size() != targets.size())
             records.fail(records.recordLine(), QStringLiteral("%1 fields where the header has %2")
@@ -85,9 +74,9 @@ ImportSummary readContacts(const QString& path, const contact_import::AddContact
                 fields[i].bytes.clear();
             }
         add(std::move(values));
-        if (progress)
-            progress(records.bytesRead(), file.size(), ProgressUnit::Bytes);
+        told.reached(records.bytesRead());
     }
+    told.finish(records.bytesRead());
     return summary;
 }
 

@@ -1,4 +1,4 @@
-#include "tool/vcard_reader.h"
+#include "exchange/vcard_reader.h"
 
 #include "store/store_error.h"
 

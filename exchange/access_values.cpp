@@ -1,6 +1,6 @@
-#include "store/access_values.h"
+#include "exchange/access_values.h"
 
-#include "store/access_import.h"
+#include "exchange/access_import.h"
 
 #include <QByteArray>
 #include <array>

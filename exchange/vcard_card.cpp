@@ -1,4 +1,4 @@
-#include "tool/vcard_card.h"
+#include "exchange/vcard_card.h"
 
 #include "store/contact_table.h"
 

@@ -1,4 +1,4 @@
-#include "store/row_stream.h"
+#include "exchange/row_stream.h"
 
 #include "store/store_error.h"
 #include "store/utf8_text.h"

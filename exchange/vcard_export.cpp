@@ -1,8 +1,8 @@
-#include "tool/vcard_export.h"
+#include "exchange/vcard_export.h"
 
+#include "exchange/vcard_line.h"
 #include "store/contact_table.h"
 #include "store/written_output.h"
-#include "tool/vcard_line.h"
 
 #include <QByteArrayList>
 #include <algorithm>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/row_stream.h"
+#include "exchange/row_stream.h"
 
 #include <QString>
 

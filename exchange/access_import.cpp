@@ -1,12 +1,10 @@
-#include "store/access_import.h"
+#include "exchange/access_import.h"
 
-#include "store/access_table_reader.h"
-#include "store/child_process.h"
-#include "store/contact_inserter.h"
+#include "exchange/access_table_reader.h"
+#include "exchange/child_process.h"
+#include "exchange/import_losses.h"
+#include "exchange/row_stream.h"
 #include "store/contact_table.h"
-#include "store/import_losses.h"
-#include "store/row_stream.h"
-#include "store/sqlite_db.h"
 #include "store/store_error.h"
 
 #include <QByteArray>
@@ -15,7 +13,9 @@
 #include <QLocale>
 #include <QVariant>
 #include <cmath>
+#include <memory>
 #include <optional>
+#include <utility>
 
 namespace access_import {
 
@@ -151,26 +151,20 @@ class ReadTable {
     ImportLosses losses_;
 };
 
-// Writes every row the reader hands over into db, the new book. Returns how many were written.
-int copyRows(ReadTable& table, Database& db, const ImportProgress& progress) {
-    ContactInserter inserter(db);
-    const qint64 total = table.declared();
-    const qint64 step = qMax<qint64>(1, total / 200);
-    if (progress)
-        progress(0, total, ProgressUnit::Rows);
-    RowValues values;
+// Hands every row the reader sends over to add, counting them against the rows declared.
+void handRows(ReadTable& table, const contact_import::AddContact& add,
+              const ImportProgress& progress) {
+    contact_import::ReadProgress told(progress, table.declared(), ProgressUnit::Rows);
     while (const std::optional<Frame> row = table.nextRow()) {
+        RowValues values;
         for (int column = 0; column < contact_table::kColumnCount; ++column) {
             const std::optional<QString>& value = row->values[size_t(column)];
             values[size_t(column)] = value ? QVariant(*value) : QVariant();
         }
-        inserter.insert(values);
-        if (progress && inserter.inserted() % step == 0)
-            progress(inserter.inserted(), total, ProgressUnit::Rows);
+        add(std::move(values));
+        told.reached(table.rows());
     }
-    if (progress && inserter.inserted() % step != 0)
-        progress(inserter.inserted(), total, ProgressUnit::Rows);
-    return int(inserter.inserted());
+    told.finish(table.rows());
 }
 
 // Throws unless what was read may become the new book: all of the old table, or in a salvage
@@ -225,22 +219,25 @@ QString dateText(double days) {
     return QLocale().toString(dateFromAccess(days), QLocale::ShortFormat);
 }
 
+contact_import::ContactReader reader(const QString& oldPath, ImportMode mode) {
+    checkIsAccessFile(oldPath);
+    auto table = std::make_shared<ReadTable>(oldPath);
+    table->open();
+    return [table, mode](const QString& path, const contact_import::AddContact& add,
+                         const ImportProgress& progress) {
+        handRows(*table, add, progress);
+        requireAcceptable(*table, mode, path);
+        ImportSummary summary;
+        summary.notes = table->notes();
+        summary.declared = table->declared();
+        summary.losses = table->losses().lines();
+        return summary;
+    };
+}
+
 ImportSummary importAddressBook(const QString& oldPath, const QString& newPath,
                                 const ImportProgress& progress, ImportMode mode) {
-    checkIsAccessFile(oldPath);
-    ReadTable table(oldPath);
-    table.open();
-    ImportSummary summary;
-    contact_table::createAddressBook(newPath, [&](Database& db) {
-        WriteTransaction transaction(db);
-        summary.contacts = copyRows(table, db, progress);
-        requireAcceptable(table, mode, oldPath);
-        transaction.commit();
-    });
-    summary.notes = table.notes();
-    summary.declared = table.declared();
-    summary.losses = table.losses().lines();
-    return summary;
+    return contact_import::intoNewBook(reader(oldPath, mode), oldPath, newPath, progress);
 }
 
 } // namespace access_import

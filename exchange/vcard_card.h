@@ -1,7 +1,7 @@
 #pragma once
 
+#include "exchange/vcard_line.h"
 #include "store/table_row.h"
-#include "tool/vcard_line.h"
 
 #include <QHash>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "tool/csv_records.h"
+#include "exchange/csv_records.h"
 
 #include "store/store_error.h"
 

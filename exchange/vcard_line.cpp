@@ -1,4 +1,4 @@
-#include "tool/vcard_line.h"
+#include "exchange/vcard_line.h"
 
 #include "store/utf8_text.h"
 

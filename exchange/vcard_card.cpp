@@ -1,5 +1,6 @@
 #include "exchange/vcard_card.h"
 
+#include "exchange/vcard_columns.h"
 #include "store/contact_table.h"
 
 #include <algorithm>
@@ -176,24 +177,31 @@ void CardMapping::add(const ContentLine& line) {
         addName(line);
     else if (name == "FN")
         addItem(Kind::FullName, line, text(line), QStringLiteral("Full name"));
-    else if (name == "TEL")
+    else if (name == propertyOf(Column::Phone).property)
         addTel(line);
-    else if (name == "ADR")
+    else if (name == propertyOf(Column::Address).property)
         addAddress(line);
-    else if (name == "EMAIL")
-        addItem(Kind::Email, line, text(line),
-                labelled(QStringLiteral("E-mail"), line, {"internet", "x400"}));
-    else if (name == "URL")
-        addItem(Kind::Url, line, text(line), labelled(QStringLiteral("Web address"), line));
-    else if (name == "NOTE")
-        addItem(Kind::Note, line, text(line), QStringLiteral("Note"));
+    else if (name == propertyOf(Column::Email).property)
+        addColumnItem(Column::Email, line, text(line), {"internet", "x400"});
+    else if (name == propertyOf(Column::Url).property)
+        addColumnItem(Column::Url, line, text(line));
+    else if (name == propertyOf(Column::Other).property)
+        addItem(Kind::Column, line, text(line), QLatin1String(propertyOf(Column::Other).label),
+                Column::Other);
     else
         addOther(line);
 }
 
 void CardMapping::addItem(Kind kind, const ContentLine& line, const QString& value,
-                          const QString& label) {
-    items_ << Item{kind, value, label, line.group, rankOf(line)};
+                          const QString& label, Column column) {
+    items_ << Item{kind, column, value, label, line.group, rankOf(line)};
+}
+
+// Labelled by its row of kColumnProperties and its types but those silent ones.
+void CardMapping::addColumnItem(Column column, const ContentLine& line, const QString& value,
+                                std::initializer_list<const char*> silentTypes) {
+    addItem(Kind::Column, line, value,
+            labelled(QLatin1String(propertyOf(column).label), line, silentTypes), column);
 }
 
 void CardMapping::addName(const ContentLine& line) {
@@ -230,14 +238,18 @@ void CardMapping::addTel(const ContentLine& line) {
         value.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
         value = value.mid(4);
     const QStringList types = typesOf(line);
-    const bool voice = types.contains(QLatin1String("voice")) ||
+    const auto typed = [&types](Column column) {
+        return types.contains(QLatin1String(propertyOf(column).type));
+    };
+    // A number that says nothing of its kind is a voice number.
+    const bool voice = typed(Column::Phone) ||
                        std::none_of(notVoice.begin(), notVoice.end(),
                                     [&types](const QString& type) { return types.contains(type); });
-    const Kind kind = types.contains(QLatin1String("fax"))    ? Kind::Fax
-                      : voice                                 ? Kind::Voice
-                      : types.contains(QLatin1String("cell")) ? Kind::Cell
-                                                              : Kind::Phone;
-    addItem(kind, line, value, labelled(QStringLiteral("Phone"), line, {"voice"}));
+    if (typed(Column::Fax) || voice)
+        return addColumnItem(typed(Column::Fax) ? Column::Fax : Column::Phone, line, value,
+                             {"voice"});
+    addItem(types.contains(QLatin1String("cell")) ? Kind::Cell : Kind::Phone, line, value,
+            labelled(QLatin1String(propertyOf(Column::Phone).label), line, {"voice"}));
 }
 
 // An address with no parts of its own may still have its text in LABEL (4.0).
@@ -245,8 +257,7 @@ void CardMapping::addAddress(const ContentLine& line) {
     const QStringList lines = addressLines(line.components());
     const QString label = unescape(line.parameterText("LABEL"), line.escapes);
     const QString address = lines.isEmpty() ? label : lines.join(QLatin1Char('\n'));
-    addItem(Kind::Address, line, LineBreaks(line).restore(address),
-            labelled(QStringLiteral("Address"), line));
+    addColumnItem(Column::Address, line, LineBreaks(line).restore(address));
 }
 
 // Structured values (N, ORG, GENDER) read as their non-empty components joined by commas; a
@@ -276,12 +287,12 @@ bool CardMapping::isBlank(qsizetype item) const {
     return item < 0 || QStringView(items_[item].value).trimmed().isEmpty();
 }
 
-// The item of that kind a column takes: one with a value before an empty placeholder, then the
-// preferred one (when byRank), then the first; -1 when there is none.
-qsizetype CardMapping::best(Kind kind, bool byRank) const {
+// The item of that kind (and column) a column takes: one with a value before an empty placeholder,
+// then the preferred one (when byRank), then the first; -1 when there is none.
+qsizetype CardMapping::best(Kind kind, Column column, bool byRank) const {
     qsizetype found = -1;
     for (qsizetype i = 0; i < items_.size(); ++i) {
-        if (items_[i].kind != kind)
+        if (items_[i].kind != kind || (kind == Kind::Column && items_[i].column != column))
             continue;
         if (found < 0 || (isBlank(found) && !isBlank(i)) ||
             (isBlank(found) == isBlank(i) && byRank && items_[i].rank < items_[found].rank))
@@ -296,7 +307,7 @@ void CardMapping::setNames(RowValues& values) const {
         values[Column::Surname] = familyColumn_;
         return;
     }
-    const qsizetype full = best(Kind::FullName);
+    const qsizetype full = best(Kind::FullName, Column::Name, true);
     if (full < 0)
         return;
     const QString name = items_[full].value.trimmed();
@@ -310,7 +321,7 @@ QString CardMapping::lineOf(const Item& item) const {
     const QString label = groupLabels_.value(item.group);
     // A second address takes one line, its parts separated by commas.
     QString value = item.value;
-    if (item.kind == Kind::Address)
+    if (item.kind == Kind::Column && item.column == Column::Address)
         value.replace(QLatin1Char('\n'), QStringLiteral(", "));
     return (label.isEmpty() ? item.label : label) + QStringLiteral(": ") + value;
 }
@@ -338,21 +349,19 @@ QVariant CardMapping::other(const QList<qsizetype>& used) const {
 RowValues CardMapping::contact(const QString& createdOn) const {
     RowValues values;
     setNames(values);
-    const qsizetype voice = best(Kind::Voice);
-    const qsizetype cell = best(Kind::Cell);
-    // The item each column takes; the note goes last, as other() expects.
-    const std::pair<Column, qsizetype> taken[] = {
-        {Column::Phone, voice < 0 || (isBlank(voice) && !isBlank(cell)) ? cell : voice},
-        {Column::Fax, best(Kind::Fax)},
-        {Column::Address, best(Kind::Address)},
-        {Column::Email, best(Kind::Email)},
-        {Column::Url, best(Kind::Url, false)},
-        {Column::Other, best(Kind::Note, false)}};
+    // The item each column of kColumnProperties takes; the note goes last, as other() expects. A
+    // cell phone stands in for a voice one.
     QList<qsizetype> used;
-    for (const auto& [column, item] : taken) {
+    for (const ColumnProperty& row : kColumnProperties) {
+        if (row.label == nullptr)
+            continue; // the dates, of our own properties (addOurs)
+        qsizetype item = best(Kind::Column, row.column, row.byPreference);
+        const qsizetype cell = best(Kind::Cell, row.column, true);
+        if (row.column == Column::Phone && (item < 0 || (isBlank(item) && !isBlank(cell))))
+            item = cell;
         used << item;
         if (item >= 0)
-            values[column] = items_[item].value;
+            values[row.column] = items_[item].value;
     }
     values[Column::Other] = other(used);
     values[Column::CreatedOn] = createdOn_.isNull() ? QVariant(createdOn) : createdOn_;

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "exchange/vcard_line.h"
+#include "store/contact_columns.h"
 #include "store/table_row.h"
 
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <initializer_list>
 
 namespace vcard {
 
@@ -31,9 +33,11 @@ class CardMapping {
     bool isGroup() const { return isGroup_; }
 
   private:
-    enum class Kind { Voice, Cell, Fax, Phone, Email, Address, Url, Note, FullName, Other };
+    // A property that a column takes (kColumnProperties), a phone of another kind, or other text.
+    enum class Kind { Column, Cell, Phone, FullName, Other };
     struct Item {
         Kind kind;
+        contact_table::Column column; // of a Column item
         QString value;
         QString label;
         QByteArray group;
@@ -45,9 +49,12 @@ class CardMapping {
     void addAddress(const ContentLine& line);
     void addOther(const ContentLine& line);
     void addOurs(const ContentLine& line);
-    void addItem(Kind kind, const ContentLine& line, const QString& value, const QString& label);
+    void addItem(Kind kind, const ContentLine& line, const QString& value, const QString& label,
+                 contact_table::Column column = contact_table::Column::Other);
+    void addColumnItem(contact_table::Column column, const ContentLine& line, const QString& value,
+                       std::initializer_list<const char*> silentTypes = {});
     bool isBlank(qsizetype item) const;
-    qsizetype best(Kind kind, bool byRank = true) const;
+    qsizetype best(Kind kind, contact_table::Column column, bool byRank) const;
     void setNames(RowValues& values) const;
     QVariant other(const QList<qsizetype>& used) const;
     QString lineOf(const Item& item) const;

@@ -1,6 +1,6 @@
 #include "exchange/vcard_export.h"
 
-#include "exchange/vcard_line.h"
+#include "exchange/vcard_columns.h"
 #include "store/contact_table.h"
 #include "store/written_output.h"
 
@@ -162,28 +162,34 @@ void appendAddress(QByteArray& card, const QVariant& value) {
     const QByteArray address = utf8(value);
     EscapedValue street;
     street.add(address);
-    appendLine(card, {"ADR;LABEL=\"", parameterText(address), "\"", street.breaksParameter(), ":;;",
-                      street.text, ";;;;"});
+    appendLine(card,
+               {vcard::propertyOf(Column::Address).property, ";LABEL=\"", parameterText(address),
+                "\"", street.breaksParameter(), ":;;", street.text, ";;;;"});
 }
 
-// A phone text that reads as a tel: URI is marked as text, so an import keeps its "tel:".
-QByteArray telHead(const char* type, const QVariant& value) {
-    const bool uriLike = value.toString().startsWith(QLatin1String("tel:"), Qt::CaseInsensitive);
-    return "TEL;TYPE=" + QByteArray(type) + (uriLike ? ";VALUE=text" : "");
+// The property and its TYPE; a phone text that reads as a tel: URI is marked as text, so an
+// import keeps its "tel:".
+QByteArray headOf(const vcard::ColumnProperty& row, const QVariant& value) {
+    QByteArray head(row.property);
+    if (row.type)
+        head += ";TYPE=" + QByteArray(row.type);
+    if (head.startsWith("TEL;") &&
+        value.toString().startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
+        head += ";VALUE=text";
+    return head;
 }
 
 void appendCard(QByteArray& card, const RowValues& values) {
     card += "BEGIN:VCARD\r\nVERSION:4.0\r\n";
     appendNullColumns(card, values);
     appendNames(card, values);
-    appendText(card, telHead("voice", values[Column::Phone]), values[Column::Phone]);
-    appendText(card, telHead("fax", values[Column::Fax]), values[Column::Fax]);
-    appendAddress(card, values[Column::Address]);
-    appendText(card, "EMAIL", values[Column::Email]);
-    appendText(card, "URL", values[Column::Url]);
-    appendText(card, "NOTE", values[Column::Other]);
-    appendText(card, vcard::kCreatedOn, values[Column::CreatedOn]);
-    appendText(card, vcard::kModifiedOn, values[Column::ModifiedOn]);
+    for (const vcard::ColumnProperty& row : vcard::kColumnProperties) {
+        const QVariant& value = values[row.column];
+        if (row.column == Column::Address)
+            appendAddress(card, value);
+        else
+            appendText(card, headOf(row, value), value);
+    }
     card += "END:VCARD\r\n";
 }
 

@@ -128,19 +128,7 @@ class TestVCard : public QObject {
         const QString photo = QStringLiteral(
             "Note: skipped 1 photo, logo, sound or key (binary data tessaline-db does not keep)");
         QTest::newRow("2.1 from a phone")
-            << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\n"
-                          "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:M=C3=BCller;J=C3=BCrgen;;;\r\n"
-                          "FN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:J=C3=BCrgen M=C3=BCller\r\n"
-                          "TEL;CELL:+49 170 1234567\r\nTEL;HOME;VOICE;PREF:+49 30 123456\r\n"
-                          "TEL;WORK;FAX:+49 30 654321\r\n"
-                          "ADR;HOME;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:;;Hauptstra=C3=9Fe 5;"
-                          "Berlin;;10115;Deutschland\r\n"
-                          "NOTE;CHARSET=UTF-8;QUOTED-PRINTABLE:Erste=0D=0AZweite mit =C3=A4=\r\n"
-                          " und mehr\r\n"
-                          "ORG;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:Caf=E9\r\n"
-                          "TITLE;CHARSET=WINDOWS-1252;ENCODING=QUOTED-PRINTABLE:=80 Chef\r\n"
-                          "PHOTO;ENCODING=BASE64;TYPE=JPEG:/9j/4AAQSkZJRgABAQEASABIAAD\r\n"
-                          " AAAAAAAAAA\r\nAAAAAAAA==\r\n\r\nEND:VCARD\r\n")
+            << cardFile("phone-2.1-quoted-printable.vcf")
             << QList<StoredRow>{row({QString::fromUtf8("Jürgen"), QString::fromUtf8("Müller"),
                                      "+49 30 123456", "+49 30 654321",
                                      QString::fromUtf8("Hauptstraße 5\nBerlin 10115\nDeutschland"),
@@ -151,13 +139,7 @@ class TestVCard : public QObject {
                                      today()})}
             << QStringList{photo};
         QTest::newRow("3.0 from a mail program")
-            << QByteArray("BEGIN:VCARD\nVERSION:3.0\nPRODID:-//GNOME//Contacts//EN\nUID:a-1\n"
-                          "FN:Ann Lee\nN:Lee;Ann;;;\nEMAIL;TYPE=INTERNET,HOME:ann@home.example\n"
-                          "EMAIL;TYPE=INTERNET;TYPE=WORK;TYPE=pref:ann@work.example\n"
-                          "TEL;TYPE=CELL:555-0100\nADR;TYPE=WORK:PO Box 7;Suite 3;1 Main St\\, "
-                          "Unit 2;Springfield;IL;62701;USA\nURL:https://ann.example\n"
-                          "ORG:Acme\\, Inc.;Research\nBDAY:1980-02-29\n"
-                          "NOTE:Met at a fair\\nlikes tea\nREV:2024-01-01T00:00:00Z\nEND:VCARD\n")
+            << cardFile("gnome-3.0-mail-program.vcf")
             << QList<StoredRow>{row({"Ann", "Lee", "555-0100", kNull,
                                      "PO Box 7\nSuite 3\n1 Main St, Unit 2\nSpringfield IL "
                                      "62701\nUSA",
@@ -167,13 +149,7 @@ class TestVCard : public QObject {
                                      today()})}
             << QStringList();
         QTest::newRow("4.0 with tel URIs")
-            << QByteArray(
-                   "BEGIN:VCARD\r\nVERSION:4.0\r\nKIND:individual\r\nFN:Bo Chen\r\n"
-                   "N:Chen;Bo;;Dr.;\r\n"
-                   "TEL;VALUE=uri;TYPE=\"voice,work\";PREF=2:tel:+1-555-0101\r\n"
-                   "TEL;VALUE=uri;TYPE=\"voice,home\";PREF=1:tel:+1-555-0102\r\n"
-                   "TEL;VALUE=uri;TYPE=fax:tel:+1-555-0199\r\nEMAIL;PREF=1:bo@example.org\r\n"
-                   "IMPP;PREF=1:xmpp:bo@example.org\r\nNICKNAME:Bobo\r\nEND:VCARD\r\n")
+            << cardFile("4.0-tel-uris.vcf")
             << QList<StoredRow>{row({"Bo", "Chen", "+1-555-0102", "+1-555-0199", kNull,
                                      "bo@example.org", kNull,
                                      "Honorific prefixes: Dr.\nPhone (work): +1-555-0101\n"
@@ -181,33 +157,20 @@ class TestVCard : public QObject {
                                      today()})}
             << QStringList();
         QTest::newRow("grouped, from Apple")
-            << QByteArray("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Doe;Jane;;;\r\nFN:Jane Doe\r\n"
-                          "item1.ADR;type=HOME;type=pref:;;12 Rue X;Paris;;75001;France\r\n"
-                          "item2.ADR;type=WORK:;;1 Loop;Cupertino;CA;95014;USA\r\n"
-                          "item2.X-ABLabel:_$!<Work>!$_\r\nitem3.TEL:+33 1 23 45 67 89\r\n"
-                          "item3.X-ABLabel:Studio\r\nitem4.URL;type=pref:https://jane.example\r\n"
-                          "PHOTO;ENCODING=b;TYPE=JPEG:/9j/4AAQSkZJRgABAQ\r\n EASABIAAD\r\n"
-                          "X-ABUID:ABC:ABPerson\r\nEND:VCARD\r\n")
+            << cardFile("apple-3.0-grouped.vcf")
             << QList<StoredRow>{row({"Jane", "Doe", "+33 1 23 45 67 89", kNull,
                                      "12 Rue X\nParis 75001\nFrance", kNull, "https://jane.example",
                                      "Work: 1 Loop, Cupertino CA 95014, USA\nX-ABUID: ABC:ABPerson",
                                      today()})}
             << QStringList{photo};
-        QTest::newRow("no N")
-            << QByteArray("BEGIN:VCARD\nVERSION:3.0\nFN:Mary Ann van Dyke\nEMAIL:m@example.com\n"
-                          "END:VCARD\nBEGIN:VCARD\nVERSION:4.0\nFN:Cher\nEND:VCARD\n")
-            << QList<StoredRow>{row({"Mary Ann van", "Dyke", kNull, kNull, kNull, "m@example.com",
-                                     kNull, kNull, today()}),
-                                row({"Cher", kNull, kNull, kNull, kNull, kNull, kNull, kNull,
-                                     today()})}
-            << QStringList();
+        QTest::newRow("no N") << cardFile("fn-only-3.0-and-4.0.vcf")
+                              << QList<StoredRow>{row({"Mary Ann van", "Dyke", kNull, kNull, kNull,
+                                                       "m@example.com", kNull, kNull, today()}),
+                                                  row({"Cher", kNull, kNull, kNull, kNull, kNull,
+                                                       kNull, kNull, today()})}
+                              << QStringList();
         QTest::newRow("Google, several of each")
-            << QByteArray("\xEF\xBB\xBF"
-                          "begin:vcard\nversion:3.0\nn:Smith;John;Q.;;\nfn:John Smith\n"
-                          "tel;type=CELL:1\ntel;type=WORK:2\ntel;type=HOME:3\n"
-                          "tel;type=WORK,FAX:4\nemail;type=INTERNET:j@g.example\n"
-                          "email;type=INTERNET;type=WORK:j@w.example\n"
-                          "note:One\\nTwo\\, three\nend:vcard\n")
+            << cardFile("google-3.0-bom-several-of-each.vcf")
             << QList<StoredRow>{row({"John", "Smith", "2", "4", kNull, "j@g.example", kNull,
                                      "One\nTwo, three\nAdditional names: Q.\nPhone (cell): 1\n"
                                      "Phone (home): 3\nE-mail (work): j@w.example",

@@ -154,7 +154,8 @@ class ReadTable {
 // Hands every row the reader sends over to add, counting them against the rows declared.
 void handRows(ReadTable& table, const contact_import::AddContact& add,
               const ImportProgress& progress) {
-    contact_import::ReadProgress told(progress, table.declared(), ProgressUnit::Rows);
+    ReadProgress told{progress, table.declared(), ProgressUnit::Rows};
+    told.reached(0);
     while (const std::optional<Frame> row = table.nextRow()) {
         RowValues values;
         for (int column = 0; column < contact_table::kColumnCount; ++column) {
@@ -164,7 +165,7 @@ void handRows(ReadTable& table, const contact_import::AddContact& add,
         add(std::move(values));
         told.reached(table.rows());
     }
-    told.finish(table.rows());
+    told.reached(table.rows(), true);
 }
 
 // Throws unless what was read may become the new book: all of the old table, or in a salvage

@@ -42,24 +42,6 @@ void settle(const QString& bookPath) {
 
 } // namespace
 
-ReadProgress::ReadProgress(const ImportProgress& progress, qint64 total, ProgressUnit unit)
-    : progress_(progress), total_(total), unit_(unit), step_(qMax<qint64>(1, total / 200)) {
-    reached(0);
-}
-
-void ReadProgress::reached(qint64 done) {
-    if (!progress_ || done < next_)
-        return;
-    told_ = done;
-    next_ = (done / step_ + 1) * step_;
-    progress_(done, total_, unit_);
-}
-
-void ReadProgress::finish(qint64 done) {
-    if (progress_ && done != told_)
-        progress_(done, total_, unit_);
-}
-
 ImportSummary intoNewBook(const ContactReader& read, const QString& source, const QString& newPath,
                           const ImportProgress& progress) {
     ImportSummary summary;

@@ -19,24 +19,6 @@ using AddContact = std::function<void(RowValues&&)>;
 using ContactReader = std::function<ImportSummary(const QString& path, const AddContact& add,
                                                   const ImportProgress& progress)>;
 
-// Tells an import's progress how far a reader has come, alike for every format: at the start,
-// whenever another two hundredth of the total is done and at the end. The total is the rows a
-// file declares, or, where it does not say, the bytes of the file, and done counts the same.
-class ReadProgress {
-  public:
-    ReadProgress(const ImportProgress& progress, qint64 total, ProgressUnit unit);
-    void reached(qint64 done);
-    void finish(qint64 done);
-
-  private:
-    const ImportProgress& progress_;
-    qint64 total_;
-    ProgressUnit unit_;
-    qint64 step_;
-    qint64 next_ = 0;
-    qint64 told_ = -1;
-};
-
 // Every contact of source into a new address book at newPath, which must not exist; all or
 // nothing.
 ImportSummary intoNewBook(const ContactReader& read, const QString& source, const QString& newPath,

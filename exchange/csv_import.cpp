@@ -51,9 +51,11 @@ std::vector<int> columnsOf(CsvRecords& records, QStringList& notes) {
     return targets;
 }
 
+} // namespace
+
 // The file does not say how many contacts it holds: progress goes by its bytes.
-ImportSummary readContacts(const QString& path, const contact_import::AddContact& add,
-                           const ImportProgress& progress) {
+ImportSummary readFile(const QString& path, const contact_import::AddContact& add,
+                       const ImportProgress& progress) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw StoreError(QStringLiteral("Cannot read \"%1\": %2.").arg(path, file.errorString()));
@@ -61,7 +63,8 @@ ImportSummary readContacts(const QString& path, const contact_import::AddContact
     ImportSummary summary;
     const std::vector<int> targets = columnsOf(records, summary.notes);
     std::vector<CsvField> fields;
-    contact_import::ReadProgress told(progress, file.size(), ProgressUnit::Bytes);
+    ReadProgress told{progress, file.size(), ProgressUnit::Bytes};
+    told.reached(0);
     while (records.next(fields)) {
         if (fields.size() != targets.size())
             records.fail(records.recordLine(), QStringLiteral("%1 fields where the header has %2")
@@ -76,14 +79,8 @@ ImportSummary readContacts(const QString& path, const contact_import::AddContact
         add(std::move(values));
         told.reached(records.bytesRead());
     }
-    told.finish(records.bytesRead());
+    told.reached(records.bytesRead(), true);
     return summary;
-}
-
-} // namespace
-
-contact_import::ContactReader reader() {
-    return readContacts;
 }
 
 } // namespace csv_import

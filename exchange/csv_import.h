@@ -11,6 +11,7 @@ namespace csv_import {
 // regard to case; a column we have no place for is skipped and named in a note, and a column of
 // ours the file lacks stays NULL. A malformed file (a quote never closed, a record with another
 // number of fields than the header, text that is not UTF-8) throws StoreError naming the line.
-contact_import::ContactReader reader();
+ImportSummary readFile(const QString& path, const contact_import::AddContact& add,
+                       const ImportProgress& progress);
 
 } // namespace csv_import

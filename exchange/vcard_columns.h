@@ -11,13 +11,9 @@ namespace vcard {
 struct ColumnProperty {
     contact_table::Column column;
     const char* property;
-    // The TYPE the writer gives it and that tells it from the property's other kinds (a fax TEL
-    // from a voice one); none when the property has one kind only.
-    const char* type;
-    // Whether the reader takes the preferred one (PREF=n, TYPE=pref) before the first one.
-    bool byPreference;
-    // What a further one of them is called among the notes' "Label: value" lines.
-    const char* label;
+    const char* type;  // the TYPE written, which tells a fax TEL from a voice one; or none
+    bool byPreference; // the reader takes the preferred one (PREF=n, TYPE=pref), else the first
+    const char* label; // a further one's label among the notes' "Label: value" lines
 };
 
 inline constexpr ColumnProperty kColumnProperties[] = {

@@ -136,7 +136,8 @@ ImportSummary readCards(QIODevice& device, const QString& source,
     vcard::ContentLine line;
     std::optional<PendingCard> card;
     CardReading reading(add, createdOn);
-    contact_import::ReadProgress told(progress, reader.size(), ProgressUnit::Bytes);
+    ReadProgress told{progress, reader.size(), ProgressUnit::Bytes};
+    told.reached(0);
     while (reader.next(line)) {
         if (line.name == "BEGIN") {
             beginCard(reader, line, card);
@@ -150,7 +151,7 @@ ImportSummary readCards(QIODevice& device, const QString& source,
     }
     if (card)
         reader.fail(card->begun, QStringLiteral("the card that begins here has no END:VCARD"));
-    told.finish(reader.size());
+    told.reached(reader.size(), true);
     ImportSummary summary;
     summary.notes = reading.notes();
     return summary;

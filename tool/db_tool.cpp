@@ -95,7 +95,7 @@ int create(const CommandLine& invocation, Streams streams) {
 contact_import::ContactReader readerOf(const QString& source, const CommandLine& invocation,
                                        ImportMode mode) {
     if (invocation.has("csv"))
-        return csv_import::reader();
+        return csv_import::readFile;
     if (vcard_import::isVCardFile(source))
         return vcard_import::readFile;
     if (invocation.has("add") && !contact_table::looksLikeAccessFile(source))

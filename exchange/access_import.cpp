@@ -155,7 +155,6 @@ class ReadTable {
 void handRows(ReadTable& table, const contact_import::AddContact& add,
               const ImportProgress& progress) {
     ReadProgress told{progress, table.declared(), ProgressUnit::Rows};
-    told.reached(0);
     while (const std::optional<Frame> row = table.nextRow()) {
         RowValues values;
         for (int column = 0; column < contact_table::kColumnCount; ++column) {
@@ -228,11 +227,7 @@ contact_import::ContactReader reader(const QString& oldPath, ImportMode mode) {
                          const ImportProgress& progress) {
         handRows(*table, add, progress);
         requireAcceptable(*table, mode, path);
-        ImportSummary summary;
-        summary.notes = table->notes();
-        summary.declared = table->declared();
-        summary.losses = table->losses().lines();
-        return summary;
+        return ImportSummary{0, table->notes(), table->declared(), table->losses().lines()};
     };
 }
 

@@ -18,9 +18,8 @@ namespace access_import {
 // that crashes or stalls the Access reader only fails the import. Unless mode is Salvage, the
 // reader fails as well when anything of the old table cannot be read: a page, a value, any
 // complaint of the reader, or a number of rows other than the table declares; the summary counts
-// the rows declared and lists what a salvage lost. The file is looked at and its table opened at
-// once, so a file that is no Access file is refused before any book is touched; the reader
-// returned reads it once.
+// the rows declared and lists what a salvage lost. The file is checked and its table opened at
+// once, before any book is touched; the reader returned reads it once.
 contact_import::ContactReader reader(const QString& oldPath, ImportMode mode);
 
 // Every contact of the old file into a new address book at newPath (contact_import::intoNewBook).

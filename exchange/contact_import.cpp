@@ -10,21 +10,14 @@ namespace contact_import {
 
 namespace {
 
+// Reads into db in one transaction, which rolls back whatever fails.
 ImportSummary readInto(Database& db, const ContactReader& read, const QString& source,
                        const ImportProgress& progress) {
+    WriteTransaction transaction(db);
     ContactInserter inserter(db);
     ImportSummary summary = read(
         source, [&inserter](RowValues&& values) { inserter.insert(std::move(values)); }, progress);
     summary.contacts = int(inserter.inserted());
-    return summary;
-}
-
-// Adds in one transaction, which rolls back whatever fails.
-ImportSummary addAll(const ContactReader& read, const QString& source, const QString& bookPath,
-                     const ImportProgress& progress) {
-    Database db = contact_table::openAddressBook(bookPath);
-    WriteTransaction transaction(db);
-    ImportSummary summary = readInto(db, read, source, progress);
     transaction.commit();
     return summary;
 }
@@ -45,18 +38,16 @@ void settle(const QString& bookPath) {
 ImportSummary intoNewBook(const ContactReader& read, const QString& source, const QString& newPath,
                           const ImportProgress& progress) {
     ImportSummary summary;
-    contact_table::createAddressBook(newPath, [&](Database& db) {
-        WriteTransaction transaction(db);
-        summary = readInto(db, read, source, progress);
-        transaction.commit();
-    });
+    contact_table::createAddressBook(
+        newPath, [&](Database& db) { summary = readInto(db, read, source, progress); });
     return summary;
 }
 
 ImportSummary intoBook(const ContactReader& read, const QString& source, const QString& bookPath,
                        const ImportProgress& progress) {
     try {
-        return addAll(read, source, bookPath, progress);
+        Database db = contact_table::openAddressBook(bookPath);
+        return readInto(db, read, source, progress);
     } catch (const StoreError&) {
         settle(bookPath);
         throw;

@@ -64,7 +64,6 @@ ImportSummary readFile(const QString& path, const contact_import::AddContact& ad
     const std::vector<int> targets = columnsOf(records, summary.notes);
     std::vector<CsvField> fields;
     ReadProgress told{progress, file.size(), ProgressUnit::Bytes};
-    told.reached(0);
     while (records.next(fields)) {
         if (fields.size() != targets.size())
             records.fail(records.recordLine(), QStringLiteral("%1 fields where the header has %2")

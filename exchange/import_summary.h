@@ -25,8 +25,8 @@ enum class ProgressUnit { Rows, Bytes };
 // Told how far an import has come: done of total (total is 0 when the old file does not say).
 using ImportProgress = std::function<void(qint64 done, qint64 total, ProgressUnit unit)>;
 
-// How far a reader has come, told alike for every format: at the start, whenever another two
-// hundredth of the total is done, and at the end (last). The total is the rows a file declares,
+// How far a reader has come, told alike for every format: at the first contact, whenever another
+// two hundredth of the total is done, and at the end (last). The total is the rows a file declares,
 // or, where it does not say, the bytes of the file; done counts the same.
 struct ReadProgress {
     const ImportProgress& progress;

@@ -137,7 +137,6 @@ ImportSummary readCards(QIODevice& device, const QString& source,
     std::optional<PendingCard> card;
     CardReading reading(add, createdOn);
     ReadProgress told{progress, reader.size(), ProgressUnit::Bytes};
-    told.reached(0);
     while (reader.next(line)) {
         if (line.name == "BEGIN") {
             beginCard(reader, line, card);

@@ -11,11 +11,12 @@
 
 namespace vcard {
 
-// Maps the properties of one card onto the columns of a contact. The first N gives Name and
-// Surname (else FN, split at its last blank; one word is the Name); the preferred, else first,
-// voice TEL (a cell phone when there is no other) the phone, a fax TEL the fax, the preferred EMAIL
-// and ADR the e-mail and address, the first URL and NOTE the url and notes; an empty value takes a
-// column only when no other fills it. Every other property that holds text is kept as a
+// Maps the properties of one card onto the columns of a contact, all but the names by the table
+// kColumnProperties (vcard_columns.h). The first N gives Name and Surname (else FN, split at its
+// last blank; one word is the Name); the preferred, else first, voice TEL (a cell phone when there
+// is no other) the phone, a fax TEL the fax, the preferred EMAIL and ADR the e-mail and address,
+// the first URL and NOTE the url and notes; an empty value takes a column only when no other
+// fills it. Every other property that holds text is kept as a
 // "Label: value" line after the note; only the structural ones and binary values are left out,
 // and binary ones are counted.
 class CardMapping {

@@ -8,14 +8,6 @@
 
 namespace address_book_check {
 
-namespace {
-
-QString quoted(const QString& text) {
-    return QLatin1Char('"') + text + QLatin1Char('"');
-}
-
-} // namespace
-
 // A handful of the findings: one damaged page easily yields a hundred.
 QStringList damageFound(const Database& db, Depth depth) {
     constexpr qsizetype kShown = 10;

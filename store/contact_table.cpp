@@ -28,7 +28,7 @@ int columnIndex(const QString& name) {
 }
 
 QString quotedColumn(Column column) {
-    return QStringLiteral("\"%1\"").arg(QLatin1String(storedName(column)));
+    return quoted(QLatin1String(storedName(column)));
 }
 
 QString columnTitle(Column column) {

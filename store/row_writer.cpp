@@ -7,8 +7,8 @@
 
 namespace {
 
-QByteArray quoted(int column) {
-    return '"' + QByteArray(contact_table::kColumns[std::size_t(column)]) + '"';
+QByteArray quotedName(int column) {
+    return contact_table::quotedColumn(contact_table::Column(column)).toUtf8();
 }
 
 QList<int> inColumnOrder(const RowWriter::Columns& columns) {
@@ -40,7 +40,7 @@ std::int64_t RowWriter::insert(const Columns& columns) {
     }
     QByteArrayList names, places;
     for (int i = 0; i < order.size(); ++i) {
-        names << quoted(order[i]);
+        names << quotedName(order[i]);
         places << "?" + QByteArray::number(i + 1);
     }
     run("INSERT INTO address (" + names.join(", ") + ") VALUES (" + places.join(", ") + ")", order,
@@ -57,7 +57,7 @@ void RowWriter::update(std::int64_t rowid, const Columns& columns) {
     }
     QByteArrayList sets;
     for (int i = 0; i < order.size(); ++i)
-        sets << quoted(order[i]) + " = ?" + QByteArray::number(i + 1);
+        sets << quotedName(order[i]) + " = ?" + QByteArray::number(i + 1);
     run("UPDATE address SET " + sets.join(", ") + " WHERE rowid = ?" +
             QByteArray::number(order.size() + 1),
         order, columns, &rowid);

@@ -40,6 +40,12 @@ class Database {
     QString shownPath_;
 };
 
+// A name in double quotes, as a statement names a table, a column or an index and as messages
+// name them; the names given here hold no double quote of their own.
+inline QString quoted(const QString& name) {
+    return QLatin1Char('"') + name + QLatin1Char('"');
+}
+
 // Refuses text that cannot become UTF-8 unchanged (a lone surrogate half): such text would be
 // stored altered, so it is not stored at all. `what` names the value in the message.
 void requireValidText(const QString& text, const QString& what);

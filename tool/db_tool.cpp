@@ -1,23 +1,22 @@
 #include "tool/db_tool.h"
 
+#include "exchange/access_import.h"
+#include "exchange/contact_import.h"
+#include "exchange/csv_export.h"
+#include "exchange/csv_import.h"
+#include "exchange/vcard_export.h"
+#include "exchange/vcard_import.h"
 #include "store/address_book_check.h"
 #include "store/contact_table.h"
-#include "store/csv_export.h"
 #include "store/store_error.h"
 #include "store/written_output.h"
 #include "tool/book_backup.h"
 #include "tool/command_line.h"
-#include "tool/contact_import.h"
 #include "tool/contact_query.h"
-#include "tool/csv_import.h"
 #include "tool/import_report.h"
 #include "tool/progress_bar.h"
-#include "tool/staged_access_reader.h"
-#include "tool/vcard_export.h"
-#include "tool/vcard_import.h"
 
 #include <functional>
-#include <optional>
 #include <vector>
 
 namespace {
@@ -90,30 +89,21 @@ int create(const CommandLine& invocation, Streams streams) {
     return 0;
 }
 
-const AccessImporter& requireImporter(const AccessImporter& importer) {
-    if (!importer)
-        throw StoreError(QStringLiteral("This build of tessaline-db cannot read Access files."));
-    return importer;
-}
-
-// The reader of a source in one of the formats other than Access's: CSV when --csv says so, else
-// vCard when its first line says so; an old Access file being added goes through the Access
-// import into a staging book first. Nothing for anything else, which the Access import then
-// looks at.
-std::optional<contact_import::ContactReader>
-readerOf(const QString& source, const CommandLine& invocation, const AccessImporter& importer,
-         ImportMode mode, const ImportProgress& progress) {
+// The reader of the source: CSV when --csv says so, else vCard when its first line says so, else
+// an old Access file, whose reader refuses anything else. Being added, a file that is none of
+// them is refused before the Access reader looks at it.
+contact_import::ContactReader readerOf(const QString& source, const CommandLine& invocation,
+                                       ImportMode mode) {
     if (invocation.has("csv"))
-        return csv_import::reader();
+        return csv_import::readFile;
     if (vcard_import::isVCardFile(source))
-        return contact_import::ContactReader(vcard_import::readFile);
-    if (invocation.has("add") && contact_table::looksLikeAccessFile(source))
-        return contact_import::stagedAccessReader(requireImporter(importer), source, mode,
-                                                  progress);
-    return std::nullopt;
+        return vcard_import::readFile;
+    if (invocation.has("add") && !contact_table::looksLikeAccessFile(source))
+        throw StoreError(contact_table::unknownFormat(source));
+    return access_import::reader(source, mode);
 }
 
-int importContacts(const AccessImporter& importer, const CommandLine& invocation, Streams streams) {
+int importContacts(const CommandLine& invocation, Streams streams) {
     const QString& source = invocation.operands.at(0);
     const QString& target = invocation.operands.at(1);
     const ImportMode mode =
@@ -124,14 +114,9 @@ int importContacts(const AccessImporter& importer, const CommandLine& invocation
         contact_table::checkIsSqliteFile(target);
     const ImportSummary summary = withProgressBar(
         invocation.has("progress"), streams.err, [&](const ImportProgress& progress) {
-            if (const auto read = readerOf(source, invocation, importer, mode, progress))
-                return add ? contact_import::intoBook(*read, source, target, progress)
-                           : contact_import::intoNewBook(*read, source, target, progress);
-            if (add)
-                throw StoreError(contact_table::unknownFormat(source));
-            // An old Access file goes through the Access reader's own import, which knows how
-            // many rows the old table declares and what a salvage lost.
-            return requireImporter(importer)(source, target, progress, mode);
+            const contact_import::ContactReader read = readerOf(source, invocation, mode);
+            return add ? contact_import::intoBook(read, source, target, progress)
+                       : contact_import::intoNewBook(read, source, target, progress);
         });
     import_report::write(summary, source, target, add, streams.out);
     return 0;
@@ -176,7 +161,7 @@ int check(const CommandLine& invocation, Streams streams) {
     return 1;
 }
 
-std::vector<Command> commands(const AccessImporter& importer) {
+std::vector<Command> commands() {
     return {
         {{"create", {}, 1, kCreateUsage}, create},
         {{"import",
@@ -184,9 +169,7 @@ std::vector<Command> commands(const AccessImporter& importer) {
            QStringLiteral("csv")},
           2,
           kImportUsage},
-         [&importer](const CommandLine& invocation, Streams streams) {
-             return importContacts(importer, invocation, streams);
-         }},
+         importContacts},
         {{"export", {QStringLiteral("csv"), QStringLiteral("vcard")}, 1, kExportUsage},
          exportContacts},
         {{"check", {}, 1, kCheckUsage}, check},
@@ -224,9 +207,8 @@ int run(const Command& command, const QStringList& words, Streams streams, const
 
 } // namespace
 
-int runDbTool(const QStringList& arguments, QTextStream& out, QTextStream& err,
-              const AccessImporter& importAccess) {
-    const std::vector<Command> all = commands(importAccess);
+int runDbTool(const QStringList& arguments, QTextStream& out, QTextStream& err) {
+    const std::vector<Command> all = commands();
     const QString usage = usageOfAll(all);
     if (arguments.isEmpty())
         return usageError(err, QStringLiteral("no command given"), usage);

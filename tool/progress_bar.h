@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/import_summary.h"
+#include "exchange/import_summary.h"
 
 #include <QTextStream>
 #include <optional>

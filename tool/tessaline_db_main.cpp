@@ -1,4 +1,3 @@
-#include "store/access_import.h"
 #include "tool/db_tool.h"
 
 #include <QCoreApplication>
@@ -8,5 +7,5 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return runDbTool(app.arguments().mid(1), out, err, access_import::importAddressBook);
+    return runDbTool(app.arguments().mid(1), out, err);
 }

@@ -9,10 +9,10 @@
 // came through, the reading runs once more in this process, so that its coverage guides the
 // fuzzer. The importing side's reader of frames also gets the bytes as a stream: it may refuse
 // them, never crash on them.
-#include "store/access_import.h"
-#include "store/access_table_reader.h"
+#include "exchange/access_import.h"
+#include "exchange/access_table_reader.h"
+#include "exchange/row_stream.h"
 #include "store/contact_table.h"
-#include "store/row_stream.h"
 #include "store/sqlite_db.h"
 #include "store/store_error.h"
 

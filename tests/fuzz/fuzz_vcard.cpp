@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to the vCard reader. Whatever contacts it reads must be valid text, and
 // each one written out as a card of ours must read back exactly.
+#include "exchange/vcard_export.h"
+#include "exchange/vcard_import.h"
 #include "store/store_error.h"
-#include "tool/vcard_export.h"
-#include "tool/vcard_import.h"
 
 #include <QBuffer>
 #include <QList>

@@ -1,6 +1,6 @@
 #include "support/address_book_files.h"
 
-#include "store/access_import.h"
+#include "exchange/access_import.h"
 #include "store/contact_table.h"
 #include "store/sqlite_db.h"
 #include "tool/db_tool.h"
@@ -69,7 +69,7 @@ ToolRun runTool(const QStringList& arguments) {
     ToolRun run;
     QTextStream out(&run.out);
     QTextStream err(&run.err);
-    run.exitCode = runDbTool(arguments, out, err, access_import::importAddressBook);
+    run.exitCode = runDbTool(arguments, out, err);
     out.flush();
     err.flush();
     return run;

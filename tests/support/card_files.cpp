@@ -21,7 +21,7 @@ QString feff(const char* utf8) {
     return QChar(0xFEFF) + QString::fromUtf8(utf8);
 }
 
-// A card file of tests/tool/cards/, as another program wrote it.
+// A card file of tests/exchange/cards/, as another program wrote it.
 QByteArray cardFile(const char* name) {
     QFile file(QStringLiteral(TESSALINE_CARDS "/") + QLatin1String(name));
     if (!file.open(QIODevice::ReadOnly))
@@ -29,7 +29,7 @@ QByteArray cardFile(const char* name) {
     return file.readAll();
 }
 
-// The cards of tests/tool/cards/, with the contacts and notes they give.
+// The cards of tests/exchange/cards/, with the contacts and notes they give.
 void addCardFileRows() {
     QTest::newRow("Outlook 2.1 in Windows-1252, no CHARSET")
         << cardFile("outlook-2.1-windows-1252.vcf")

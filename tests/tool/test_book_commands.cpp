@@ -1,4 +1,4 @@
-#include "store/contact_inserter.h"
+#include "exchange/contact_inserter.h"
 #include "store/contact_table.h"
 #include "store/lookup_statement.h"
 #include "store/recordset.h"

@@ -1,5 +1,5 @@
+#include "exchange/csv_export.h"
 #include "store/contact_table.h"
-#include "store/csv_export.h"
 #include "store/sqlite_db.h"
 #include "store/store_error.h"
 #include "support/address_book_files.h"

@@ -1,0 +1,375 @@
+#include "exchange/vcard_card.h"
+
+#include "exchange/vcard_columns.h"
+#include "store/contact_table.h"
+
+#include <algorithm>
+#include <initializer_list>
+#include <utility>
+
+namespace vcard {
+
+using contact_table::Column;
+
+namespace {
+
+// Properties that say how the card is made rather than what it says about the contact.
+bool isStructural(const QByteArray& name) {
+    static const QList<QByteArray> names = {"BEGIN", "END", "VERSION",     "PRODID",
+                                            "REV",   "UID", "CLIENTPIDMAP"};
+    return names.contains(name);
+}
+
+// What kind of card it is: a contact, or a group (a list of members), which is no contact.
+bool isKind(const QByteArray& name) {
+    return name == "KIND" || name == "X-ADDRESSBOOKSERVER-KIND";
+}
+
+// Binary data inline: a photo, logo, sound or key in base64 or as a data: URI. A URL, or a sound
+// that is text (the phonetic name phones write), is not.
+bool isInlineMedia(const ContentLine& line) {
+    const bool media =
+        line.name == "PHOTO" || line.name == "LOGO" || line.name == "SOUND" || line.name == "KEY";
+    const QByteArrayView value = QByteArrayView(line.value).trimmed();
+    const bool dataUri =
+        value.size() >= 5 && value.first(5).compare("data:", Qt::CaseInsensitive) == 0;
+    return media && (line.isBase64() || dataUri);
+}
+
+// Another property in base64 is text when it decodes to text.
+bool isBinary(const ContentLine& line) {
+    return line.isBase64() && line.parameter("CHARSET").isEmpty() &&
+           !QByteArrayView(line.octets()).isValidUtf8();
+}
+
+// Readable names of the text properties that have no column of their own.
+QString readableName(const QByteArray& name) {
+    static const QHash<QByteArray, const char*> names = {{"ORG", "Organization"},
+                                                         {"TITLE", "Title"},
+                                                         {"ROLE", "Role"},
+                                                         {"BDAY", "Birthday"},
+                                                         {"ANNIVERSARY", "Anniversary"},
+                                                         {"NICKNAME", "Nickname"},
+                                                         {"IMPP", "Instant messaging"},
+                                                         {"GENDER", "Gender"},
+                                                         {"LANG", "Language"},
+                                                         {"TZ", "Time zone"},
+                                                         {"GEO", "Location"},
+                                                         {"CATEGORIES", "Categories"},
+                                                         {"RELATED", "Related"},
+                                                         {"MEMBER", "Member"},
+                                                         {"LABEL", "Address label"},
+                                                         {"AGENT", "Agent"},
+                                                         {"PHOTO", "Photo"},
+                                                         {"LOGO", "Logo"},
+                                                         {"SOUND", "Sound"},
+                                                         {"KEY", "Key"},
+                                                         {"MAILER", "Mail program"},
+                                                         {"SOURCE", "Source"},
+                                                         {"N", "Name"},
+                                                         {"SORT-STRING", "Sort as"},
+                                                         {"CALURI", "Calendar"},
+                                                         {"FBURL", "Free/busy"},
+                                                         {"CALADRURI", "Calendar requests"}};
+    const char* readable = names.value(name);
+    return readable ? QString::fromLatin1(readable) : QString::fromUtf8(name);
+}
+
+// TYPE values in every spelling: TYPE=a,b; TYPE=a;TYPE=b; TYPE="a,b"; 2.1 bare ;A;B.
+QStringList typesOf(const ContentLine& line) {
+    QStringList types;
+    for (const QString& value : line.parameter("TYPE"))
+        for (const QString& type : value.split(QLatin1Char(','), Qt::SkipEmptyParts))
+            types << type.trimmed();
+    return types;
+}
+
+// Lower is preferred: PREF=n (4.0), TYPE=pref (3.0, 2.1) as 1, anything else last.
+int rankOf(const ContentLine& line) {
+    bool isNumber = false;
+    const int pref = line.parameter("PREF").value(0).toInt(&isNumber);
+    if (isNumber)
+        return pref;
+    return typesOf(line).contains(QLatin1String("pref")) ? 1 : 101;
+}
+
+// "Phone (cell, work)": the types that say something, after the base name.
+QString labelled(const QString& base, const ContentLine& line,
+                 std::initializer_list<const char*> silent = {}) {
+    QStringList types = typesOf(line);
+    types.removeAll(QStringLiteral("pref"));
+    for (const char* type : silent)
+        types.removeAll(QLatin1String(type));
+    types.removeDuplicates();
+    return types.isEmpty() ? base : QStringLiteral("%1 (%2)").arg(base, types.join(u", "));
+}
+
+// Apple writes its own labels as "_$!<Mobile>!$_".
+QString appleLabel(const QString& label) {
+    if (label.startsWith(QLatin1String("_$!<")) && label.endsWith(QLatin1String(">!$_")))
+        return label.mid(4, label.size() - 8);
+    return label;
+}
+
+// Puts back the line breaks a value of ours had: its parameter names their kinds in order, or
+// one kind for all of them.
+class LineBreaks {
+  public:
+    explicit LineBreaks(const ContentLine& line) : kinds_(line.parameter(kBreaks)) {}
+    QString restore(const QString& text) {
+        if (kinds_.isEmpty())
+            return text;
+        QString restored;
+        for (const QChar c : text) {
+            if (c != QLatin1Char('\n')) {
+                restored += c;
+                continue;
+            }
+            const QString kind = kinds_.size() == 1 ? kinds_.first() : kinds_.value(next_++);
+            restored += kind == QLatin1String("crlf") ? QStringLiteral("\r\n")
+                        : kind == QLatin1String("cr") ? QStringLiteral("\r")
+                                                      : QStringLiteral("\n");
+        }
+        return restored;
+    }
+
+  private:
+    QStringList kinds_;
+    qsizetype next_ = 0;
+};
+
+// ADR in the order of a postal label, one line each, empty ones left out: post office box,
+// extended address, street, "locality region code", country, and anything after.
+QStringList addressLines(const QStringList& parts) {
+    QStringList city;
+    for (const qsizetype i : {3, 4, 5})
+        if (!parts.value(i).isEmpty())
+            city << parts.value(i);
+    QStringList lines = {parts.value(0), parts.value(1), parts.value(2),
+                         city.join(QLatin1Char(' ')), parts.value(6)};
+    lines += parts.mid(7);
+    lines.removeAll(QString());
+    return lines;
+}
+
+// The value unescaped, with the line breaks of ours put back.
+QString text(const ContentLine& line) {
+    return LineBreaks(line).restore(line.plainText());
+}
+
+} // namespace
+
+void CardMapping::add(const ContentLine& line) {
+    const QByteArray& name = line.name;
+    if (isStructural(name))
+        return;
+    if (isKind(name))
+        isGroup_ = isGroup_ || text(line).trimmed().compare(u"group", Qt::CaseInsensitive) == 0;
+    else if (name.startsWith("X-TESSALINE-"))
+        addOurs(line);
+    else if (name == "X-ABLABEL" && !line.group.isEmpty())
+        groupLabels_.insert(line.group, appleLabel(text(line)));
+    else if (isInlineMedia(line))
+        ++skippedMedia_;
+    else if (isBinary(line))
+        ++skippedBinary_;
+    else if (name == "N")
+        addName(line);
+    else if (name == "FN")
+        addItem(Kind::FullName, line, text(line), QStringLiteral("Full name"));
+    else if (name == propertyOf(Column::Phone).property)
+        addTel(line);
+    else if (name == propertyOf(Column::Address).property)
+        addAddress(line);
+    else if (name == propertyOf(Column::Email).property)
+        addColumnItem(Column::Email, line, text(line), {"internet", "x400"});
+    else if (name == propertyOf(Column::Url).property)
+        addColumnItem(Column::Url, line, text(line));
+    else if (name == propertyOf(Column::Other).property)
+        addItem(Kind::Column, line, text(line), QLatin1String(propertyOf(Column::Other).label),
+                Column::Other);
+    else
+        addOther(line);
+}
+
+void CardMapping::addItem(Kind kind, const ContentLine& line, const QString& value,
+                          const QString& label, Column column) {
+    items_ << Item{kind, column, value, label, line.group, rankOf(line)};
+}
+
+// Labelled by its row of kColumnProperties and its types but those silent ones.
+void CardMapping::addColumnItem(Column column, const ContentLine& line, const QString& value,
+                                std::initializer_list<const char*> silentTypes) {
+    addItem(Kind::Column, line, value,
+            labelled(QLatin1String(propertyOf(column).label), line, silentTypes), column);
+}
+
+void CardMapping::addName(const ContentLine& line) {
+    if (hasName_) {
+        addOther(line);
+        return;
+    }
+    const QStringList parts = line.components();
+    hasName_ = true;
+    family_ = parts.value(0);
+    given_ = parts.value(1);
+    LineBreaks breaks(line);
+    familyColumn_ = breaks.restore(family_);
+    givenColumn_ = breaks.restore(given_);
+    const char* const extras[] = {"Additional names", "Honorific prefixes", "Honorific suffixes"};
+    for (int i = 0; i < 3; ++i)
+        if (!parts.value(2 + i).isEmpty())
+            addItem(Kind::Other, line, parts.value(2 + i), QString::fromLatin1(extras[i]));
+    QStringList more = parts.mid(5);
+    more.removeAll(QString());
+    if (!more.isEmpty())
+        addItem(Kind::Other, line, more.join(u", "), QStringLiteral("More name parts"));
+}
+
+void CardMapping::addTel(const ContentLine& line) {
+    static const QStringList notVoice = {
+        QStringLiteral("cell"),  QStringLiteral("pager"),     QStringLiteral("video"),
+        QStringLiteral("text"),  QStringLiteral("textphone"), QStringLiteral("msg"),
+        QStringLiteral("modem"), QStringLiteral("car"),       QStringLiteral("isdn"),
+        QStringLiteral("bbs"),   QStringLiteral("pcs"),       QStringLiteral("fax")};
+    QString value = text(line);
+    const QStringList valueType = line.parameter("VALUE");
+    if (!valueType.contains(QLatin1String("text")) &&
+        value.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
+        value = value.mid(4);
+    const QStringList types = typesOf(line);
+    const auto typed = [&types](Column column) {
+        return types.contains(QLatin1String(propertyOf(column).type));
+    };
+    // A number that says nothing of its kind is a voice number.
+    const bool voice = typed(Column::Phone) ||
+                       std::none_of(notVoice.begin(), notVoice.end(),
+                                    [&types](const QString& type) { return types.contains(type); });
+    if (typed(Column::Fax) || voice)
+        return addColumnItem(typed(Column::Fax) ? Column::Fax : Column::Phone, line, value,
+                             {"voice"});
+    addItem(types.contains(QLatin1String("cell")) ? Kind::Cell : Kind::Phone, line, value,
+            labelled(QLatin1String(propertyOf(Column::Phone).label), line, {"voice"}));
+}
+
+// An address with no parts of its own may still have its text in LABEL (4.0).
+void CardMapping::addAddress(const ContentLine& line) {
+    const QStringList lines = addressLines(line.components());
+    const QString label = unescape(line.parameterText("LABEL"), line.escapes);
+    const QString address = lines.isEmpty() ? label : lines.join(QLatin1Char('\n'));
+    addColumnItem(Column::Address, line, LineBreaks(line).restore(address));
+}
+
+// Structured values (N, ORG, GENDER) read as their non-empty components joined by commas; a
+// phonetic name (SOUND;X-IRMC-N, family;given) as its parts joined by blanks.
+void CardMapping::addOther(const ContentLine& line) {
+    const bool phonetic = line.name == "SOUND" && typesOf(line).contains(QLatin1String("x-irmc-n"));
+    QString value = text(line);
+    if (phonetic || line.name == "N" || line.name == "ORG" || line.name == "GENDER") {
+        QStringList parts = line.components();
+        parts.removeAll(QString());
+        value = parts.join(phonetic ? u" " : u", ");
+    }
+    addItem(Kind::Other, line, value,
+            phonetic ? QStringLiteral("Phonetic name") : labelled(readableName(line.name), line));
+}
+
+void CardMapping::addOurs(const ContentLine& line) {
+    if (line.name == kCreatedOn)
+        createdOn_ = text(line);
+    else if (line.name == kModifiedOn)
+        modifiedOn_ = text(line);
+    else if (line.name == kNullColumns)
+        nullColumns_ += text(line).split(QLatin1Char(','));
+}
+
+bool CardMapping::isBlank(qsizetype item) const {
+    return item < 0 || QStringView(items_[item].value).trimmed().isEmpty();
+}
+
+// The item of that kind (and column) a column takes: one with a value before an empty placeholder,
+// then the preferred one (when byRank), then the first; -1 when there is none.
+qsizetype CardMapping::best(Kind kind, Column column, bool byRank) const {
+    qsizetype found = -1;
+    for (qsizetype i = 0; i < items_.size(); ++i) {
+        if (items_[i].kind != kind || (kind == Kind::Column && items_[i].column != column))
+            continue;
+        if (found < 0 || (isBlank(found) && !isBlank(i)) ||
+            (isBlank(found) == isBlank(i) && byRank && items_[i].rank < items_[found].rank))
+            found = i;
+    }
+    return found;
+}
+
+void CardMapping::setNames(RowValues& values) const {
+    if (hasName_) {
+        values[Column::Name] = givenColumn_;
+        values[Column::Surname] = familyColumn_;
+        return;
+    }
+    const qsizetype full = best(Kind::FullName, Column::Name, true);
+    if (full < 0)
+        return;
+    const QString name = items_[full].value.trimmed();
+    const qsizetype blank = name.lastIndexOf(QLatin1Char(' '));
+    values[Column::Name] = blank < 0 ? name : name.left(blank).trimmed();
+    if (blank >= 0)
+        values[Column::Surname] = name.mid(blank + 1);
+}
+
+QString CardMapping::lineOf(const Item& item) const {
+    const QString label = groupLabels_.value(item.group);
+    // A second address takes one line, its parts separated by commas.
+    QString value = item.value;
+    if (item.kind == Kind::Column && item.column == Column::Address)
+        value.replace(QLatin1Char('\n'), QStringLiteral(", "));
+    return (label.isEmpty() ? item.label : label) + QStringLiteral(": ") + value;
+}
+
+// The first NOTE, then a line for every item no column took.
+QVariant CardMapping::other(const QList<qsizetype>& used) const {
+    QStringList lines;
+    const qsizetype note = used.last();
+    if (!isBlank(note))
+        lines << items_[note].value;
+    for (qsizetype i = 0; i < items_.size(); ++i) {
+        const Item& item = items_[i];
+        const bool fullNameSaid =
+            item.kind == Kind::FullName && (!hasName_ || item.value == fullName(given_, family_));
+        if (used.contains(i) || fullNameSaid || item.value.isEmpty())
+            continue;
+        lines << lineOf(item);
+    }
+    if (lines.isEmpty())
+        return note < 0 ? QVariant() : QVariant(items_[note].value);
+    // A note alone is not copied: it may be most of the file.
+    return lines.size() == 1 ? lines.first() : lines.join(QLatin1Char('\n'));
+}
+
+RowValues CardMapping::contact(const QString& createdOn) const {
+    RowValues values;
+    setNames(values);
+    // The item each column of kColumnProperties takes; the note goes last, as other() expects. A
+    // cell phone stands in for a voice one.
+    QList<qsizetype> used;
+    for (const ColumnProperty& row : kColumnProperties) {
+        if (row.label == nullptr)
+            continue; // the dates, of our own properties (addOurs)
+        qsizetype item = best(Kind::Column, row.column, row.byPreference);
+        const qsizetype cell = best(Kind::Cell, row.column, true);
+        if (row.column == Column::Phone && (item < 0 || (isBlank(item) && !isBlank(cell))))
+            item = cell;
+        used << item;
+        if (item >= 0)
+            values[row.column] = items_[item].value;
+    }
+    values[Column::Other] = other(used);
+    values[Column::CreatedOn] = createdOn_.isNull() ? QVariant(createdOn) : createdOn_;
+    values[Column::ModifiedOn] = modifiedOn_;
+    for (const QString& name : nullColumns_)
+        if (const int column = contact_table::columnIndex(name); column >= 0)
+            values[std::size_t(column)] = QVariant();
+    return values;
+}
+
+} // namespace vcard

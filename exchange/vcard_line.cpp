@@ -1,0 +1,243 @@
+#include "exchange/vcard_line.h"
+
+#include "store/utf8_text.h"
+
+#include <QStringDecoder>
+
+namespace vcard {
+
+namespace {
+
+// Splits at separator where it stands outside double quotes.
+QList<QByteArray> splitUnquoted(const QByteArray& text, char separator) {
+    if (!text.contains('"'))
+        return text.split(separator);
+    QList<QByteArray> parts;
+    bool quoted = false;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == '"')
+            quoted = !quoted;
+        else if (text[i] == separator && !quoted) {
+            parts << text.mid(start, i - start);
+            start = i + 1;
+        }
+    }
+    parts << text.mid(start);
+    return parts;
+}
+
+// One parameter value: surrounding quotes dropped and RFC 6868 carets (^n ^' ^^) undone.
+QString parameterValue(QByteArray value) {
+    value = value.trimmed();
+    if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
+        value = value.mid(1, value.size() - 2);
+    const QString text = utf8Text(value);
+    if (!value.contains('^'))
+        return text;
+    QString decoded;
+    decoded.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar next = i + 1 < text.size() ? text[i + 1] : QChar();
+        if (text[i] == QLatin1Char('^') && (next == QLatin1Char('n') || next == QLatin1Char('N')))
+            decoded += QLatin1Char('\n');
+        else if (text[i] == QLatin1Char('^') && next == QLatin1Char('\''))
+            decoded += QLatin1Char('"');
+        else if (text[i] == QLatin1Char('^') && next == QLatin1Char('^'))
+            decoded += QLatin1Char('^');
+        else {
+            decoded += text[i];
+            continue;
+        }
+        ++i;
+    }
+    return decoded;
+}
+
+// A 2.1 parameter written without a name: an encoding, else a type.
+Parameter bareParameter(const QByteArray& word) {
+    static const QList<QByteArray> encodings = {"QUOTED-PRINTABLE", "BASE64", "B", "8BIT", "7BIT"};
+    const QByteArray upper = word.trimmed().toUpper();
+    return {encodings.contains(upper) ? QByteArray("ENCODING") : QByteArray("TYPE"),
+            {QString::fromUtf8(word.trimmed())}};
+}
+
+Parameter namedParameter(const QByteArray& name, const QByteArray& values) {
+    Parameter parameter{name.trimmed().toUpper(), {}};
+    for (const QByteArray& value : splitUnquoted(values, ','))
+        parameter.values << parameterValue(value);
+    return parameter;
+}
+
+void parseName(const QByteArray& qualified, ContentLine& line) {
+    const qsizetype dot = qualified.indexOf('.');
+    line.group = dot < 0 ? QByteArray() : qualified.left(dot);
+    line.name = (dot < 0 ? qualified : qualified.mid(dot + 1)).toUpper();
+}
+
+} // namespace
+
+// The position of the colon that ends the name and parameters: the first one outside double
+// quotes, -1 when there is none.
+qsizetype valueStart(const QByteArray& logical) {
+    bool quoted = false;
+    for (qsizetype i = 0; i < logical.size(); ++i) {
+        if (logical[i] == '"')
+            quoted = !quoted;
+        else if (logical[i] == ':' && !quoted)
+            return i;
+    }
+    return -1;
+}
+
+void parseHead(const QByteArray& head, ContentLine& line) {
+    // Most properties have no parameters.
+    if (!head.contains(';')) {
+        parseName(head.trimmed(), line);
+        return;
+    }
+    const QList<QByteArray> parts = splitUnquoted(head, ';');
+    parseName(parts.first().trimmed(), line);
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        const qsizetype equals = parts[i].indexOf('=');
+        if (parts[i].trimmed().isEmpty())
+            continue;
+        line.parameters << (equals < 0
+                                ? bareParameter(parts[i])
+                                : namedParameter(parts[i].left(equals), parts[i].mid(equals + 1)));
+    }
+}
+
+namespace {
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// "=XX" becomes the byte XX; an "=" not followed by two hex digits stays as it is.
+QByteArray fromQuotedPrintable(const QByteArray& encoded) {
+    QByteArray bytes;
+    bytes.reserve(encoded.size());
+    for (qsizetype i = 0; i < encoded.size(); ++i) {
+        const int high = i + 2 < encoded.size() ? hexDigit(encoded[i + 1]) : -1;
+        const int low = high < 0 ? -1 : hexDigit(encoded[i + 2]);
+        if (encoded[i] == '=' && low >= 0) {
+            bytes += char(high * 16 + low);
+            i += 2;
+        } else {
+            bytes += encoded[i];
+        }
+    }
+    return bytes;
+}
+
+} // namespace
+
+QStringList ContentLine::parameter(const char* name) const {
+    QStringList values;
+    for (const Parameter& parameter : parameters)
+        if (parameter.name == name)
+            for (const QString& value : parameter.values)
+                values << value.toLower();
+    return values;
+}
+
+QString ContentLine::parameterText(const char* name) const {
+    for (const Parameter& parameter : parameters)
+        if (parameter.name == name)
+            return parameter.values.join(QLatin1Char(','));
+    return {};
+}
+
+bool ContentLine::isBase64() const {
+    const QStringList encoding = parameter("ENCODING");
+    return encoding.contains(QLatin1String("b")) || encoding.contains(QLatin1String("base64"));
+}
+
+bool ContentLine::isQuotedPrintable() const {
+    return parameter("ENCODING").contains(QLatin1String("quoted-printable"));
+}
+
+bool ContentLine::hasKnownCharset() const {
+    const QStringList charset = parameter("CHARSET");
+    return charset.isEmpty() || QStringDecoder(charset.first().toLatin1().constData()).isValid();
+}
+
+QByteArray ContentLine::octets() const {
+    if (isBase64())
+        return QByteArray::fromBase64(value);
+    return isQuotedPrintable() ? fromQuotedPrintable(value) : value;
+}
+
+bool ContentLine::isUndeclaredNonUtf8() const {
+    return !isBase64() && parameter("CHARSET").isEmpty() && !QByteArrayView(octets()).isValidUtf8();
+}
+
+QString ContentLine::text() const {
+    const QStringList charset = parameter("CHARSET");
+    const QByteArray name = charset.isEmpty() ? QByteArray(windows1252 ? "windows-1252" : "utf-8")
+                                              : charset.first().toLatin1();
+    if (name == "utf-8")
+        return utf8Text(octets());
+    QStringDecoder decoder(name.constData());
+    return decoder.isValid() ? decoder.decode(octets()) : utf8Text(octets());
+}
+
+QString ContentLine::plainText() const {
+    return unescape(text(), escapes);
+}
+
+// Done in place: the text never grows, and a long one is not copied.
+QString unescape(QString text, Escapes escapes) {
+    if (!text.contains(QLatin1Char('\\')))
+        return text;
+    QChar* data = text.data();
+    const qsizetype size = text.size();
+    qsizetype out = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar next = i + 1 < size ? data[i + 1] : QChar();
+        const bool escaped = data[i] == QLatin1Char('\\') && !next.isNull() &&
+                             (escapes == Escapes::Standard || next == QLatin1Char(';'));
+        if (!escaped)
+            data[out++] = data[i];
+        else if (escapes == Escapes::Standard && (next == u'n' || next == u'N'))
+            data[out++] = QLatin1Char('\n');
+        else
+            data[out++] = next;
+        i += escaped ? 1 : 0;
+    }
+    text.truncate(out);
+    return text;
+}
+
+QStringList ContentLine::components() const {
+    const QString whole = text();
+    const QStringView view(whole);
+    QStringList parts;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < view.size(); ++i) {
+        const QChar next = i + 1 < view.size() ? view[i + 1] : QChar();
+        if (view[i] == QLatin1Char('\\') && (escapes == Escapes::Standard || next == u';'))
+            ++i;
+        else if (view[i] == QLatin1Char(';')) {
+            parts << unescape(view.mid(start, i - start).toString(), escapes);
+            start = i + 1;
+        }
+    }
+    parts << unescape(view.mid(start).toString(), escapes);
+    return parts;
+}
+
+bool isCardMark(QByteArrayView line, const char* keyword) {
+    const qsizetype colon = line.indexOf(':');
+    return colon >= 0 && line.first(colon).trimmed().compare(keyword, Qt::CaseInsensitive) == 0 &&
+           line.sliced(colon + 1).trimmed().compare("VCARD", Qt::CaseInsensitive) == 0;
+}
+
+} // namespace vcard

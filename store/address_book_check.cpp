@@ -28,14 +28,6 @@ QStringList damageFound(const Database& db, Depth depth) {
 
 namespace {
 
-QStringList presentColumns(const Database& db) {
-    Statement info(db, "SELECT name FROM pragma_table_info('address')");
-    QStringList present;
-    while (info.step())
-        present << info.text(0);
-    return present;
-}
-
 QStringList columnProblems(const QStringList& present) {
     QStringList problems;
     const QStringList expected = contact_table::columnNames();
@@ -119,7 +111,7 @@ QStringList findProblems(const QString& path) {
         sqlite3_busy_timeout(db.handle(), contact_table::kBusyTimeoutMs);
         QStringList problems = damageFound(db, Depth::Full);
         problems << headerProblems(db);
-        const QStringList columns = presentColumns(db);
+        const QStringList columns = contact_table::presentColumns(db);
         if (columns.isEmpty())
             return problems << QStringLiteral("There is no table \"address\".");
         problems << columnProblems(columns);

@@ -47,6 +47,15 @@ QString indexName(Column column) {
                                        QString::fromLatin1(storedName(column)).toLower());
 }
 
+QStringList presentColumns(const Database& db) {
+    Statement info(db, "SELECT name FROM pragma_table_info(?1)");
+    info.bindText(1, QString::fromLatin1(kTable));
+    QStringList present;
+    while (info.step())
+        present << info.text(0);
+    return present;
+}
+
 namespace {
 
 int collate(void*, int lengthA, const void* a, int lengthB, const void* b) {
@@ -207,10 +216,7 @@ void checkIsSqliteFile(const QString& path) {
 namespace {
 
 void checkTable(const Database& db) {
-    Statement info(db, "SELECT name FROM pragma_table_info('address')");
-    QStringList present;
-    while (info.step())
-        present << info.text(0);
+    const QStringList present = presentColumns(db);
     if (present.isEmpty())
         throw StoreError(
             QStringLiteral("The address book \"%1\" has no table \"address\".").arg(db.path()));

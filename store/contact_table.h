@@ -31,6 +31,9 @@ QString quotedColumn(Column column);
 // The caption of a column's box.
 QString columnTitle(Column column);
 
+// The names of the columns the table "address" of db has, in its order; none without the table.
+QStringList presentColumns(const Database& db);
+
 // The name of the index a column has when it is indexed: "address_" and the name in lower case.
 QString indexName(Column column);
 

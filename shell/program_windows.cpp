@@ -1,10 +1,10 @@
 #include "shell/program_windows.h"
 
-#include "about/frm_about.h"
-#include "screens/form2.h"
-#include "screens/form3.h"
-#include "screens/form4.h"
-#include "shell/form1.h"
+#include "about/about_window.h"
+#include "screens/add_window.h"
+#include "screens/details_window.h"
+#include "screens/find_window.h"
+#include "shell/main_menu.h"
 
 namespace {
 
@@ -15,25 +15,25 @@ template <class W> WindowModel::Factory build() {
 } // namespace
 
 ProgramWindows::ProgramWindows(Services services) : WindowModel(std::move(services)) {
-    registerKind(Kind::Form1, build<Form1>());
-    registerKind(Kind::Form2, build<Form2>());
-    registerKind(Kind::Form3, build<Form3>());
-    registerKind(Kind::Form4, build<Form4>());
-    registerKind(Kind::frmAbout, build<frmAbout>());
+    registerKind(Kind::MainMenu, build<MainMenu>());
+    registerKind(Kind::Add, build<AddWindow>());
+    registerKind(Kind::Find, build<FindWindow>());
+    registerKind(Kind::Details, build<DetailsWindow>());
+    registerKind(Kind::About, build<AboutWindow>());
 }
 
-Form1& ProgramWindows::form1() {
-    return as<Form1>(Kind::Form1);
+MainMenu& ProgramWindows::menu() {
+    return as<MainMenu>(Kind::MainMenu);
 }
-Form2& ProgramWindows::form2() {
-    return as<Form2>(Kind::Form2);
+AddWindow& ProgramWindows::add() {
+    return as<AddWindow>(Kind::Add);
 }
-Form3& ProgramWindows::form3() {
-    return as<Form3>(Kind::Form3);
+FindWindow& ProgramWindows::find() {
+    return as<FindWindow>(Kind::Find);
 }
-Form4& ProgramWindows::form4() {
-    return as<Form4>(Kind::Form4);
+DetailsWindow& ProgramWindows::details() {
+    return as<DetailsWindow>(Kind::Details);
 }
-frmAbout& ProgramWindows::about() {
-    return as<frmAbout>(Kind::frmAbout);
+AboutWindow& ProgramWindows::about() {
+    return as<AboutWindow>(Kind::About);
 }

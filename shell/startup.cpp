@@ -1,8 +1,8 @@
 #include "shell/startup.h"
 
 #include "about/sysinfo.h"
-#include "shell/form1.h"
 #include "shell/layout.h"
+#include "shell/main_menu.h"
 #include "shell/program_windows.h"
 
 #include <QApplication>
@@ -55,6 +55,6 @@ int runTessaline(QApplication& application) {
     configureApplication(application);
     DesktopServices desktop;
     ProgramWindows windows(desktop.services());
-    windows.form1().Show();
+    windows.menu().Show();
     return application.exec();
 }

@@ -33,7 +33,7 @@ Window& WindowModel::window(Kind kind) {
             throw std::logic_error("No window is registered for this kind.");
         Window* window = make(*this);
         slot = window;
-        run([window] { window->Form_Load(); });
+        run([window] { window->onLoad(); });
     }
     return *slot;
 }

@@ -13,29 +13,29 @@ class ResultsGrid;
 // The find window: looks contacts up by given name, surname, phone or e-mail and lists the
 // matches in its results grid. Its four search boxes are also what the details window searches
 // with, through FindSearch.
-class Form3 : public Window, public FindSearch {
+class FindWindow : public Window, public FindSearch {
     Q_OBJECT
   public:
-    explicit Form3(WindowModel& model);
+    explicit FindWindow(WindowModel& model);
 
-    QLabel* Label1;
-    QLineEdit* Text1;      // given name
-    QPushButton* Command1; // "Find" by given name
-    QLabel* Label2;
-    QLineEdit* Text2;      // surname
-    QPushButton* Command2; // "Find" by surname
-    QLabel* Label3;
-    QLineEdit* Text3;      // phone
-    QPushButton* Command4; // "Find" by phone
-    QLabel* Label4;
-    QLineEdit* Text4;      // e-mail
-    QPushButton* Command5; // "Find" by e-mail
-    QPushButton* Command6; // "<<Back"
-    QPushButton* Command3; // "Details"
-    DataControl* Data1;
-    ResultsGrid* DBGrid1;
+    QLabel* givenNameLabel;
+    QLineEdit* givenNameBox;
+    QPushButton* findByNameButton;
+    QLabel* surnameLabel;
+    QLineEdit* surnameBox;
+    QPushButton* findBySurnameButton;
+    QLabel* phoneLabel;
+    QLineEdit* phoneBox;
+    QPushButton* findByPhoneButton;
+    QLabel* emailLabel;
+    QLineEdit* emailBox;
+    QPushButton* findByEmailButton;
+    QPushButton* backButton;
+    QPushButton* detailsButton;
+    DataControl* dataControl;
+    ResultsGrid* resultsGrid;
 
-    void Form_Load() override;
+    void onLoad() override;
 
     QString searchText(LookupColumn column) const override;
     void clearSearch() override;
@@ -50,12 +50,12 @@ class Form3 : public Window, public FindSearch {
     void makeDataControl();
     void connectHandlers();
 
-    void Command1_Click();
-    void Command2_Click();
-    void Command3_Click();
-    void Command4_Click();
-    void Command5_Click();
-    void Command6_Click();
+    void onFindByName();
+    void onFindBySurname();
+    void onDetails();
+    void onFindByPhone();
+    void onFindByEmail();
+    void onBack();
 
     // The one procedure behind the surname, phone and e-mail searches.
     void findBy(LookupColumn column);

@@ -1,9 +1,9 @@
-#include "shell/form1.h"
+#include "shell/main_menu.h"
 
 #include "assets/assets.h"
-#include "screens/form2.h"
-#include "screens/form3.h"
-#include "screens/form4.h"
+#include "screens/add_window.h"
+#include "screens/details_window.h"
+#include "screens/find_window.h"
 #include "store/contact_table.h"
 #include "widgets/data_control.h"
 
@@ -27,7 +27,7 @@ void makeGraphical(QPushButton* button, const QColor& face, const QCursor& point
 
 } // namespace
 
-Form1::Form1(WindowModel& model) : Window(model, QStringLiteral("Form1")) {
+MainMenu::MainMenu(WindowModel& model) : Window(model, QStringLiteral("Form1")) {
     setWindowTitle(QStringLiteral("Quorvane-Tessaline"));
     setWindowIcon(assets::pencilIcon());
     setInnerArea(4335, 3690);
@@ -38,70 +38,71 @@ Form1::Form1(WindowModel& model) : Window(model, QStringLiteral("Form1")) {
 
     makeFrame();
 
-    Command1 =
+    addNewButton =
         button(QStringLiteral("Command1"), QStringLiteral("Add New"), {240, 600, 3735, 495}, 1);
-    Command1->setToolTip(QStringLiteral("Click here to add new link"));
-    makeGraphical(Command1, layoutColour(kWhite), assets::pointer(assets::Pointer::BookWithQuill));
+    addNewButton->setToolTip(QStringLiteral("Click here to add new link"));
+    makeGraphical(addNewButton, layoutColour(kWhite),
+                  assets::pointer(assets::Pointer::BookWithQuill));
 
-    Command2 =
+    viewEditButton =
         button(QStringLiteral("Command2"), QStringLiteral("View/Edit"), {240, 1320, 3735, 495}, 2);
-    Command2->setToolTip(QStringLiteral("Clcik here to view old addresses"));
-    makeGraphical(Command2, layoutColour(kWhite), assets::pointer(assets::Pointer::OpenBook));
+    viewEditButton->setToolTip(QStringLiteral("Clcik here to view old addresses"));
+    makeGraphical(viewEditButton, layoutColour(kWhite), assets::pointer(assets::Pointer::OpenBook));
 
-    Command4 =
+    exitButton =
         button(QStringLiteral("Command4"), QStringLiteral("Exit"), {240, 2040, 3735, 495}, 3);
-    Command4->setToolTip(QStringLiteral("Exit"));
-    makeGraphical(Command4, layoutColour(kWhite), assets::pointer(assets::Pointer::ExitCross));
+    exitButton->setToolTip(QStringLiteral("Exit"));
+    makeGraphical(exitButton, layoutColour(kWhite), assets::pointer(assets::Pointer::ExitCross));
 
-    Command3 =
+    aboutButton =
         button(QStringLiteral("Command3"), QStringLiteral("About"), {240, 2760, 3735, 495}, 4);
-    makeGraphical(Command3, layoutColour(kWhite), assets::pointer(assets::Pointer::WindowPanes));
+    makeGraphical(aboutButton, layoutColour(kWhite), assets::pointer(assets::Pointer::WindowPanes));
 
     applyTabOrder();
-    onClick(Command1, [this] { Command1_Click(); });
-    onClick(Command2, [this] { Command2_Click(); });
-    onClick(Command3, [this] { Command3_Click(); });
-    onClick(Command4, [this] { Command4_Click(); });
+    onClick(addNewButton, [this] { onAddNew(); });
+    onClick(viewEditButton, [this] { onViewEdit(); });
+    onClick(aboutButton, [this] { onAbout(); });
+    onClick(exitButton, [this] { onExit(); });
 }
 
 // The frame only decorates: the buttons belong to the window and are drawn in front of it.
-void Form1::makeFrame() {
-    Frame1 = new QGroupBox(QStringLiteral("Choose Mode"), this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setAccessibleName(QStringLiteral("Choose Mode"));
-    Frame1->setFlat(true);
-    Frame1->setToolTip(QStringLiteral("Choose your destiny"));
-    QPalette frameColours = Frame1->palette();
+void MainMenu::makeFrame() {
+    modeFrame = new QGroupBox(QStringLiteral("Choose Mode"), this);
+    modeFrame->setObjectName(QStringLiteral("Frame1"));
+    modeFrame->setAccessibleName(QStringLiteral("Choose Mode"));
+    modeFrame->setFlat(true);
+    modeFrame->setToolTip(QStringLiteral("Choose your destiny"));
+    QPalette frameColours = modeFrame->palette();
     frameColours.setColor(QPalette::WindowText, layoutColour(kWindowText, frameColours));
-    Frame1->setPalette(frameColours);
-    place(Frame1, {120, 240, 3975, 3255});
-    setTabIndex(Frame1, 0);
+    modeFrame->setPalette(frameColours);
+    place(modeFrame, {120, 240, 3975, 3255});
+    setTabIndex(modeFrame, 0);
 }
 
-void Form1::Form_Load() {
+void MainMenu::onLoad() {
     // Touching the find window's data control loads that window, hidden, and its own load step
     // fetches the contacts; then both windows are pointed at the file beside the executable.
-    DataControl* findData = windows().as<Form3>(Kind::Form3).Data1;
+    DataControl* findData = windows().as<FindWindow>(Kind::Find).dataControl;
     findData->setDatabaseName(contact_table::databasePath(services().app.directory()));
-    DataControl* detailsData = windows().as<Form4>(Kind::Form4).Data1;
+    DataControl* detailsData = windows().as<DetailsWindow>(Kind::Details).dataControl;
     detailsData->setDatabaseName(contact_table::databasePath(services().app.directory()));
 }
 
-void Form1::Command1_Click() {
-    windows().as<Form2>(Kind::Form2).Command3->setVisible(true);
-    windows().as<Form2>(Kind::Form2).Command1->setVisible(false);
-    windows().show(Kind::Form2);
+void MainMenu::onAddNew() {
+    windows().as<AddWindow>(Kind::Add).addNewButton->setVisible(true);
+    windows().as<AddWindow>(Kind::Add).okButton->setVisible(false);
+    windows().show(Kind::Add);
 }
 
-void Form1::Command2_Click() {
-    windows().show(Kind::Form3);
+void MainMenu::onViewEdit() {
+    windows().show(Kind::Find);
 }
 
-void Form1::Command3_Click() {
-    windows().show(Kind::frmAbout);
+void MainMenu::onAbout() {
+    windows().show(Kind::About);
 }
 
-void Form1::Command4_Click() {
+void MainMenu::onExit() {
     services().messages.inform(QStringLiteral("Thank You for using Quorvane Tessaline Kora beta "
                                               "edition"),
                                services().app.title, MessageBoxes::Icon::None);
@@ -109,6 +110,6 @@ void Form1::Command4_Click() {
 }
 
 // Closing the main menu through its frame says goodbye and ends the program, as "Exit" does.
-void Form1::closedThroughFrame() {
-    Command4_Click();
+void MainMenu::closedThroughFrame() {
+    onExit();
 }

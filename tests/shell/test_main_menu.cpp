@@ -1,4 +1,4 @@
-#include "shell/form1.h"
+#include "shell/main_menu.h"
 #include "shell/program_windows.h"
 #include "support/running_program.h"
 #include "support/test_services.h"
@@ -13,7 +13,7 @@ class TestForm1 : public QObject {
   private slots:
     void layoutIsAsDesigned() {
         RunningProgram program;
-        Form1& menu = program.menu();
+        MainMenu& menu = program.menu();
         QVERIFY(QTest::qWaitForWindowExposed(&menu));
         QCOMPARE(titleAsShown(&menu), QStringLiteral("Quorvane-Tessaline"));
         QCOMPARE(captionsNotWhole(&menu), QStringList());
@@ -61,11 +61,11 @@ class TestForm1 : public QObject {
 
     void focusStartsOnAddNewAndTabFollowsTheStack() {
         RunningProgram program;
-        Form1& menu = program.menu();
+        MainMenu& menu = program.menu();
         QVERIFY(QTest::qWaitForWindowActive(&menu));
-        QCOMPARE(QApplication::focusWidget(), menu.Command1);
-        const QList<QPushButton*> order = {menu.Command2, menu.Command4, menu.Command3,
-                                           menu.Command1};
+        QCOMPARE(QApplication::focusWidget(), menu.addNewButton);
+        const QList<QPushButton*> order = {menu.viewEditButton, menu.exitButton, menu.aboutButton,
+                                           menu.addNewButton};
         for (QPushButton* next : order) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), next);
@@ -74,12 +74,12 @@ class TestForm1 : public QObject {
 
     void exitSaysGoodbyeThenEnds() {
         RunningProgram program;
-        Form1& menu = program.menu();
+        MainMenu& menu = program.menu();
         int endedWhileBoxOpen = -1;
         program.test.messages.whileOpen = [&](const ScriptedMessageBoxes::Shown&) {
             endedWhileBoxOpen = program.test.programEnd.ended;
         };
-        QTest::mouseClick(menu.Command4, Qt::LeftButton);
+        QTest::mouseClick(menu.exitButton, Qt::LeftButton);
         QCOMPARE(program.test.messages.shown.size(), 1);
         QCOMPARE(program.test.messages.shown[0].text,
                  QStringLiteral("Thank You for using Quorvane Tessaline Kora beta edition"));
@@ -91,7 +91,7 @@ class TestForm1 : public QObject {
 
     void closingTheMainMenuIsExit() {
         RunningProgram program;
-        Form1& menu = program.menu();
+        MainMenu& menu = program.menu();
         menu.close();
         QCOMPARE(program.test.messages.texts(),
                  QStringList{"Thank You for using Quorvane Tessaline Kora beta edition"});
@@ -100,13 +100,13 @@ class TestForm1 : public QObject {
 
     void enterOnAFocusedButtonClicksIt() {
         RunningProgram program;
-        Form1& menu = program.menu();
+        MainMenu& menu = program.menu();
         QVERIFY(QTest::qWaitForWindowActive(&menu));
-        menu.Command4->setFocus();
-        QTest::keyClick(menu.Command4, Qt::Key_Return);
+        menu.exitButton->setFocus();
+        QTest::keyClick(menu.exitButton, Qt::Key_Return);
         QCOMPARE(program.test.programEnd.ended, 1);
     }
 };
 
 QTEST_MAIN(TestForm1)
-#include "test_form1.moc"
+#include "test_main_menu.moc"

@@ -16,50 +16,50 @@ class QPushButton;
 // The contact details window: runs one of the find window's searches again on its own data
 // control, shows the first match in full and lets the user edit and save it.
 //
-// Its state is only which controls are visible, together with what Data1 holds:
+// Its state is only which controls are visible, together with what dataControl holds:
 //   awaiting refresh  the four refresh buttons, no fields, neither "Edit" nor "Save"
 //   showing result    the fields and "Edit"
 //   editing           the fields and "Save"; an edit of the current row is under way
 //   saved             the fields and "Edit"; the recordset is closed
-class Form4 : public Window {
+class DetailsWindow : public Window {
     Q_OBJECT
   public:
-    explicit Form4(WindowModel& model);
+    explicit DetailsWindow(WindowModel& model);
 
-    QPushButton* Command1; // "<<Back"
-    QPushButton* Command2; // "Refresh by Name"
-    QPushButton* Command3; // "Refresh by Surname"
-    QPushButton* Command4; // "Refresh by Phone"
-    QPushButton* Command5; // "Refresh by e-mail"
-    QPushButton* Command6; // "Edit"
-    QPushButton* Command7; // "Save"
+    QPushButton* backButton;
+    QPushButton* refreshByNameButton;
+    QPushButton* refreshBySurnameButton;
+    QPushButton* refreshByPhoneButton;
+    QPushButton* refreshByEmailButton;
+    QPushButton* editButton;
+    QPushButton* saveButton;
 
-    QLabel* Label1;
-    QLabel* Label2;
-    QLabel* Label3;
-    QLabel* Label4;
-    QLabel* Label5;
-    QLabel* Label6;
-    QLabel* Label7;
-    QLabel* Label8;
-    QLabel* Label9;
-    QLabel* Label10;
+    QLabel* givenNameLabel;
+    QLabel* surnameLabel;
+    QLabel* phoneLabel;
+    QLabel* faxLabel;
+    QLabel* addressLabel;
+    QLabel* emailLabel;
+    QLabel* urlLabel;
+    QLabel* otherLabel;
+    QLabel* createdOnLabel;
+    QLabel* modifiedOnLabel;
 
-    QLineEdit* Text1;      // Name
-    QLineEdit* Text2;      // Surname
-    QLineEdit* Text3;      // phone
-    QLineEdit* Text4;      // fax
-    QPlainTextEdit* Text5; // address
-    QPlainTextEdit* Text6; // other (notes)
-    QLineEdit* Text7;      // created on, locked
-    QLineEdit* Text8;      // email
-    QLineEdit* Text9;      // url
-    QLineEdit* Text10;     // modified on
-    QLineEdit* Text11;     // the search text, never shown
+    QLineEdit* givenNameBox;
+    QLineEdit* surnameBox;
+    QLineEdit* phoneBox;
+    QLineEdit* faxBox;
+    QPlainTextEdit* addressBox;
+    QPlainTextEdit* otherBox;
+    QLineEdit* createdOnBox;
+    QLineEdit* emailBox;
+    QLineEdit* urlBox;
+    QLineEdit* modifiedOnBox;
+    QLineEdit* searchTextBox; // holds the last search; never shown
 
-    DataControl* Data1;
+    DataControl* dataControl;
 
-    void Form_Load() override;
+    void onLoad() override;
 
   protected:
     // Closing the window through its frame leaves it as "<<Back" does.
@@ -72,13 +72,13 @@ class Form4 : public Window {
     void makeDayAndNoteFields();
     void connectHandlers();
 
-    void Command1_Click();
-    void Command2_Click();
-    void Command3_Click();
-    void Command4_Click();
-    void Command5_Click();
-    void Command6_Click();
-    void Command7_Click();
+    void onBack();
+    void onRefreshByName();
+    void onRefreshBySurname();
+    void onRefreshByPhone();
+    void onRefreshByEmail();
+    void onEdit();
+    void onSave();
 
     // The one procedure behind the four refresh buttons: each reads its own box of the find
     // window and looks that text up in its own column.
@@ -104,5 +104,5 @@ class Form4 : public Window {
     QPlainTextEdit* boundMultiLineBox(QLabel* caption, const QString& name, TwipsRect rect,
                                       int tabIndex, contact_table::Column column);
 
-    QList<QWidget*> fields_; // Label1 to Label10 and Text1 to Text10
+    QList<QWidget*> fields_; // every column's label and box
 };

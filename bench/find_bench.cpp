@@ -1,9 +1,9 @@
 #include "bench.h"
 
+#include "app/program_windows.h"
+#include "app/startup.h"
 #include "screens/find_window.h"
 #include "screens/results_grid.h"
-#include "shell/program_windows.h"
-#include "shell/startup.h"
 #include "shell/window_model.h"
 #include "store/contact_table.h"
 #include "store/sqlite_db.h"

@@ -2,9 +2,9 @@
 
 #include "store/contact_table.h"
 
-#include "shell/main_menu.h"
-#include "shell/program_windows.h"
-#include "shell/startup.h"
+#include "app/main_menu.h"
+#include "app/program_windows.h"
+#include "app/startup.h"
 
 #include <QApplication>
 #include <QDir>

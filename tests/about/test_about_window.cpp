@@ -2,8 +2,8 @@
 // texts, its keys, and how "OK" and the frame close it.
 
 #include "about/about_window.h"
+#include "app/main_menu.h"
 #include "assets/assets.h"
-#include "shell/main_menu.h"
 #include "support/running_program.h"
 #include "support/window_look.h"
 

@@ -1,6 +1,6 @@
+#include "app/main_menu.h"
+#include "app/program_windows.h"
 #include "screens/add_window.h"
-#include "shell/main_menu.h"
-#include "shell/program_windows.h"
 #include "store/contact_table.h"
 #include "store/sqlite_db.h"
 #include "support/running_program.h"

@@ -16,13 +16,13 @@
 // The comparison folds case code point by code point and does not normalise, so "e" followed by
 // U+0301 COMBINING ACUTE ACCENT and the precomposed "é" (U+00E9) are different texts, and neither
 // search finds the other.
+#include "app/main_menu.h"
+#include "app/program_windows.h"
 #include "screens/add_window.h"
 #include "screens/details_window.h"
 #include "screens/find_window.h"
 #include "screens/results_grid.h"
 #include "screens/results_model.h"
-#include "shell/main_menu.h"
-#include "shell/program_windows.h"
 #include "store/contact_table.h"
 #include "store/sqlite_db.h"
 #include "support/running_program.h"

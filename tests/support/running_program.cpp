@@ -1,11 +1,11 @@
 #include "support/running_program.h"
 
 #include "about/about_window.h"
+#include "app/main_menu.h"
 #include "screens/add_window.h"
 #include "screens/details_window.h"
 #include "screens/find_window.h"
 #include "screens/results_grid.h"
-#include "shell/main_menu.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/program_windows.h"
+#include "app/program_windows.h"
 #include "support/test_services.h"
 
 #include <functional>

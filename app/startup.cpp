@@ -1,9 +1,9 @@
-#include "shell/startup.h"
+#include "app/startup.h"
 
 #include "about/sysinfo.h"
+#include "app/main_menu.h"
+#include "app/program_windows.h"
 #include "shell/layout.h"
-#include "shell/main_menu.h"
-#include "shell/program_windows.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,10 +1,10 @@
-#include "shell/program_windows.h"
+#include "app/program_windows.h"
 
 #include "about/about_window.h"
+#include "app/main_menu.h"
 #include "screens/add_window.h"
 #include "screens/details_window.h"
 #include "screens/find_window.h"
-#include "shell/main_menu.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "shell/main_menu.h"
+#include "app/main_menu.h"
 
 #include "assets/assets.h"
 #include "screens/add_window.h"

@@ -1,5 +1,5 @@
-#include "shell/main_menu.h"
-#include "shell/program_windows.h"
+#include "app/main_menu.h"
+#include "app/program_windows.h"
 #include "support/running_program.h"
 #include "support/test_services.h"
 #include "support/window_look.h"

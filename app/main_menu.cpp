@@ -38,24 +38,20 @@ MainMenu::MainMenu(WindowModel& model) : Window(model, QStringLiteral("Form1")) 
 
     makeFrame();
 
-    addNewButton =
-        button(QStringLiteral("Command1"), QStringLiteral("Add New"), {240, 600, 3735, 495}, 1);
+    addNewButton = button(main_menu_layout::kAddNew);
     addNewButton->setToolTip(QStringLiteral("Click here to add new link"));
     makeGraphical(addNewButton, layoutColour(kWhite),
                   assets::pointer(assets::Pointer::BookWithQuill));
 
-    viewEditButton =
-        button(QStringLiteral("Command2"), QStringLiteral("View/Edit"), {240, 1320, 3735, 495}, 2);
+    viewEditButton = button(main_menu_layout::kViewEdit);
     viewEditButton->setToolTip(QStringLiteral("Clcik here to view old addresses"));
     makeGraphical(viewEditButton, layoutColour(kWhite), assets::pointer(assets::Pointer::OpenBook));
 
-    exitButton =
-        button(QStringLiteral("Command4"), QStringLiteral("Exit"), {240, 2040, 3735, 495}, 3);
+    exitButton = button(main_menu_layout::kExit);
     exitButton->setToolTip(QStringLiteral("Exit"));
     makeGraphical(exitButton, layoutColour(kWhite), assets::pointer(assets::Pointer::ExitCross));
 
-    aboutButton =
-        button(QStringLiteral("Command3"), QStringLiteral("About"), {240, 2760, 3735, 495}, 4);
+    aboutButton = button(main_menu_layout::kAbout);
     makeGraphical(aboutButton, layoutColour(kWhite), assets::pointer(assets::Pointer::WindowPanes));
 
     applyTabOrder();
@@ -67,16 +63,17 @@ MainMenu::MainMenu(WindowModel& model) : Window(model, QStringLiteral("Form1")) 
 
 // The frame only decorates: the buttons belong to the window and are drawn in front of it.
 void MainMenu::makeFrame() {
-    modeFrame = new QGroupBox(QStringLiteral("Choose Mode"), this);
-    modeFrame->setObjectName(QStringLiteral("Frame1"));
-    modeFrame->setAccessibleName(QStringLiteral("Choose Mode"));
+    using main_menu_layout::kFrame;
+    modeFrame = new QGroupBox(QString::fromUtf8(kFrame.caption), this);
+    modeFrame->setObjectName(QString::fromUtf8(kFrame.name));
+    modeFrame->setAccessibleName(modeFrame->title());
     modeFrame->setFlat(true);
     modeFrame->setToolTip(QStringLiteral("Choose your destiny"));
     QPalette frameColours = modeFrame->palette();
     frameColours.setColor(QPalette::WindowText, layoutColour(kWindowText, frameColours));
     modeFrame->setPalette(frameColours);
-    place(modeFrame, {120, 240, 3975, 3255});
-    setTabIndex(modeFrame, 0);
+    place(modeFrame, kFrame.place);
+    setTabIndex(modeFrame, kFrame.tabIndex);
 }
 
 void MainMenu::onLoad() {

@@ -186,6 +186,11 @@ QPushButton* Window::button(const QString& name, const QString& caption, TwipsRe
     return control;
 }
 
+QPushButton* Window::button(const ControlLayout& layout) {
+    return button(QString::fromUtf8(layout.name), QString::fromUtf8(layout.caption), layout.place,
+                  layout.tabIndex);
+}
+
 QLineEdit* Window::textBox(const QString& name, const QString& text, TwipsRect rect, int tabIndex,
                            const QString& accessibleName) {
     auto* control = new QLineEdit(text, this);

@@ -91,6 +91,7 @@ class Window : public QWidget {
     // name, and the accessible name what a screen reader should say.
     QLabel* label(const QString& name, const QString& caption, TwipsRect place, int tabIndex);
     QPushButton* button(const QString& name, const QString& caption, TwipsRect place, int tabIndex);
+    QPushButton* button(const ControlLayout& layout);
     QLineEdit* textBox(const QString& name, const QString& text, TwipsRect place, int tabIndex,
                        const QString& accessibleName);
     QPlainTextEdit* multiLineTextBox(const QString& name, const QString& text, TwipsRect place,

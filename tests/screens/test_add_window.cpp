@@ -39,7 +39,7 @@ bool fieldsHidden(AddWindow& form) {
 
 } // namespace
 
-class TestForm2 : public QObject {
+class TestAddWindow : public QObject {
     Q_OBJECT
   private slots:
     void firstOpenShowsOnlyAddNewAndCancel() {
@@ -274,5 +274,5 @@ class TestForm2 : public QObject {
     }
 };
 
-QTEST_MAIN(TestForm2)
+QTEST_MAIN(TestAddWindow)
 #include "test_add_window.moc"

@@ -103,7 +103,7 @@ void verifyState(DetailsWindow& form, State expected) {
 
 } // namespace
 
-class TestForm4 : public QObject {
+class TestDetailsWindow : public QObject {
     Q_OBJECT
   private slots:
     void layoutIsAsDesigned() {
@@ -679,5 +679,5 @@ class TestForm4 : public QObject {
     }
 };
 
-QTEST_MAIN(TestForm4)
+QTEST_MAIN(TestDetailsWindow)
 #include "test_details_window.moc"

@@ -57,7 +57,7 @@ QStringList namesOf(std::initializer_list<int> contacts) {
 
 } // namespace
 
-class TestForm3 : public QObject {
+class TestFindWindow : public QObject {
     Q_OBJECT
   private slots:
     void layoutIsAsDesigned() {
@@ -702,5 +702,5 @@ class TestForm3 : public QObject {
     }
 };
 
-QTEST_MAIN(TestForm3)
+QTEST_MAIN(TestFindWindow)
 #include "test_find_window.moc"

@@ -70,26 +70,18 @@ DetailsWindow::DetailsWindow(WindowModel& model) : Window(model, QStringLiteral(
 }
 
 void DetailsWindow::makeButtons() {
-    backButton =
-        button(QStringLiteral("Command1"), QStringLiteral("<<Back"), {6960, 3600, 1215, 495}, 0);
-    refreshByNameButton = button(QStringLiteral("Command2"), QStringLiteral("Refresh by Name"),
-                                 {240, 480, 1215, 495}, 1);
-    refreshBySurnameButton =
-        button(QStringLiteral("Command3"), QStringLiteral("Refresh by Surname"),
-               {2520, 480, 1215, 495}, 2);
-    refreshByPhoneButton = button(QStringLiteral("Command4"), QStringLiteral("Refresh by Phone"),
-                                  {4800, 480, 1215, 495}, 3);
-    refreshByEmailButton = button(QStringLiteral("Command5"), QStringLiteral("Refresh by e-mail"),
-                                  {6840, 480, 1215, 495}, 4);
+    using namespace details_window_layout;
+    backButton = button(kBack);
+    refreshByNameButton = button(kRefreshByName);
+    refreshBySurnameButton = button(kRefreshBySurname);
+    refreshByPhoneButton = button(kRefreshByPhone);
+    refreshByEmailButton = button(kRefreshByEmail);
     auto* wrapped = new WrappedCaption(this);
     for (QPushButton* refresh :
          {refreshByNameButton, refreshBySurnameButton, refreshByPhoneButton, refreshByEmailButton})
         refresh->installEventFilter(wrapped);
-    // "Edit" and "Save" share one place; at most one of them is visible.
-    editButton =
-        button(QStringLiteral("Command6"), QStringLiteral("Edit"), {6960, 2640, 1215, 495}, 26);
-    saveButton =
-        button(QStringLiteral("Command7"), QStringLiteral("Save"), {6960, 2640, 1215, 495}, 27);
+    editButton = button(kEdit);
+    saveButton = button(kSave);
 }
 
 void DetailsWindow::makeDataControl() {

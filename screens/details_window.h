@@ -5,6 +5,7 @@
 #include "store/lookup_statement.h"
 
 #include <QList>
+#include <array>
 
 class DataControl;
 class FindSearch;
@@ -12,6 +13,23 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+
+// The details window's buttons. "Edit" and "Save" share one place; at most one is visible.
+namespace details_window_layout {
+inline constexpr ControlLayout kBack{"Command1", {6960, 3600, 1215, 495}, 0, "<<Back"};
+inline constexpr ControlLayout kRefreshByName{
+    "Command2", {240, 480, 1215, 495}, 1, "Refresh by Name"};
+inline constexpr ControlLayout kRefreshBySurname{
+    "Command3", {2520, 480, 1215, 495}, 2, "Refresh by Surname"};
+inline constexpr ControlLayout kRefreshByPhone{
+    "Command4", {4800, 480, 1215, 495}, 3, "Refresh by Phone"};
+inline constexpr ControlLayout kRefreshByEmail{
+    "Command5", {6840, 480, 1215, 495}, 4, "Refresh by e-mail"};
+inline constexpr ControlLayout kEdit{"Command6", {6960, 2640, 1215, 495}, 26, "Edit"};
+inline constexpr ControlLayout kSave{"Command7", {6960, 2640, 1215, 495}, 27, "Save"};
+inline constexpr std::array kButtons{
+    kBack, kRefreshByName, kRefreshBySurname, kRefreshByPhone, kRefreshByEmail, kEdit, kSave};
+} // namespace details_window_layout
 
 // The contact details window: runs one of the find window's searches again on its own data
 // control, shows the first match in full and lets the user edit and save it.

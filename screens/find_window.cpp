@@ -32,30 +32,24 @@ void FindWindow::makeSearchControls() {
         label(QStringLiteral("Label1"), columnTitle(Column::Name), {720, 120, 615, 255}, 9);
     givenNameBox = textBox(QStringLiteral("Text1"), QString(), {1440, 120, 1695, 285}, 0,
                            columnTitle(Column::Name));
-    findByNameButton =
-        button(QStringLiteral("Command1"), QStringLiteral("Find"), {3240, 0, 1215, 495}, 1);
+    findByNameButton = button(find_window_layout::kFindByName);
     surnameLabel =
         label(QStringLiteral("Label2"), columnTitle(Column::Surname), {5280, 120, 735, 255}, 11);
     surnameBox = textBox(QStringLiteral("Text2"), QString(), {6120, 120, 1815, 285}, 2,
                          columnTitle(Column::Surname));
-    findBySurnameButton =
-        button(QStringLiteral("Command2"), QStringLiteral("Find"), {8160, 0, 1215, 495}, 3);
+    findBySurnameButton = button(find_window_layout::kFindBySurname);
     phoneLabel =
         label(QStringLiteral("Label3"), QStringLiteral("Phone Number"), {240, 600, 1215, 255}, 12);
     phoneBox = textBox(QStringLiteral("Text3"), QString(), {1440, 600, 1695, 285}, 4,
                        QStringLiteral("Phone Number"));
-    findByPhoneButton =
-        button(QStringLiteral("Command4"), QStringLiteral("Find"), {3240, 600, 1215, 495}, 5);
+    findByPhoneButton = button(find_window_layout::kFindByPhone);
     emailLabel =
         label(QStringLiteral("Label4"), columnTitle(Column::Email), {5280, 600, 735, 255}, 13);
     emailBox = textBox(QStringLiteral("Text4"), QString(), {6120, 600, 1815, 285}, 6,
                        columnTitle(Column::Email));
-    findByEmailButton =
-        button(QStringLiteral("Command5"), QStringLiteral("Find"), {8160, 600, 1215, 495}, 7);
-    backButton =
-        button(QStringLiteral("Command6"), QStringLiteral("<<Back"), {1440, 1920, 1215, 495}, 10);
-    detailsButton =
-        button(QStringLiteral("Command3"), QStringLiteral("Details"), {6840, 1920, 1215, 495}, 8);
+    findByEmailButton = button(find_window_layout::kFindByEmail);
+    backButton = button(find_window_layout::kBack);
+    detailsButton = button(find_window_layout::kDetails);
 }
 
 // The four "Find" buttons read alike; a screen reader says which search each one runs.

@@ -4,6 +4,20 @@
 #include "shell/window_model.h"
 #include "store/lookup_statement.h"
 
+#include <array>
+
+// The find window's buttons: a "Find" right of each search box, then "<<Back" and "Details".
+namespace find_window_layout {
+inline constexpr ControlLayout kFindByName{"Command1", {3240, 0, 1215, 495}, 1, "Find"};
+inline constexpr ControlLayout kFindBySurname{"Command2", {8160, 0, 1215, 495}, 3, "Find"};
+inline constexpr ControlLayout kFindByPhone{"Command4", {3240, 600, 1215, 495}, 5, "Find"};
+inline constexpr ControlLayout kFindByEmail{"Command5", {8160, 600, 1215, 495}, 7, "Find"};
+inline constexpr ControlLayout kBack{"Command6", {1440, 1920, 1215, 495}, 10, "<<Back"};
+inline constexpr ControlLayout kDetails{"Command3", {6840, 1920, 1215, 495}, 8, "Details"};
+inline constexpr std::array kButtons{kFindByName,  kFindBySurname, kFindByPhone,
+                                     kFindByEmail, kBack,          kDetails};
+} // namespace find_window_layout
+
 class DataControl;
 class QLabel;
 class QLineEdit;

@@ -6,6 +6,7 @@
 #include "screens/results_model.h"
 #include "store/contact_table.h"
 #include "store/sqlite_db.h"
+#include "support/layout_check.h"
 #include "support/running_program.h"
 #include "support/test_services.h"
 #include "support/window_look.h"
@@ -96,21 +97,11 @@ class TestFindWindow : public QObject {
             QCOMPARE(box->text(), QString());
             QCOMPARE(box->geometry(), expected.geometry);
         }
-        const Expected buttons[] = {
-            {"Command1", "Find", QRect(216, 0, 81, 33)},
-            {"Command2", "Find", QRect(544, 0, 81, 33)},
-            {"Command4", "Find", QRect(216, 40, 81, 33)},
-            {"Command5", "Find", QRect(544, 40, 81, 33)},
-            {"Command6", "<<Back", QRect(96, 128, 81, 33)},
-            {"Command3", "Details", QRect(456, 128, 81, 33)},
-        };
-        for (const auto& expected : buttons) {
-            auto* button = find.findChild<QPushButton*>(expected.name);
-            QVERIFY2(button, expected.name);
-            QCOMPARE(button->text(), QString::fromUtf8(expected.text));
-            QCOMPARE(button->geometry(), expected.geometry);
-            QVERIFY(button->isVisible());
-        }
+        compareWithLayout(&find, find_window_layout::kButtons);
+        if (QTest::currentTestFailed())
+            return;
+        for (const ControlLayout& row : find_window_layout::kButtons)
+            QVERIFY(find.findChild<QPushButton*>(row.name)->isVisible());
 
         auto* data = find.findChild<DataControl*>("Data1");
         QVERIFY(data);

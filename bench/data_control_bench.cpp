@@ -211,10 +211,10 @@ RefreshFigures measureRefresh(const Run& run) {
         const qint64 before = bench::residentKib();
         QElapsedTimer timer;
         timer.start();
-        window->data->Refresh();
+        window->data->refresh();
         fetchOnlyMs.push_back(millisecondsSince(timer));
         // The table is counted when its size is first asked for; that belongs to the fetch.
-        if (window->data->Recordset().RecordCount() != run.rows)
+        if (window->data->recordset().recordCount() != run.rows)
             throw StoreError(QStringLiteral("the whole table did not come back"));
         refreshMs.push_back(millisecondsSince(timer));
         const qint64 after = peakResets ? bench::peakResidentKib() : bench::residentKib();
@@ -235,9 +235,9 @@ double timedLookup(DataControl& finder, LookupColumn column, const QString& valu
     QElapsedTimer timer;
     timer.start();
     finder.setRecordSource(lookupStatement(column, value));
-    finder.Refresh();
+    finder.refresh();
     qsizetype read = 0;
-    for (qsizetype r = 0; r < finder.Recordset().RecordCount(); ++r)
+    for (qsizetype r = 0; r < finder.recordset().recordCount(); ++r)
         for (int c = 0; c < kColumnCount; ++c)
             read += finder.fieldValue(r, c).toString().size();
     const double ms = millisecondsSince(timer);
@@ -283,7 +283,7 @@ LookupFigures measureLookups(Run& run, DataControl& finder, LookupColumn column)
         timer.start();
         raw.run(utf8);
         theirs.push_back(millisecondsSince(timer));
-        if (rawMatches != finder.Recordset().RecordCount())
+        if (rawMatches != finder.recordset().recordCount())
             throw StoreError(QStringLiteral("the lookup of %1 disagrees").arg(value));
         matches += rawMatches;
     }
@@ -306,20 +306,20 @@ double measureWrites(Run& run, BoundWindow& editor, EditedRows& edited) {
     for (int i = 0; i < run.runs; ++i) {
         QElapsedTimer timer;
         timer.start();
-        editor.data->Recordset().AddNew();
+        editor.data->recordset().addNew();
         editor.boxes[0]->setText(QStringLiteral("Bench"));
         editor.boxes[1]->setText(QStringLiteral("Mark"));
         editor.boxes[8]->setText(QStringLiteral("07/12/2026"));
-        editor.data->Recordset().Update();
+        editor.data->recordset().update();
         addMs.push_back(millisecondsSince(timer));
 
         const qsizetype target = qsizetype(run.random.bounded(run.rows));
         editor.data->moveTo(target);
         edited.emplace_back(target, editor.data->fieldValue(target, kColumnCount - 1));
         timer.start();
-        editor.data->Recordset().Edit();
+        editor.data->recordset().edit();
         editor.boxes[9]->setText(QStringLiteral("08/12/2026"));
-        editor.data->Recordset().Update();
+        editor.data->recordset().update();
         editMs.push_back(millisecondsSince(timer));
     }
     const double add = bench::median(addMs);
@@ -330,11 +330,11 @@ double measureWrites(Run& run, BoundWindow& editor, EditedRows& edited) {
 
 // Stepping through rows with the navigator, the boxes following.
 void measureSteps(const Run& run, BoundWindow& editor) {
-    editor.data->MoveFirst();
+    editor.data->moveFirst();
     QElapsedTimer stepping;
     stepping.start();
     for (int i = 0; i < 1000; ++i)
-        editor.data->MoveNext();
+        editor.data->moveNext();
     const double stepMs = millisecondsSince(stepping);
     std::printf("MoveNext x %lld: %.2f ms (%.1f us a row)\n", std::min<qint64>(1000, run.rows),
                 stepMs, stepMs);
@@ -364,7 +364,7 @@ void measureAll(Run& run) {
     const RefreshFigures refresh = measureRefresh(run);
     DataControl finder;
     finder.setDatabaseName(run.path);
-    finder.Refresh();
+    finder.refresh();
     LookupFigures worst;
     for (LookupColumn column :
          {LookupColumn::Name, LookupColumn::Surname, LookupColumn::Phone, LookupColumn::Email}) {
@@ -372,7 +372,7 @@ void measureAll(Run& run) {
         worst = {std::max(worst.firstMs, figures.firstMs), std::max(worst.ratio, figures.ratio)};
     }
     BoundWindow editor(run.path);
-    editor.data->Refresh();
+    editor.data->refresh();
     EditedRows edited;
     const double write = measureWrites(run, editor, edited);
     measureSteps(run, editor);

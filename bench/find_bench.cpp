@@ -1,9 +1,9 @@
 #include "bench.h"
 
-#include "screens/form3.h"
+#include "app/program_windows.h"
+#include "app/startup.h"
+#include "screens/find_window.h"
 #include "screens/results_grid.h"
-#include "shell/program_windows.h"
-#include "shell/startup.h"
 #include "shell/window_model.h"
 #include "store/contact_table.h"
 #include "store/sqlite_db.h"
@@ -80,17 +80,17 @@ void measureFindRun(const Services& services, qint64 rows, const QString& surnam
     ProgramWindows windows(services);
     QElapsedTimer timer;
     timer.start();
-    Form3& find = windows.form3();
+    FindWindow& find = windows.find();
     find.Show();
     paint(find);
     times.openMs.push_back(millisecondsSince(timer));
-    QTableView* cells = find.DBGrid1->cells();
+    QTableView* cells = find.resultsGrid->cells();
     if (cells->model()->rowCount() != rows + 1)
         throw StoreError(QStringLiteral("the grid does not list every contact"));
 
     // The data control's own part of the opening: the whole-table fetch alone.
     timer.start();
-    find.Data1->Refresh();
+    find.dataControl->refresh();
     times.fetchMs.push_back(millisecondsSince(timer));
     paint(find);
 
@@ -104,9 +104,9 @@ void measureFindRun(const Services& services, qint64 rows, const QString& surnam
     if (cells->currentIndex().row() != rows)
         throw StoreError(QStringLiteral("Ctrl+End did not reach the last row"));
 
-    find.Text2->setText(surname);
+    find.surnameBox->setText(surname);
     timer.start();
-    find.Command2->click();
+    find.findBySurnameButton->click();
     paint(find);
     times.searchMs.push_back(millisecondsSince(timer));
     times.found = cells->model()->rowCount() - 1;

@@ -2,9 +2,9 @@
 
 #include "store/contact_table.h"
 
-#include "shell/form1.h"
-#include "shell/program_windows.h"
-#include "shell/startup.h"
+#include "app/main_menu.h"
+#include "app/program_windows.h"
+#include "app/startup.h"
 
 #include <QApplication>
 #include <QDir>
@@ -40,7 +40,7 @@ int runProgram(const QString& directory) {
     Services services = desktop.services();
     services.app.directory = [directory] { return directory; };
     ProgramWindows windows(services);
-    Form1& menu = windows.form1();
+    MainMenu& menu = windows.menu();
     menu.Show();
     waitUntilDrawn(menu);
     reportShown();

@@ -27,7 +27,7 @@ ResultsGrid::ResultsGrid(DataControl* dataSource, StepRunner runner, QWidget* pa
     caption_->setBackgroundRole(QPalette::Button);
     caption_->setAutoFillBackground(true);
 
-    model_ = new ResultsModel(dataSource, new RecordsetModel(&dataSource->Recordset(), this), this);
+    model_ = new ResultsModel(dataSource, new RecordsetModel(&dataSource->recordset(), this), this);
     cells_ = new GridCells(model_, std::move(runner), this);
     cells_->setAccessibleName(QStringLiteral("Results"));
     useDarkGridLines(cells_);
@@ -81,11 +81,11 @@ void ResultsGrid::storeRowWhenFocusLeaves() {
     });
 }
 
-QString ResultsGrid::Caption() const {
+QString ResultsGrid::caption() const {
     return caption_->text();
 }
 
-void ResultsGrid::Refresh() {
+void ResultsGrid::refresh() {
     model_->reload();
     cells_->viewport()->update();
     cells_->verticalHeader()->viewport()->update();

@@ -22,9 +22,9 @@ class ResultsGrid : public QFrame {
     // `runner` runs each store so that a failure is reported where every other failure is.
     ResultsGrid(DataControl* dataSource, StepRunner runner, QWidget* parent = nullptr);
 
-    QString Caption() const;
+    QString caption() const;
     // Shows the data control's current rows afresh and repaints; the data control does not fetch.
-    void Refresh();
+    void refresh();
     // Stores what was typed into the current row, if anything. A failure throws StoreError and
     // the row stays marked as changed, with what was typed.
     void storePendingRow();

@@ -159,7 +159,7 @@ void ResultsModel::setCurrentRow(int row) {
     currentRow_ = row;
     emitSelectorChanged(previous);
     emitSelectorChanged(row);
-    if (row >= 0 && !isNewLine(row) && data_ && data_->Recordset().AbsolutePosition() != row)
+    if (row >= 0 && !isNewLine(row) && data_ && data_->recordset().absolutePosition() != row)
         data_->moveTo(row);
 }
 
@@ -213,7 +213,7 @@ void ResultsModel::resetInternalData() {
     typed_.clear();
     currentRow_ = -1;
     fetchedRows_ = sourceModel() ? sourceModel()->rowCount() : 0;
-    hasNewLine_ = sourceModel() && columnCount() > 0 && data_ && data_->Recordset().isOpen();
+    hasNewLine_ = sourceModel() && columnCount() > 0 && data_ && data_->recordset().isOpen();
 }
 
 // Rows at or after the insertion point move down, and so do their typed values and marker.

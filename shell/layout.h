@@ -14,6 +14,15 @@ struct TwipsRect {
     int height;
 };
 
+// One row of a window's layout table: the control's design name (its objectName), its place,
+// its turn in the tab order and, where the table fixes it, its caption.
+struct ControlLayout {
+    const char* name;
+    TwipsRect place;
+    int tabIndex;
+    const char* caption = nullptr;
+};
+
 int twipsToPixels(int twips);
 QRect toPixels(const TwipsRect& rect);
 void place(QWidget* control, const TwipsRect& rect);

@@ -33,7 +33,7 @@ Window& WindowModel::window(Kind kind) {
             throw std::logic_error("No window is registered for this kind.");
         Window* window = make(*this);
         slot = window;
-        run([window] { window->Form_Load(); });
+        run([window] { window->onLoad(); });
     }
     return *slot;
 }
@@ -184,6 +184,11 @@ QPushButton* Window::button(const QString& name, const QString& caption, TwipsRe
     place(control, rect);
     setTabIndex(control, tabIndex);
     return control;
+}
+
+QPushButton* Window::button(const ControlLayout& layout) {
+    return button(QString::fromUtf8(layout.name), QString::fromUtf8(layout.caption), layout.place,
+                  layout.tabIndex);
 }
 
 QLineEdit* Window::textBox(const QString& name, const QString& text, TwipsRect rect, int tabIndex,

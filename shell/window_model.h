@@ -23,7 +23,7 @@ class Window;
 // a window reaches another only through its kind.
 class WindowModel {
   public:
-    enum class Kind { Form1, Form2, Form3, Form4, frmAbout };
+    enum class Kind { MainMenu, Add, Find, Details, About };
     static constexpr std::size_t kKindCount = 5;
     // Builds a window of one kind, its controls from the design-time layout.
     using Factory = std::function<Window*(WindowModel&)>;
@@ -77,7 +77,7 @@ class Window : public QWidget {
   protected:
     friend class WindowModel;
     using Kind = WindowModel::Kind;
-    virtual void Form_Load() {}
+    virtual void onLoad() {}
     // What closing the window through its frame does; by default the window is unloaded.
     virtual void closedThroughFrame();
 
@@ -91,6 +91,7 @@ class Window : public QWidget {
     // name, and the accessible name what a screen reader should say.
     QLabel* label(const QString& name, const QString& caption, TwipsRect place, int tabIndex);
     QPushButton* button(const QString& name, const QString& caption, TwipsRect place, int tabIndex);
+    QPushButton* button(const ControlLayout& layout);
     QLineEdit* textBox(const QString& name, const QString& text, TwipsRect place, int tabIndex,
                        const QString& accessibleName);
     QPlainTextEdit* multiLineTextBox(const QString& name, const QString& text, TwipsRect place,

@@ -107,14 +107,14 @@ void Recordset::refuseChangesFromReplacedBook() const {
         replacedSinceRead();
 }
 
-void Recordset::AddNew() {
+void Recordset::addNew() {
     requireOpen(QStringLiteral("AddNew"));
     mode_ = EditMode::Adding;
     buffer_ = {};
     fill({});
 }
 
-void Recordset::Edit() {
+void Recordset::edit() {
     requireOpen(QStringLiteral("Edit"));
     if (followReplacedBook(current_))
         replacedSinceRead();
@@ -130,7 +130,7 @@ void Recordset::Edit() {
     mode_ = EditMode::Editing;
 }
 
-void Recordset::Update() {
+void Recordset::update() {
     requireOpen(QStringLiteral("Update"));
     if (mode_ == EditMode::None)
         throw StoreError(QStringLiteral("Update failed: no AddNew or Edit is under way."));
@@ -158,7 +158,7 @@ void Recordset::storeNewRow(const QHash<int, QVariant>& values) {
     fillFromCurrent();
 }
 
-void Recordset::CancelUpdate() {
+void Recordset::cancelUpdate() {
     requireOpen(QStringLiteral("CancelUpdate"));
     if (mode_ == EditMode::None)
         throw StoreError(QStringLiteral("CancelUpdate failed: no AddNew or Edit is under way."));
@@ -166,7 +166,7 @@ void Recordset::CancelUpdate() {
     fillFromCurrent();
 }
 
-void Recordset::Close() {
+void Recordset::close() {
     requireOpen(QStringLiteral("Close"));
     // The bound fields keep their texts; the connection stays open for the next fetch.
     status_ = Status::Closed;
@@ -177,27 +177,27 @@ void Recordset::Close() {
     emit currentRowChanged(-1);
 }
 
-qsizetype Recordset::RecordCount() const {
+qsizetype Recordset::recordCount() const {
     return rows_.count();
 }
 
-qsizetype Recordset::AbsolutePosition() const {
+qsizetype Recordset::absolutePosition() const {
     return current_;
 }
 
-void Recordset::MoveFirst() {
+void Recordset::moveFirst() {
     step([](qsizetype, qsizetype) { return qsizetype(0); });
 }
 
-void Recordset::MovePrevious() {
+void Recordset::movePrevious() {
     step([](qsizetype current, qsizetype) { return std::max<qsizetype>(current - 1, 0); });
 }
 
-void Recordset::MoveNext() {
+void Recordset::moveNext() {
     step([](qsizetype current, qsizetype count) { return std::min(current + 1, count - 1); });
 }
 
-void Recordset::MoveLast() {
+void Recordset::moveLast() {
     step([](qsizetype, qsizetype count) { return count - 1; });
 }
 
@@ -224,7 +224,7 @@ void Recordset::step(const std::function<qsizetype(qsizetype, qsizetype)>& targe
 // stores it, and changed fields without one are stored over the current row.
 void Recordset::storeLeftRow() {
     if (mode_ != EditMode::None) {
-        Update();
+        update();
         return;
     }
     if (changedValues().isEmpty() || current_ < 0)

@@ -17,8 +17,9 @@
 class BoundFields;
 
 // The rows a data control fetched at its last Refresh, its current row and its edit buffer.
-// Reached as Data1->Recordset(); every operation that cannot be carried out throws StoreError.
-// The controls bound to it (see BoundFields) show the current row and hand over what was typed.
+// Reached as a data control's recordset(); every operation that cannot be carried out throws
+// StoreError. The controls bound to it (see BoundFields) show the current row and hand over what
+// was typed.
 class Recordset : public QObject {
     Q_OBJECT
   public:
@@ -37,22 +38,22 @@ class Recordset : public QObject {
     // first row current and fills the bound fields. On failure nothing changes.
     void fetch(const QString& path, const QString& recordSource);
 
-    void AddNew();       // starts a new empty row; bound fields are emptied
-    void Edit();         // starts an edit of the current row; bound fields keep their texts
-    void Update();       // stores the changed bound fields (new row or over the current one)
-    void CancelUpdate(); // drops the edit buffer; bound fields show the current row again
-    void Close();        // no rows and no current row until the next fetch
+    void addNew();       // starts a new empty row; bound fields are emptied
+    void edit();         // starts an edit of the current row; bound fields keep their texts
+    void update();       // stores the changed bound fields (new row or over the current one)
+    void cancelUpdate(); // drops the edit buffer; bound fields show the current row again
+    void close();        // no rows and no current row until the next fetch
 
     bool isOpen() const { return status_ == Status::Open; }
     EditMode editMode() const { return mode_; }
-    qsizetype RecordCount() const;      // rows fetched (and added through this recordset)
-    qsizetype AbsolutePosition() const; // the current row, -1 when there is none
+    qsizetype recordCount() const;      // rows fetched (and added through this recordset)
+    qsizetype absolutePosition() const; // the current row, -1 when there is none
 
     // Moves the current row; the changed bound fields of the row being left are stored first.
-    void MoveFirst();
-    void MovePrevious();
-    void MoveNext();
-    void MoveLast();
+    void moveFirst();
+    void movePrevious();
+    void moveNext();
+    void moveLast();
     void moveTo(qsizetype row);
 
     // Rows for a grid, read as they are needed. Values are NULL (invalid QVariant) or text.

@@ -24,7 +24,7 @@ RecordsetModel::RecordsetModel(Recordset* recordset, QObject* parent)
 int RecordsetModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid() || !recordset_)
         return 0;
-    return int(recordset_->RecordCount());
+    return int(recordset_->recordCount());
 }
 
 int RecordsetModel::columnCount(const QModelIndex& parent) const {

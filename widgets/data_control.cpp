@@ -25,10 +25,10 @@ struct ArrowKind {
 };
 
 constexpr std::array<ArrowKind, 4> kArrowKinds = {{
-    {"First", "First row", QStyle::SP_MediaSkipBackward, &DataControl::MoveFirst},
-    {"Previous", "Previous row", QStyle::SP_MediaPlay, &DataControl::MovePrevious},
-    {"Next", "Next row", QStyle::SP_MediaPlay, &DataControl::MoveNext},
-    {"Last", "Last row", QStyle::SP_MediaSkipForward, &DataControl::MoveLast},
+    {"First", "First row", QStyle::SP_MediaSkipBackward, &DataControl::moveFirst},
+    {"Previous", "Previous row", QStyle::SP_MediaPlay, &DataControl::movePrevious},
+    {"Next", "Next row", QStyle::SP_MediaPlay, &DataControl::moveNext},
+    {"Last", "Last row", QStyle::SP_MediaSkipForward, &DataControl::moveLast},
 }};
 
 } // namespace
@@ -118,7 +118,7 @@ QString DataControl::resolvedPath() const {
     return QDir(base).filePath(databaseName_);
 }
 
-void DataControl::Refresh() {
+void DataControl::refresh() {
     if (databaseName_.isEmpty())
         throw StoreError(QStringLiteral("Refresh failed: the data control names no database file "
                                         "(its DatabaseName is empty)."));

@@ -26,13 +26,13 @@ class DataControl : public QWidget {
     explicit DataControl(QWidget* parent = nullptr);
     ~DataControl() override;
 
-    QString DatabaseName() const { return databaseName_; }
+    QString databaseName() const { return databaseName_; }
     void setDatabaseName(const QString& path) { databaseName_ = path; }
-    QString Connect() const { return connect_; }
-    void setConnect(const QString& connect) { connect_ = connect; }
-    QString RecordSource() const { return recordSource_; }
+    QString connectString() const { return connect_; }
+    void setConnectString(const QString& connect) { connect_ = connect; }
+    QString recordSource() const { return recordSource_; }
     void setRecordSource(const QString& recordSource) { recordSource_ = recordSource; }
-    QString Caption() const { return caption_; }
+    QString caption() const { return caption_; }
     void setCaption(const QString& caption);
 
     // A relative DatabaseName is resolved against this folder (the application directory),
@@ -40,25 +40,23 @@ class DataControl : public QWidget {
     void setBaseDirectory(const QString& directory) { baseDirectory_ = directory; }
 
     // How long a write waits for a file that another program has locked before it fails.
-    static constexpr int kDefaultBusyTimeoutMs = ::Recordset::kDefaultBusyTimeoutMs;
+    static constexpr int kDefaultBusyTimeoutMs = Recordset::kDefaultBusyTimeoutMs;
     void setBusyTimeout(int milliseconds) { recordset_.setBusyTimeout(milliseconds); }
     int busyTimeout() const { return recordset_.busyTimeout(); }
 
     // Drops the open recordset and edit buffer, opens the file afresh, fetches the rows of the
     // record source, makes the first row current and fills the bound boxes. On failure nothing
     // changes and StoreError is thrown.
-    void Refresh();
+    void refresh();
 
-    class Recordset& Recordset() {
-        return recordset_;
-    }
-    const class Recordset& Recordset() const { return recordset_; }
+    Recordset& recordset() { return recordset_; }
+    const Recordset& recordset() const { return recordset_; }
 
     // Moves as the arrows do: the changed bound texts of the row being left are stored first.
-    void MoveFirst() { recordset_.MoveFirst(); }
-    void MovePrevious() { recordset_.MovePrevious(); }
-    void MoveNext() { recordset_.MoveNext(); }
-    void MoveLast() { recordset_.MoveLast(); }
+    void moveFirst() { recordset_.moveFirst(); }
+    void movePrevious() { recordset_.movePrevious(); }
+    void moveNext() { recordset_.moveNext(); }
+    void moveLast() { recordset_.moveLast(); }
     void moveTo(qsizetype row) { recordset_.moveTo(row); }
 
     // Binding: the box shows `column` of the current row (NULL as empty text); its text is what
@@ -107,7 +105,7 @@ class DataControl : public QWidget {
     QString baseDirectory_;
     StepRunner runner_;
     BoxBinder binder_;
-    class Recordset recordset_;
+    Recordset recordset_;
     QLabel* captionLabel_ = nullptr;
     std::array<QToolButton*, 4> arrows_{};
 };

@@ -1,9 +1,9 @@
 // The about window as the user meets it: opened from the main menu's "About", its layout and
 // texts, its keys, and how "OK" and the frame close it.
 
-#include "about/frm_about.h"
+#include "about/about_window.h"
+#include "app/main_menu.h"
 #include "assets/assets.h"
-#include "shell/form1.h"
 #include "support/running_program.h"
 #include "support/window_look.h"
 
@@ -275,7 +275,7 @@ class TestAboutWindow : public QObject {
         QTest::keyClick(focused, Qt::Key(key));
 
         QVERIFY(!about->isVisible());
-        QVERIFY(!program->windows->isLoaded(WindowModel::Kind::frmAbout));
+        QVERIFY(!program->windows->isLoaded(WindowModel::Kind::About));
         QTRY_VERIFY(about.isNull());
         QVERIFY(mainMenu());
         QTRY_COMPARE(QApplication::activeWindow(), mainMenu());
@@ -341,7 +341,7 @@ class TestAboutWindow : public QObject {
         about->close();
 
         QVERIFY(!about->isVisible());
-        QVERIFY(!program->windows->isLoaded(WindowModel::Kind::frmAbout));
+        QVERIFY(!program->windows->isLoaded(WindowModel::Kind::About));
         QTRY_VERIFY(about.isNull());
         QTRY_COMPARE(QApplication::activeWindow(), mainMenu());
         QCOMPARE(program->test.programEnd.ended, 0);

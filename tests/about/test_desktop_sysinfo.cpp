@@ -1,7 +1,7 @@
 // The desktop's stand-in for the registry: the two system-information keys answered from the
 // programs installed, read access only, and the real file test and process launch.
 
-#include "about/frm_about.h"
+#include "about/about_window.h"
 #include "about/sysinfo.h"
 #include "support/running_program.h"
 
@@ -188,7 +188,7 @@ class TestDesktopSysInfo : public QObject {
         DesktopSysInfo desktop({QStringLiteral("hardinfo2")}, {tools.dir.path()});
         RunningProgram program({}, [&desktop](TestServices& test) { test.platform = &desktop; });
         program.about().Show();
-        QTest::mouseClick(program.about().cmdSysInfo, Qt::LeftButton);
+        QTest::mouseClick(program.about().sysInfoButton, Qt::LeftButton);
         QTRY_VERIFY(ToolFolder::ran(tool));
         QVERIFY(program.test.messages.shown.isEmpty());
     }
@@ -198,7 +198,7 @@ class TestDesktopSysInfo : public QObject {
         DesktopSysInfo desktop({QStringLiteral("hardinfo2")}, {tools.dir.path()});
         RunningProgram program({}, [&desktop](TestServices& test) { test.platform = &desktop; });
         program.about().Show();
-        QTest::mouseClick(program.about().cmdSysInfo, Qt::LeftButton);
+        QTest::mouseClick(program.about().sysInfoButton, Qt::LeftButton);
         QCOMPARE(program.test.messages.texts(), QStringList{kUnavailable});
         QCOMPARE(program.test.messages.shown.first().title, QStringLiteral("Tessaline"));
     }

@@ -2,7 +2,7 @@
 // what is launched, when the user is told the tool is unavailable, and that every opened key is
 // closed again.
 
-#include "about/frm_about.h"
+#include "about/about_window.h"
 #include "support/running_program.h"
 
 #include <QDir>
@@ -28,7 +28,7 @@ class TestSysInfoLauncher : public QObject {
     QStringList messages() const { return program->test.messages.texts(); }
     void clickSysInfo() {
         program->about().Show();
-        QTest::mouseClick(program->about().cmdSysInfo, Qt::LeftButton);
+        QTest::mouseClick(program->about().sysInfoButton, Qt::LeftButton);
     }
 
   private slots:
@@ -236,9 +236,9 @@ class TestSysInfoLauncher : public QObject {
     void stringValueIsReturned() {
         registry().string("SOFTWARE\\Quorvane", "Owner", "Quorvane");
         QString value = QStringLiteral("before");
-        QVERIFY(program->about().GetKeyValue(registry::kHKeyLocalMachine,
-                                             QStringLiteral("SOFTWARE\\Quorvane"),
-                                             QStringLiteral("Owner"), value));
+        QVERIFY(program->about().keyValue(registry::kHKeyLocalMachine,
+                                          QStringLiteral("SOFTWARE\\Quorvane"),
+                                          QStringLiteral("Owner"), value));
         QCOMPARE(value, QStringLiteral("Quorvane"));
         QCOMPARE(registry().closes,
                  QList<SysInfoPlatform::KeyHandle>{registry().handleOf("SOFTWARE\\Quorvane")});
@@ -251,12 +251,12 @@ class TestSysInfoLauncher : public QObject {
                          QByteArray("\xFF\xFF\xFF\xFF", 4));
         QString count;
         QString most;
-        QVERIFY(program->about().GetKeyValue(registry::kHKeyLocalMachine,
-                                             QStringLiteral("SOFTWARE\\Quorvane"),
-                                             QStringLiteral("Count"), count));
-        QVERIFY(program->about().GetKeyValue(registry::kHKeyLocalMachine,
-                                             QStringLiteral("SOFTWARE\\Quorvane"),
-                                             QStringLiteral("Most"), most));
+        QVERIFY(program->about().keyValue(registry::kHKeyLocalMachine,
+                                          QStringLiteral("SOFTWARE\\Quorvane"),
+                                          QStringLiteral("Count"), count));
+        QVERIFY(program->about().keyValue(registry::kHKeyLocalMachine,
+                                          QStringLiteral("SOFTWARE\\Quorvane"),
+                                          QStringLiteral("Most"), most));
         QCOMPARE(count, QStringLiteral("298"));
         QCOMPARE(most, QStringLiteral("4294967295"));
     }
@@ -264,9 +264,9 @@ class TestSysInfoLauncher : public QObject {
     void otherTypeKeepsTheTextPassedIn() {
         registry().value("SOFTWARE\\Quorvane", "Blob", 3, QByteArray("\x01\x02", 2));
         QString value = QStringLiteral("as passed");
-        QVERIFY(program->about().GetKeyValue(registry::kHKeyLocalMachine,
-                                             QStringLiteral("SOFTWARE\\Quorvane"),
-                                             QStringLiteral("Blob"), value));
+        QVERIFY(program->about().keyValue(registry::kHKeyLocalMachine,
+                                          QStringLiteral("SOFTWARE\\Quorvane"),
+                                          QStringLiteral("Blob"), value));
         QCOMPARE(value, QStringLiteral("as passed"));
     }
 
@@ -274,12 +274,12 @@ class TestSysInfoLauncher : public QObject {
         registry().key("SOFTWARE\\Quorvane");
         QString missingKey = QStringLiteral("before");
         QString missingValue = QStringLiteral("before");
-        QVERIFY(!program->about().GetKeyValue(registry::kHKeyLocalMachine,
-                                              QStringLiteral("SOFTWARE\\Elsewhere"),
-                                              QStringLiteral("Owner"), missingKey));
-        QVERIFY(!program->about().GetKeyValue(registry::kHKeyLocalMachine,
-                                              QStringLiteral("SOFTWARE\\Quorvane"),
-                                              QStringLiteral("Owner"), missingValue));
+        QVERIFY(!program->about().keyValue(registry::kHKeyLocalMachine,
+                                           QStringLiteral("SOFTWARE\\Elsewhere"),
+                                           QStringLiteral("Owner"), missingKey));
+        QVERIFY(!program->about().keyValue(registry::kHKeyLocalMachine,
+                                           QStringLiteral("SOFTWARE\\Quorvane"),
+                                           QStringLiteral("Owner"), missingValue));
         QCOMPARE(missingKey, QString());
         QCOMPARE(missingValue, QString());
         QCOMPARE(registry().closes,
@@ -291,9 +291,9 @@ class TestSysInfoLauncher : public QObject {
                          QByteArray("\x01\x02\x03\x04\x05", 5));
         QString value = QStringLiteral("before");
         QVERIFY_THROWS_EXCEPTION(std::overflow_error,
-                                 program->about().GetKeyValue(registry::kHKeyLocalMachine,
-                                                              QStringLiteral("SOFTWARE\\Quorvane"),
-                                                              QStringLiteral("Wide"), value));
+                                 program->about().keyValue(registry::kHKeyLocalMachine,
+                                                           QStringLiteral("SOFTWARE\\Quorvane"),
+                                                           QStringLiteral("Wide"), value));
         QCOMPARE(value, QStringLiteral("before"));
         QCOMPARE(registry().closes,
                  QList<SysInfoPlatform::KeyHandle>{registry().handleOf("SOFTWARE\\Quorvane")});

@@ -1,9 +1,9 @@
-#include "about/frm_about.h"
-#include "screens/form2.h"
-#include "screens/form3.h"
-#include "screens/form4.h"
+#include "about/about_window.h"
+#include "app/main_menu.h"
+#include "screens/add_window.h"
+#include "screens/details_window.h"
+#include "screens/find_window.h"
 #include "screens/results_grid.h"
-#include "shell/form1.h"
 #include "store/contact_table.h"
 #include "store/date_stamp.h"
 #include "support/running_program.h"
@@ -31,17 +31,17 @@ class TestContactRoad : public QObject {
     void oneContactFromEntryToEdit() {
         RunningProgram program(kOtherContacts);
         program.test.clock.date = kAddDay;
-        Form1& menu = program.menu();
+        MainMenu& menu = program.menu();
         QVERIFY(QTest::qWaitForWindowActive(&menu));
 
         // Main menu "Add New": the add window in its ready state.
         RunningProgram::click(menu, "Command1");
-        Form2& add = program.add();
+        AddWindow& add = program.add();
         QVERIFY(QTest::qWaitForWindowActive(&add));
-        QVERIFY(!add.Text1->isVisible());
+        QVERIFY(!add.givenNameBox->isVisible());
         RunningProgram::click(add, "Command3");
-        QVERIFY(add.Text1->isVisible());
-        QCOMPARE(add.Text7->text(), dateStamp(program.test.clock));
+        QVERIFY(add.givenNameBox->isVisible());
+        QCOMPARE(add.createdOnBox->text(), dateStamp(program.test.clock));
         for (qsizetype i = 0; i < kNewContact.size(); ++i)
             RunningProgram::typeOver(add, RunningProgram::kContactBoxes[i], kNewContact[i]);
         RunningProgram::click(add, "Command1");
@@ -60,9 +60,9 @@ class TestContactRoad : public QObject {
 
         // Main menu "View/Edit": the grid lists the contacts fetched when the program started.
         RunningProgram::click(menu, "Command2");
-        Form3& find = program.find();
+        FindWindow& find = program.find();
         QVERIFY(QTest::qWaitForWindowActive(&find));
-        QVERIFY(find.DBGrid1->isVisible());
+        QVERIFY(find.resultsGrid->isVisible());
         QCOMPARE(program.listed(Surname), (QStringList{"O'Brien", "Smith", "Jones"}));
 
         // Found by surname, typed in lower case.
@@ -75,7 +75,7 @@ class TestContactRoad : public QObject {
 
         // "Details", then "Refresh by Surname": the contact in the ten boxes.
         RunningProgram::click(find, "Command3");
-        Form4& details = program.details();
+        DetailsWindow& details = program.details();
         QVERIFY(QTest::qWaitForWindowActive(&details));
         QVERIFY(!find.isVisible());
         RunningProgram::click(details, "Command3");
@@ -87,7 +87,7 @@ class TestContactRoad : public QObject {
         // A week later: "Edit", a new phone number, "Save".
         program.test.clock.date = kEditDay;
         RunningProgram::click(details, "Command6");
-        QCOMPARE(details.Text10->text(), dateStamp(program.test.clock));
+        QCOMPARE(details.modifiedOnBox->text(), dateStamp(program.test.clock));
         RunningProgram::typeOver(details, "Text3", QStringLiteral("555-0799"));
         RunningProgram::click(details, "Command7");
         QVERIFY(program.test.messages.shown.isEmpty());
@@ -106,22 +106,22 @@ class TestContactRoad : public QObject {
     // window they name to the front.
     void theMainMenuStaysUsableWhileEachWindowIsOpen() {
         RunningProgram program(kOtherContacts);
-        Form1& menu = program.menu();
+        MainMenu& menu = program.menu();
 
         // An entry under way in the add window.
         RunningProgram::click(menu, "Command1");
-        Form2& add = program.add();
+        AddWindow& add = program.add();
         RunningProgram::click(add, "Command3");
         RunningProgram::typeOver(add, "Text1", QStringLiteral("Half"));
 
         RunningProgram::click(menu, "Command2");
-        Form3& find = program.find();
+        FindWindow& find = program.find();
         QVERIFY(QTest::qWaitForWindowActive(&find));
         QVERIFY(add.isVisible());
-        QCOMPARE(add.Text1->text(), QStringLiteral("Half"));
+        QCOMPARE(add.givenNameBox->text(), QStringLiteral("Half"));
 
         RunningProgram::click(menu, "Command3");
-        frmAbout& about = program.about();
+        AboutWindow& about = program.about();
         QVERIFY(QTest::qWaitForWindowActive(&about));
         QVERIFY(find.isVisible());
         RunningProgram::click(about, "cmdOK");
@@ -133,10 +133,10 @@ class TestContactRoad : public QObject {
         // The details window open: the main menu still brings the others up.
         RunningProgram::typeOver(find, "Text2", QStringLiteral("Smith"));
         RunningProgram::click(find, "Command3");
-        Form4& details = program.details();
+        DetailsWindow& details = program.details();
         QVERIFY(QTest::qWaitForWindowActive(&details));
         RunningProgram::click(details, "Command3");
-        QCOMPARE(details.Text1->text(), QStringLiteral("John"));
+        QCOMPARE(details.givenNameBox->text(), QStringLiteral("John"));
 
         RunningProgram::click(menu, "Command2");
         QVERIFY(QTest::qWaitForWindowActive(&find));
@@ -146,7 +146,7 @@ class TestContactRoad : public QObject {
         RunningProgram::click(menu, "Command3");
         QVERIFY(QTest::qWaitForWindowActive(&program.about()));
         QVERIFY(details.isVisible());
-        QCOMPARE(details.Text1->text(), QStringLiteral("John"));
+        QCOMPARE(details.givenNameBox->text(), QStringLiteral("John"));
 
         QVERIFY(program.test.messages.shown.isEmpty());
         QCOMPARE(program.test.storedRows(), kOtherContacts);

@@ -1,9 +1,9 @@
-#include "screens/form2.h"
-#include "screens/form3.h"
-#include "screens/form4.h"
+#include "app/main_menu.h"
+#include "screens/add_window.h"
+#include "screens/details_window.h"
+#include "screens/find_window.h"
 #include "screens/results_grid.h"
 #include "screens/results_model.h"
-#include "shell/form1.h"
 #include "store/contact_table.h"
 #include "store/date_stamp.h"
 #include "store/sqlite_db.h"
@@ -42,7 +42,7 @@ class FileFault {
           backup_(backupDir_.filePath(QStringLiteral("address.mdb"))) {
         // A locked file fails a store after this long instead of the usual few seconds.
         for (DataControl* data :
-             {program.add().Data1, program.find().Data1, program.details().Data1})
+             {program.add().dataControl, program.find().dataControl, program.details().dataControl})
             data->setBusyTimeout(200);
     }
     ~FileFault() {
@@ -273,7 +273,7 @@ class TestFileFaults : public QObject {
         QFETCH(Fault, fault);
         RunningProgram program(kOtherContacts);
         FileFault book(program, fault);
-        Form2& add = program.add();
+        AddWindow& add = program.add();
         RunningProgram::click(program.menu(), "Command1");
         RunningProgram::click(add, "Command3");
         for (qsizetype i = 0; i < kNewContact.size(); ++i)
@@ -284,9 +284,9 @@ class TestFileFaults : public QObject {
         RunningProgram::click(add, "Command1");
         book.verifyReported();
         QVERIFY(add.isVisible());
-        QVERIFY(add.Command1->isVisible());
+        QVERIFY(add.okButton->isVisible());
         QCOMPARE(RunningProgram::contactTexts(add, kNewContact.size()), kNewContact);
-        QCOMPARE(add.Text7->text(), dateStamp(program.test.clock));
+        QCOMPARE(add.createdOnBox->text(), dateStamp(program.test.clock));
 
         book.end();
         QCOMPARE(program.test.storedRows(), book.storedBefore());
@@ -306,8 +306,8 @@ class TestFileFaults : public QObject {
         QFETCH(Fault, fault);
         RunningProgram program(kOtherContacts);
         FileFault book(program, fault);
-        Form3& find = program.find();
-        Form4& details = program.details();
+        FindWindow& find = program.find();
+        DetailsWindow& details = program.details();
         RunningProgram::click(program.menu(), "Command2");
         RunningProgram::typeOver(find, "Text2", QStringLiteral("Jones"));
         RunningProgram::click(find, "Command3");
@@ -322,7 +322,7 @@ class TestFileFaults : public QObject {
         RunningProgram::click(details, "Command7");
         book.verifyReported();
         QVERIFY(details.isVisible());
-        QVERIFY(details.Command7->isVisible());
+        QVERIFY(details.saveButton->isVisible());
         QCOMPARE(RunningProgram::contactTexts(details, 10), typed);
 
         book.end();
@@ -346,11 +346,11 @@ class TestFileFaults : public QObject {
         QFETCH(Fault, fault);
         RunningProgram program(kOtherContacts);
         FileFault book(program, fault);
-        Form3& find = program.find();
+        FindWindow& find = program.find();
         RunningProgram::click(program.menu(), "Command2");
         RunningProgram::click(find, "Command3");
         RunningProgram::click(program.details(), "Command1");
-        QVERIFY(!find.DBGrid1->isVisible());
+        QVERIFY(!find.resultsGrid->isVisible());
         RunningProgram::typeOver(find, "Text2", QStringLiteral("smith"));
         book.backUp();
 
@@ -358,20 +358,20 @@ class TestFileFaults : public QObject {
         RunningProgram::click(find, "Command2");
         if (fault == Fault::Locked) {
             QVERIFY(program.test.messages.shown.isEmpty());
-            QVERIFY(find.DBGrid1->isVisible());
+            QVERIFY(find.resultsGrid->isVisible());
             QCOMPARE(program.listed(Surname), QStringList{QStringLiteral("Smith")});
             book.end();
             QCOMPARE(program.test.storedRows(), book.storedBefore());
             return;
         }
         book.verifyReported();
-        QVERIFY(!find.DBGrid1->isVisible());
-        QCOMPARE(find.Text2->text(), QStringLiteral("smith"));
+        QVERIFY(!find.resultsGrid->isVisible());
+        QCOMPARE(find.surnameBox->text(), QStringLiteral("smith"));
 
         book.end();
         RunningProgram::click(find, "Command2");
         QCOMPARE(program.test.messages.shown.size(), 1);
-        QVERIFY(find.DBGrid1->isVisible());
+        QVERIFY(find.resultsGrid->isVisible());
         QCOMPARE(program.listed(Surname), QStringList{QStringLiteral("Smith")});
         QCOMPARE(program.test.storedRows(), book.storedBefore());
     }
@@ -414,7 +414,7 @@ class TestFileFaults : public QObject {
     // stored into whichever contact has the same place in it.
     void anEditIsNotStoredIntoAnotherBookPutInItsPlace() {
         RunningProgram program(kOtherContacts);
-        Form4& details = program.details();
+        DetailsWindow& details = program.details();
         RunningProgram::click(program.menu(), "Command2");
         RunningProgram::typeOver(program.find(), "Text2", QStringLiteral("Jones"));
         RunningProgram::click(program.find(), "Command3");
@@ -432,7 +432,7 @@ class TestFileFaults : public QObject {
         QVERIFY2(texts[0].contains(QStringLiteral("search for the contact again")),
                  qPrintable(texts[0]));
         QVERIFY2(texts[0].contains(path), qPrintable(texts[0]));
-        QVERIFY(details.Command7->isVisible());
+        QVERIFY(details.saveButton->isVisible());
         QCOMPARE(RunningProgram::contactTexts(details, 10), typed);
         QCOMPARE(program.test.storedRows(), kAnotherBook);
     }
@@ -451,7 +451,7 @@ class TestFileFaults : public QObject {
     void aTypedCellIsNotStoredIntoAnotherBookPutInItsPlace() {
         QFETCH(Leaving, leaving);
         RunningProgram program(kOtherContacts);
-        Form3& find = program.find();
+        FindWindow& find = program.find();
         RunningProgram::click(program.menu(), "Command2");
         QVERIFY(program.typeIntoCell(0, Phone, QStringLiteral("555-0999")));
         putAnotherBookInPlace(program.test.databasePath());
@@ -465,10 +465,10 @@ class TestFileFaults : public QObject {
             program.clickCell(2, Name);
             break;
         case Leaving::Back:
-            RunningProgram::click(find.Command6);
+            RunningProgram::click(find.backButton);
             break;
         case Leaving::Details:
-            RunningProgram::click(find.Command3);
+            RunningProgram::click(find.detailsButton);
             break;
         }
         verifyReplacedReported(program);
@@ -479,7 +479,7 @@ class TestFileFaults : public QObject {
 
         program.clickCell(1, Name);
         program.clickCell(3, Surname);
-        RunningProgram::click(find.Command6);
+        RunningProgram::click(find.backButton);
         QVERIFY(!find.isVisible());
         QCOMPARE(program.test.messages.shown.size(), 1);
         QCOMPARE(program.test.storedRows(), kAnotherBook);
@@ -515,7 +515,7 @@ class TestFileFaults : public QObject {
         const QList<StoredRow> mine = {row({"Hans", "Müller"}), row({"Maria", "müller"}),
                                        row({"Paul", "MÜLLER"})};
         RunningProgram program(mine);
-        Form4& details = program.details();
+        DetailsWindow& details = program.details();
         RunningProgram::click(program.menu(), "Command2");
         RunningProgram::typeOver(program.find(), "Text2", QStringLiteral("Müller"));
         RunningProgram::click(program.find(), "Command3");
@@ -527,7 +527,7 @@ class TestFileFaults : public QObject {
                                          row({"Ida", "müller"})};
         putBookInPlace(program.test.databasePath(), theirs);
 
-        QTest::mouseClick(details.Data1->findChild<QToolButton*>(QStringLiteral("Next")),
+        QTest::mouseClick(details.dataControl->findChild<QToolButton*>(QStringLiteral("Next")),
                           Qt::LeftButton);
         verifyReplacedReported(program);
         QCOMPARE(RunningProgram::contactTexts(details), typed ? shown : textsOf(theirs[1]));
@@ -566,13 +566,13 @@ class TestFileFaults : public QObject {
         setWritable(folder, false);
         const auto writableAgain = qScopeGuard([folder] { setWritable(folder, true); });
 
-        Form3& find = program.find();
+        FindWindow& find = program.find();
         RunningProgram::click(program.menu(), "Command2");
         RunningProgram::typeOver(find, "Text2", QStringLiteral("jones"));
         RunningProgram::click(find, "Command2");
         QCOMPARE(program.listed(Surname), QStringList{QStringLiteral("Jones")});
 
-        Form2& add = program.add();
+        AddWindow& add = program.add();
         RunningProgram::click(program.menu(), "Command1");
         RunningProgram::click(add, "Command3");
         for (qsizetype i = 0; i < kNewContact.size(); ++i)

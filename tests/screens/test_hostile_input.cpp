@@ -16,13 +16,13 @@
 // The comparison folds case code point by code point and does not normalise, so "e" followed by
 // U+0301 COMBINING ACUTE ACCENT and the precomposed "é" (U+00E9) are different texts, and neither
 // search finds the other.
-#include "screens/form2.h"
-#include "screens/form3.h"
-#include "screens/form4.h"
+#include "app/main_menu.h"
+#include "app/program_windows.h"
+#include "screens/add_window.h"
+#include "screens/details_window.h"
+#include "screens/find_window.h"
 #include "screens/results_grid.h"
 #include "screens/results_model.h"
-#include "shell/form1.h"
-#include "shell/program_windows.h"
 #include "store/contact_table.h"
 #include "store/sqlite_db.h"
 #include "support/running_program.h"
@@ -177,10 +177,10 @@ void search(RunningProgram& program, Column column, const QString& value, Entry 
 }
 
 // The details window showing the first contact whose given name is `value`.
-Form4& showByName(RunningProgram& program, const QString& value, Entry entry) {
-    enter(program.find().Text1, value, entry);
-    Form4& details = program.openDetails();
-    RunningProgram::click(details.Command2);
+DetailsWindow& showByName(RunningProgram& program, const QString& value, Entry entry) {
+    enter(program.find().givenNameBox, value, entry);
+    DetailsWindow& details = program.openDetails();
+    RunningProgram::click(details.refreshByNameButton);
     return details;
 }
 
@@ -281,7 +281,7 @@ class TestHostileInput : public QObject {
             }
             QVERIFY(!expected.isEmpty());
             QCOMPARE(program.listedRows(), expected);
-            QVERIFY(program.find().DBGrid1->isVisible());
+            QVERIFY(program.find().resultsGrid->isVisible());
             previous = expected;
         }
         verifyQuietAndIntact(program);
@@ -309,14 +309,14 @@ class TestHostileInput : public QObject {
         QFETCH(QString, value);
         QFETCH(Entry, entry);
         RunningProgram program(kBystanders);
-        Form2& add = program.openAdd();
-        RunningProgram::click(add.Command3);
-        QWidget* const boxes[] = {add.Text1, add.Text2, add.Text3, add.Text4,
-                                  add.Text5, add.Text8, add.Text9, add.Text6};
+        AddWindow& add = program.openAdd();
+        RunningProgram::click(add.addNewButton);
+        QWidget* const boxes[] = {add.givenNameBox, add.surnameBox, add.phoneBox, add.faxBox,
+                                  add.addressBox,   add.emailBox,   add.urlBox,   add.otherBox};
         for (QWidget* box : boxes)
             enter(box, value, entry);
-        QCOMPARE(add.Text1->text(), oneLine(value, entry));
-        QCOMPARE(add.Text5->toPlainText(), asLines(value));
+        QCOMPARE(add.givenNameBox->text(), oneLine(value, entry));
+        QCOMPARE(add.addressBox->toPlainText(), asLines(value));
 
         StoredRow expected = filled(oneLine(value, entry));
         expected[Address] = asLines(value);
@@ -324,15 +324,15 @@ class TestHostileInput : public QObject {
         expected[CreatedOn] = kStamp;
         expected[ModifiedOn] = QVariant();
         QString name = oneLine(value, entry);
-        RunningProgram::click(add.Command1);
+        RunningProgram::click(add.okButton);
         if (value.isEmpty()) {
             // The one check of the add window: no contact without a name, refused silently.
             verifyFileHolds(program, kBystanders);
-            QCOMPARE(QApplication::focusWidget(), add.Text1);
+            QCOMPARE(QApplication::focusWidget(), add.givenNameBox);
             // The other boxes were never changed from empty, so their columns get no value.
             name = QStringLiteral("Named");
-            enter(add.Text1, name, Entry::Typed);
-            RunningProgram::click(add.Command1);
+            enter(add.givenNameBox, name, Entry::Typed);
+            RunningProgram::click(add.okButton);
             expected = row({name});
             expected[CreatedOn] = kStamp;
         }
@@ -360,15 +360,15 @@ class TestHostileInput : public QObject {
                                   "t@example.org", "example.org", "notes", "1/1/25", QVariant()};
         RunningProgram program(QList<StoredRow>{before} + kNearMisses);
         program.openFind();
-        Form4& details = showByName(program, QStringLiteral("Target"), Entry::Typed);
+        DetailsWindow& details = showByName(program, QStringLiteral("Target"), Entry::Typed);
         QCOMPARE(detailsBoxes(program), shownInDetails(before));
-        RunningProgram::click(details.Command6);
-        QWidget* const boxes[] = {details.Text1, details.Text2, details.Text3,
-                                  details.Text4, details.Text5, details.Text8,
-                                  details.Text9, details.Text6, details.Text10};
+        RunningProgram::click(details.editButton);
+        QWidget* const boxes[] = {details.givenNameBox, details.surnameBox, details.phoneBox,
+                                  details.faxBox,       details.addressBox, details.emailBox,
+                                  details.urlBox,       details.otherBox,   details.modifiedOnBox};
         for (QWidget* box : boxes)
             enter(box, value, entry);
-        RunningProgram::click(details.Command7);
+        RunningProgram::click(details.saveButton);
         QVERIFY(!details.isVisible());
 
         StoredRow expected = filled(oneLine(value, entry));
@@ -380,11 +380,11 @@ class TestHostileInput : public QObject {
         // Back through the find window with the text as the name searched for.
         program.openFind();
         program.openDetails();
-        RunningProgram::click(details.Command1);
+        RunningProgram::click(details.backButton);
         showByName(program, value, entry);
         QCOMPARE(detailsBoxes(program), shownInDetails(expected));
-        RunningProgram::click(details.Command6);
-        RunningProgram::click(details.Command7);
+        RunningProgram::click(details.editButton);
+        RunningProgram::click(details.saveButton);
         expected[ModifiedOn] = kStamp;
         verifyFileHolds(program, QList<StoredRow>{expected} + kNearMisses);
         verifyQuietAndIntact(program);
@@ -415,18 +415,18 @@ class TestHostileInput : public QObject {
 
         // The search box is given the stored text as it is, so that the details window finds
         // this row.
-        program.find().Text2->setText(stored);
-        RunningProgram::click(program.find().Command2);
+        program.find().surnameBox->setText(stored);
+        RunningProgram::click(program.find().findBySurnameButton);
         QList<QStringList> found;
         for (const StoredRow& match :
              matching(QList<StoredRow>{expected} + kNearMisses, Surname, stored))
             found << textsOf(match);
         QCOMPARE(program.listedRows(), found);
-        Form4& details = program.openDetails();
-        RunningProgram::click(details.Command3);
+        DetailsWindow& details = program.openDetails();
+        RunningProgram::click(details.refreshBySurnameButton);
         QCOMPARE(detailsBoxes(program), shownInDetails(expected));
-        RunningProgram::click(details.Command6);
-        RunningProgram::click(details.Command7);
+        RunningProgram::click(details.editButton);
+        RunningProgram::click(details.saveButton);
         expected[ModifiedOn] = kStamp;
         verifyFileHolds(program, QList<StoredRow>{expected} + kNearMisses);
         verifyQuietAndIntact(program);
@@ -440,18 +440,18 @@ class TestHostileInput : public QObject {
     void aMillionCharactersGoThroughEveryKindOfBox() {
         const QString million = longText(1'000'000);
         RunningProgram program(kBystanders);
-        Form2& add = program.openAdd();
-        RunningProgram::click(add.Command3);
-        enter(add.Text1, million, Entry::Pasted);
-        enter(add.Text5, million, Entry::Pasted);
-        RunningProgram::click(add.Command1);
+        AddWindow& add = program.openAdd();
+        RunningProgram::click(add.addNewButton);
+        enter(add.givenNameBox, million, Entry::Pasted);
+        enter(add.addressBox, million, Entry::Pasted);
+        RunningProgram::click(add.okButton);
         StoredRow expected = row({million, QVariant(), QVariant(), QVariant(), million});
         expected[CreatedOn] = kStamp;
         verifyFileHolds(program, kBystanders + QList<StoredRow>{expected});
 
         program.openFind();
         search(program, Name, million, Entry::Pasted);
-        QCOMPARE(program.find().Text1->text(), million);
+        QCOMPARE(program.find().givenNameBox->text(), million);
         QCOMPARE(program.listedRows(), QList<QStringList>{textsOf(expected)});
         program.clickCell(0, Surname);
         enter(program.openCell(), million, Entry::Pasted);
@@ -460,13 +460,13 @@ class TestHostileInput : public QObject {
         verifyFileHolds(program, kBystanders + QList<StoredRow>{expected});
 
         // "Refresh by Name" searches with the million characters still in the name box.
-        Form4& details = program.openDetails();
-        RunningProgram::click(details.Command2);
+        DetailsWindow& details = program.openDetails();
+        RunningProgram::click(details.refreshByNameButton);
         QCOMPARE(detailsBoxes(program), shownInDetails(expected));
-        RunningProgram::click(details.Command6);
-        enter(details.Text9, million, Entry::Pasted);
-        enter(details.Text6, million, Entry::Pasted);
-        RunningProgram::click(details.Command7);
+        RunningProgram::click(details.editButton);
+        enter(details.urlBox, million, Entry::Pasted);
+        enter(details.otherBox, million, Entry::Pasted);
+        RunningProgram::click(details.saveButton);
         expected[Url] = million;
         expected[Other] = million;
         expected[ModifiedOn] = kStamp;
@@ -486,7 +486,7 @@ class TestHostileInput : public QObject {
         QCOMPARE(editor->text(), book[Other].toString());
         QTest::keyClick(editor, Qt::Key_Return);
         verifyFileHolds(program, QList<StoredRow>{book});
-        QCOMPARE(program.find().DBGrid1->rows()->hasTypedValues(0), false);
+        QCOMPARE(program.find().resultsGrid->rows()->hasTypedValues(0), false);
         verifyQuietAndIntact(program);
     }
 
@@ -513,35 +513,35 @@ class TestHostileInput : public QObject {
     // The add window refuses it at "OK" and stays open with what was typed.
     void theAddWindowRefusesALoneSurrogate() {
         RunningProgram program(kNearMisses);
-        Form2& add = program.openAdd();
-        RunningProgram::click(add.Command3);
-        enter(add.Text1, QStringLiteral("Named"), Entry::Typed);
-        enter(add.Text6, kLoneSurrogate, Entry::Pasted);
-        RunningProgram::click(add.Command1);
+        AddWindow& add = program.openAdd();
+        RunningProgram::click(add.addNewButton);
+        enter(add.givenNameBox, QStringLiteral("Named"), Entry::Typed);
+        enter(add.otherBox, kLoneSurrogate, Entry::Pasted);
+        RunningProgram::click(add.okButton);
         QCOMPARE(program.test.messages.texts().size(), 1);
         QVERIFY2(program.test.messages.texts()[0].contains(QStringLiteral("lone surrogate")),
                  qPrintable(program.test.messages.texts()[0]));
         verifyFileHolds(program, kNearMisses);
         QVERIFY(add.isVisible());
-        QVERIFY(add.Command1->isVisible());
-        QCOMPARE(add.Text1->text(), QStringLiteral("Named"));
+        QVERIFY(add.okButton->isVisible());
+        QCOMPARE(add.givenNameBox->text(), QStringLiteral("Named"));
     }
 
     // The details window refuses it at "Save" and stays in its edit.
     void theDetailsWindowRefusesALoneSurrogate() {
         RunningProgram program(QList<StoredRow>{filled(QStringLiteral("Target"))} + kNearMisses);
         program.openFind();
-        Form4& details = showByName(program, QStringLiteral("Target"), Entry::Typed);
-        RunningProgram::click(details.Command6);
-        enter(details.Text2, kLoneSurrogate, Entry::Pasted);
-        RunningProgram::click(details.Command7);
+        DetailsWindow& details = showByName(program, QStringLiteral("Target"), Entry::Typed);
+        RunningProgram::click(details.editButton);
+        enter(details.surnameBox, kLoneSurrogate, Entry::Pasted);
+        RunningProgram::click(details.saveButton);
         QCOMPARE(program.test.messages.texts().size(), 1);
         QVERIFY2(program.test.messages.texts()[0].contains(QStringLiteral("lone surrogate")),
                  qPrintable(program.test.messages.texts()[0]));
         verifyFileHolds(program, QList<StoredRow>{filled(QStringLiteral("Target"))} + kNearMisses);
         QVERIFY(details.isVisible());
-        QVERIFY(details.Command7->isVisible());
-        QCOMPARE(details.Text2->text(), kLoneSurrogate);
+        QVERIFY(details.saveButton->isVisible());
+        QCOMPARE(details.surnameBox->text(), kLoneSurrogate);
     }
 
     // The grid refuses it when the row is stored and keeps the typed cell as it was typed.
@@ -556,7 +556,7 @@ class TestHostileInput : public QObject {
                  qPrintable(program.test.messages.texts()[0]));
         verifyFileHolds(program, kNearMisses);
         QCOMPARE(program.listedRows().first()[Surname], kLoneSurrogate);
-        QCOMPARE(program.find().DBGrid1->rows()->hasTypedValues(0), true);
+        QCOMPARE(program.find().resultsGrid->rows()->hasTypedValues(0), true);
     }
 };
 

@@ -1,8 +1,8 @@
-#include "screens/form2.h"
-#include "screens/form3.h"
-#include "screens/form4.h"
-#include "shell/form1.h"
-#include "shell/program_windows.h"
+#include "app/main_menu.h"
+#include "app/program_windows.h"
+#include "screens/add_window.h"
+#include "screens/details_window.h"
+#include "screens/find_window.h"
 #include "shell/window_model.h"
 #include "store/store_error.h"
 #include "support/running_program.h"
@@ -18,24 +18,24 @@ class TestWindowModel : public QObject {
     void touchLoadsOnceAndShowNeverReloads() {
         RunningProgram program({}, {}, RunningProgram::Start::NoWindow);
         ProgramWindows& windows = *program.windows;
-        QVERIFY(!windows.isLoaded(WindowModel::Kind::Form1));
-        Form1& menu = windows.form1();
+        QVERIFY(!windows.isLoaded(WindowModel::Kind::MainMenu));
+        MainMenu& menu = windows.menu();
         // The main menu's load step has touched the find and details windows, hidden.
-        QVERIFY(windows.isLoaded(WindowModel::Kind::Form3));
-        QVERIFY(windows.isLoaded(WindowModel::Kind::Form4));
-        QVERIFY(!windows.form3().isVisible());
-        QVERIFY(!windows.isLoaded(WindowModel::Kind::Form2));
-        QCOMPARE(&windows.form1(), &menu);
+        QVERIFY(windows.isLoaded(WindowModel::Kind::Find));
+        QVERIFY(windows.isLoaded(WindowModel::Kind::Details));
+        QVERIFY(!windows.find().isVisible());
+        QVERIFY(!windows.isLoaded(WindowModel::Kind::Add));
+        QCOMPARE(&windows.menu(), &menu);
 
         // Both data controls now point at the file beside the executable.
-        QCOMPARE(windows.form3().Data1->DatabaseName(), program.test.databasePath());
-        QCOMPARE(windows.form4().Data1->DatabaseName(), program.test.databasePath());
+        QCOMPARE(windows.find().dataControl->databaseName(), program.test.databasePath());
+        QCOMPARE(windows.details().dataControl->databaseName(), program.test.databasePath());
 
-        Form3* find = &windows.form3();
+        FindWindow* find = &windows.find();
         find->Show();
         QVERIFY(find->Visible());
         find->Show();
-        QCOMPARE(&windows.form3(), find);
+        QCOMPARE(&windows.find(), find);
         find->Hide();
         QVERIFY(!find->Visible());
         find->setVisibleFlag(true);
@@ -47,40 +47,40 @@ class TestWindowModel : public QObject {
     void eachKindIsBuiltOnceByItsRegisteredFactory() {
         TestServices test;
         WindowModel windows(test.services());
-        windows.run([&] { windows.show(WindowModel::Kind::Form2); });
+        windows.run([&] { windows.show(WindowModel::Kind::Add); });
         QCOMPARE(test.messages.shown.size(), 1);
-        QVERIFY(!windows.isLoaded(WindowModel::Kind::Form2));
+        QVERIFY(!windows.isLoaded(WindowModel::Kind::Add));
 
         int built = 0;
-        windows.registerKind(WindowModel::Kind::Form2, [&built](WindowModel& model) {
+        windows.registerKind(WindowModel::Kind::Add, [&built](WindowModel& model) {
             ++built;
             return new Window(model, QStringLiteral("Plain"));
         });
-        windows.show(WindowModel::Kind::Form2);
-        Window& shown = windows.window(WindowModel::Kind::Form2);
+        windows.show(WindowModel::Kind::Add);
+        Window& shown = windows.window(WindowModel::Kind::Add);
         QCOMPARE(built, 1);
         QCOMPARE(shown.objectName(), QStringLiteral("Plain"));
         QVERIFY(shown.Visible());
-        QVERIFY(!windows.isLoaded(WindowModel::Kind::Form1));
+        QVERIFY(!windows.isLoaded(WindowModel::Kind::MainMenu));
     }
 
     void hiddenWindowKeepsItsControlsAndUnloadBringsBackTheDesign() {
         RunningProgram program({}, {}, RunningProgram::Start::NoWindow);
         ProgramWindows& windows = *program.windows;
-        Form2& add = windows.form2();
-        add.Command1->setVisible(false);
-        add.Command3->setText("changed");
+        AddWindow& add = windows.add();
+        add.okButton->setVisible(false);
+        add.addNewButton->setText("changed");
         add.Show();
         add.Hide();
-        QVERIFY(add.Command1->isHidden());
-        QCOMPARE(add.Command3->text(), QStringLiteral("changed"));
+        QVERIFY(add.okButton->isHidden());
+        QCOMPARE(add.addNewButton->text(), QStringLiteral("changed"));
 
         windows.unload(add);
-        QVERIFY(!windows.isLoaded(WindowModel::Kind::Form2));
+        QVERIFY(!windows.isLoaded(WindowModel::Kind::Add));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        Form2& fresh = windows.form2();
-        QCOMPARE(fresh.Command3->text(), QStringLiteral("Add New"));
-        QVERIFY(!fresh.Command1->isHidden());
+        AddWindow& fresh = windows.add();
+        QCOMPARE(fresh.addNewButton->text(), QStringLiteral("Add New"));
+        QVERIFY(!fresh.okButton->isHidden());
     }
 
     void failingStepStopsItsHandlerAndIsReported() {

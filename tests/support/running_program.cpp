@@ -1,11 +1,11 @@
 #include "support/running_program.h"
 
-#include "about/frm_about.h"
-#include "screens/form2.h"
-#include "screens/form3.h"
-#include "screens/form4.h"
+#include "about/about_window.h"
+#include "app/main_menu.h"
+#include "screens/add_window.h"
+#include "screens/details_window.h"
+#include "screens/find_window.h"
 #include "screens/results_grid.h"
-#include "shell/form1.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -59,37 +59,37 @@ RunningProgram::RunningProgram(const QList<StoredRow>& contacts,
     windows = std::make_unique<ProgramWindows>(test.services());
     // What the program's start-up does: the main menu is touched (its load step runs) and shown.
     if (start == Start::MainMenu)
-        windows->form1().Show();
+        windows->menu().Show();
 }
 
 RunningProgram::~RunningProgram() = default;
 
-Form1& RunningProgram::menu() {
-    return windows->form1();
+MainMenu& RunningProgram::menu() {
+    return windows->menu();
 }
-Form2& RunningProgram::add() {
-    return windows->form2();
+AddWindow& RunningProgram::add() {
+    return windows->add();
 }
-Form3& RunningProgram::find() {
-    return windows->form3();
+FindWindow& RunningProgram::find() {
+    return windows->find();
 }
-Form4& RunningProgram::details() {
-    return windows->form4();
+DetailsWindow& RunningProgram::details() {
+    return windows->details();
 }
-frmAbout& RunningProgram::about() {
+AboutWindow& RunningProgram::about() {
     return windows->about();
 }
 
-Form2& RunningProgram::openAdd() {
-    click(menu().Command1);
+AddWindow& RunningProgram::openAdd() {
+    click(menu().addNewButton);
     return active(add());
 }
-Form3& RunningProgram::openFind() {
-    click(menu().Command2);
+FindWindow& RunningProgram::openFind() {
+    click(menu().viewEditButton);
     return active(find());
 }
-Form4& RunningProgram::openDetails() {
-    click(find().Command3);
+DetailsWindow& RunningProgram::openDetails() {
+    click(find().detailsButton);
     return details();
 }
 
@@ -163,16 +163,16 @@ QStringList RunningProgram::contactTexts(QWidget& window, qsizetype count) {
 }
 
 std::pair<QLineEdit*, QPushButton*> RunningProgram::searchBox(Column column) {
-    Form3& form = find();
+    FindWindow& form = find();
     switch (column) {
     case Name:
-        return {form.Text1, form.Command1};
+        return {form.givenNameBox, form.findByNameButton};
     case Surname:
-        return {form.Text2, form.Command2};
+        return {form.surnameBox, form.findBySurnameButton};
     case Phone:
-        return {form.Text3, form.Command4};
+        return {form.phoneBox, form.findByPhoneButton};
     case Email:
-        return {form.Text4, form.Command5};
+        return {form.emailBox, form.findByEmailButton};
     default:
         qFatal("column %d has no search box", int(column));
     }
@@ -185,7 +185,7 @@ void RunningProgram::search(Column column, const QString& text) {
 }
 
 QTableView* RunningProgram::gridCells() {
-    return find().DBGrid1->cells();
+    return find().resultsGrid->cells();
 }
 
 QString RunningProgram::gridCell(int row, int column) {

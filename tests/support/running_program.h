@@ -1,17 +1,17 @@
 #pragma once
 
-#include "shell/program_windows.h"
+#include "app/program_windows.h"
 #include "support/test_services.h"
 
 #include <functional>
 #include <memory>
 #include <utility>
 
-class Form1;
-class Form2;
-class Form3;
-class Form4;
-class frmAbout;
+class MainMenu;
+class AddWindow;
+class FindWindow;
+class DetailsWindow;
+class AboutWindow;
 class QLineEdit;
 class QPushButton;
 class QTableView;
@@ -39,20 +39,20 @@ class RunningProgram {
                             Start start = Start::MainMenu);
     ~RunningProgram();
 
-    Form1& menu();
-    Form2& add();
-    Form3& find();
-    Form4& details();
-    frmAbout& about();
+    MainMenu& menu();
+    AddWindow& add();
+    FindWindow& find();
+    DetailsWindow& details();
+    AboutWindow& about();
 
     // The main menu's "Add New" and "View/Edit": the window they show, once it is the active
     // window.
-    Form2& openAdd();
-    Form3& openFind();
+    AddWindow& openAdd();
+    FindWindow& openFind();
     // The find window's "Details": the details window, not waited for. Most tests only click in
     // it, and waiting at each of the many opens in the data-driven tests adds up; a test that
     // follows the keyboard focus there waits for it to become active itself.
-    Form4& openDetails();
+    DetailsWindow& openDetails();
 
     // Clicks a button the way a user can: only while it is on screen.
     static void click(QPushButton* button);

@@ -1,6 +1,6 @@
 #include "support/test_services.h"
 
-#include "shell/startup.h"
+#include "app/startup.h"
 
 #include <QApplication>
 

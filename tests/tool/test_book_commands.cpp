@@ -268,7 +268,7 @@ class TestBookCommands : public QObject {
             bookWith({row({"Given", stored, kNull, kNull, kNull, "g@example.org"})});
         Recordset findWindow;
         findWindow.fetch(book, lookupStatement(LookupColumn::Surname, typed));
-        QCOMPARE(findWindow.RecordCount() == 1, found);
+        QCOMPARE(findWindow.recordCount() == 1, found);
         QCOMPARE(runTool({"query", book, "--", typed}).exitCode == 0, found);
     }
 

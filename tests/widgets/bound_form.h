@@ -57,7 +57,7 @@ class BoundForm {
             all << text(column);
         return all;
     }
-    Recordset& recordset() { return data->Recordset(); }
+    Recordset& recordset() { return data->recordset(); }
 
     QWidget window;
     DataControl* data;

@@ -26,25 +26,25 @@ int main(int argc, char** argv) {
     // A long value makes some rows span overflow pages.
     const QString padding(int(random.bounded(1, 3000)), QLatin1Char('x'));
     try {
-        data.Refresh();
+        data.refresh();
         for (int sequence = 0;; ++sequence) {
-            const qsizetype rows = data.Recordset().RecordCount();
+            const qsizetype rows = data.recordset().recordCount();
             const QString value = QStringLiteral("v%1-%2").arg(arguments[2]).arg(sequence);
             if (rows == 0 || random.bounded(3) == 0) {
                 const QString newName = QStringLiteral("n%1-%2").arg(arguments[2]).arg(sequence);
-                data.Recordset().AddNew();
+                data.recordset().addNew();
                 name->setText(newName);
                 phone->setText(value);
                 notes->setText(padding + value);
-                data.Recordset().Update();
+                data.recordset().update();
                 std::printf("add %s %s %s\n", qPrintable(newName), qPrintable(value),
                             qPrintable(padding + value));
             } else {
                 data.moveTo(qsizetype(random.bounded(quint64(rows))));
-                data.Recordset().Edit();
+                data.recordset().edit();
                 const QString editedName = name->text();
                 phone->setText(value);
-                data.Recordset().Update();
+                data.recordset().update();
                 std::printf("edit %s %s\n", qPrintable(editedName), qPrintable(value));
             }
             std::fflush(stdout);

@@ -49,12 +49,12 @@ class TestDataControl : public QObject {
         BoundForm form(book.applicationDirectory());
         QSignalSpy refreshed(form.data, &DataControl::refreshed);
 
-        form.data->Refresh();
+        form.data->refresh();
 
         QCOMPARE(refreshed.count(), 1);
         QVERIFY(form.recordset().isOpen());
-        QCOMPARE(form.recordset().RecordCount(), 2);
-        QCOMPARE(form.recordset().AbsolutePosition(), 0);
+        QCOMPARE(form.recordset().recordCount(), 2);
+        QCOMPARE(form.recordset().absolutePosition(), 0);
         QCOMPARE(form.recordset().editMode(), Recordset::EditMode::None);
         QCOMPARE(form.texts(),
                  QStringList({"Ann", "Smith", "555", "", "1 Road\nTown", "", "", "", "", ""}));
@@ -64,13 +64,13 @@ class TestDataControl : public QObject {
         TestBook book;
         book.insertRow(row({"Ann", "Smith"}));
         BoundForm form(book.applicationDirectory());
-        form.data->Refresh();
+        form.data->refresh();
         form.data->setRecordSource(lookupStatement(LookupColumn::Surname, "Nobody"));
 
-        form.data->Refresh();
+        form.data->refresh();
 
-        QCOMPARE(form.recordset().RecordCount(), 0);
-        QCOMPARE(form.recordset().AbsolutePosition(), -1);
+        QCOMPARE(form.recordset().recordCount(), 0);
+        QCOMPARE(form.recordset().absolutePosition(), -1);
         QCOMPARE(form.texts(), QStringList(10, QString()));
     }
 
@@ -81,7 +81,7 @@ class TestDataControl : public QObject {
         const QString previous = QDir::currentPath();
         QDir::setCurrent(elsewhere.path());
         BoundForm form(book.applicationDirectory());
-        form.data->Refresh();
+        form.data->refresh();
         QDir::setCurrent(previous);
 
         QCOMPARE(form.text(Name), QStringLiteral("Ann"));
@@ -90,12 +90,12 @@ class TestDataControl : public QObject {
 
     void theDesignTimePropertiesAreKept() {
         DataControl control;
-        QCOMPARE(control.Connect(), QStringLiteral("Access"));
-        QCOMPARE(control.RecordSource(), QStringLiteral("address"));
-        QCOMPARE(control.Caption(), QStringLiteral("Data1"));
+        QCOMPARE(control.connectString(), QStringLiteral("Access"));
+        QCOMPARE(control.recordSource(), QStringLiteral("address"));
+        QCOMPARE(control.caption(), QStringLiteral("Data1"));
         QCOMPARE(control.busyTimeout(), 5000);
-        QVERIFY(!control.Recordset().isOpen());
-        QCOMPARE(control.Recordset().AbsolutePosition(), -1);
+        QVERIFY(!control.recordset().isOpen());
+        QCOMPARE(control.recordset().absolutePosition(), -1);
     }
 
     // --- AddNew, Edit, Update, CancelUpdate, Close -----------------------------------------
@@ -104,16 +104,16 @@ class TestDataControl : public QObject {
         TestBook book;
         book.insertRow(row({"Ann", "Smith"}));
         BoundForm form(book.applicationDirectory());
-        form.data->Refresh();
+        form.data->refresh();
         QSignalSpy appended(form.data, &DataControl::rowAppended);
 
-        form.recordset().AddNew();
+        form.recordset().addNew();
         QCOMPARE(form.texts(), QStringList(10, QString()));
         QCOMPARE(form.recordset().editMode(), Recordset::EditMode::Adding);
         form.setText(Name, "Cleo");
         form.setText(Address, "2 Lane\nCity");
         form.setText(CreatedOn, "07/12/2026");
-        form.recordset().Update();
+        form.recordset().update();
 
         QCOMPARE(book.storedRows(),
                  QList<StoredRow>({row({"Ann", "Smith"}),
@@ -121,27 +121,27 @@ class TestDataControl : public QObject {
                                         QVariant(), QVariant(), QVariant(), "07/12/2026"})}));
         QCOMPARE(form.recordset().editMode(), Recordset::EditMode::None);
         // The new row joins at the end; the row current before AddNew is current again.
-        QCOMPARE(form.recordset().RecordCount(), 2);
-        QCOMPARE(form.recordset().AbsolutePosition(), 0);
+        QCOMPARE(form.recordset().recordCount(), 2);
+        QCOMPARE(form.recordset().absolutePosition(), 0);
         QCOMPARE(form.text(Name), QStringLiteral("Ann"));
         QCOMPARE(appended.count(), 1);
         QCOMPARE(appended.at(0).at(0).value<qsizetype>(), qsizetype(1));
-        form.data->MoveLast();
+        form.data->moveLast();
         QCOMPARE(form.text(Name), QStringLiteral("Cleo"));
     }
 
     void addNewOnAnEmptyTableLeavesNoCurrentRowUntilAMove() {
         TestBook book;
         BoundForm form(book.applicationDirectory());
-        form.data->Refresh();
-        form.recordset().AddNew();
+        form.data->refresh();
+        form.recordset().addNew();
         form.setText(Name, "Cleo");
-        form.recordset().Update();
+        form.recordset().update();
 
-        QCOMPARE(form.recordset().RecordCount(), 1);
-        QCOMPARE(form.recordset().AbsolutePosition(), -1);
+        QCOMPARE(form.recordset().recordCount(), 1);
+        QCOMPARE(form.recordset().absolutePosition(), -1);
         QCOMPARE(form.text(Name), QString());
-        form.data->MoveFirst();
+        form.data->moveFirst();
         QCOMPARE(form.text(Name), QStringLiteral("Cleo"));
     }
 
@@ -149,15 +149,15 @@ class TestDataControl : public QObject {
         TestBook book;
         book.insertRow(row({"Ann", "Smith"}));
         BoundForm form(book.applicationDirectory());
-        form.data->Refresh();
+        form.data->refresh();
 
-        form.recordset().AddNew();
+        form.recordset().addNew();
         form.setText(Name, "Cleo");
-        form.recordset().CancelUpdate();
+        form.recordset().cancelUpdate();
 
         QCOMPARE(book.storedRows().size(), 1);
         QCOMPARE(form.recordset().editMode(), Recordset::EditMode::None);
-        QCOMPARE(form.recordset().RecordCount(), 1);
+        QCOMPARE(form.recordset().recordCount(), 1);
         QCOMPARE(form.text(Name), QStringLiteral("Ann"));
     }
 
@@ -165,11 +165,11 @@ class TestDataControl : public QObject {
         TestBook book;
         book.insertRow(row({"Ann", "Smith", "555", "556", QVariant(), "ann@example.org"}));
         BoundForm form(book.applicationDirectory());
-        form.data->Refresh();
+        form.data->refresh();
         QSignalSpy stored(form.data, &DataControl::rowStored);
 
         form.setText(ModifiedOn, "08/12/2026");
-        form.recordset().Edit();
+        form.recordset().edit();
         QCOMPARE(form.text(ModifiedOn), QStringLiteral("08/12/2026")); // Edit keeps the texts
         form.setText(Phone, "777");
         // Meanwhile another program changes a column this edit does not touch.
@@ -177,7 +177,7 @@ class TestDataControl : public QObject {
             Database other = contact_table::openAddressBook(book.databasePath());
             other.exec("UPDATE address SET \"fax\" = '999'");
         }
-        form.recordset().Update();
+        form.recordset().update();
 
         QCOMPARE(book.storedRows(),
                  QList<StoredRow>({row({"Ann", "Smith", "777", "999", QVariant(), "ann@example.org",
@@ -191,21 +191,21 @@ class TestDataControl : public QObject {
         TestBook book;
         book.insertRow(row({"Ann", "", QVariant(), "556"}));
         BoundForm form(book.applicationDirectory());
-        form.data->Refresh();
-        form.recordset().Edit();
-        form.recordset().Update();
+        form.data->refresh();
+        form.recordset().edit();
+        form.recordset().update();
         QCOMPARE(book.storedRows(), QList<StoredRow>({row({"Ann", "", QVariant(), "556"})}));
     }
 
     void nullAndEmptyTextStayDistinct() {
         TestBook book;
         BoundForm form(book.applicationDirectory());
-        form.data->Refresh();
-        form.recordset().AddNew();
+        form.data->refresh();
+        form.recordset().addNew();
         form.setText(Name, "Ann");
         form.setText(Fax, "x"); // typed and then removed: an empty text is stored
         form.setText(Fax, "");
-        form.recordset().Update();
+        form.recordset().update();
 
         const StoredRow stored = row({"Ann", QVariant(), QVariant(), ""});
         QCOMPARE(book.storedRows(), QList<StoredRow>({stored}));
@@ -213,31 +213,31 @@ class TestDataControl : public QObject {
         QVERIFY(!book.storedRows().at(0).at(Fax).isNull());
 
         // Both read back as empty boxes, and an edit that changes neither keeps them apart.
-        form.data->Refresh();
+        form.data->refresh();
         QCOMPARE(form.text(Phone), QString());
         QCOMPARE(form.text(Fax), QString());
-        form.recordset().Edit();
+        form.recordset().edit();
         form.setText(Url, "example.org");
-        form.recordset().Update();
+        form.recordset().update();
         QVERIFY(book.storedRows().at(0).at(Phone).isNull());
         QVERIFY(!book.storedRows().at(0).at(Fax).isNull());
 
         // A lookup for the empty text finds a stored empty text, never a missing value.
         form.data->setRecordSource(lookupStatement(LookupColumn::Phone, ""));
-        form.data->Refresh();
-        QCOMPARE(form.recordset().RecordCount(), 0);
+        form.data->refresh();
+        QCOMPARE(form.recordset().recordCount(), 0);
     }
 
     void aHiddenBoxStillBelongsToTheEditBuffer() {
         TestBook book;
         BoundForm form(book.applicationDirectory());
         form.window.show();
-        form.data->Refresh();
-        form.recordset().AddNew();
+        form.data->refresh();
+        form.recordset().addNew();
         form.boxes[Email]->hide();
         form.setText(Name, "Ann");
         form.setText(Email, "ann@example.org");
-        form.recordset().Update();
+        form.recordset().update();
         QCOMPARE(book.storedRows(),
                  QList<StoredRow>({row(
                      {"Ann", QVariant(), QVariant(), QVariant(), QVariant(), "ann@example.org"})}));
@@ -247,11 +247,11 @@ class TestDataControl : public QObject {
         TestBook book;
         book.insertRow(row({"Ann", "Smith"}));
         BoundForm form(book.applicationDirectory());
-        form.data->Refresh();
-        form.recordset().Edit();
+        form.data->refresh();
+        form.recordset().edit();
         QTest::keyClicks(form.boxes[Surname], "e");
         QTest::keyClicks(form.boxes[Other], "note");
-        form.recordset().Update();
+        form.recordset().update();
         QCOMPARE(book.storedRows(),
                  QList<StoredRow>({row({"Ann", "Smithe", QVariant(), QVariant(), QVariant(),
                                         QVariant(), QVariant(), "note"})}));
@@ -261,11 +261,11 @@ class TestDataControl : public QObject {
         TestBook book;
         book.insertRow(row({"Ann"}));
         BoundForm form(book.applicationDirectory());
-        form.data->Refresh();
-        form.recordset().Edit();
+        form.data->refresh();
+        form.recordset().edit();
         form.setText(Other, ""); // a multi-line box set to the empty text it shows
         form.setText(Fax, "");
-        form.recordset().Update();
+        form.recordset().update();
         QCOMPARE(book.storedRows(), QList<StoredRow>({row({"Ann"})}));
     }
 
@@ -273,27 +273,27 @@ class TestDataControl : public QObject {
         TestBook book;
         book.insertRow(row({"Ann"}));
         BoundForm form(book.applicationDirectory());
-        form.data->Refresh();
-        form.recordset().Edit();
-        form.recordset().Close();
+        form.data->refresh();
+        form.recordset().edit();
+        form.recordset().close();
         QVERIFY(!form.recordset().isOpen());
-        QCOMPARE(form.recordset().RecordCount(), 0);
-        QCOMPARE(form.recordset().AbsolutePosition(), -1);
+        QCOMPARE(form.recordset().recordCount(), 0);
+        QCOMPARE(form.recordset().absolutePosition(), -1);
         QCOMPARE(form.recordset().editMode(), Recordset::EditMode::None);
         QCOMPARE(form.text(Name), QStringLiteral("Ann"));
-        form.data->Refresh();
+        form.data->refresh();
         QVERIFY(form.recordset().isOpen());
-        QCOMPARE(form.recordset().RecordCount(), 1);
+        QCOMPARE(form.recordset().recordCount(), 1);
     }
 
     void refreshDropsAPendingEdit() {
         TestBook book;
         book.insertRow(row({"Ann"}));
         BoundForm form(book.applicationDirectory());
-        form.data->Refresh();
-        form.recordset().AddNew();
+        form.data->refresh();
+        form.recordset().addNew();
         form.setText(Name, "Cleo");
-        form.data->Refresh();
+        form.data->refresh();
         QCOMPARE(form.recordset().editMode(), Recordset::EditMode::None);
         QCOMPARE(form.text(Name), QStringLiteral("Ann"));
         QCOMPARE(book.storedRows().size(), 1);
@@ -336,19 +336,19 @@ class TestDataControl : public QObject {
         if (state == "empty")
             form.data->setRecordSource(lookupStatement(LookupColumn::Name, "Nobody"));
         if (state != "never")
-            form.data->Refresh();
+            form.data->refresh();
         if (state == "closed")
-            form.recordset().Close();
+            form.recordset().close();
         form.setText(Name, "typed");
 
         Recordset& rs = form.recordset();
         const std::map<QString, std::function<void()>> ops = {
-            {"AddNew", [&] { rs.AddNew(); }},
-            {"Edit", [&] { rs.Edit(); }},
-            {"Update", [&] { rs.Update(); }},
-            {"CancelUpdate", [&] { rs.CancelUpdate(); }},
-            {"Close", [&] { rs.Close(); }},
-            {"MoveNext", [&] { form.data->MoveNext(); }},
+            {"AddNew", [&] { rs.addNew(); }},
+            {"Edit", [&] { rs.edit(); }},
+            {"Update", [&] { rs.update(); }},
+            {"CancelUpdate", [&] { rs.cancelUpdate(); }},
+            {"Close", [&] { rs.close(); }},
+            {"MoveNext", [&] { form.data->moveNext(); }},
             {"moveTo", [&] { form.data->moveTo(5); }},
             {"fieldValue", [&] { form.data->fieldValue(0, 0); }},
             {"appendRow",
@@ -380,17 +380,17 @@ class TestDataControl : public QObject {
         book.insertRow(row({"Ann"}));
         book.insertRow(row({"Bob"}));
         BoundForm form(book.applicationDirectory());
-        form.data->Refresh();
-        form.data->MoveNext();
-        form.recordset().Edit();
+        form.data->refresh();
+        form.data->moveNext();
+        form.recordset().edit();
         form.setText(Phone, "typed");
         form.data->setRecordSource(recordSource);
 
-        const QString description = failureOf([&] { form.data->Refresh(); });
+        const QString description = failureOf([&] { form.data->refresh(); });
 
         QVERIFY2(description.contains("malformed"), qPrintable(description));
-        QCOMPARE(form.recordset().RecordCount(), 2);
-        QCOMPARE(form.recordset().AbsolutePosition(), 1);
+        QCOMPARE(form.recordset().recordCount(), 2);
+        QCOMPARE(form.recordset().absolutePosition(), 1);
         QCOMPARE(form.recordset().editMode(), Recordset::EditMode::Editing);
         QCOMPARE(form.text(Phone), QStringLiteral("typed"));
         QCOMPARE(book.storedRows().size(), 2);
@@ -398,29 +398,29 @@ class TestDataControl : public QObject {
 
     void anEmptyDatabaseNameIsRefusedAtRefresh() {
         DataControl control;
-        const QString description = failureOf([&] { control.Refresh(); });
+        const QString description = failureOf([&] { control.refresh(); });
         QVERIFY2(description.contains("DatabaseName is empty"), qPrintable(description));
     }
 
     void textThatIsNotValidUnicodeIsRefusedAndCanBeCorrected() {
         TestBook book;
         BoundForm form(book.applicationDirectory());
-        form.data->Refresh();
-        form.recordset().AddNew();
+        form.data->refresh();
+        form.recordset().addNew();
         form.setText(Name, "Ann");
         form.setText(Surname, QString(QChar(0xD800)) + "x");
 
-        const QString description = failureOf([&] { form.recordset().Update(); });
+        const QString description = failureOf([&] { form.recordset().update(); });
 
         QVERIFY2(description.contains("\"Surname\" is not valid Unicode"), qPrintable(description));
         QVERIFY(book.storedRows().isEmpty());
         QCOMPARE(form.recordset().editMode(), Recordset::EditMode::Adding);
         form.setText(Surname, "Smith");
-        form.recordset().Update();
+        form.recordset().update();
         QCOMPARE(book.storedRows(), QList<StoredRow>({row({"Ann", "Smith"})}));
 
         form.data->setRecordSource(lookupStatement(LookupColumn::Surname, QString(QChar(0xDC00))));
-        const QString lookup = failureOf([&] { form.data->Refresh(); });
+        const QString lookup = failureOf([&] { form.data->refresh(); });
         QVERIFY2(lookup.contains("not valid Unicode"), qPrintable(lookup));
     }
 
@@ -458,10 +458,10 @@ class TestDataControl : public QObject {
         BoundForm form(book.applicationDirectory());
         form.data->setRecordSource(lookupStatement(LookupColumn(column), sought));
 
-        form.data->Refresh();
+        form.data->refresh();
 
         QStringList names;
-        for (qsizetype i = 0; i < form.recordset().RecordCount(); ++i)
+        for (qsizetype i = 0; i < form.recordset().recordCount(); ++i)
             names << form.data->fieldValue(i, Name).toString();
         QCOMPARE(names, found);
         QCOMPARE(form.text(Name), found.value(0));
@@ -475,8 +475,8 @@ class TestDataControl : public QObject {
         insertRows(book.databasePath(), rows);
         BoundForm form(book.applicationDirectory());
         form.data->setRecordSource(lookupStatement(LookupColumn::Surname, "LEE"));
-        form.data->Refresh();
-        QCOMPARE(form.recordset().RecordCount(), 100);
+        form.data->refresh();
+        QCOMPARE(form.recordset().recordCount(), 100);
         for (qsizetype i = 0; i < 100; ++i)
             QCOMPARE(form.data->fieldValue(i, Name).toString(), QString::number(i * 3));
     }
@@ -529,7 +529,7 @@ class TestDataControl : public QObject {
         const QByteArray bytes = fileBytes(path);
         BoundForm form(dir.path());
 
-        const QString description = failureOf([&] { form.data->Refresh(); });
+        const QString description = failureOf([&] { form.data->refresh(); });
 
         QVERIFY2(description.contains(path), qPrintable(description));
         QVERIFY2(description.contains(message), qPrintable(description));
@@ -543,14 +543,14 @@ class TestDataControl : public QObject {
         TestBook book;
         book.insertRow(row({"Ann"}));
         BoundForm form(book.applicationDirectory());
-        form.data->Refresh();
+        form.data->refresh();
         QVERIFY(QFile::rename(book.databasePath(), book.databasePath() + ".away"));
 
-        const QString description = failureOf([&] { form.data->Refresh(); });
+        const QString description = failureOf([&] { form.data->refresh(); });
 
         QVERIFY2(description.contains("does not exist"), qPrintable(description));
         QVERIFY(form.recordset().isOpen());
-        QCOMPARE(form.recordset().RecordCount(), 1);
+        QCOMPARE(form.recordset().recordCount(), 1);
         QCOMPARE(form.text(Name), QStringLiteral("Ann"));
         QVERIFY(!QFile::exists(book.databasePath()));
     }
@@ -563,8 +563,8 @@ class TestDataControl : public QObject {
         const QString path = book.databasePath();
         QTest::qSleep(2100);
         BoundForm form(book.applicationDirectory());
-        form.data->Refresh();
-        form.data->Refresh();
+        form.data->refresh();
+        form.data->refresh();
         QTemporaryDir elsewhere;
         const QString junk = elsewhere.filePath("junk");
         {
@@ -575,11 +575,11 @@ class TestDataControl : public QObject {
         // Another program writes over it: a handle of this process would drop the control's locks.
         QCOMPARE(QProcess::execute("cp", {junk, path}), 0);
 
-        form.recordset().AddNew();
+        form.recordset().addNew();
         form.setText(Name, "Bob");
-        QString description = failureOf([&] { form.recordset().Update(); });
+        QString description = failureOf([&] { form.recordset().update(); });
         QVERIFY2(description.contains("is not a Tessaline address book"), qPrintable(description));
-        description = failureOf([&] { form.data->Refresh(); });
+        description = failureOf([&] { form.data->refresh(); });
         QVERIFY2(description.contains("is not a Tessaline address book"), qPrintable(description));
         QCOMPARE(fileBytes(path), fileBytes(junk));
     }
@@ -596,8 +596,8 @@ class TestDataControl : public QObject {
         insertRows(path, rows);
         BoundForm adder(book.applicationDirectory());
         BoundForm editor(book.applicationDirectory());
-        adder.data->Refresh();
-        editor.data->Refresh();
+        adder.data->refresh();
+        editor.data->refresh();
         for (int i = 0; i < 20; ++i)
             editor.data->storeRow(i, {{Phone, QStringLiteral("edited")}});
         editor.data->appendRow({{Name, QStringLiteral("Latest")}});
@@ -613,9 +613,9 @@ class TestDataControl : public QObject {
                              QFile::encodeName(path).constData()),
                  0);
 
-        adder.recordset().AddNew();
+        adder.recordset().addNew();
         adder.setText(Name, "Walt");
-        adder.recordset().Update();
+        adder.recordset().update();
         const QString refused = failureOf([&] {
             editor.data->storeRow(1, {{Surname, QStringLiteral("Wrong")}});
         });
@@ -624,8 +624,8 @@ class TestDataControl : public QObject {
 
         QCOMPARE(book.storedRows(),
                  QList<StoredRow>({row({"Zoe"}), row({"Yan"}), row({"Xavier"}), row({"Walt"})}));
-        editor.data->Refresh();
-        QCOMPARE(editor.recordset().RecordCount(), 4);
+        editor.data->refresh();
+        QCOMPARE(editor.recordset().recordCount(), 4);
         QCOMPARE(editor.text(Name), QStringLiteral("Zoe"));
 
         Database old = contact_table::openAddressBook(moved);
@@ -644,7 +644,7 @@ class TestDataControl : public QObject {
         const QString path = book.databasePath();
         book.insertRow(row({"Old"}));
         BoundForm form(book.applicationDirectory());
-        form.data->Refresh();
+        form.data->refresh();
         for (int i = 0; i < 20; ++i)
             form.data->appendRow({{Name, QStringLiteral("Latest")}});
 
@@ -661,12 +661,12 @@ class TestDataControl : public QObject {
         });
         // Another program writes over the file; a handle of this process would drop its locks.
         QCOMPARE(QProcess::execute("cp", {junk, path}), 0);
-        const QString description = failureOf([&] { form.data->Refresh(); });
+        const QString description = failureOf([&] { form.data->refresh(); });
         QVERIFY2(description.contains("is not a Tessaline address book"), qPrintable(description));
         QCOMPARE(QProcess::execute("cp", {other, path}), 0);
 
-        form.data->Refresh();
-        QCOMPARE(form.recordset().RecordCount(), 2);
+        form.data->refresh();
+        QCOMPARE(form.recordset().recordCount(), 2);
         QCOMPARE(form.text(Name), QStringLiteral("Zoe"));
         QCOMPARE(book.storedRows(), QList<StoredRow>({row({"Zoe"}), row({"Yan"})}));
     }
@@ -676,8 +676,8 @@ class TestDataControl : public QObject {
         book.insertRow(row({"Ann"}));
         BoundForm form(book.applicationDirectory());
         form.data->setBusyTimeout(300);
-        form.data->Refresh();
-        form.recordset().Edit();
+        form.data->refresh();
+        form.recordset().edit();
         form.setText(Phone, "555");
 
         auto other =
@@ -685,7 +685,7 @@ class TestDataControl : public QObject {
         other->exec("BEGIN IMMEDIATE");
         QElapsedTimer waited;
         waited.start();
-        const QString description = failureOf([&] { form.recordset().Update(); });
+        const QString description = failureOf([&] { form.recordset().update(); });
         QVERIFY(waited.elapsed() >= 250);
         QVERIFY2(description.contains("in use by another program"), qPrintable(description));
         QVERIFY2(description.contains(book.databasePath()), qPrintable(description));
@@ -693,12 +693,12 @@ class TestDataControl : public QObject {
         QCOMPARE(form.text(Phone), QStringLiteral("555"));
         // Reading is not blocked by the other program's write lock.
         BoundForm reader(book.applicationDirectory());
-        reader.data->Refresh();
+        reader.data->refresh();
         QCOMPARE(reader.text(Name), QStringLiteral("Ann"));
 
         other->exec("COMMIT");
         other.reset();
-        form.recordset().Update();
+        form.recordset().update();
         QCOMPARE(book.storedRows(), QList<StoredRow>({row({"Ann", QVariant(), "555"})}));
     }
 
@@ -707,15 +707,15 @@ class TestDataControl : public QObject {
         book.insertRow(row({"Ann"}));
         book.insertRow(row({"Bob"}));
         BoundForm form(book.applicationDirectory());
-        form.data->Refresh();
-        form.recordset().Edit();
+        form.data->refresh();
+        form.recordset().edit();
         form.setText(Phone, "555");
         {
             Database other = contact_table::openAddressBook(book.databasePath());
             other.exec("DELETE FROM address WHERE \"Name\" = 'Ann'");
         }
 
-        const QString description = failureOf([&] { form.recordset().Update(); });
+        const QString description = failureOf([&] { form.recordset().update(); });
 
         QVERIFY2(description.contains("no longer exists"), qPrintable(description));
         QCOMPARE(book.storedRows(), QList<StoredRow>({row({"Bob"})}));
@@ -723,8 +723,8 @@ class TestDataControl : public QObject {
         QCOMPARE(form.text(Phone), QStringLiteral("555"));
         // A whole-table refresh over a table with a gap still fetches every row in order.
         book.insertRow(row({"Cleo"}));
-        form.data->Refresh();
-        QCOMPARE(form.recordset().RecordCount(), 2);
+        form.data->refresh();
+        QCOMPARE(form.recordset().recordCount(), 2);
         QCOMPARE(form.data->fieldValue(1, Name).toString(), QStringLiteral("Cleo"));
     }
 
@@ -741,10 +741,10 @@ class TestDataControl : public QObject {
             other.exec("DELETE FROM address WHERE rowid IN (1, 100, 150)");
         }
         BoundForm form(book.applicationDirectory());
-        form.data->Refresh();
-        QCOMPARE(form.recordset().RecordCount(), 197);
+        form.data->refresh();
+        QCOMPARE(form.recordset().recordCount(), 197);
         QStringList names;
-        for (qsizetype i = 0; i < form.recordset().RecordCount(); ++i)
+        for (qsizetype i = 0; i < form.recordset().recordCount(); ++i)
             names << form.data->fieldValue(i, Name).toString();
         QStringList wanted;
         for (int i = 0; i < 200; ++i)
@@ -763,26 +763,26 @@ class TestDataControl : public QObject {
             rows << row({QString::number(i)});
         insertRows(book.databasePath(), rows);
         BoundForm form(book.applicationDirectory());
-        form.data->Refresh();
+        form.data->refresh();
         {
             Database other = contact_table::openAddressBook(book.databasePath());
             other.exec("INSERT INTO address (\"Name\") VALUES ('201'), ('202')");
             other.exec("DELETE FROM address WHERE rowid = 150");
         }
-        QCOMPARE(form.recordset().RecordCount(), 199);
-        form.data->MoveLast();
+        QCOMPARE(form.recordset().recordCount(), 199);
+        form.data->moveLast();
         QCOMPARE(form.text(Name), QStringLiteral("200"));
         QCOMPARE(form.data->fieldValue(148, Name).toString(), QStringLiteral("149"));
         QCOMPARE(form.data->fieldValue(149, Name).toString(), QStringLiteral("151"));
 
         // A row added through the control itself joins at the end.
-        form.recordset().AddNew();
+        form.recordset().addNew();
         form.setText(Name, "Zoe");
-        form.recordset().Update();
-        QCOMPARE(form.recordset().RecordCount(), 200);
+        form.recordset().update();
+        QCOMPARE(form.recordset().recordCount(), 200);
         QCOMPARE(form.data->fieldValue(199, Name).toString(), QStringLiteral("Zoe"));
-        form.data->Refresh();
-        QCOMPARE(form.recordset().RecordCount(), 202);
+        form.data->refresh();
+        QCOMPARE(form.recordset().recordCount(), 202);
     }
 
     // The count is asked for where no failure can be shown (a grid asking how many rows it has).
@@ -794,10 +794,10 @@ class TestDataControl : public QObject {
             rows << row({QString::number(i)});
         insertRows(book.databasePath(), rows);
         BoundForm form(book.applicationDirectory());
-        form.data->Refresh();
+        form.data->refresh();
         Database other = contact_table::openAddressBook(book.databasePath());
         other.exec("ALTER TABLE address RENAME TO hidden");
-        QCOMPARE(form.recordset().RecordCount(), 100);
+        QCOMPARE(form.recordset().recordCount(), 100);
         other.exec("ALTER TABLE hidden RENAME TO address");
         QCOMPARE(form.data->fieldValue(99, Name).toString(), QStringLiteral("100"));
         QCOMPARE(form.text(Name), QStringLiteral("1"));
@@ -811,13 +811,13 @@ class TestDataControl : public QObject {
         insertRows(book.databasePath(), rows);
         BoundForm whole(book.applicationDirectory());
         BoundForm lookup(book.applicationDirectory());
-        whole.data->Refresh();
+        whole.data->refresh();
         whole.data->fieldValue(200, Name);
-        whole.data->MoveLast();
+        whole.data->moveLast();
         // More matches than are read whole: the first read stops early and is reset.
         lookup.data->setRecordSource(lookupStatement(LookupColumn::Surname, "Lee"));
-        lookup.data->Refresh();
-        QCOMPARE(lookup.recordset().RecordCount(), 300);
+        lookup.data->refresh();
+        QCOMPARE(lookup.recordset().recordCount(), 300);
 
         // A store must wait for every reader to finish; it does not wait at all.
         Database other = contact_table::openAddressBook(book.databasePath());
@@ -834,23 +834,23 @@ class TestDataControl : public QObject {
         BoundForm finder(book.applicationDirectory());
         BoundForm details(book.applicationDirectory());
         for (BoundForm* form : {&adder, &finder, &details})
-            form->data->Refresh();
+            form->data->refresh();
 
-        adder.recordset().AddNew();
+        adder.recordset().addNew();
         adder.setText(Name, "Bob");
-        adder.recordset().Update();
-        details.recordset().Edit();
+        adder.recordset().update();
+        details.recordset().edit();
         details.setText(Surname, "Smith");
-        details.recordset().Update();
+        details.recordset().update();
 
-        QCOMPARE(adder.recordset().RecordCount(), 2);
-        QCOMPARE(finder.recordset().RecordCount(), 1);
-        finder.data->MoveLast();
+        QCOMPARE(adder.recordset().recordCount(), 2);
+        QCOMPARE(finder.recordset().recordCount(), 1);
+        finder.data->moveLast();
         QCOMPARE(finder.text(Name), QStringLiteral("Ann"));
         // The values of a row it already has are read as stored when it is shown.
         QCOMPARE(finder.text(Surname), QStringLiteral("Smith"));
-        finder.data->Refresh();
-        QCOMPARE(finder.recordset().RecordCount(), 2);
+        finder.data->refresh();
+        QCOMPARE(finder.recordset().recordCount(), 2);
         QCOMPARE(book.storedRows(), QList<StoredRow>({row({"Ann", "Smith"}), row({"Bob"})}));
     }
 
@@ -861,17 +861,17 @@ class TestDataControl : public QObject {
         for (const char* name : {"Ann", "Bob", "Cleo"})
             book.insertRow(row({name}));
         BoundForm form(book.applicationDirectory());
-        form.data->Refresh();
+        form.data->refresh();
         QSignalSpy moved(form.data, &DataControl::currentRowChanged);
-        form.data->MovePrevious();
+        form.data->movePrevious();
         QCOMPARE(form.text(Name), QStringLiteral("Ann"));
-        form.data->MoveLast();
+        form.data->moveLast();
         QCOMPARE(form.text(Name), QStringLiteral("Cleo"));
-        form.data->MoveNext();
-        QCOMPARE(form.recordset().AbsolutePosition(), 2);
-        form.data->MovePrevious();
+        form.data->moveNext();
+        QCOMPARE(form.recordset().absolutePosition(), 2);
+        form.data->movePrevious();
         QCOMPARE(form.text(Name), QStringLiteral("Bob"));
-        form.data->MoveFirst();
+        form.data->moveFirst();
         QCOMPARE(form.text(Name), QStringLiteral("Ann"));
         form.data->moveTo(2);
         QCOMPARE(form.text(Name), QStringLiteral("Cleo"));
@@ -884,13 +884,13 @@ class TestDataControl : public QObject {
         book.insertRow(row({"Ann"}));
         book.insertRow(row({"Bob"}));
         BoundForm form(book.applicationDirectory());
-        form.data->Refresh();
+        form.data->refresh();
         form.setText(Phone, "555"); // no Edit: the move stores it all the same
-        form.data->MoveNext();
+        form.data->moveNext();
         QCOMPARE(form.text(Phone), QString());
-        form.recordset().Edit();
+        form.recordset().edit();
         form.setText(ModifiedOn, "08/12/2026");
-        form.data->MovePrevious(); // the pending edit is stored and ends
+        form.data->movePrevious(); // the pending edit is stored and ends
         QCOMPARE(form.recordset().editMode(), Recordset::EditMode::None);
         QCOMPARE(form.text(Phone), QStringLiteral("555"));
         QCOMPARE(book.storedRows(),
@@ -898,19 +898,19 @@ class TestDataControl : public QObject {
                      {row({"Ann", QVariant(), "555"}),
                       row({"Bob", QVariant(), QVariant(), QVariant(), QVariant(), QVariant(),
                            QVariant(), QVariant(), QVariant(), "08/12/2026"})}));
-        QVERIFY(failureOf([&] { form.recordset().Update(); }).contains("no AddNew or Edit"));
+        QVERIFY(failureOf([&] { form.recordset().update(); }).contains("no AddNew or Edit"));
     }
 
     void aMoveDuringAddNewStoresTheNewRow() {
         TestBook book;
         book.insertRow(row({"Ann"}));
         BoundForm form(book.applicationDirectory());
-        form.data->Refresh();
-        form.recordset().AddNew();
+        form.data->refresh();
+        form.recordset().addNew();
         form.setText(Name, "Bob");
-        form.data->MoveNext();
+        form.data->moveNext();
         QCOMPARE(form.recordset().editMode(), Recordset::EditMode::None);
-        QCOMPARE(form.recordset().AbsolutePosition(), 1);
+        QCOMPARE(form.recordset().absolutePosition(), 1);
         QCOMPARE(form.text(Name), QStringLiteral("Bob"));
         QCOMPARE(book.storedRows(), QList<StoredRow>({row({"Ann"}), row({"Bob"})}));
     }
@@ -963,8 +963,8 @@ class TestDataControl : public QObject {
             step();
         });
         form.window.show();
-        form.data->Refresh();
-        form.recordset().Edit();
+        form.data->refresh();
+        form.recordset().edit();
         QTest::keyClicks(form.boxes[Phone], "555");
 
         QTest::mouseClick(form.data->findChild<QToolButton*>("Last"), Qt::LeftButton);
@@ -997,7 +997,7 @@ class TestDataControl : public QObject {
         });
         form.window.show();
         form.data->setBusyTimeout(50);
-        form.data->Refresh();
+        form.data->refresh();
         form.setText(Phone, "555");
         Database other = contact_table::openAddressBook(book.databasePath());
         other.exec("BEGIN IMMEDIATE");
@@ -1006,7 +1006,7 @@ class TestDataControl : public QObject {
 
         QCOMPARE(reported.size(), 1);
         QVERIFY2(reported.at(0).contains("in use"), qPrintable(reported.at(0)));
-        QCOMPARE(form.recordset().AbsolutePosition(), 0);
+        QCOMPARE(form.recordset().absolutePosition(), 0);
         QCOMPARE(form.text(Phone), QStringLiteral("555"));
         other.exec("ROLLBACK");
     }
@@ -1017,7 +1017,7 @@ class TestDataControl : public QObject {
         BoundForm form(book.applicationDirectory());
         form.window.show();
         form.data->setBusyTimeout(50);
-        form.data->Refresh();
+        form.data->refresh();
         form.setText(Phone, "555");
         QSignalSpy failed(form.data, &DataControl::stepFailed);
         Database other = contact_table::openAddressBook(book.databasePath());
@@ -1036,7 +1036,7 @@ class TestDataControl : public QObject {
             rows << row({QString::number(i)});
         insertRows(book.databasePath(), rows);
         BoundForm form(book.applicationDirectory());
-        form.data->Refresh();
+        form.data->refresh();
         QSignalSpy stored(form.data, &DataControl::rowStored);
         QSignalSpy appended(form.data, &DataControl::rowAppended);
 
@@ -1049,7 +1049,7 @@ class TestDataControl : public QObject {
         const qsizetype added = form.data->appendRow({{Name, "new"}, {Url, ""}});
         QCOMPARE(added, qsizetype(150));
         QCOMPARE(appended.count(), 1);
-        QCOMPARE(form.recordset().RecordCount(), 151);
+        QCOMPARE(form.recordset().recordCount(), 151);
         QCOMPARE(form.data->fieldValue(150, Name).toString(), QStringLiteral("new"));
         QVERIFY(!form.data->fieldValue(150, Url).isNull());
         rows = book.storedRows();

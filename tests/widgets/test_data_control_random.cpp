@@ -177,21 +177,21 @@ class TestDataControlRandom : public QObject {
                 QString sought;
                 if (lookup == 4) {
                     form.data->setRecordSource(QStringLiteral("address"));
-                    op = "Refresh(address)";
+                    op = "refresh(address)";
                     model.refresh(expected, -1, {});
                 } else {
                     sought = kTexts[pick(int(kTexts.size()))];
                     const auto column = LookupColumn(lookup);
                     form.data->setRecordSource(lookupStatement(column, sought));
-                    op = "Refresh(" + lookupStatement(column, sought) + ")";
+                    op = "refresh(" + lookupStatement(column, sought) + ")";
                     model.refresh(expected, storedColumn(column), sought);
                 }
-                action = [&] { form.data->Refresh(); };
+                action = [&] { form.data->refresh(); };
                 break;
             }
             case 2:
                 op = "AddNew";
-                action = [&] { rs.AddNew(); };
+                action = [&] { rs.addNew(); };
                 expectSuccess = expected.open;
                 if (expectSuccess) {
                     expected.mode = Mode::Adding;
@@ -203,7 +203,7 @@ class TestDataControlRandom : public QObject {
                 break;
             case 3:
                 op = "Edit";
-                action = [&] { rs.Edit(); };
+                action = [&] { rs.edit(); };
                 expectSuccess = expected.open && expected.current >= 0;
                 if (expectSuccess)
                     expected.mode = Mode::Editing;
@@ -227,13 +227,13 @@ class TestDataControlRandom : public QObject {
             case 8:
             case 9:
                 op = "Update";
-                action = [&] { rs.Update(); };
+                action = [&] { rs.update(); };
                 expectSuccess = model.update(expected);
                 stores = expectSuccess;
                 break;
             case 10:
                 op = "CancelUpdate";
-                action = [&] { rs.CancelUpdate(); };
+                action = [&] { rs.cancelUpdate(); };
                 expectSuccess = expected.open && expected.mode != Mode::None;
                 if (expectSuccess) {
                     expected.mode = Mode::None;
@@ -242,7 +242,7 @@ class TestDataControlRandom : public QObject {
                 break;
             case 11:
                 op = "Close";
-                action = [&] { rs.Close(); };
+                action = [&] { rs.close(); };
                 expectSuccess = expected.open;
                 if (expectSuccess) {
                     expected.open = false;
@@ -255,8 +255,8 @@ class TestDataControlRandom : public QObject {
                 const int kind = pick(4);
                 op = QStringList{"MoveFirst", "MovePrevious", "MoveNext", "MoveLast"}[kind];
                 const std::array<void (DataControl::*)(), 4> moves = {
-                    &DataControl::MoveFirst, &DataControl::MovePrevious, &DataControl::MoveNext,
-                    &DataControl::MoveLast};
+                    &DataControl::moveFirst, &DataControl::movePrevious, &DataControl::moveNext,
+                    &DataControl::moveLast};
                 action = [&form, move = moves[size_t(kind)]] { (form.data->*move)(); };
                 const ModelControl before = expected;
                 expectSuccess = model.move(expected, kind);
@@ -284,13 +284,13 @@ class TestDataControlRandom : public QObject {
                      qPrintable(context + (expectSuccess ? "unexpected failure: " + failure
                                                          : QString("expected a failure"))));
             QVERIFY2(rs.isOpen() == expected.open, qPrintable(context + "open"));
-            QVERIFY2(rs.RecordCount() == qsizetype(expected.rows.size()),
+            QVERIFY2(rs.recordCount() == qsizetype(expected.rows.size()),
                      qPrintable(context + QStringLiteral("RecordCount %1, expected %2")
-                                              .arg(rs.RecordCount())
+                                              .arg(rs.recordCount())
                                               .arg(expected.rows.size())));
-            QVERIFY2(rs.AbsolutePosition() == expected.current,
+            QVERIFY2(rs.absolutePosition() == expected.current,
                      qPrintable(context + QStringLiteral("AbsolutePosition %1, expected %2")
-                                              .arg(rs.AbsolutePosition())
+                                              .arg(rs.absolutePosition())
                                               .arg(expected.current)));
             QVERIFY2(rs.editMode() == expected.mode, qPrintable(context + "edit mode"));
             std::array<QString, kColumns> shown;

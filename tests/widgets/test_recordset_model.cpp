@@ -20,14 +20,14 @@ class TestRecordsetModel : public QObject {
             rows << row({QString::number(i), i % 2 ? "Odd" : "Even", QVariant(), ""});
         insertRows(book.databasePath(), rows);
         BoundForm form(book.applicationDirectory());
-        RecordsetModel model(&form.data->Recordset());
+        RecordsetModel model(&form.data->recordset());
         QTableView view;
         view.setModel(&model);
         view.show();
         QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
 
         QCOMPARE(model.rowCount(), 0); // nothing before the first Refresh
-        form.data->Refresh();
+        form.data->refresh();
 
         QCOMPARE(reset.count(), 1);
         QCOMPARE(model.rowCount(), 5000);
@@ -45,7 +45,7 @@ class TestRecordsetModel : public QObject {
         QVERIFY(model.flags(model.index(0, 0)) & Qt::ItemIsEditable);
 
         form.data->setRecordSource(lookupStatement(LookupColumn::Name, "42"));
-        form.data->Refresh();
+        form.data->refresh();
         QCOMPARE(reset.count(), 2);
         QCOMPARE(model.rowCount(), 1);
         QCOMPARE(model.index(0, 0).data().toString(), QStringLiteral("42"));
@@ -55,8 +55,8 @@ class TestRecordsetModel : public QObject {
         TestBook book;
         insertRows(book.databasePath(), {row({"Ann"}), row({"Bob"})});
         BoundForm form(book.applicationDirectory());
-        RecordsetModel model(&form.data->Recordset());
-        form.data->Refresh();
+        RecordsetModel model(&form.data->recordset());
+        form.data->refresh();
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
         QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
@@ -67,15 +67,15 @@ class TestRecordsetModel : public QObject {
         QCOMPARE(changed.at(0).at(0).toModelIndex().row(), 1);
         QCOMPARE(model.index(1, 1).data().toString(), QStringLiteral("Jones"));
 
-        form.recordset().AddNew();
+        form.recordset().addNew();
         form.setText(0, "Cleo");
-        form.recordset().Update();
+        form.recordset().update();
         QCOMPARE(inserted.count(), 1);
         QCOMPARE(inserted.at(0).at(1).toInt(), 2);
         QCOMPARE(model.rowCount(), 3);
         QCOMPARE(model.index(2, 0).data().toString(), QStringLiteral("Cleo"));
 
-        form.recordset().Close();
+        form.recordset().close();
         QCOMPARE(reset.count(), 1);
         QCOMPARE(model.rowCount(), 0);
         QVERIFY(!model.index(0, 0).isValid());

@@ -1,9 +1,9 @@
-#include "shell/startup.h"
+#include "app/startup.h"
 
 #include "about/sysinfo.h"
-#include "shell/form1.h"
+#include "app/main_menu.h"
+#include "app/program_windows.h"
 #include "shell/layout.h"
-#include "shell/program_windows.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -55,6 +55,6 @@ int runTessaline(QApplication& application) {
     configureApplication(application);
     DesktopServices desktop;
     ProgramWindows windows(desktop.services());
-    windows.form1().Show();
+    windows.menu().Show();
     return application.exec();
 }

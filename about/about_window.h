@@ -24,36 +24,36 @@ class LineShape : public QWidget {
 
 // The about window: the program's title and version on black, its maker, a picture, and a way to
 // the operating system's system-information tool.
-class frmAbout : public Window {
+class AboutWindow : public Window {
     Q_OBJECT
   public:
-    explicit frmAbout(WindowModel& model);
+    explicit AboutWindow(WindowModel& model);
 
-    QLabel* Picture1;
-    QPushButton* cmdOK;
-    QPushButton* cmdSysInfo;
-    QLabel* Label5; // the development tool
-    QLabel* Label4; // the country of creation
-    QLabel* Label3;
-    QLabel* Label2;
-    QLabel* Label1;
-    QLabel* lblDescription;
-    QLabel* lblTitle;
-    QLabel* lblVersion;
-    QLabel* lblDisclaimer;
-    LineShape* Line1[2]; // an etched separator: white below grey
+    QLabel* picture;
+    QPushButton* okButton;
+    QPushButton* sysInfoButton;
+    QLabel* toolLabel;
+    QLabel* countryLabel;
+    QLabel* sourceCodeLabel;
+    QLabel* contactLabel;
+    QLabel* makerLabel;
+    QLabel* descriptionLabel;
+    QLabel* titleLabel;
+    QLabel* versionLabel;
+    QLabel* disclaimerLabel;
+    LineShape* etchedLine[2]; // an etched separator: white below grey
 
-    void Form_Load() override;
+    void onLoad() override;
 
     // Finds the system-information tool through the registry and starts it; every failure ends
     // in one message to the user.
-    void StartSysInfo();
-    // Reads the value SubKeyRef of the key KeyName under KeyRoot as text into KeyVal. False, with
-    // KeyVal empty, when the key cannot be opened or the value cannot be read; for a type that
-    // is neither a string nor a number KeyVal keeps what the caller passed. Other errors pass to
+    void startSysInfo();
+    // Reads the value valueName of the key keyName under root as text into `value`. False, with
+    // value empty, when the key cannot be opened or the value cannot be read; for a type that
+    // is neither a string nor a number value keeps what the caller passed. Other errors pass to
     // the caller. The key is closed on every way out.
-    bool GetKeyValue(std::uint32_t KeyRoot, const QString& KeyName, const QString& SubKeyRef,
-                     QString& KeyVal);
+    bool keyValue(std::uint32_t root, const QString& keyName, const QString& valueName,
+                  QString& value);
 
   protected:
     void closedThroughFrame() override;
@@ -65,6 +65,6 @@ class frmAbout : public Window {
     void stackControls();
     QLabel* textLabel(const QString& name, const QString& caption, TwipsRect place, int tabIndex);
     bool launchSysInfo();
-    void cmdOK_Click();
-    void cmdSysInfo_Click();
+    void onOk();
+    void onSysInfo();
 };

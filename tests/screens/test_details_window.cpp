@@ -1,11 +1,12 @@
-#include "screens/form3.h"
-#include "screens/form4.h"
-#include "shell/form1.h"
-#include "shell/program_windows.h"
+#include "app/main_menu.h"
+#include "app/program_windows.h"
+#include "screens/details_window.h"
+#include "screens/find_window.h"
 #include "store/contact_table.h"
 #include "store/date_stamp.h"
 #include "store/lookup_statement.h"
 #include "store/sqlite_db.h"
+#include "support/layout_check.h"
 #include "support/running_program.h"
 #include "support/test_services.h"
 #include "support/window_look.h"
@@ -57,7 +58,7 @@ QStringList fields(RunningProgram& program) {
 }
 
 QToolButton* arrow(RunningProgram& program, const char* name) {
-    return program.details().Data1->findChild<QToolButton*>(QLatin1String(name));
+    return program.details().dataControl->findChild<QToolButton*>(QLatin1String(name));
 }
 
 QLineEdit* lineBox(QWidget& window, const char* name) {
@@ -65,10 +66,10 @@ QLineEdit* lineBox(QWidget& window, const char* name) {
 }
 
 // From the main menu: a surname search, "Details" and "Refresh by Surname".
-Form4& showBySurname(RunningProgram& program, const QString& surname) {
+DetailsWindow& showBySurname(RunningProgram& program, const QString& surname) {
     program.openFind();
     program.search(Surname, surname);
-    Form4& form = program.openDetails();
+    DetailsWindow& form = program.openDetails();
     RunningProgram::click(form, "Command3");
     return form;
 }
@@ -77,61 +78,56 @@ enum class State { AwaitingRefresh, ShowingResult, Editing, Saved };
 
 // The window's state as the visibility of its controls shows it; fails the test when the
 // controls match none of the four.
-void verifyState(Form4& form, State expected) {
+void verifyState(DetailsWindow& form, State expected) {
     const QList<QWidget*> fieldControls = {
-        form.Label1, form.Label2, form.Label3,  form.Label4, form.Label5, form.Label6, form.Label7,
-        form.Label8, form.Label9, form.Label10, form.Text1,  form.Text2,  form.Text3,  form.Text4,
-        form.Text5,  form.Text6,  form.Text7,   form.Text8,  form.Text9,  form.Text10};
+        form.givenNameLabel, form.surnameLabel,    form.phoneLabel,   form.faxLabel,
+        form.addressLabel,   form.emailLabel,      form.urlLabel,     form.otherLabel,
+        form.createdOnLabel, form.modifiedOnLabel, form.givenNameBox, form.surnameBox,
+        form.phoneBox,       form.faxBox,          form.addressBox,   form.otherBox,
+        form.createdOnBox,   form.emailBox,        form.urlBox,       form.modifiedOnBox};
     const bool fields = expected != State::AwaitingRefresh;
     for (QWidget* control : fieldControls)
         QVERIFY2(control->isVisibleTo(&form) == fields, qPrintable(control->objectName()));
-    for (QPushButton* refresh : {form.Command2, form.Command3, form.Command4, form.Command5})
+    for (QPushButton* refresh : {form.refreshByNameButton, form.refreshBySurnameButton,
+                                 form.refreshByPhoneButton, form.refreshByEmailButton})
         QCOMPARE(refresh->isVisibleTo(&form), !fields);
-    QCOMPARE(form.Command6->isVisibleTo(&form),
+    QCOMPARE(form.editButton->isVisibleTo(&form),
              expected == State::ShowingResult || expected == State::Saved);
-    QCOMPARE(form.Command7->isVisibleTo(&form), expected == State::Editing);
-    QVERIFY(form.Command1->isVisibleTo(&form));
-    QVERIFY(form.Data1->isVisibleTo(&form));
-    QVERIFY(!form.Text11->isVisibleTo(&form));
+    QCOMPARE(form.saveButton->isVisibleTo(&form), expected == State::Editing);
+    QVERIFY(form.backButton->isVisibleTo(&form));
+    QVERIFY(form.dataControl->isVisibleTo(&form));
+    QVERIFY(!form.searchTextBox->isVisibleTo(&form));
     // Before the first refresh there is no recordset to speak of.
     if (expected != State::AwaitingRefresh)
-        QCOMPARE(form.Data1->Recordset().isOpen(), expected != State::Saved);
+        QCOMPARE(form.dataControl->recordset().isOpen(), expected != State::Saved);
 }
 
 } // namespace
 
-class TestForm4 : public QObject {
+class TestDetailsWindow : public QObject {
     Q_OBJECT
   private slots:
     void layoutIsAsDesigned() {
         RunningProgram program(kBook);
-        Form4& form = program.details();
+        DetailsWindow& form = program.details();
         QCOMPARE(titleAsShown(&form), QStringLiteral("View/Edit"));
         QCOMPARE(form.size(), QSize(549, 277));
+
+        compareWithLayout(&form, details_window_layout::kButtons);
+        if (QTest::currentTestFailed())
+            return;
+        for (const ControlLayout& row : details_window_layout::kButtons) {
+            auto* button =
+                form.findChild<QPushButton*>(QLatin1String(row.name), Qt::FindDirectChildrenOnly);
+            QVERIFY2(button, row.name);
+            QCOMPARE(button->accessibleName(), QString::fromUtf8(row.caption));
+        }
 
         struct Expected {
             const char* name;
             const char* text;
             QRect geometry;
         };
-        const Expected buttons[] = {
-            {"Command1", "<<Back", QRect(464, 240, 81, 33)},
-            {"Command2", "Refresh by Name", QRect(16, 32, 81, 33)},
-            {"Command3", "Refresh by Surname", QRect(168, 32, 81, 33)},
-            {"Command4", "Refresh by Phone", QRect(320, 32, 81, 33)},
-            {"Command5", "Refresh by e-mail", QRect(456, 32, 81, 33)},
-            {"Command6", "Edit", QRect(464, 176, 81, 33)},
-            {"Command7", "Save", QRect(464, 176, 81, 33)},
-        };
-        for (const auto& expected : buttons) {
-            auto* button = form.findChild<QPushButton*>(QLatin1String(expected.name),
-                                                        Qt::FindDirectChildrenOnly);
-            QVERIFY2(button, expected.name);
-            QCOMPARE(button->text(), QString::fromUtf8(expected.text));
-            QCOMPARE(button->geometry(), expected.geometry);
-            QCOMPARE(button->accessibleName(), QString::fromUtf8(expected.text));
-        }
-
         const Expected labels[] = {
             {"Label1", "Name", QRect(0, 0, 41, 17)},
             {"Label2", "Surname", QRect(280, 0, 49, 17)},
@@ -197,27 +193,27 @@ class TestForm4 : public QObject {
         auto* data = form.findChild<DataControl*>(QStringLiteral("Data1"));
         QVERIFY(data);
         QCOMPARE(data->geometry(), QRect(464, 216, 84, 23));
-        QCOMPARE(data->Caption(), QStringLiteral("Data1"));
-        QCOMPARE(data->Connect(), QStringLiteral("Access"));
+        QCOMPARE(data->caption(), QStringLiteral("Data1"));
+        QCOMPARE(data->connectString(), QStringLiteral("Access"));
         // The start-up step has given it the file beside the executable.
-        QCOMPARE(data->DatabaseName(), program.test.databasePath());
+        QCOMPARE(data->databaseName(), program.test.databasePath());
     }
 
     void firstShowAwaitsRefreshWithTheFocusOnBack() {
         RunningProgram program(kBook);
         program.openFind();
-        Form4& form = program.openDetails();
+        DetailsWindow& form = program.openDetails();
         QVERIFY(QTest::qWaitForWindowActive(&form));
         QVERIFY(!program.find().isVisible());
         verifyState(form, State::AwaitingRefresh);
-        QCOMPARE(QApplication::focusWidget(), form.Command1);
+        QCOMPARE(QApplication::focusWidget(), form.backButton);
     }
 
     void enterAtFirstShowGoesBack() {
         RunningProgram program(kBook);
         program.openFind();
         program.search(Surname, QStringLiteral("Smith"));
-        Form4& form = program.openDetails();
+        DetailsWindow& form = program.openDetails();
         QVERIFY(QTest::qWaitForWindowActive(&form));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QVERIFY(!form.isVisible());
@@ -227,12 +223,13 @@ class TestForm4 : public QObject {
 
     void tabFollowsTheTabIndexes() {
         RunningProgram program(kBook);
-        Form4& form = showBySurname(program, QStringLiteral("O'Brien"));
+        DetailsWindow& form = showBySurname(program, QStringLiteral("O'Brien"));
         QVERIFY(QTest::qWaitForWindowActive(&form));
-        form.Command1->setFocus();
-        const QList<QWidget*> order = {form.Text1, form.Text2,  form.Text3,    form.Text4,
-                                       form.Text5, form.Text8,  form.Text9,    form.Text6,
-                                       form.Text7, form.Text10, form.Command6, form.Command1};
+        form.backButton->setFocus();
+        const QList<QWidget*> order = {form.givenNameBox,  form.surnameBox, form.phoneBox,
+                                       form.faxBox,        form.addressBox, form.emailBox,
+                                       form.urlBox,        form.otherBox,   form.createdOnBox,
+                                       form.modifiedOnBox, form.editButton, form.backButton};
         // The navigation strip's arrows are clicked, never tabbed to.
         for (QWidget* next : order) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -245,7 +242,7 @@ class TestForm4 : public QObject {
     // its arrows.
     void everyCaptionIsWhole() {
         RunningProgram program(kBook);
-        Form4& form = showBySurname(program, QStringLiteral("Smith"));
+        DetailsWindow& form = showBySurname(program, QStringLiteral("Smith"));
         QCOMPARE(captionsNotWhole(&form), QStringList());
         QVERIFY(form.findChild<QLabel*>(QStringLiteral("Caption"))->isVisible());
         RunningProgram::click(form, "Command6");
@@ -284,17 +281,17 @@ class TestForm4 : public QObject {
         QFETCH(QString, typed);
         QFETCH(QString, expected);
         RunningProgram program({with(kAnn, Address, stored)});
-        Form4& form = showBySurname(program, QStringLiteral("O'Brien"));
+        DetailsWindow& form = showBySurname(program, QStringLiteral("O'Brien"));
         RunningProgram::click(form, "Command6");
-        form.Text5->setFocus();
-        QTest::keyClick(form.Text5, Qt::Key_End, Qt::ControlModifier);
+        form.addressBox->setFocus();
+        QTest::keyClick(form.addressBox, Qt::Key_End, Qt::ControlModifier);
         for (const QChar key : typed) {
             if (key == u'\n')
-                QTest::keyClick(form.Text5, Qt::Key_Return);
+                QTest::keyClick(form.addressBox, Qt::Key_Return);
             else if (key == u'\b')
-                QTest::keyClick(form.Text5, Qt::Key_Backspace);
+                QTest::keyClick(form.addressBox, Qt::Key_Backspace);
             else
-                QTest::keyClicks(form.Text5, QString(key));
+                QTest::keyClicks(form.addressBox, QString(key));
         }
         RunningProgram::click(form, "Command7");
         StoredRow saved = with(kAnn, Address, expected);
@@ -307,16 +304,16 @@ class TestForm4 : public QObject {
     void aOneLineBoxHoldsOneLine() {
         const StoredRow imported = with(kAnn, Fax, QStringLiteral("555-0109\r\nweekdays"));
         RunningProgram program({imported});
-        Form4& form = showBySurname(program, QStringLiteral("O'Brien"));
-        QCOMPARE(form.Text4->text(), imported[Fax].toString());
+        DetailsWindow& form = showBySurname(program, QStringLiteral("O'Brien"));
+        QCOMPARE(form.faxBox->text(), imported[Fax].toString());
         RunningProgram::click(form, "Command6");
-        form.Text3->setFocus();
-        QTest::keyClick(form.Text3, Qt::Key_End);
+        form.phoneBox->setFocus();
+        QTest::keyClick(form.phoneBox, Qt::Key_End);
         QGuiApplication::clipboard()->setText(QStringLiteral("\r\next. 12\nor\u2028\r13"));
-        QTest::keyClick(form.Text3, Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(form.phoneBox, Qt::Key_V, Qt::ControlModifier);
         const QString phone = QStringLiteral("555-0101 ext. 12 or  13");
-        QCOMPARE(form.Text3->text(), phone);
-        QCOMPARE(form.Text3->cursorPosition(), phone.size());
+        QCOMPARE(form.phoneBox->text(), phone);
+        QCOMPARE(form.phoneBox->cursorPosition(), phone.size());
         RunningProgram::click(form, "Command7");
         StoredRow saved = with(imported, Phone, phone);
         saved[ModifiedOn] = today(program);
@@ -326,17 +323,17 @@ class TestForm4 : public QObject {
     // The round trip: a surname typed in lower case, found, edited and saved.
     void surnameInLowerCaseFoundEditedAndSaved() {
         RunningProgram program(kBook);
-        Form4& form = showBySurname(program, QStringLiteral("o'brien"));
-        QCOMPARE(form.Text11->text(), QStringLiteral("o'brien"));
-        QCOMPARE(form.Data1->RecordSource(),
+        DetailsWindow& form = showBySurname(program, QStringLiteral("o'brien"));
+        QCOMPARE(form.searchTextBox->text(), QStringLiteral("o'brien"));
+        QCOMPARE(form.dataControl->recordSource(),
                  QStringLiteral("Select * from address where surname = 'o''brien'"));
         QCOMPARE(fields(program), textsOf(kAnn));
         verifyState(form, State::ShowingResult);
 
         RunningProgram::click(form, "Command6");
         verifyState(form, State::Editing);
-        QCOMPARE(form.Text10->text(), today(program));
-        RunningProgram::typeOver(form.Text3, QStringLiteral("555-0199"));
+        QCOMPARE(form.modifiedOnBox->text(), today(program));
+        RunningProgram::typeOver(form.phoneBox, QStringLiteral("555-0199"));
         RunningProgram::click(form, "Command7");
 
         QVERIFY(program.test.messages.shown.isEmpty());
@@ -366,13 +363,13 @@ class TestForm4 : public QObject {
         RunningProgram program(kBook);
         program.openFind();
         program.search(Surname, QStringLiteral("Smith"));
-        Form4& form = program.openDetails();
+        DetailsWindow& form = program.openDetails();
 
         // The name box is empty: no contact with a name is found, whatever the surname search.
         RunningProgram::click(form, "Command2");
-        QCOMPARE(form.Data1->RecordSource(),
+        QCOMPARE(form.dataControl->recordSource(),
                  QStringLiteral("Select * from address where name = ''"));
-        QCOMPARE(form.Data1->Recordset().RecordCount(), 0);
+        QCOMPARE(form.dataControl->recordset().recordCount(), 0);
         QCOMPARE(fields(program), QStringList(10, QString()));
         verifyState(form, State::ShowingResult);
 
@@ -404,23 +401,23 @@ class TestForm4 : public QObject {
                                      QStringLiteral("john@smith.example"));
             program.openDetails();
             RunningProgram::click(form, expected.button);
-            QCOMPARE(form.Data1->RecordSource(), expected.statement);
+            QCOMPARE(form.dataControl->recordSource(), expected.statement);
             QCOMPARE(fields(program), textsOf(expected.first));
         }
     }
 
     void searchTextIsUsedVerbatim() {
         RunningProgram program(kBook);
-        Form4& form = showBySurname(program, QStringLiteral(" Smith"));
-        QCOMPARE(form.Data1->RecordSource(),
+        DetailsWindow& form = showBySurname(program, QStringLiteral(" Smith"));
+        QCOMPARE(form.dataControl->recordSource(),
                  QStringLiteral("Select * from address where surname = ' Smith'"));
-        QCOMPARE(form.Data1->Recordset().RecordCount(), 0);
+        QCOMPARE(form.dataControl->recordset().recordCount(), 0);
         QCOMPARE(fields(program), QStringList(10, QString()));
     }
 
     void editThenSaveWithNothingTypedStoresOnlyTheStamp() {
         RunningProgram program(kBook);
-        Form4& form = showBySurname(program, QStringLiteral("Smith"));
+        DetailsWindow& form = showBySurname(program, QStringLiteral("Smith"));
         RunningProgram::click(form, "Command6");
         RunningProgram::click(form, "Command7");
         QVERIFY(program.test.messages.shown.isEmpty());
@@ -434,12 +431,12 @@ class TestForm4 : public QObject {
 
     void textTypedBeforeEditIsStoredWithTheStamp() {
         RunningProgram program(kBook);
-        Form4& form = showBySurname(program, QStringLiteral("Jones"));
-        RunningProgram::typeOver(form.Text6, QStringLiteral("Plays chess"));
-        QTest::keyClick(form.Text6, Qt::Key_Return);
-        QTest::keyClicks(form.Text6, QStringLiteral("on Sundays"));
+        DetailsWindow& form = showBySurname(program, QStringLiteral("Jones"));
+        RunningProgram::typeOver(form.otherBox, QStringLiteral("Plays chess"));
+        QTest::keyClick(form.otherBox, Qt::Key_Return);
+        QTest::keyClicks(form.otherBox, QStringLiteral("on Sundays"));
         RunningProgram::click(form, "Command6");
-        QCOMPARE(form.Text6->toPlainText(), QStringLiteral("Plays chess\non Sundays"));
+        QCOMPARE(form.otherBox->toPlainText(), QStringLiteral("Plays chess\non Sundays"));
         RunningProgram::click(form, "Command7");
         StoredRow saved = with(kPaul, Other, QStringLiteral("Plays chess\non Sundays"));
         saved[ModifiedOn] = today(program);
@@ -448,12 +445,12 @@ class TestForm4 : public QObject {
 
     void createdOnTakesNoTyping() {
         RunningProgram program(kBook);
-        Form4& form = showBySurname(program, QStringLiteral("Jones"));
+        DetailsWindow& form = showBySurname(program, QStringLiteral("Jones"));
         RunningProgram::click(form, "Command6");
-        RunningProgram::typeOver(form.Text7, QStringLiteral("1/1/99"));
-        QCOMPARE(form.Text7->text(), QStringLiteral("7/4/25"));
+        RunningProgram::typeOver(form.createdOnBox, QStringLiteral("1/1/99"));
+        QCOMPARE(form.createdOnBox->text(), QStringLiteral("7/4/25"));
         // Its text can still be selected.
-        QCOMPARE(form.Text7->selectedText(), QStringLiteral("7/4/25"));
+        QCOMPARE(form.createdOnBox->selectedText(), QStringLiteral("7/4/25"));
         RunningProgram::click(form, "Command7");
         const StoredRow stored = program.test.storedRows().at(3);
         QCOMPARE(stored.at(CreatedOn), QVariant(QStringLiteral("7/4/25")));
@@ -462,9 +459,9 @@ class TestForm4 : public QObject {
 
     void typedModifiedOnReplacesTheStamp() {
         RunningProgram program(kBook);
-        Form4& form = showBySurname(program, QStringLiteral("Jones"));
+        DetailsWindow& form = showBySurname(program, QStringLiteral("Jones"));
         RunningProgram::click(form, "Command6");
-        RunningProgram::typeOver(form.Text10, QStringLiteral("1/1/26"));
+        RunningProgram::typeOver(form.modifiedOnBox, QStringLiteral("1/1/26"));
         RunningProgram::click(form, "Command7");
         QCOMPARE(program.test.storedRows().at(3),
                  with(kPaul, ModifiedOn, QStringLiteral("1/1/26")));
@@ -473,17 +470,17 @@ class TestForm4 : public QObject {
     void backEmptiesEveryFindBoxAndStoresNothing() {
         RunningProgram program(kBook);
         program.openFind();
-        Form3& find = program.find();
+        FindWindow& find = program.find();
         RunningProgram::typeOver(lineBox(program.find(), "Text1"), QStringLiteral("Ann"));
         RunningProgram::typeOver(lineBox(program.find(), "Text3"), QStringLiteral("555-0101"));
         RunningProgram::typeOver(lineBox(program.find(), "Text4"),
                                  QStringLiteral("ann@obrien.example"));
         program.search(Surname, QStringLiteral("O'Brien"));
-        Form4& form = program.openDetails();
+        DetailsWindow& form = program.openDetails();
         RunningProgram::click(form, "Command3");
         RunningProgram::click(form, "Command6");
-        RunningProgram::typeOver(form.Text3, QStringLiteral("555-0000"));
-        const QString recordSource = find.Data1->RecordSource();
+        RunningProgram::typeOver(form.phoneBox, QStringLiteral("555-0000"));
+        const QString recordSource = find.dataControl->recordSource();
 
         RunningProgram::click(form, "Command1");
 
@@ -495,11 +492,11 @@ class TestForm4 : public QObject {
         auto* grid = find.findChild<QWidget*>(QStringLiteral("DBGrid1"));
         QVERIFY(grid);
         QVERIFY(!grid->isVisible());
-        QCOMPARE(find.Data1->RecordSource(), recordSource);
+        QCOMPARE(find.dataControl->recordSource(), recordSource);
         verifyState(form, State::AwaitingRefresh);
         // The edit stays pending in the recordset; nothing reached the file.
-        QCOMPARE(form.Data1->Recordset().editMode(), Recordset::EditMode::Editing);
-        QCOMPARE(form.Text11->text(), QStringLiteral("O'Brien"));
+        QCOMPARE(form.dataControl->recordset().editMode(), Recordset::EditMode::Editing);
+        QCOMPARE(form.searchTextBox->text(), QStringLiteral("O'Brien"));
         QCOMPARE(program.test.storedRows(), kBook);
         QVERIFY(program.test.messages.shown.isEmpty());
 
@@ -513,9 +510,9 @@ class TestForm4 : public QObject {
 
     void closingThroughTheFrameGoesBack() {
         RunningProgram program(kBook);
-        Form4& form = showBySurname(program, QStringLiteral("Smith"));
+        DetailsWindow& form = showBySurname(program, QStringLiteral("Smith"));
         form.close();
-        QVERIFY(program.windows->isLoaded(WindowModel::Kind::Form4));
+        QVERIFY(program.windows->isLoaded(WindowModel::Kind::Details));
         QVERIFY(!form.isVisible());
         QVERIFY(program.find().isVisible());
         QCOMPARE(lineBox(program.find(), "Text2")->text(), QString());
@@ -530,7 +527,7 @@ class TestForm4 : public QObject {
 
     void nextDetailsAfterSaveShowsTheSavedState() {
         RunningProgram program(kBook);
-        Form4& form = showBySurname(program, QStringLiteral("Smith"));
+        DetailsWindow& form = showBySurname(program, QStringLiteral("Smith"));
         RunningProgram::click(form, "Command6");
         RunningProgram::click(form, "Command7");
         const QStringList savedFields = fields(program);
@@ -547,13 +544,13 @@ class TestForm4 : public QObject {
 
     void editInTheSavedStateAsksForANewSearch() {
         RunningProgram program(kBook);
-        Form4& form = showBySurname(program, QStringLiteral("Smith"));
+        DetailsWindow& form = showBySurname(program, QStringLiteral("Smith"));
         RunningProgram::click(form, "Command6");
         RunningProgram::click(form, "Command7");
         const QList<StoredRow> stored = program.test.storedRows();
         program.openFind();
         program.openDetails();
-        RunningProgram::typeOver(form.Text10, QStringLiteral("typed"));
+        RunningProgram::typeOver(form.modifiedOnBox, QStringLiteral("typed"));
 
         RunningProgram::click(form, "Command6");
 
@@ -561,7 +558,7 @@ class TestForm4 : public QObject {
                  QStringList{"This contact has been saved. To edit a contact, go \"<<Back\" "
                              "and search for it again."});
         QCOMPARE(program.test.messages.shown[0].title, QStringLiteral("Tessaline"));
-        QCOMPARE(form.Text10->text(), QStringLiteral("typed"));
+        QCOMPARE(form.modifiedOnBox->text(), QStringLiteral("typed"));
         verifyState(form, State::Saved);
         QCOMPARE(program.test.storedRows(), stored);
 
@@ -575,24 +572,24 @@ class TestForm4 : public QObject {
 
     void editWhenNothingMatchedSaysSoAndStampsNothing() {
         RunningProgram program(kBook);
-        Form4& form = showBySurname(program, QStringLiteral("Nobody"));
+        DetailsWindow& form = showBySurname(program, QStringLiteral("Nobody"));
         verifyState(form, State::ShowingResult);
         QCOMPARE(fields(program), QStringList(10, QString()));
 
         RunningProgram::click(form, "Command6");
 
         QCOMPARE(program.test.messages.texts(), QStringList{"No contact matches the search."});
-        QCOMPARE(form.Text10->text(), QString());
+        QCOMPARE(form.modifiedOnBox->text(), QString());
         verifyState(form, State::ShowingResult);
         QCOMPARE(program.test.storedRows(), kBook);
     }
 
     void saveAfterTheArrowsStoredTheEditFinishesTheSave() {
         RunningProgram program(kBook);
-        Form4& form = showBySurname(program, QStringLiteral("Smith"));
-        QSignalSpy stores(form.Data1, &DataControl::rowStored);
+        DetailsWindow& form = showBySurname(program, QStringLiteral("Smith"));
+        QSignalSpy stores(form.dataControl, &DataControl::rowStored);
         RunningProgram::click(form, "Command6");
-        RunningProgram::typeOver(form.Text3, QStringLiteral("555-0299"));
+        RunningProgram::typeOver(form.phoneBox, QStringLiteral("555-0299"));
         QTest::mouseClick(arrow(program, "Next"), Qt::LeftButton);
         QCOMPARE(fields(program), textsOf(kMary));
 
@@ -610,11 +607,11 @@ class TestForm4 : public QObject {
 
     void typingAfterTheArrowsStoredTheEditIsSavedToo() {
         RunningProgram program(kBook);
-        Form4& form = showBySurname(program, QStringLiteral("Smith"));
+        DetailsWindow& form = showBySurname(program, QStringLiteral("Smith"));
         RunningProgram::click(form, "Command6");
-        RunningProgram::typeOver(form.Text3, QStringLiteral("555-0299"));
+        RunningProgram::typeOver(form.phoneBox, QStringLiteral("555-0299"));
         QTest::mouseClick(arrow(program, "Next"), Qt::LeftButton);
-        RunningProgram::typeOver(form.Text4, QStringLiteral("555-0300"));
+        RunningProgram::typeOver(form.faxBox, QStringLiteral("555-0300"));
 
         RunningProgram::click(form, "Command7");
 
@@ -630,10 +627,10 @@ class TestForm4 : public QObject {
 
     void aFailedSaveIsReportedAndKeepsWhatWasTyped() {
         RunningProgram program(kBook);
-        Form4& form = showBySurname(program, QStringLiteral("Jones"));
-        form.Data1->setBusyTimeout(0);
+        DetailsWindow& form = showBySurname(program, QStringLiteral("Jones"));
+        form.dataControl->setBusyTimeout(0);
         RunningProgram::click(form, "Command6");
-        RunningProgram::typeOver(form.Text3, QStringLiteral("555-0499"));
+        RunningProgram::typeOver(form.phoneBox, QStringLiteral("555-0499"));
         {
             // Another program holds the file locked while the user saves.
             Database other = contact_table::openAddressBook(program.test.databasePath());
@@ -645,7 +642,7 @@ class TestForm4 : public QObject {
         QCOMPARE(program.test.messages.shown[0].icon, MessageBoxes::Icon::Warning);
         QVERIFY(form.isVisible());
         verifyState(form, State::Editing);
-        QCOMPARE(form.Text3->text(), QStringLiteral("555-0499"));
+        QCOMPARE(form.phoneBox->text(), QStringLiteral("555-0499"));
         QCOMPARE(program.test.storedRows(), kBook);
 
         // Once the file is free again, the same "Save" stores it.
@@ -660,7 +657,7 @@ class TestForm4 : public QObject {
         RunningProgram program(kBook);
         program.openFind();
         program.search(Surname, QStringLiteral("Smith"));
-        Form4& form = program.openDetails();
+        DetailsWindow& form = program.openDetails();
         const QString moved = program.test.databasePath() + QStringLiteral(".away");
         QVERIFY(QFile::rename(program.test.databasePath(), moved));
         RunningProgram::click(form, "Command3");
@@ -675,5 +672,5 @@ class TestForm4 : public QObject {
     }
 };
 
-QTEST_MAIN(TestForm4)
-#include "test_form4.moc"
+QTEST_MAIN(TestDetailsWindow)
+#include "test_details_window.moc"

@@ -2,11 +2,11 @@
 
 #include "shell/window_model.h"
 
-class Form1;
-class Form2;
-class Form3;
-class Form4;
-class frmAbout;
+class MainMenu;
+class AddWindow;
+class FindWindow;
+class DetailsWindow;
+class AboutWindow;
 
 // The window model of the whole program: each window kind registered with the class that builds
 // it. The windows reach one another through their kinds; start-up and the tests reach them here.
@@ -15,9 +15,9 @@ class ProgramWindows : public WindowModel {
     explicit ProgramWindows(Services services);
 
     // Each touches its window, which loads it first if it is not loaded.
-    Form1& form1();
-    Form2& form2();
-    Form3& form3();
-    Form4& form4();
-    frmAbout& about();
+    MainMenu& menu();
+    AddWindow& add();
+    FindWindow& find();
+    DetailsWindow& details();
+    AboutWindow& about();
 };

@@ -1,11 +1,12 @@
-#include "screens/form3.h"
-#include "screens/form4.h"
+#include "app/main_menu.h"
+#include "app/program_windows.h"
+#include "screens/details_window.h"
+#include "screens/find_window.h"
 #include "screens/results_grid.h"
 #include "screens/results_model.h"
-#include "shell/form1.h"
-#include "shell/program_windows.h"
 #include "store/contact_table.h"
 #include "store/sqlite_db.h"
+#include "support/layout_check.h"
 #include "support/running_program.h"
 #include "support/test_services.h"
 #include "support/window_look.h"
@@ -57,12 +58,12 @@ QStringList namesOf(std::initializer_list<int> contacts) {
 
 } // namespace
 
-class TestForm3 : public QObject {
+class TestFindWindow : public QObject {
     Q_OBJECT
   private slots:
     void layoutIsAsDesigned() {
         RunningProgram program(kContacts);
-        Form3& find = program.openFind();
+        FindWindow& find = program.openFind();
         QCOMPARE(titleAsShown(&find), QStringLiteral("Find"));
         QCOMPARE(captionsNotWhole(&find), QStringList());
         QCOMPARE(find.size(), QSize(637, 429));
@@ -96,34 +97,24 @@ class TestForm3 : public QObject {
             QCOMPARE(box->text(), QString());
             QCOMPARE(box->geometry(), expected.geometry);
         }
-        const Expected buttons[] = {
-            {"Command1", "Find", QRect(216, 0, 81, 33)},
-            {"Command2", "Find", QRect(544, 0, 81, 33)},
-            {"Command4", "Find", QRect(216, 40, 81, 33)},
-            {"Command5", "Find", QRect(544, 40, 81, 33)},
-            {"Command6", "<<Back", QRect(96, 128, 81, 33)},
-            {"Command3", "Details", QRect(456, 128, 81, 33)},
-        };
-        for (const auto& expected : buttons) {
-            auto* button = find.findChild<QPushButton*>(expected.name);
-            QVERIFY2(button, expected.name);
-            QCOMPARE(button->text(), QString::fromUtf8(expected.text));
-            QCOMPARE(button->geometry(), expected.geometry);
-            QVERIFY(button->isVisible());
-        }
+        compareWithLayout(&find, find_window_layout::kButtons);
+        if (QTest::currentTestFailed())
+            return;
+        for (const ControlLayout& row : find_window_layout::kButtons)
+            QVERIFY(find.findChild<QPushButton*>(row.name)->isVisible());
 
         auto* data = find.findChild<DataControl*>("Data1");
         QVERIFY(data);
         QVERIFY(!data->isVisible());
-        QCOMPARE(data->Connect(), QStringLiteral("Access"));
-        QCOMPARE(data->RecordSource(), QStringLiteral("address"));
-        QCOMPARE(data->DatabaseName(), program.test.databasePath());
+        QCOMPARE(data->connectString(), QStringLiteral("Access"));
+        QCOMPARE(data->recordSource(), QStringLiteral("address"));
+        QCOMPARE(data->databaseName(), program.test.databasePath());
 
         auto* grid = find.findChild<ResultsGrid*>("DBGrid1");
         QVERIFY(grid);
         QCOMPARE(grid->geometry(), QRect(0, 200, 633, 225));
         QVERIFY(grid->isVisible());
-        QCOMPARE(grid->Caption(), QStringLiteral("Results"));
+        QCOMPARE(grid->caption(), QStringLiteral("Results"));
         auto* caption = grid->findChild<QLabel*>();
         QVERIFY(caption && caption->isVisible());
         QCOMPARE(caption->text(), QStringLiteral("Results"));
@@ -143,12 +134,13 @@ class TestForm3 : public QObject {
 
     void focusFollowsTheTabIndexesAndWraps() {
         RunningProgram program(kContacts);
-        Form3& find = program.openFind();
-        QCOMPARE(QApplication::focusWidget(), find.Text1);
-        const QList<QWidget*> order = {find.Command1,       find.Text2,    find.Command2,
-                                       find.Text3,          find.Command4, find.Text4,
-                                       find.Command5,       find.Command3, find.Command6,
-                                       program.gridCells(), find.Text1};
+        FindWindow& find = program.openFind();
+        QCOMPARE(QApplication::focusWidget(), find.givenNameBox);
+        const QList<QWidget*> order = {
+            find.findByNameButton,  find.surnameBox,        find.findBySurnameButton,
+            find.phoneBox,          find.findByPhoneButton, find.emailBox,
+            find.findByEmailButton, find.detailsButton,     find.backButton,
+            program.gridCells(),    find.givenNameBox};
         for (QWidget* next : order) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             if (next == program.gridCells())
@@ -160,8 +152,8 @@ class TestForm3 : public QObject {
 
     void theFirstOpenListsEveryContact() {
         RunningProgram program(kContacts);
-        Form3& find = program.openFind();
-        QVERIFY(find.DBGrid1->isVisible());
+        FindWindow& find = program.openFind();
+        QVERIFY(find.resultsGrid->isVisible());
         QTableView* cells = program.gridCells();
         QAbstractItemModel* model = cells->model();
         QCOMPARE(model->columnCount(), 10);
@@ -182,7 +174,7 @@ class TestForm3 : public QObject {
         QCOMPARE(program.selector(0), ResultsModel::kCurrentMarker);
         QCOMPARE(program.selector(1), QString());
         QCOMPARE(program.selector(kContacts.size()), ResultsModel::kNewLineMarker);
-        QCOMPARE(find.Data1->Recordset().AbsolutePosition(), 0);
+        QCOMPARE(find.dataControl->recordset().absolutePosition(), 0);
         // Everything fits: no scroll bars.
         QVERIFY(!cells->verticalScrollBar()->isVisible());
 
@@ -208,9 +200,9 @@ class TestForm3 : public QObject {
         RunningProgram program(
             {kContacts[0]}, [&](TestServices&) { QDir::setCurrent(elsewhere.path()); },
             RunningProgram::Start::NoWindow);
-        Form3& find = program.find();
+        FindWindow& find = program.find();
         QDir::setCurrent(previous);
-        QCOMPARE(find.Data1->DatabaseName(), QStringLiteral("address.mdb"));
+        QCOMPARE(find.dataControl->databaseName(), QStringLiteral("address.mdb"));
         find.Show();
         QCOMPARE(listedNames(program), namesOf({0}));
         QVERIFY(!QFile::exists(elsewhere.filePath(QStringLiteral("address.mdb"))));
@@ -219,7 +211,7 @@ class TestForm3 : public QObject {
 
     void eachSearchListsTheWholeValueMatchesWithoutRegardToCase() {
         RunningProgram program(kContacts);
-        Form3& find = program.openFind();
+        FindWindow& find = program.openFind();
         struct Case {
             Column column;
             QString text;
@@ -250,18 +242,18 @@ class TestForm3 : public QObject {
             program.search(each.column, each.text);
             QVERIFY2(program.test.messages.shown.isEmpty(), qPrintable(each.text));
             QCOMPARE(listedNames(program), each.expected);
-            QVERIFY(find.DBGrid1->isVisible());
+            QVERIFY(find.resultsGrid->isVisible());
             // The empty line for a new contact is always last.
             QCOMPARE(program.selector(program.gridCells()->model()->rowCount() - 1).right(1),
                      ResultsModel::kNewLineMarker);
         }
-        QCOMPARE(find.Data1->RecordSource(),
+        QCOMPARE(find.dataControl->recordSource(),
                  QStringLiteral("Select * from address where email = ''"));
     }
 
     void findByNameWithAnEmptyBoxRepeatsTheLastSearch() {
         RunningProgram program(kContacts);
-        Form3& find = program.openFind();
+        FindWindow& find = program.openFind();
         // Before any search it is the whole table.
         program.search(Name, QString());
         QCOMPARE(listedNames(program), namesOf({0, 1, 2, 3, 4, 5, 6}));
@@ -269,70 +261,70 @@ class TestForm3 : public QObject {
         QCOMPARE(listedNames(program), namesOf({1}));
         // A contact stored meanwhile by another program shows up: the rows are fetched again.
         program.test.insertRow(row({"Eve", "Adams", "555-0102"}));
-        find.Text3->clear();
+        find.phoneBox->clear();
         program.search(Name, QString());
-        QCOMPARE(find.Data1->RecordSource(),
+        QCOMPARE(find.dataControl->recordSource(),
                  QStringLiteral("Select * from address where phone = '555-0102'"));
         QCOMPARE(listedNames(program), namesOf({1}) << QStringLiteral("Eve|Adams"));
-        QVERIFY(find.DBGrid1->isVisible());
+        QVERIFY(find.resultsGrid->isVisible());
     }
 
     void backThenViewEditShowsEmptyBoxesAndTheGridAsItWasLeft() {
         RunningProgram program(kContacts);
-        Form3& find = program.openFind();
+        FindWindow& find = program.openFind();
         program.search(Surname, QStringLiteral("Smith"));
-        RunningProgram::typeText(find.Text1, QStringLiteral("x"));
-        RunningProgram::typeText(find.Text3, QStringLiteral("y"));
-        RunningProgram::typeText(find.Text4, QStringLiteral("z"));
-        QTest::mouseClick(find.Command6, Qt::LeftButton);
+        RunningProgram::typeText(find.givenNameBox, QStringLiteral("x"));
+        RunningProgram::typeText(find.phoneBox, QStringLiteral("y"));
+        RunningProgram::typeText(find.emailBox, QStringLiteral("z"));
+        QTest::mouseClick(find.backButton, Qt::LeftButton);
         QVERIFY(!find.isVisible());
         QVERIFY(program.menu().isVisible());
-        for (QLineEdit* box : {find.Text1, find.Text2, find.Text3, find.Text4})
+        for (QLineEdit* box : {find.givenNameBox, find.surnameBox, find.phoneBox, find.emailBox})
             QCOMPARE(box->text(), QString());
 
-        Form3& again = program.openFind();
+        FindWindow& again = program.openFind();
         QCOMPARE(&again, &find);
         QVERIFY(find.isVisible());
-        QVERIFY(find.DBGrid1->isVisible());
+        QVERIFY(find.resultsGrid->isVisible());
         QCOMPARE(listedNames(program), namesOf({0, 2}));
-        QCOMPARE(find.Data1->RecordSource(),
+        QCOMPARE(find.dataControl->recordSource(),
                  QStringLiteral("Select * from address where surname = 'Smith'"));
     }
 
     void closingTheWindowThroughItsFrameIsBack() {
         RunningProgram program(kContacts);
-        Form3& find = program.openFind();
-        RunningProgram::typeText(find.Text2, QStringLiteral("Lee"));
+        FindWindow& find = program.openFind();
+        RunningProgram::typeText(find.surnameBox, QStringLiteral("Lee"));
         find.close();
         QVERIFY(!find.isVisible());
-        QVERIFY(program.windows->isLoaded(WindowModel::Kind::Form3));
-        QCOMPARE(find.Text2->text(), QString());
+        QVERIFY(program.windows->isLoaded(WindowModel::Kind::Find));
+        QCOMPARE(find.surnameBox->text(), QString());
         QVERIFY(program.menu().isVisible());
     }
 
     void detailsHidesTheGridUntilTheNextFind() {
         RunningProgram program(kContacts);
-        Form3& find = program.openFind();
-        RunningProgram::typeText(find.Text2, QStringLiteral("Smith"));
-        QTest::mouseClick(find.Command3, Qt::LeftButton);
+        FindWindow& find = program.openFind();
+        RunningProgram::typeText(find.surnameBox, QStringLiteral("Smith"));
+        QTest::mouseClick(find.detailsButton, Qt::LeftButton);
         QVERIFY(!find.isVisible());
-        QVERIFY(!find.DBGrid1->isVisibleTo(&find));
+        QVERIFY(!find.resultsGrid->isVisibleTo(&find));
         QVERIFY(program.details().isVisible());
-        QCOMPARE(find.Text2->text(), QStringLiteral("Smith"));
+        QCOMPARE(find.surnameBox->text(), QStringLiteral("Smith"));
 
         program.details().Hide();
         program.openFind();
-        QVERIFY(!find.DBGrid1->isVisible());
+        QVERIFY(!find.resultsGrid->isVisible());
         QCOMPARE(listedNames(program), namesOf({0, 1, 2, 3, 4, 5, 6}));
-        QTest::mouseClick(find.Command2, Qt::LeftButton);
-        QVERIFY(find.DBGrid1->isVisible());
+        QTest::mouseClick(find.findBySurnameButton, Qt::LeftButton);
+        QVERIFY(find.resultsGrid->isVisible());
         QCOMPARE(listedNames(program), namesOf({0, 2}));
     }
 
     void aFailedFetchIsReportedAndDoesNotShowTheGrid() {
         RunningProgram program(kContacts);
-        Form3& find = program.openFind();
-        QTest::mouseClick(find.Command3, Qt::LeftButton);
+        FindWindow& find = program.openFind();
+        QTest::mouseClick(find.detailsButton, Qt::LeftButton);
         program.details().Hide();
         program.openFind();
         QVERIFY(QFile::remove(program.test.databasePath()));
@@ -341,20 +333,20 @@ class TestForm3 : public QObject {
         QVERIFY2(program.test.messages.shown[0].text.contains(QStringLiteral("address.mdb")),
                  qPrintable(program.test.messages.shown[0].text));
         QCOMPARE(program.test.messages.shown[0].title, QStringLiteral("Tessaline"));
-        QVERIFY(!find.DBGrid1->isVisible());
+        QVERIFY(!find.resultsGrid->isVisible());
         // The file is never made again.
         QVERIFY(!QFile::exists(program.test.databasePath()));
     }
 
     void aSearchWithAQuoteAndBlanksIsTakenAsTyped() {
         RunningProgram program(kContacts);
-        Form3& find = program.openFind();
+        FindWindow& find = program.openFind();
         program.search(Surname, QStringLiteral("O'Brien"));
         QVERIFY(program.test.messages.shown.isEmpty());
-        QCOMPARE(find.Data1->RecordSource(),
+        QCOMPARE(find.dataControl->recordSource(),
                  QStringLiteral("Select * from address where surname = 'O''Brien'"));
         QCOMPARE(listedNames(program), namesOf({3}));
-        QCOMPARE(find.Text2->text(), QStringLiteral("O'Brien"));
+        QCOMPARE(find.surnameBox->text(), QStringLiteral("O'Brien"));
     }
 
     void aCellTypedIntoIsStoredWhenTheRowIsLeftWithoutADateStamp() {
@@ -420,33 +412,33 @@ class TestForm3 : public QObject {
 
     void movingToAnotherRowMakesItTheDataControlsCurrentRow() {
         RunningProgram program(kContacts);
-        Form3& find = program.openFind();
+        FindWindow& find = program.openFind();
         program.clickCell(3, Email);
-        QCOMPARE(find.Data1->Recordset().AbsolutePosition(), 3);
+        QCOMPARE(find.dataControl->recordset().absolutePosition(), 3);
         QCOMPARE(program.selector(3), ResultsModel::kCurrentMarker);
         QCOMPARE(program.selector(0), QString());
         QTest::keyClick(program.openCell(), Qt::Key_Up);
-        QCOMPARE(find.Data1->Recordset().AbsolutePosition(), 2);
+        QCOMPARE(find.dataControl->recordset().absolutePosition(), 2);
     }
 
     void leavingTheGridStoresTheRow() {
         RunningProgram program(kContacts);
-        Form3& find = program.openFind();
+        FindWindow& find = program.openFind();
         program.clickCell(0, Url);
         RunningProgram::typeText(program.openCell(), QStringLiteral("https://anna.example.org"));
         QTest::keyClick(program.openCell(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), find.Text1);
+        QCOMPARE(QApplication::focusWidget(), find.givenNameBox);
         QCOMPARE(program.test.storedRows()[0][Url].toString(),
                  QStringLiteral("https://anna.example.org"));
         // Shift+Tab from the grid goes back to "<<Back".
         program.clickCell(1, Name);
         QTest::keyClick(program.openCell(), Qt::Key_Tab, Qt::ShiftModifier);
-        QCOMPARE(QApplication::focusWidget(), find.Command6);
+        QCOMPARE(QApplication::focusWidget(), find.backButton);
     }
 
     void aRowTypedIntoTheNewLineIsAppendedOnEnter() {
         RunningProgram program(kContacts);
-        Form3& find = program.openFind();
+        FindWindow& find = program.openFind();
         program.search(Surname, QStringLiteral("Nobody"));
         QCOMPARE(program.gridCells()->model()->rowCount(), 1);
         program.clickCell(0, Name);
@@ -467,14 +459,14 @@ class TestForm3 : public QObject {
         QVERIFY(program.openCell());
         QCOMPARE(program.openCell()->text(), QString());
         // The same search finds it in the file.
-        QTest::mouseClick(find.Command2, Qt::LeftButton);
+        QTest::mouseClick(find.findBySurnameButton, Qt::LeftButton);
         QCOMPARE(listedNames(program), QStringList{"Łukasz|Nobody"});
     }
 
     void aRowTypedIntoTheNewLineIsAppendedWhenLeft() {
         RunningProgram program(kContacts);
-        Form3& find = program.openFind();
-        QTest::keyClick(find.Text1, Qt::Key_Tab, Qt::ShiftModifier); // to the grid
+        FindWindow& find = program.openFind();
+        QTest::keyClick(find.givenNameBox, Qt::Key_Tab, Qt::ShiftModifier); // to the grid
         QVERIFY(program.openCell());
         QTest::keyClick(program.openCell(), Qt::Key_End, Qt::ControlModifier);
         QCOMPARE(program.gridCells()->currentIndex().row(), kContacts.size());
@@ -489,7 +481,7 @@ class TestForm3 : public QObject {
 
     void deleteRemovesNothing() {
         RunningProgram program(kContacts);
-        Form3& find = program.openFind();
+        FindWindow& find = program.openFind();
         QTableView* cells = program.gridCells();
         program.clickCell(2, Phone);
         // The record selector of the third row, then Delete and Ctrl+Delete where the keys go.
@@ -514,7 +506,7 @@ class TestForm3 : public QObject {
         QVERIFY(!cells->selectionModel()->isRowSelected(2, {}));
         QTest::keyClick(program.openCell(), Qt::Key_Escape);
         // Leaving the row: nothing is gone, from the grid or the file.
-        QTest::mouseClick(find.Command1, Qt::LeftButton);
+        QTest::mouseClick(find.findByNameButton, Qt::LeftButton);
         QCOMPARE(cells->model()->rowCount(), kContacts.size() + 1);
         QCOMPARE(program.test.storedRows(), kContacts);
     }
@@ -522,7 +514,7 @@ class TestForm3 : public QObject {
     // The first Esc takes back the cell being typed into, the next one the rest of the row.
     void escapeTakesBackTheCellThenTheRow() {
         RunningProgram program(kContacts);
-        Form3& find = program.openFind();
+        FindWindow& find = program.openFind();
         const int newLine = kContacts.size();
         for (const int line : {0, newLine}) {
             program.clickCell(line, Phone);
@@ -541,7 +533,7 @@ class TestForm3 : public QObject {
             QVERIFY(program.selector(line) != ResultsModel::kChangedMarker);
         }
         QCOMPARE(program.gridCells()->model()->rowCount(), kContacts.size() + 1);
-        QTest::mouseClick(find.Command1, Qt::LeftButton);
+        QTest::mouseClick(find.findByNameButton, Qt::LeftButton);
         QCOMPARE(program.test.storedRows(), kContacts);
     }
 
@@ -577,7 +569,7 @@ class TestForm3 : public QObject {
 
     void aRowThatCannotBeStoredKeepsWhatWasTyped() {
         RunningProgram program(kContacts);
-        Form3& find = program.openFind();
+        FindWindow& find = program.openFind();
         execOn(program.test.databasePath(),
                "CREATE TRIGGER refuse BEFORE UPDATE ON address "
                "BEGIN SELECT RAISE(ABORT, 'the book refuses changes'); END");
@@ -601,14 +593,14 @@ class TestForm3 : public QObject {
         QCOMPARE(program.test.storedRows(), kContacts);
 
         // "<<Back" tries again first, and stays while the file still refuses.
-        QTest::mouseClick(find.Command6, Qt::LeftButton);
+        QTest::mouseClick(find.backButton, Qt::LeftButton);
         QCOMPARE(program.test.messages.shown.size(), 2);
         QVERIFY(find.isVisible());
         QCOMPARE(program.selector(0), ResultsModel::kChangedMarker);
 
         // Once the file accepts changes again, it stores both.
         execOn(program.test.databasePath(), "DROP TRIGGER refuse");
-        QTest::mouseClick(find.Command6, Qt::LeftButton);
+        QTest::mouseClick(find.backButton, Qt::LeftButton);
         QCOMPARE(program.test.messages.shown.size(), 2);
         QVERIFY(!find.isVisible());
         QCOMPARE(program.test.storedRows()[0][Name].toString(), QStringLiteral("Annie"));
@@ -618,14 +610,14 @@ class TestForm3 : public QObject {
     // Shown again, the grid shows what the file holds now.
     void theGridShownAgainShowsTheBook() {
         RunningProgram program(kContacts);
-        Form3& find = program.openFind();
+        FindWindow& find = program.openFind();
         program.clickCell(0, Phone);
         RunningProgram::typeText(program.openCell(), QStringLiteral("1"));
-        QTest::mouseClick(find.Command6, Qt::LeftButton); // "<<Back" stores the row first
+        QTest::mouseClick(find.backButton, Qt::LeftButton); // "<<Back" stores the row first
         QVERIFY(!find.isVisible());
         execOn(program.test.databasePath(),
                "UPDATE address SET phone = 'changed elsewhere' WHERE rowid = 2");
-        QTest::mouseClick(program.menu().Command2, Qt::LeftButton);
+        QTest::mouseClick(program.menu().viewEditButton, Qt::LeftButton);
         QCOMPARE(program.gridCell(0, Phone), QStringLiteral("1"));
         QCOMPARE(program.gridCell(1, Phone), QStringLiteral("changed elsewhere"));
         QCOMPARE(program.test.storedRows()[0][Phone].toString(), QStringLiteral("1"));
@@ -652,8 +644,8 @@ class TestForm3 : public QObject {
         for (int i = 0; i < 40; ++i)
             many << row({QStringLiteral("Many %1").arg(i), "Rows"});
         RunningProgram program(many);
-        Form3& find = program.openFind();
-        QTest::mouseClick(find.Command1, Qt::LeftButton);
+        FindWindow& find = program.openFind();
+        QTest::mouseClick(find.findByNameButton, Qt::LeftButton);
         QTableView* cells = program.gridCells();
         QTRY_VERIFY(cells->verticalScrollBar()->isVisible());
         QVERIFY(cells->horizontalScrollBar()->isVisible());
@@ -665,7 +657,7 @@ class TestForm3 : public QObject {
         QCOMPARE(cells->rowHeight(20), 40);
         QCOMPARE(cells->rowViewportPosition(2) - cells->rowViewportPosition(0), 80);
         // A new fetch keeps the height the user chose.
-        QTest::mouseClick(find.Command1, Qt::LeftButton);
+        QTest::mouseClick(find.findByNameButton, Qt::LeftButton);
         QCOMPARE(selectors->sectionSize(10), 40);
         // Ctrl+End goes to the last column of the new line.
         cells->setFocus();
@@ -692,14 +684,14 @@ class TestForm3 : public QObject {
 
     void refreshingTheGridKeepsItsPlace() {
         RunningProgram program(kContacts);
-        Form3& find = program.openFind();
+        FindWindow& find = program.openFind();
         program.clickCell(4, Phone);
-        find.DBGrid1->Refresh();
+        find.resultsGrid->refresh();
         QCOMPARE(program.gridCells()->currentIndex(),
                  program.gridCells()->model()->index(4, Phone));
         QCOMPARE(listedNames(program), namesOf({0, 1, 2, 3, 4, 5, 6}));
     }
 };
 
-QTEST_MAIN(TestForm3)
-#include "test_form3.moc"
+QTEST_MAIN(TestFindWindow)
+#include "test_find_window.moc"

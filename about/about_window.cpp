@@ -1,4 +1,4 @@
-#include "about/frm_about.h"
+#include "about/about_window.h"
 
 #include "about/sysinfo.h"
 #include "assets/assets.h"
@@ -45,94 +45,95 @@ void LineShape::paintEvent(QPaintEvent*) {
     QPainter(this).fillRect(rect(), colour_);
 }
 
-frmAbout::frmAbout(WindowModel& model) : Window(model, QStringLiteral("frmAbout")) {
+AboutWindow::AboutWindow(WindowModel& model) : Window(model, QStringLiteral("frmAbout")) {
     setWindowTitle(QStringLiteral("About Tessaline"));
     setWindowIcon(assets::aboutIcon());
     setInnerArea(9585, 3510);
     setBackground(this, layoutColour(kBlack));
 
     makePicture();
-    cmdOK = button(QStringLiteral("cmdOK"), QStringLiteral("OK"), {4245, 2625, 1260, 345}, 0);
-    cmdSysInfo = button(QStringLiteral("cmdSysInfo"), QStringLiteral("&System Info..."),
-                        {4260, 3075, 1245, 345}, 1);
+    okButton = button(QStringLiteral("cmdOK"), QStringLiteral("OK"), {4245, 2625, 1260, 345}, 0);
+    sysInfoButton = button(QStringLiteral("cmdSysInfo"), QStringLiteral("&System Info..."),
+                           {4260, 3075, 1245, 345}, 1);
 
     makeLabels();
     makeLines();
     stackControls();
 
-    setDefaultButton(cmdOK);
-    setCancelButton(cmdOK);
+    setDefaultButton(okButton);
+    setCancelButton(okButton);
     applyTabOrder();
-    onClick(cmdOK, [this] { cmdOK_Click(); });
-    onClick(cmdSysInfo, [this] { cmdSysInfo_Click(); });
+    onClick(okButton, [this] { onOk(); });
+    onClick(sysInfoButton, [this] { onSysInfo(); });
 }
 
-void frmAbout::makePicture() {
-    Picture1 = new QLabel(this);
-    Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setAccessibleName(QStringLiteral("Picture"));
-    Picture1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Picture1->setLineWidth(1);
-    Picture1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Picture1->setPixmap(assets::aboutPicture());
+void AboutWindow::makePicture() {
+    picture = new QLabel(this);
+    picture->setObjectName(QStringLiteral("Picture1"));
+    picture->setAccessibleName(QStringLiteral("Picture"));
+    picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    picture->setLineWidth(1);
+    picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    picture->setPixmap(assets::aboutPicture());
     // A picture box takes the focus in its turn, as the other controls in the tab order do.
-    Picture1->setFocusPolicy(Qt::StrongFocus);
-    place(Picture1, {5640, 360, 3945, 2535});
-    setTabIndex(Picture1, 8);
+    picture->setFocusPolicy(Qt::StrongFocus);
+    place(picture, {5640, 360, 3945, 2535});
+    setTabIndex(picture, 8);
 }
 
-void frmAbout::makeLabels() {
-    Label5 = textLabel(QStringLiteral("Label5"), QStringLiteral("Qt 6 and C++"),
-                       {8400, 0, 1215, 255}, 11);
-    Label4 = textLabel(QStringLiteral("Label4"), QStringLiteral("Made in Chile"),
-                       {8280, 2880, 1215, 255}, 10);
-    Label3 =
+void AboutWindow::makeLabels() {
+    toolLabel = textLabel(QStringLiteral("Label5"), QStringLiteral("Qt 6 and C++"),
+                          {8400, 0, 1215, 255}, 11);
+    countryLabel = textLabel(QStringLiteral("Label4"), QStringLiteral("Made in Chile"),
+                             {8280, 2880, 1215, 255}, 10);
+    sourceCodeLabel =
         textLabel(QStringLiteral("Label3"), QStringLiteral("Contact Quorvane for Source Codes."),
                   {6600, 3240, 2895, 255}, 9);
-    Label2 = textLabel(QStringLiteral("Label2"),
-                       QStringLiteral("Contact Quorvane at quorvane@example.com"),
-                       {960, 2040, 3975, 255}, 7);
-    Label1 =
+    contactLabel = textLabel(QStringLiteral("Label2"),
+                             QStringLiteral("Contact Quorvane at quorvane@example.com"),
+                             {960, 2040, 3975, 255}, 7);
+    makerLabel =
         textLabel(QStringLiteral("Label1"), QStringLiteral("Quorvane"), {360, 0, 1695, 255}, 6);
-    lblDescription = textLabel(
+    descriptionLabel = textLabel(
         QStringLiteral("lblDescription"),
         QStringLiteral("This is a software that helps enable  you organise your contacts "
                        "better.Remember this is not the full release.this is still under subject "
                        "to testing"),
         {1050, 1125, 3885, 1170}, 2);
-    lblTitle = textLabel(QStringLiteral("lblTitle"), QStringLiteral("Tessaline"),
-                         {1050, 240, 3885, 480}, 4);
-    lblTitle->setFont(dialogFont(18));
-    lblVersion = textLabel(QStringLiteral("lblVersion"), QStringLiteral("Version:"),
-                           {1050, 780, 3885, 225}, 5);
-    lblDisclaimer =
+    titleLabel = textLabel(QStringLiteral("lblTitle"), QStringLiteral("Tessaline"),
+                           {1050, 240, 3885, 480}, 4);
+    titleLabel->setFont(dialogFont(18));
+    versionLabel = textLabel(QStringLiteral("lblVersion"), QStringLiteral("Version:"),
+                             {1050, 780, 3885, 225}, 5);
+    disclaimerLabel =
         textLabel(QStringLiteral("lblDisclaimer"), QString(), {255, 2625, 3870, 825}, 3);
 }
 
-void frmAbout::makeLines() {
-    Line1[1] =
+void AboutWindow::makeLines() {
+    etchedLine[1] =
         new LineShape(this, QStringLiteral("Line1(1)"), 90, 5654, 2445, layoutColour(kGrey), 1);
-    Line1[0] =
+    etchedLine[0] =
         new LineShape(this, QStringLiteral("Line1(0)"), 105, 5654, 2460, layoutColour(kWhite), 2);
 }
 
 // The window holds its controls front to back: a label drawn over a later one where they
-// overlap (Label2 over the foot of lblDescription). Lines and labels are drawn on the
+// overlap (contactLabel over the foot of descriptionLabel). Lines and labels are drawn on the
 // window's surface, and the picture box and the buttons over all of them (the picture box
-// hides the top of Label4).
-void frmAbout::stackControls() {
-    const std::array<QLabel*, 9> labels{Label5,         Label4,   Label3,     Label2,       Label1,
-                                        lblDescription, lblTitle, lblVersion, lblDisclaimer};
+// hides the top of countryLabel).
+void AboutWindow::stackControls() {
+    const std::array<QLabel*, 9> labels{toolLabel,    countryLabel, sourceCodeLabel,
+                                        contactLabel, makerLabel,   descriptionLabel,
+                                        titleLabel,   versionLabel, disclaimerLabel};
     for (auto label = labels.rbegin(); label != labels.rend(); ++label)
         (*label)->raise();
-    for (LineShape* line : Line1)
+    for (LineShape* line : etchedLine)
         line->lower();
-    for (QWidget* control : std::array<QWidget*, 3>{Picture1, cmdOK, cmdSysInfo})
+    for (QWidget* control : std::array<QWidget*, 3>{picture, okButton, sysInfoButton})
         control->raise();
 }
 
-QLabel* frmAbout::textLabel(const QString& name, const QString& caption, TwipsRect place,
-                            int tabIndex) {
+QLabel* AboutWindow::textLabel(const QString& name, const QString& caption, TwipsRect place,
+                               int tabIndex) {
     QLabel* control = label(name, caption, place, tabIndex);
     control->setTextFormat(Qt::PlainText);
     control->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -144,31 +145,31 @@ QLabel* frmAbout::textLabel(const QString& name, const QString& caption, TwipsRe
     return control;
 }
 
-void frmAbout::Form_Load() {
+void AboutWindow::onLoad() {
     setWindowTitle(QStringLiteral("About ") + services().app.title);
-    setCaption(lblVersion, QStringLiteral("Version %1.%2.%3")
-                               .arg(services().app.major)
-                               .arg(services().app.minor)
-                               .arg(services().app.revision));
-    setCaption(lblTitle, services().app.title);
+    setCaption(versionLabel, QStringLiteral("Version %1.%2.%3")
+                                 .arg(services().app.major)
+                                 .arg(services().app.minor)
+                                 .arg(services().app.revision));
+    setCaption(titleLabel, services().app.title);
 }
 
-void frmAbout::cmdOK_Click() {
+void AboutWindow::onOk() {
     Hide();
     windows().unload(*this);
-    windows().show(Kind::Form1);
+    windows().show(Kind::MainMenu);
 }
 
-void frmAbout::cmdSysInfo_Click() {
-    StartSysInfo();
+void AboutWindow::onSysInfo() {
+    startSysInfo();
 }
 
 // Closing the window through its frame is the same as "OK".
-void frmAbout::closedThroughFrame() {
-    cmdOK_Click();
+void AboutWindow::closedThroughFrame() {
+    onOk();
 }
 
-void frmAbout::StartSysInfo() {
+void AboutWindow::startSysInfo() {
     // Whatever fails on the way, an error raised in the registry look-up or by the launch
     // included, the user is told the tool is unavailable and nothing else.
     try {
@@ -182,48 +183,48 @@ void frmAbout::StartSysInfo() {
 
 // Starts the tool registered by its full path, or else the one in the registered folder; false
 // when neither is registered or the folder does not hold it.
-bool frmAbout::launchSysInfo() {
-    QString SysInfoPath;
-    if (!GetKeyValue(registry::kHKeyLocalMachine, QString::fromLatin1(registry::kSysInfoKey),
-                     QString::fromLatin1(registry::kSysInfoValue), SysInfoPath)) {
-        if (!GetKeyValue(registry::kHKeyLocalMachine,
-                         QString::fromLatin1(registry::kSysInfoLocationKey),
-                         QString::fromLatin1(registry::kSysInfoLocationValue), SysInfoPath))
+bool AboutWindow::launchSysInfo() {
+    QString sysInfoPath;
+    if (!keyValue(registry::kHKeyLocalMachine, QString::fromLatin1(registry::kSysInfoKey),
+                  QString::fromLatin1(registry::kSysInfoValue), sysInfoPath)) {
+        if (!keyValue(registry::kHKeyLocalMachine,
+                      QString::fromLatin1(registry::kSysInfoLocationKey),
+                      QString::fromLatin1(registry::kSysInfoLocationValue), sysInfoPath))
             return false;
         // The folder is taken as registered: one that ends in a separator gets a second one.
-        const QString candidate = SysInfoPath + QDir::separator() + QStringLiteral("MSINFO32.EXE");
+        const QString candidate = sysInfoPath + QDir::separator() + QStringLiteral("MSINFO32.EXE");
         if (services().sysInfo.fileExists(candidate).isEmpty())
             return false;
-        SysInfoPath = candidate;
+        sysInfoPath = candidate;
     }
-    services().sysInfo.launch(SysInfoPath);
+    services().sysInfo.launch(sysInfoPath);
     return true;
 }
 
-bool frmAbout::GetKeyValue(std::uint32_t KeyRoot, const QString& KeyName, const QString& SubKeyRef,
-                           QString& KeyVal) {
+bool AboutWindow::keyValue(std::uint32_t root, const QString& keyName, const QString& valueName,
+                           QString& value) {
     SysInfoPlatform& platform = services().sysInfo;
-    SysInfoPlatform::KeyHandle hKey = 0;
+    SysInfoPlatform::KeyHandle key = 0;
     // Closed whichever way this ends, also when the open failed; its status does not matter.
-    const auto closeKey = qScopeGuard([&] { platform.RegCloseKey(hKey); });
+    const auto closeKey = qScopeGuard([&] { platform.RegCloseKey(key); });
 
     // Read access is all it takes, and all that a user without write rights is granted.
-    if (platform.RegOpenKeyEx(KeyRoot, KeyName.toLocal8Bit(), 0, registry::kKeyRead, hKey) !=
+    if (platform.RegOpenKeyEx(root, keyName.toLocal8Bit(), 0, registry::kKeyRead, key) !=
         registry::kErrorSuccess) {
-        KeyVal.clear();
+        value.clear();
         return false;
     }
-    std::array<char, registry::kBufferSize> tmpVal{};
-    std::uint32_t KeyValSize = registry::kBufferSize;
-    std::uint32_t KeyValType = 0;
-    if (platform.RegQueryValueEx(hKey, SubKeyRef.toLocal8Bit(), KeyValType, tmpVal, KeyValSize) !=
+    std::array<char, registry::kBufferSize> data{};
+    std::uint32_t dataSize = registry::kBufferSize;
+    std::uint32_t valueType = 0;
+    if (platform.RegQueryValueEx(key, valueName.toLocal8Bit(), valueType, data, dataSize) !=
         registry::kErrorSuccess) {
-        KeyVal.clear();
+        value.clear();
         return false;
     }
     const std::optional<QString> text =
-        registry::registryValueText(KeyValType, registry::trimRegistryData(tmpVal, KeyValSize));
+        registry::registryValueText(valueType, registry::trimRegistryData(data, dataSize));
     if (text)
-        KeyVal = *text;
+        value = *text;
     return true;
 }

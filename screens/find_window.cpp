@@ -1,0 +1,174 @@
+#include "screens/find_window.h"
+
+#include "screens/results_grid.h"
+#include "store/contact_table.h"
+#include "widgets/data_control.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+using contact_table::Column;
+using contact_table::columnTitle;
+
+FindWindow::FindWindow(WindowModel& model) : Window(model, QStringLiteral("Form3")) {
+    setWindowTitle(QStringLiteral("Find"));
+    setInnerArea(9555, 6435);
+
+    makeSearchControls();
+    nameTheSearches();
+    makeDataControl();
+    resultsGrid = new ResultsGrid(dataControl, windows().stepRunner(), this);
+    resultsGrid->setObjectName(QStringLiteral("DBGrid1"));
+    place(resultsGrid, {0, 3000, 9495, 3375});
+    setTabIndex(resultsGrid, 14);
+
+    applyTabOrder();
+    connectHandlers();
+}
+
+void FindWindow::makeSearchControls() {
+    givenNameLabel =
+        label(QStringLiteral("Label1"), columnTitle(Column::Name), {720, 120, 615, 255}, 9);
+    givenNameBox = textBox(QStringLiteral("Text1"), QString(), {1440, 120, 1695, 285}, 0,
+                           columnTitle(Column::Name));
+    findByNameButton = button(find_window_layout::kFindByName);
+    surnameLabel =
+        label(QStringLiteral("Label2"), columnTitle(Column::Surname), {5280, 120, 735, 255}, 11);
+    surnameBox = textBox(QStringLiteral("Text2"), QString(), {6120, 120, 1815, 285}, 2,
+                         columnTitle(Column::Surname));
+    findBySurnameButton = button(find_window_layout::kFindBySurname);
+    phoneLabel =
+        label(QStringLiteral("Label3"), QStringLiteral("Phone Number"), {240, 600, 1215, 255}, 12);
+    phoneBox = textBox(QStringLiteral("Text3"), QString(), {1440, 600, 1695, 285}, 4,
+                       QStringLiteral("Phone Number"));
+    findByPhoneButton = button(find_window_layout::kFindByPhone);
+    emailLabel =
+        label(QStringLiteral("Label4"), columnTitle(Column::Email), {5280, 600, 735, 255}, 13);
+    emailBox = textBox(QStringLiteral("Text4"), QString(), {6120, 600, 1815, 285}, 6,
+                       columnTitle(Column::Email));
+    findByEmailButton = button(find_window_layout::kFindByEmail);
+    backButton = button(find_window_layout::kBack);
+    detailsButton = button(find_window_layout::kDetails);
+}
+
+// The four "Find" buttons read alike; a screen reader says which search each one runs.
+void FindWindow::nameTheSearches() {
+    const std::pair<QLabel*, QLineEdit*> boxes[] = {{givenNameLabel, givenNameBox},
+                                                    {surnameLabel, surnameBox},
+                                                    {phoneLabel, phoneBox},
+                                                    {emailLabel, emailBox}};
+    for (const auto& [caption, box] : boxes)
+        caption->setBuddy(box);
+    findByNameButton->setAccessibleDescription(QStringLiteral("Find by name"));
+    findBySurnameButton->setAccessibleDescription(QStringLiteral("Find by surname"));
+    findByPhoneButton->setAccessibleDescription(QStringLiteral("Find by phone number"));
+    findByEmailButton->setAccessibleDescription(QStringLiteral("Find by e-mail"));
+}
+
+// The bare file name of the layout means the file beside the executable, never one in the
+// current directory, so the fetch at load already lists the contacts of the address book.
+void FindWindow::makeDataControl() {
+    dataControl = new DataControl(this);
+    dataControl->setObjectName(QStringLiteral("Data1"));
+    dataControl->setConnectString(QStringLiteral("Access"));
+    dataControl->setDatabaseName(QStringLiteral("address.mdb"));
+    dataControl->setRecordSource(QLatin1String(contact_table::kTable));
+    dataControl->setCaption(QStringLiteral("Data1"));
+    dataControl->setBaseDirectory(services().app.directory());
+    dataControl->setStepRunner(windows().stepRunner());
+    place(dataControl, {2760, 2520, 3900, 420});
+    dataControl->setVisible(false);
+}
+
+void FindWindow::connectHandlers() {
+    onClick(findByNameButton, [this] { onFindByName(); });
+    onClick(findBySurnameButton, [this] { onFindBySurname(); });
+    onClick(detailsButton, [this] { onDetails(); });
+    onClick(findByPhoneButton, [this] { onFindByPhone(); });
+    onClick(findByEmailButton, [this] { onFindByEmail(); });
+    onClick(backButton, [this] { onBack(); });
+}
+
+void FindWindow::onLoad() {
+    dataControl->refresh();
+}
+
+// Every button first stores what was typed into the grid's current row; if that fails, the
+// button does nothing more, and the row keeps what was typed.
+
+// By given name; an empty box fetches the current record source again, whichever search set it.
+void FindWindow::onFindByName() {
+    resultsGrid->storePendingRow();
+    const QString name = givenNameBox->text();
+    if (name.isEmpty()) {
+        dataControl->refresh();
+        resultsGrid->refresh();
+    } else {
+        dataControl->setRecordSource(lookupStatement(LookupColumn::Name, name));
+        dataControl->refresh();
+    }
+    resultsGrid->setVisible(true);
+}
+
+void FindWindow::onFindBySurname() {
+    findBy(LookupColumn::Surname);
+}
+
+void FindWindow::onFindByPhone() {
+    findBy(LookupColumn::Phone);
+}
+
+void FindWindow::onFindByEmail() {
+    findBy(LookupColumn::Email);
+}
+
+// The text is searched as typed, an empty box included; a failed fetch leaves the grid as it is.
+void FindWindow::findBy(LookupColumn column) {
+    resultsGrid->storePendingRow();
+    dataControl->setRecordSource(lookupStatement(column, searchText(column)));
+    dataControl->refresh();
+    resultsGrid->setVisible(true);
+}
+
+// "Details": the details window searches with the texts of the four boxes; no row is passed on.
+void FindWindow::onDetails() {
+    resultsGrid->storePendingRow();
+    resultsGrid->setVisible(false);
+    Hide();
+    windows().show(Kind::Details);
+}
+
+// "<<Back": the record source and the grid's visibility stay for the next visit.
+void FindWindow::onBack() {
+    resultsGrid->storePendingRow();
+    resultsGrid->refresh();
+    clearSearch();
+    setVisibleFlag(false);
+    windows().window(Kind::MainMenu).setVisibleFlag(true);
+}
+
+QString FindWindow::searchText(LookupColumn column) const {
+    switch (column) {
+    case LookupColumn::Name:
+        return givenNameBox->text();
+    case LookupColumn::Surname:
+        return surnameBox->text();
+    case LookupColumn::Phone:
+        return phoneBox->text();
+    case LookupColumn::Email:
+        return emailBox->text();
+    }
+    return {};
+}
+
+void FindWindow::clearSearch() {
+    givenNameBox->setText(QString());
+    surnameBox->setText(QString());
+    phoneBox->setText(QString());
+    emailBox->setText(QString());
+}
+
+void FindWindow::closedThroughFrame() {
+    onBack();
+}

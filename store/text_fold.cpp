@@ -38,10 +38,16 @@ char32_t nextCodePoint(const unsigned char* s, int length, int& i) {
     return cp;
 }
 
+namespace {
+
+constexpr char32_t asciiFolded(char32_t c) {
+    return c >= 'A' && c <= 'Z' ? c + 32 : c;
+}
+
+} // namespace
+
 char32_t caseFolded(char32_t c) {
-    if (c < 0x80)
-        return c >= 'A' && c <= 'Z' ? c + 32 : c;
-    return QChar::toCaseFolded(c);
+    return c < 0x80 ? asciiFolded(c) : QChar::toCaseFolded(c);
 }
 
 int compare(const char* a, int lengthA, const char* b, int lengthB) {
@@ -51,8 +57,8 @@ int compare(const char* a, int lengthA, const char* b, int lengthB) {
     int j = 0;
     // Most contact data is ASCII: compare it without decoding.
     while (i < lengthA && j < lengthB && sa[i] < 0x80 && sb[j] < 0x80) {
-        const char32_t ca = caseFolded(sa[i++]);
-        const char32_t cb = caseFolded(sb[j++]);
+        const char32_t ca = asciiFolded(sa[i++]);
+        const char32_t cb = asciiFolded(sb[j++]);
         if (ca != cb)
             return ca < cb ? -1 : 1;
     }

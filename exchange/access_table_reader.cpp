@@ -249,7 +249,7 @@ bool OldAddressTable::sendRow(row_stream::FrameWriter& out) {
             row.values[size_t(transfer.target)] = valueText(mdb_.get(), *transfer.column, field);
             continue;
         }
-        const char* ours = contact_table::kColumns[size_t(transfer.target)];
+        const char* ours = contact_table::kSchema[size_t(transfer.target)].storedName;
         out.write({Kind::UnreadableValue, page, {QString::fromLatin1(ours)}});
     }
     out.write(row);

@@ -15,14 +15,14 @@ namespace contact_table {
 
 QStringList columnNames() {
     QStringList names;
-    for (const char* column : kColumns)
-        names << QString::fromLatin1(column);
+    for (const ColumnDescription& description : kSchema)
+        names << QString::fromLatin1(description.storedName);
     return names;
 }
 
 int columnIndex(const QString& name) {
     for (int i = 0; i < kColumnCount; ++i)
-        if (name == QLatin1String(kColumns[size_t(i)]))
+        if (name == QLatin1String(kSchema[size_t(i)].storedName))
             return i;
     return -1;
 }

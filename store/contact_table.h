@@ -13,15 +13,7 @@ struct sqlite3;
 // The one table of the address book and the file that holds it.
 namespace contact_table {
 
-constexpr std::array<const char*, kColumnCount> storedNames() {
-    std::array<const char*, kColumnCount> names{};
-    for (const ColumnDescription& description : kSchema)
-        names[position(description.column)] = description.storedName;
-    return names;
-}
 // Column names exactly as stored, in the table's order.
-inline constexpr std::array<const char*, kColumnCount> kColumns = storedNames();
-
 QStringList columnNames();
 int columnIndex(const QString& name); // exact name; -1 when it is not one of ours
 // The ten names double-quoted and comma-separated, for statements that name every column.

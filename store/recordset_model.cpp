@@ -48,7 +48,7 @@ QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
 QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
         section < contact_table::kColumnCount)
-        return QString::fromLatin1(contact_table::kColumns[std::size_t(section)]);
+        return QString::fromLatin1(contact_table::kSchema[std::size_t(section)].storedName);
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 

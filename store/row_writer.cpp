@@ -28,7 +28,7 @@ void RowWriter::check(const Columns& columns) {
             requireValidText(
                 it.value().toString(),
                 QStringLiteral("The text for \"%1\"")
-                    .arg(QLatin1String(contact_table::kColumns[std::size_t(it.key())])));
+                    .arg(QLatin1String(contact_table::kSchema[std::size_t(it.key())].storedName)));
     }
 }
 

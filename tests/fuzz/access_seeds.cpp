@@ -13,8 +13,8 @@ namespace {
 
 Table addressTable(int rows) {
     QList<Column> columns;
-    for (const char* name : contact_table::kColumns)
-        columns << Column{QString::fromLatin1(name)};
+    for (const QString& name : contact_table::columnNames())
+        columns << Column{name};
     columns[7].type = ColumnType::Memo;
     columns[8].type = ColumnType::DateTime;
     columns << Column{QStringLiteral("visits"), ColumnType::LongInteger};

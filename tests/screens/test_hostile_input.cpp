@@ -202,9 +202,8 @@ QStringList shownInDetails(const StoredRow& stored) {
 void verifyFileHolds(const RunningProgram& program, const QList<StoredRow>& expected) {
     QCOMPARE(program.test.storedRows(), expected);
     QStringList columns;
-    for (const char* column : contact_table::kColumns)
-        columns << QStringLiteral("typeof(\"%1\") || ':' || ifnull(hex(\"%1\"), '')")
-                       .arg(QLatin1String(column));
+    for (const QString& column : contact_table::columnNames())
+        columns << QStringLiteral("typeof(\"%1\") || ':' || ifnull(hex(\"%1\"), '')").arg(column);
     const QByteArray sql =
         "SELECT " + columns.join(QStringLiteral(", ")).toUtf8() + " FROM address ORDER BY rowid";
     Database db = contact_table::openAddressBook(program.test.databasePath());

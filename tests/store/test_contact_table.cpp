@@ -50,7 +50,7 @@ class TestContactTable : public QObject {
         QCOMPARE(sqlite3_column_count(stmt), 10);
         for (int i = 0; i < 10; ++i)
             QCOMPARE(QString::fromUtf8(sqlite3_column_name(stmt, i)),
-                     QString::fromLatin1(contact_table::kColumns[size_t(i)]));
+                     contact_table::columnNames()[i]);
         QCOMPARE(sqlite3_step(stmt), SQLITE_DONE);
         sqlite3_finalize(stmt);
         sqlite3_prepare_v2(raw, "PRAGMA application_id", -1, &stmt, nullptr);

@@ -34,7 +34,7 @@ class TestRecordsetModel : public QObject {
         QCOMPARE(model.columnCount(), 10);
         for (int column = 0; column < 10; ++column)
             QCOMPARE(model.headerData(column, Qt::Horizontal).toString(),
-                     QString::fromLatin1(contact_table::kColumns[size_t(column)]));
+                     contact_table::columnNames()[column]);
         view.scrollToBottom();
         QCOMPARE(model.index(4999, 0).data().toString(), QStringLiteral("4999"));
         QCOMPARE(model.index(4998, 1).data().toString(), QStringLiteral("Even"));

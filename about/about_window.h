@@ -10,31 +10,30 @@ class QPushButton;
 
 // The about window's controls, front to back.
 namespace about_window_layout {
-inline constexpr ControlLayout kPicture{"Picture1", {5640, 360, 3945, 2535}, 8};
-inline constexpr ControlLayout kOk{"cmdOK", {4245, 2625, 1260, 345}, 0, "OK"};
-inline constexpr ControlLayout kSysInfo{
-    "cmdSysInfo", {4260, 3075, 1245, 345}, 1, "&System Info..."};
-inline constexpr ControlLayout kTool{"Label5", {8400, 0, 1215, 255}, 11, "Qt 6 and C++"};
-inline constexpr ControlLayout kCountry{"Label4", {8280, 2880, 1215, 255}, 10, "Made in Chile"};
-inline constexpr ControlLayout kSourceCode{
+constexpr ControlLayout kPicture{"Picture1", {5640, 360, 3945, 2535}, 8};
+constexpr ControlLayout kOk{"cmdOK", {4245, 2625, 1260, 345}, 0, "OK"};
+constexpr ControlLayout kSysInfo{"cmdSysInfo", {4260, 3075, 1245, 345}, 1, "&System Info..."};
+constexpr ControlLayout kTool{"Label5", {8400, 0, 1215, 255}, 11, "Qt 6 and C++"};
+constexpr ControlLayout kCountry{"Label4", {8280, 2880, 1215, 255}, 10, "Made in Chile"};
+constexpr ControlLayout kSourceCode{
     "Label3", {6600, 3240, 2895, 255}, 9, "Contact Quorvane for Source Codes."};
-inline constexpr ControlLayout kContact{
+constexpr ControlLayout kContact{
     "Label2", {960, 2040, 3975, 255}, 7, "Contact Quorvane at quorvane@example.com"};
-inline constexpr ControlLayout kMaker{"Label1", {360, 0, 1695, 255}, 6, "Quorvane"};
-inline constexpr ControlLayout kDescription{
+constexpr ControlLayout kMaker{"Label1", {360, 0, 1695, 255}, 6, "Quorvane"};
+constexpr ControlLayout kDescription{
     "lblDescription",
     {1050, 1125, 3885, 1170},
     2,
     "This is a software that helps enable  you organise your contacts better.Remember this is "
     "not the full release.this is still under subject to testing"};
-inline constexpr ControlLayout kTitle{"lblTitle", {1050, 240, 3885, 480}, 4, "Tessaline"};
+constexpr ControlLayout kTitle{"lblTitle", {1050, 240, 3885, 480}, 4, "Tessaline"};
 // Gives way to the program's version at load.
-inline constexpr ControlLayout kVersion{"lblVersion", {1050, 780, 3885, 225}, 5, "Version:"};
-inline constexpr ControlLayout kDisclaimer{"lblDisclaimer", {255, 2625, 3870, 825}, 3};
+constexpr ControlLayout kVersion{"lblVersion", {1050, 780, 3885, 225}, 5, "Version:"};
+constexpr ControlLayout kDisclaimer{"lblDisclaimer", {255, 2625, 3870, 825}, 3};
 // An etched separator, white below grey, one and two pixels thick. Lines take no turn in the tab
 // order.
-inline constexpr ControlLayout kGreyLine{"Line1(1)", {90, 2445, 5564, 15}, -1};
-inline constexpr ControlLayout kWhiteLine{"Line1(0)", {105, 2460, 5549, 30}, -1};
+constexpr ControlLayout kGreyLine{"Line1(1)", {90, 2445, 5564, 15}, -1};
+constexpr ControlLayout kWhiteLine{"Line1(0)", {105, 2460, 5549, 30}, -1};
 inline constexpr std::array kControls{kPicture,    kOk,         kSysInfo,  kTool,        kCountry,
                                       kSourceCode, kContact,    kMaker,    kDescription, kTitle,
                                       kVersion,    kDisclaimer, kGreyLine, kWhiteLine};

@@ -78,16 +78,11 @@ void AboutWindow::makePicture() {
 
 void AboutWindow::makeLabels() {
     using namespace about_window_layout;
-    toolLabel = textLabel(kTool);
-    countryLabel = textLabel(kCountry);
-    sourceCodeLabel = textLabel(kSourceCode);
-    contactLabel = textLabel(kContact);
-    makerLabel = textLabel(kMaker);
-    descriptionLabel = textLabel(kDescription);
-    titleLabel = textLabel(kTitle);
+    for (std::size_t i = 0; i < labels.size(); ++i)
+        labels[i] = textLabel(kLabels[i]);
+    titleLabel = findChild<QLabel*>(QString::fromUtf8(kTitle.name));
     titleLabel->setFont(dialogFont(18));
-    versionLabel = textLabel(kVersion);
-    disclaimerLabel = textLabel(kDisclaimer);
+    versionLabel = findChild<QLabel*>(QString::fromUtf8(kVersion.name));
 }
 
 void AboutWindow::makeLines() {
@@ -96,13 +91,10 @@ void AboutWindow::makeLines() {
 }
 
 // The window holds its controls front to back: a label drawn over a later one where they
-// overlap (contactLabel over the foot of descriptionLabel). Lines and labels are drawn on the
+// overlap (Label2 over the foot of lblDescription). Lines and labels are drawn on the
 // window's surface, and the picture box and the buttons over all of them (the picture box
 // hides the top of countryLabel).
 void AboutWindow::stackControls() {
-    const std::array<QLabel*, 9> labels{toolLabel,    countryLabel, sourceCodeLabel,
-                                        contactLabel, makerLabel,   descriptionLabel,
-                                        titleLabel,   versionLabel, disclaimerLabel};
     for (auto label = labels.rbegin(); label != labels.rend(); ++label)
         (*label)->raise();
     for (LineShape* line : etchedLine)

@@ -34,6 +34,9 @@ constexpr ControlLayout kDisclaimer{"lblDisclaimer", {255, 2625, 3870, 825}, 3};
 // order.
 constexpr ControlLayout kGreyLine{"Line1(1)", {90, 2445, 5564, 15}, -1};
 constexpr ControlLayout kWhiteLine{"Line1(0)", {105, 2460, 5549, 30}, -1};
+// The labels front to back: where two overlap, the earlier is drawn over the later.
+inline constexpr std::array kLabels{kTool,        kCountry, kSourceCode, kContact,   kMaker,
+                                    kDescription, kTitle,   kVersion,    kDisclaimer};
 inline constexpr std::array kControls{kPicture,    kOk,         kSysInfo,  kTool,        kCountry,
                                       kSourceCode, kContact,    kMaker,    kDescription, kTitle,
                                       kVersion,    kDisclaimer, kGreyLine, kWhiteLine};
@@ -63,15 +66,9 @@ class AboutWindow : public Window {
     QLabel* picture;
     QPushButton* okButton;
     QPushButton* sysInfoButton;
-    QLabel* toolLabel;
-    QLabel* countryLabel;
-    QLabel* sourceCodeLabel;
-    QLabel* contactLabel;
-    QLabel* makerLabel;
-    QLabel* descriptionLabel;
+    std::array<QLabel*, about_window_layout::kLabels.size()> labels; // as kLabels lists them
     QLabel* titleLabel;
     QLabel* versionLabel;
-    QLabel* disclaimerLabel;
     LineShape* etchedLine[2]; // an etched separator: white below grey
 
     void onLoad() override;

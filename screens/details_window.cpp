@@ -92,31 +92,31 @@ void DetailsWindow::makeDataControl() {
 // Each label stands left of its box; the box is named for screen readers by its label.
 void DetailsWindow::makeNameFields() {
     using namespace details_window_layout;
-    givenNameLabel = fieldLabel(kNameLabel);
+    givenNameLabel = label(kNameLabel);
     givenNameBox = bound(givenNameLabel, textBox(kNameBox), Column::Name);
-    surnameLabel = fieldLabel(kSurnameLabel);
+    surnameLabel = label(kSurnameLabel);
     surnameBox = bound(surnameLabel, textBox(kSurnameBox), Column::Surname);
-    phoneLabel = fieldLabel(kPhoneLabel);
+    phoneLabel = label(kPhoneLabel);
     phoneBox = bound(phoneLabel, textBox(kPhoneBox), Column::Phone);
-    faxLabel = fieldLabel(kFaxLabel);
+    faxLabel = label(kFaxLabel);
     faxBox = bound(faxLabel, textBox(kFaxBox), Column::Fax);
-    addressLabel = fieldLabel(kAddressLabel);
+    addressLabel = label(kAddressLabel);
     addressBox = bound(addressLabel, multiLineTextBox(kAddressBox), Column::Address);
-    emailLabel = fieldLabel(kEmailLabel);
+    emailLabel = label(kEmailLabel);
     emailBox = bound(emailLabel, textBox(kEmailBox), Column::Email);
-    urlLabel = fieldLabel(kUrlLabel);
+    urlLabel = label(kUrlLabel);
     urlBox = bound(urlLabel, textBox(kUrlBox), Column::Url);
 }
 
 void DetailsWindow::makeDayAndNoteFields() {
     using namespace details_window_layout;
-    createdOnLabel = fieldLabel(kCreatedOnLabel);
+    createdOnLabel = label(kCreatedOnLabel);
     createdOnBox = bound(createdOnLabel, textBox(kCreatedOnBox), Column::CreatedOn);
     // The creation day is shown and can be selected, but only the add window writes it.
     createdOnBox->setReadOnly(true);
-    modifiedOnLabel = fieldLabel(kModifiedOnLabel);
+    modifiedOnLabel = label(kModifiedOnLabel);
     modifiedOnBox = bound(modifiedOnLabel, textBox(kModifiedOnBox), Column::ModifiedOn);
-    otherLabel = fieldLabel(kOtherLabel);
+    otherLabel = label(kOtherLabel);
     otherBox = bound(otherLabel, multiLineTextBox(kOtherBox), Column::Other);
 }
 
@@ -239,16 +239,10 @@ void DetailsWindow::stampUnlessTyped() {
         modifiedOnBox->setText(dateStamp(services().clock));
 }
 
-QLabel* DetailsWindow::fieldLabel(const ControlLayout& row) {
-    QLabel* control = label(row);
-    fields_ << control;
-    return control;
-}
-
 template <class Box>
 Box* DetailsWindow::bound(QLabel* caption, Box* box, contact_table::Column column) {
     caption->setBuddy(box);
     dataControl->bind(box, column);
-    fields_ << box;
+    fields_ << caption << box;
     return box;
 }

@@ -145,8 +145,7 @@ class DetailsWindow : public Window {
     // "Modified On" for that row.
     void stampUnlessTyped();
 
-    QLabel* fieldLabel(const ControlLayout& row);
-    // Binds a column's box to the data control and names it by its label.
+    // Binds a column's box to the data control; the box and its label are the column's field.
     template <class Box> Box* bound(QLabel* caption, Box* box, contact_table::Column column);
 
     QList<QWidget*> fields_; // every column's label and box

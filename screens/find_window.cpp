@@ -44,14 +44,13 @@ void FindWindow::makeSearchControls() {
     clearSearch();
 }
 
-// The four "Find" buttons read alike; a screen reader says which search each one runs.
+// Each label names its box; the four "Find" buttons read alike, so a screen reader says which
+// search each one runs.
 void FindWindow::nameTheSearches() {
-    const std::pair<QLabel*, QLineEdit*> boxes[] = {{givenNameLabel, givenNameBox},
-                                                    {surnameLabel, surnameBox},
-                                                    {phoneLabel, phoneBox},
-                                                    {emailLabel, emailBox}};
-    for (const auto& [caption, box] : boxes)
-        caption->setBuddy(box);
+    givenNameLabel->setBuddy(givenNameBox);
+    surnameLabel->setBuddy(surnameBox);
+    phoneLabel->setBuddy(phoneBox);
+    emailLabel->setBuddy(emailBox);
     findByNameButton->setAccessibleDescription(QStringLiteral("Find by name"));
     findBySurnameButton->setAccessibleDescription(QStringLiteral("Find by surname"));
     findByPhoneButton->setAccessibleDescription(QStringLiteral("Find by phone number"));

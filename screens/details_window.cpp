@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <type_traits>
 
 using contact_table::Column;
 
@@ -55,8 +56,7 @@ DetailsWindow::DetailsWindow(WindowModel& model) : Window(model, QStringLiteral(
     // screen as a navigation strip, and failures of its arrows are reported where every other
     // failure is.
     makeDataControl();
-    makeNameFields();
-    makeDayAndNoteFields();
+    makeFields();
 
     searchTextBox = textBox(details_window_layout::kSearchText);
     searchTextBox->hide();
@@ -90,34 +90,20 @@ void DetailsWindow::makeDataControl() {
 }
 
 // Each label stands left of its box; the box is named for screen readers by its label.
-void DetailsWindow::makeNameFields() {
+void DetailsWindow::makeFields() {
     using namespace details_window_layout;
-    givenNameLabel = label(kNameLabel);
-    givenNameBox = bound(givenNameLabel, textBox(kNameBox), Column::Name);
-    surnameLabel = label(kSurnameLabel);
-    surnameBox = bound(surnameLabel, textBox(kSurnameBox), Column::Surname);
-    phoneLabel = label(kPhoneLabel);
-    phoneBox = bound(phoneLabel, textBox(kPhoneBox), Column::Phone);
-    faxLabel = label(kFaxLabel);
-    faxBox = bound(faxLabel, textBox(kFaxBox), Column::Fax);
-    addressLabel = label(kAddressLabel);
-    addressBox = bound(addressLabel, multiLineTextBox(kAddressBox), Column::Address);
-    emailLabel = label(kEmailLabel);
-    emailBox = bound(emailLabel, textBox(kEmailBox), Column::Email);
-    urlLabel = label(kUrlLabel);
-    urlBox = bound(urlLabel, textBox(kUrlBox), Column::Url);
-}
-
-void DetailsWindow::makeDayAndNoteFields() {
-    using namespace details_window_layout;
-    createdOnLabel = label(kCreatedOnLabel);
-    createdOnBox = bound(createdOnLabel, textBox(kCreatedOnBox), Column::CreatedOn);
+    givenNameBox = field<QLineEdit>(kNameLabel, kNameBox, Column::Name);
+    surnameBox = field<QLineEdit>(kSurnameLabel, kSurnameBox, Column::Surname);
+    phoneBox = field<QLineEdit>(kPhoneLabel, kPhoneBox, Column::Phone);
+    faxBox = field<QLineEdit>(kFaxLabel, kFaxBox, Column::Fax);
+    addressBox = field<QPlainTextEdit>(kAddressLabel, kAddressBox, Column::Address);
+    emailBox = field<QLineEdit>(kEmailLabel, kEmailBox, Column::Email);
+    urlBox = field<QLineEdit>(kUrlLabel, kUrlBox, Column::Url);
+    createdOnBox = field<QLineEdit>(kCreatedOnLabel, kCreatedOnBox, Column::CreatedOn);
     // The creation day is shown and can be selected, but only the add window writes it.
     createdOnBox->setReadOnly(true);
-    modifiedOnLabel = label(kModifiedOnLabel);
-    modifiedOnBox = bound(modifiedOnLabel, textBox(kModifiedOnBox), Column::ModifiedOn);
-    otherLabel = label(kOtherLabel);
-    otherBox = bound(otherLabel, multiLineTextBox(kOtherBox), Column::Other);
+    modifiedOnBox = field<QLineEdit>(kModifiedOnLabel, kModifiedOnBox, Column::ModifiedOn);
+    otherBox = field<QPlainTextEdit>(kOtherLabel, kOtherBox, Column::Other);
 }
 
 void DetailsWindow::connectHandlers() {
@@ -240,9 +226,15 @@ void DetailsWindow::stampUnlessTyped() {
 }
 
 template <class Box>
-Box* DetailsWindow::bound(QLabel* caption, Box* box, contact_table::Column column) {
-    caption->setBuddy(box);
-    dataControl->bind(box, column);
-    fields_ << caption << box;
-    return box;
+Box* DetailsWindow::field(const ControlLayout& caption, const ControlLayout& box, Column column) {
+    QLabel* name = label(caption);
+    Box* control;
+    if constexpr (std::is_same_v<Box, QPlainTextEdit>)
+        control = multiLineTextBox(box);
+    else
+        control = textBox(box);
+    name->setBuddy(control);
+    dataControl->bind(control, column);
+    fields_ << name << control;
+    return control;
 }

@@ -83,17 +83,6 @@ class DetailsWindow : public Window {
     QPushButton* editButton;
     QPushButton* saveButton;
 
-    QLabel* givenNameLabel;
-    QLabel* surnameLabel;
-    QLabel* phoneLabel;
-    QLabel* faxLabel;
-    QLabel* addressLabel;
-    QLabel* emailLabel;
-    QLabel* urlLabel;
-    QLabel* otherLabel;
-    QLabel* createdOnLabel;
-    QLabel* modifiedOnLabel;
-
     QLineEdit* givenNameBox;
     QLineEdit* surnameBox;
     QLineEdit* phoneBox;
@@ -117,8 +106,7 @@ class DetailsWindow : public Window {
   private:
     void makeButtons();
     void makeDataControl();
-    void makeNameFields();
-    void makeDayAndNoteFields();
+    void makeFields();
     void connectHandlers();
 
     void onBack();
@@ -145,8 +133,11 @@ class DetailsWindow : public Window {
     // "Modified On" for that row.
     void stampUnlessTyped();
 
-    // Binds a column's box to the data control; the box and its label are the column's field.
-    template <class Box> Box* bound(QLabel* caption, Box* box, contact_table::Column column);
+    // A column's field: its label, then its box (a QLineEdit or a QPlainTextEdit), bound to the
+    // data control and named by the label.
+    template <class Box>
+    Box* field(const ControlLayout& caption, const ControlLayout& box,
+               contact_table::Column column);
 
     QList<QWidget*> fields_; // every column's label and box
 };

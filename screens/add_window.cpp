@@ -30,7 +30,7 @@ AddWindow::AddWindow(WindowModel& model) : Window(model, QStringLiteral("Form2")
 
 void AddWindow::makeContactFields() {
     using namespace add_window_layout;
-    givenNameLabel = label(kNameLabel);
+    label(kNameLabel);
     givenNameBox = textBox(kNameBox);
     surnameBox = textBox(kSurnameBox);
     phoneBox = textBox(kPhoneBox);
@@ -39,13 +39,13 @@ void AddWindow::makeContactFields() {
     emailBox = textBox(kEmailBox);
     urlBox = textBox(kUrlBox);
     otherBox = multiLineTextBox(kOtherBox);
-    surnameLabel = label(kSurnameLabel);
-    phoneLabel = label(kPhoneLabel);
-    faxLabel = label(kFaxLabel);
-    addressLabel = label(kAddressLabel);
-    emailLabel = label(kEmailLabel);
-    urlLabel = label(kUrlLabel);
-    otherLabel = label(kOtherLabel);
+    label(kSurnameLabel);
+    label(kPhoneLabel);
+    label(kFaxLabel);
+    label(kAddressLabel);
+    label(kEmailLabel);
+    label(kUrlLabel);
+    label(kOtherLabel);
 }
 
 void AddWindow::makeCreationDayAndButtons() {
@@ -55,7 +55,7 @@ void AddWindow::makeCreationDayAndButtons() {
     createdOnBox = textBox(kCreatedOnBox);
     createdOnBox->setReadOnly(true);
     addNewButton = button(kAddNew);
-    createdOnLabel = label(kCreatedOnLabel);
+    label(kCreatedOnLabel);
     cancelUpdateButton = button(kCancelUpdate);
     for (QPushButton* control : {okButton, cancelButton, addNewButton, cancelUpdateButton})
         control->setCursor(Qt::ArrowCursor);
@@ -89,15 +89,14 @@ void AddWindow::connectHandlers() {
     onClick(cancelUpdateButton, [this] { onCancelUpdate(); });
 }
 
-std::array<QWidget*, 18> AddWindow::fields() const {
-    return {givenNameLabel, surnameLabel, phoneLabel,     faxLabel,     addressLabel, emailLabel,
-            urlLabel,       otherLabel,   createdOnLabel, givenNameBox, surnameBox,   phoneBox,
-            faxBox,         addressBox,   otherBox,       createdOnBox, emailBox,     urlBox};
-}
-
 void AddWindow::setFieldsVisible(bool visible) {
-    for (QWidget* control : fields())
-        control->setVisible(visible);
+    // The window's labels are those of its fields.
+    for (QLabel* caption : findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+        caption->setVisible(visible);
+    for (QWidget* box :
+         std::initializer_list<QWidget*>{givenNameBox, surnameBox, phoneBox, faxBox, addressBox,
+                                         otherBox, createdOnBox, emailBox, urlBox})
+        box->setVisible(visible);
 }
 
 void AddWindow::onLoad() {

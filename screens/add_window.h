@@ -6,7 +6,6 @@
 #include <array>
 
 class DataControl;
-class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -54,7 +53,6 @@ class AddWindow : public Window {
   public:
     explicit AddWindow(WindowModel& model);
 
-    QLabel* givenNameLabel;
     QLineEdit* givenNameBox;
     QLineEdit* surnameBox;
     QLineEdit* phoneBox;
@@ -63,18 +61,10 @@ class AddWindow : public Window {
     QLineEdit* emailBox;
     QLineEdit* urlBox;
     QPlainTextEdit* otherBox;
-    QLabel* surnameLabel;
-    QLabel* phoneLabel;
-    QLabel* faxLabel;
-    QLabel* addressLabel;
-    QLabel* emailLabel;
-    QLabel* urlLabel;
-    QLabel* otherLabel;
     QPushButton* okButton;
     QPushButton* cancelButton;
     QLineEdit* createdOnBox;
     QPushButton* addNewButton;
-    QLabel* createdOnLabel;
     QPushButton* cancelUpdateButton;
     DataControl* dataControl;
 
@@ -95,5 +85,4 @@ class AddWindow : public Window {
     void onCancelUpdate();
     // The eighteen field controls change visibility together, labels first.
     void setFieldsVisible(bool visible);
-    std::array<QWidget*, 18> fields() const;
 };

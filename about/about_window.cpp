@@ -31,14 +31,12 @@ void setCaption(QLabel* label, const QString& caption) {
 
 } // namespace
 
-LineShape::LineShape(QWidget* parent, const QString& name, int leftTwips, int rightTwips,
-                     int yTwips, const QColor& colour, int widthPixels)
+LineShape::LineShape(QWidget* parent, const ControlLayout& row, const QColor& colour)
     : QWidget(parent), colour_(colour) {
-    setObjectName(name);
+    setObjectName(QString::fromUtf8(row.name));
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::NoFocus);
-    const int left = twipsToPixels(leftTwips);
-    setGeometry(left, twipsToPixels(yTwips), twipsToPixels(rightTwips) - left, widthPixels);
+    place(this, row.place);
 }
 
 void LineShape::paintEvent(QPaintEvent*) {
@@ -52,9 +50,8 @@ AboutWindow::AboutWindow(WindowModel& model) : Window(model, QStringLiteral("frm
     setBackground(this, layoutColour(kBlack));
 
     makePicture();
-    okButton = button(QStringLiteral("cmdOK"), QStringLiteral("OK"), {4245, 2625, 1260, 345}, 0);
-    sysInfoButton = button(QStringLiteral("cmdSysInfo"), QStringLiteral("&System Info..."),
-                           {4260, 3075, 1245, 345}, 1);
+    okButton = button(about_window_layout::kOk);
+    sysInfoButton = button(about_window_layout::kSysInfo);
 
     makeLabels();
     makeLines();
@@ -69,7 +66,7 @@ AboutWindow::AboutWindow(WindowModel& model) : Window(model, QStringLiteral("frm
 
 void AboutWindow::makePicture() {
     picture = new QLabel(this);
-    picture->setObjectName(QStringLiteral("Picture1"));
+    layOut(picture, about_window_layout::kPicture);
     picture->setAccessibleName(QStringLiteral("Picture"));
     picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     picture->setLineWidth(1);
@@ -77,53 +74,27 @@ void AboutWindow::makePicture() {
     picture->setPixmap(assets::aboutPicture());
     // A picture box takes the focus in its turn, as the other controls in the tab order do.
     picture->setFocusPolicy(Qt::StrongFocus);
-    place(picture, {5640, 360, 3945, 2535});
-    setTabIndex(picture, 8);
 }
 
 void AboutWindow::makeLabels() {
-    toolLabel = textLabel(QStringLiteral("Label5"), QStringLiteral("Qt 6 and C++"),
-                          {8400, 0, 1215, 255}, 11);
-    countryLabel = textLabel(QStringLiteral("Label4"), QStringLiteral("Made in Chile"),
-                             {8280, 2880, 1215, 255}, 10);
-    sourceCodeLabel =
-        textLabel(QStringLiteral("Label3"), QStringLiteral("Contact Quorvane for Source Codes."),
-                  {6600, 3240, 2895, 255}, 9);
-    contactLabel = textLabel(QStringLiteral("Label2"),
-                             QStringLiteral("Contact Quorvane at quorvane@example.com"),
-                             {960, 2040, 3975, 255}, 7);
-    makerLabel =
-        textLabel(QStringLiteral("Label1"), QStringLiteral("Quorvane"), {360, 0, 1695, 255}, 6);
-    descriptionLabel = textLabel(
-        QStringLiteral("lblDescription"),
-        QStringLiteral("This is a software that helps enable  you organise your contacts "
-                       "better.Remember this is not the full release.this is still under subject "
-                       "to testing"),
-        {1050, 1125, 3885, 1170}, 2);
-    titleLabel = textLabel(QStringLiteral("lblTitle"), QStringLiteral("Tessaline"),
-                           {1050, 240, 3885, 480}, 4);
+    using namespace about_window_layout;
+    for (std::size_t i = 0; i < labels.size(); ++i)
+        labels[i] = textLabel(kLabels[i]);
+    titleLabel = findChild<QLabel*>(QString::fromUtf8(kTitle.name));
     titleLabel->setFont(dialogFont(18));
-    versionLabel = textLabel(QStringLiteral("lblVersion"), QStringLiteral("Version:"),
-                             {1050, 780, 3885, 225}, 5);
-    disclaimerLabel =
-        textLabel(QStringLiteral("lblDisclaimer"), QString(), {255, 2625, 3870, 825}, 3);
+    versionLabel = findChild<QLabel*>(QString::fromUtf8(kVersion.name));
 }
 
 void AboutWindow::makeLines() {
-    etchedLine[1] =
-        new LineShape(this, QStringLiteral("Line1(1)"), 90, 5654, 2445, layoutColour(kGrey), 1);
-    etchedLine[0] =
-        new LineShape(this, QStringLiteral("Line1(0)"), 105, 5654, 2460, layoutColour(kWhite), 2);
+    etchedLine[1] = new LineShape(this, about_window_layout::kGreyLine, layoutColour(kGrey));
+    etchedLine[0] = new LineShape(this, about_window_layout::kWhiteLine, layoutColour(kWhite));
 }
 
 // The window holds its controls front to back: a label drawn over a later one where they
-// overlap (contactLabel over the foot of descriptionLabel). Lines and labels are drawn on the
+// overlap (Label2 over the foot of lblDescription). Lines and labels are drawn on the
 // window's surface, and the picture box and the buttons over all of them (the picture box
 // hides the top of countryLabel).
 void AboutWindow::stackControls() {
-    const std::array<QLabel*, 9> labels{toolLabel,    countryLabel, sourceCodeLabel,
-                                        contactLabel, makerLabel,   descriptionLabel,
-                                        titleLabel,   versionLabel, disclaimerLabel};
     for (auto label = labels.rbegin(); label != labels.rend(); ++label)
         (*label)->raise();
     for (LineShape* line : etchedLine)
@@ -132,9 +103,8 @@ void AboutWindow::stackControls() {
         control->raise();
 }
 
-QLabel* AboutWindow::textLabel(const QString& name, const QString& caption, TwipsRect place,
-                               int tabIndex) {
-    QLabel* control = label(name, caption, place, tabIndex);
+QLabel* AboutWindow::textLabel(const ControlLayout& row) {
+    QLabel* control = label(row);
     control->setTextFormat(Qt::PlainText);
     control->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     control->setWordWrap(true);

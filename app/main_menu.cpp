@@ -65,15 +65,12 @@ MainMenu::MainMenu(WindowModel& model) : Window(model, QStringLiteral("Form1")) 
 void MainMenu::makeFrame() {
     using main_menu_layout::kFrame;
     modeFrame = new QGroupBox(QString::fromUtf8(kFrame.caption), this);
-    modeFrame->setObjectName(QString::fromUtf8(kFrame.name));
-    modeFrame->setAccessibleName(modeFrame->title());
+    layOut(modeFrame, kFrame);
     modeFrame->setFlat(true);
     modeFrame->setToolTip(QStringLiteral("Choose your destiny"));
     QPalette frameColours = modeFrame->palette();
     frameColours.setColor(QPalette::WindowText, layoutColour(kWindowText, frameColours));
     modeFrame->setPalette(frameColours);
-    place(modeFrame, kFrame.place);
-    setTabIndex(modeFrame, kFrame.tabIndex);
 }
 
 void MainMenu::onLoad() {

@@ -9,11 +9,11 @@ class QPushButton;
 
 // The main menu's controls, front to back: the buttons are drawn over the frame.
 namespace main_menu_layout {
-inline constexpr ControlLayout kFrame{"Frame1", {120, 240, 3975, 3255}, 0, "Choose Mode"};
-inline constexpr ControlLayout kAddNew{"Command1", {240, 600, 3735, 495}, 1, "Add New"};
-inline constexpr ControlLayout kViewEdit{"Command2", {240, 1320, 3735, 495}, 2, "View/Edit"};
-inline constexpr ControlLayout kExit{"Command4", {240, 2040, 3735, 495}, 3, "Exit"};
-inline constexpr ControlLayout kAbout{"Command3", {240, 2760, 3735, 495}, 4, "About"};
+constexpr ControlLayout kFrame{"Frame1", {120, 240, 3975, 3255}, 0, "Choose Mode"};
+constexpr ControlLayout kAddNew{"Command1", {240, 600, 3735, 495}, 1, "Add New"};
+constexpr ControlLayout kViewEdit{"Command2", {240, 1320, 3735, 495}, 2, "View/Edit"};
+constexpr ControlLayout kExit{"Command4", {240, 2040, 3735, 495}, 3, "Exit"};
+constexpr ControlLayout kAbout{"Command3", {240, 2760, 3735, 495}, 4, "About"};
 inline constexpr std::array kControls{kFrame, kAddNew, kViewEdit, kExit, kAbout};
 } // namespace main_menu_layout
 

@@ -11,7 +11,6 @@
 #include <QPushButton>
 
 using contact_table::Column;
-using contact_table::columnTitle;
 
 AddWindow::AddWindow(WindowModel& model) : Window(model, QStringLiteral("Form2")) {
     setWindowTitle(QStringLiteral("Add New"));
@@ -30,53 +29,34 @@ AddWindow::AddWindow(WindowModel& model) : Window(model, QStringLiteral("Form2")
 }
 
 void AddWindow::makeContactFields() {
-    givenNameLabel =
-        label(QStringLiteral("Label1"), columnTitle(Column::Name), {360, 120, 615, 255}, 0);
-    givenNameBox = textBox(QStringLiteral("Text1"), QStringLiteral("Text1"), {1080, 120, 2535, 285},
-                           1, columnTitle(Column::Name));
-    surnameBox = textBox(QStringLiteral("Text2"), QStringLiteral("Text2"), {5400, 120, 2535, 285},
-                         2, columnTitle(Column::Surname));
-    phoneBox = textBox(QStringLiteral("Text3"), QStringLiteral("Text3"), {1080, 600, 2055, 285}, 3,
-                       columnTitle(Column::Phone));
-    faxBox = textBox(QStringLiteral("Text4"), QStringLiteral("Text4"), {5400, 600, 2055, 285}, 4,
-                     columnTitle(Column::Fax));
-    addressBox = multiLineTextBox(QStringLiteral("Text5"), QStringLiteral("Text5"),
-                                  {1080, 1080, 3255, 1455}, 5, columnTitle(Column::Address));
-    emailBox = textBox(QStringLiteral("Text8"), QStringLiteral("Text8"), {5400, 1080, 2535, 285}, 6,
-                       columnTitle(Column::Email));
-    urlBox = textBox(QStringLiteral("Text9"), QStringLiteral("Text9"), {5400, 1560, 2535, 285}, 7,
-                     columnTitle(Column::Url));
-    otherBox = multiLineTextBox(QStringLiteral("Text6"), QStringLiteral("Text6"),
-                                {1080, 2760, 5055, 1335}, 8, columnTitle(Column::Other));
-    surnameLabel =
-        label(QStringLiteral("Label2"), columnTitle(Column::Surname), {4560, 120, 735, 255}, 9);
-    phoneLabel =
-        label(QStringLiteral("Label3"), columnTitle(Column::Phone), {360, 600, 615, 255}, 10);
-    faxLabel = label(QStringLiteral("Label4"), columnTitle(Column::Fax), {4560, 600, 615, 255}, 11);
-    addressLabel =
-        label(QStringLiteral("Label5"), columnTitle(Column::Address), {360, 1080, 615, 255}, 12);
-    emailLabel =
-        label(QStringLiteral("Label6"), columnTitle(Column::Email), {4560, 1080, 735, 255}, 13);
-    urlLabel =
-        label(QStringLiteral("Label7"), columnTitle(Column::Url), {4560, 1560, 855, 255}, 14);
-    otherLabel =
-        label(QStringLiteral("Label8"), columnTitle(Column::Other), {360, 2760, 735, 255}, 15);
+    using namespace add_window_layout;
+    label(kNameLabel);
+    givenNameBox = textBox(kNameBox);
+    surnameBox = textBox(kSurnameBox);
+    phoneBox = textBox(kPhoneBox);
+    faxBox = textBox(kFaxBox);
+    addressBox = multiLineTextBox(kAddressBox);
+    emailBox = textBox(kEmailBox);
+    urlBox = textBox(kUrlBox);
+    otherBox = multiLineTextBox(kOtherBox);
+    label(kSurnameLabel);
+    label(kPhoneLabel);
+    label(kFaxLabel);
+    label(kAddressLabel);
+    label(kEmailLabel);
+    label(kUrlLabel);
+    label(kOtherLabel);
 }
 
 void AddWindow::makeCreationDayAndButtons() {
-    okButton =
-        button(QStringLiteral("Command1"), QStringLiteral("OK"), {6960, 3240, 1215, 495}, 16);
-    cancelButton =
-        button(QStringLiteral("Command2"), QStringLiteral("Cancel"), {6960, 3720, 1215, 495}, 17);
-    createdOnBox = textBox(QStringLiteral("Text7"), QStringLiteral("Text7"),
-                           {6360, 2040, 1575, 285}, 18, columnTitle(Column::CreatedOn));
+    using namespace add_window_layout;
+    okButton = button(kOk);
+    cancelButton = button(kCancel);
+    createdOnBox = textBox(kCreatedOnBox);
     createdOnBox->setReadOnly(true);
-    addNewButton =
-        button(QStringLiteral("Command3"), QStringLiteral("Add New"), {6960, 3240, 1215, 495}, 19);
-    createdOnLabel = label(QStringLiteral("Label9"), columnTitle(Column::CreatedOn),
-                           {5040, 2040, 1095, 255}, 20);
-    cancelUpdateButton = button(QStringLiteral("Command4"), QStringLiteral("Cancel Update"),
-                                {6960, 2760, 1215, 495}, 21);
+    addNewButton = button(kAddNew);
+    label(kCreatedOnLabel);
+    cancelUpdateButton = button(kCancelUpdate);
     for (QPushButton* control : {okButton, cancelButton, addNewButton, cancelUpdateButton})
         control->setCursor(Qt::ArrowCursor);
 }
@@ -109,15 +89,14 @@ void AddWindow::connectHandlers() {
     onClick(cancelUpdateButton, [this] { onCancelUpdate(); });
 }
 
-std::array<QWidget*, 18> AddWindow::fields() const {
-    return {givenNameLabel, surnameLabel, phoneLabel,     faxLabel,     addressLabel, emailLabel,
-            urlLabel,       otherLabel,   createdOnLabel, givenNameBox, surnameBox,   phoneBox,
-            faxBox,         addressBox,   otherBox,       createdOnBox, emailBox,     urlBox};
-}
-
 void AddWindow::setFieldsVisible(bool visible) {
-    for (QWidget* control : fields())
-        control->setVisible(visible);
+    // The window's labels are those of its fields.
+    for (QLabel* caption : findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+        caption->setVisible(visible);
+    for (QWidget* box :
+         std::initializer_list<QWidget*>{givenNameBox, surnameBox, phoneBox, faxBox, addressBox,
+                                         otherBox, createdOnBox, emailBox, urlBox})
+        box->setVisible(visible);
 }
 
 void AddWindow::onLoad() {

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <type_traits>
 
 using contact_table::Column;
 
@@ -55,12 +56,9 @@ DetailsWindow::DetailsWindow(WindowModel& model) : Window(model, QStringLiteral(
     // screen as a navigation strip, and failures of its arrows are reported where every other
     // failure is.
     makeDataControl();
-    makeNameFields();
-    makeDayAndNoteFields();
+    makeFields();
 
-    // Holds the text of the last search; never shown.
-    searchTextBox = textBox(QStringLiteral("Text11"), QStringLiteral("Text11"),
-                            {6960, 1920, 1215, 285}, 25, QStringLiteral("Search text"));
+    searchTextBox = textBox(details_window_layout::kSearchText);
     searchTextBox->hide();
 
     connect(dataControl, &DataControl::rowAboutToBeStored, this, &DetailsWindow::stampUnlessTyped);
@@ -92,42 +90,20 @@ void DetailsWindow::makeDataControl() {
 }
 
 // Each label stands left of its box; the box is named for screen readers by its label.
-void DetailsWindow::makeNameFields() {
-    givenNameLabel = fieldLabel(QStringLiteral("Label1"), Column::Name, {0, 0, 615, 255}, 22);
-    givenNameBox =
-        boundBox(givenNameLabel, QStringLiteral("Text1"), {720, 0, 2535, 285}, 5, Column::Name);
-    surnameLabel = fieldLabel(QStringLiteral("Label2"), Column::Surname, {4200, 0, 735, 255}, 21);
-    surnameBox =
-        boundBox(surnameLabel, QStringLiteral("Text2"), {5040, 0, 2535, 285}, 6, Column::Surname);
-    phoneLabel = fieldLabel(QStringLiteral("Label3"), Column::Phone, {0, 480, 615, 255}, 20);
-    phoneBox =
-        boundBox(phoneLabel, QStringLiteral("Text3"), {720, 480, 2055, 285}, 7, Column::Phone);
-    faxLabel = fieldLabel(QStringLiteral("Label4"), Column::Fax, {4200, 480, 615, 255}, 19);
-    faxBox = boundBox(faxLabel, QStringLiteral("Text4"), {5040, 480, 2055, 285}, 8, Column::Fax);
-    addressLabel = fieldLabel(QStringLiteral("Label5"), Column::Address, {0, 960, 615, 255}, 18);
-    addressBox = boundMultiLineBox(addressLabel, QStringLiteral("Text5"), {720, 960, 3255, 1455}, 9,
-                                   Column::Address);
-    emailLabel = fieldLabel(QStringLiteral("Label6"), Column::Email, {4200, 960, 735, 255}, 17);
-    emailBox =
-        boundBox(emailLabel, QStringLiteral("Text8"), {5040, 960, 2535, 285}, 10, Column::Email);
-    urlLabel = fieldLabel(QStringLiteral("Label7"), Column::Url, {4200, 1440, 855, 255}, 16);
-    urlBox = boundBox(urlLabel, QStringLiteral("Text9"), {5040, 1440, 2535, 285}, 11, Column::Url);
-}
-
-void DetailsWindow::makeDayAndNoteFields() {
-    createdOnLabel =
-        fieldLabel(QStringLiteral("Label9"), Column::CreatedOn, {4080, 1920, 1215, 255}, 23);
-    createdOnBox = boundBox(createdOnLabel, QStringLiteral("Text7"), {5040, 1920, 1575, 285}, 13,
-                            Column::CreatedOn);
+void DetailsWindow::makeFields() {
+    using namespace details_window_layout;
+    givenNameBox = field<QLineEdit>(kNameLabel, kNameBox, Column::Name);
+    surnameBox = field<QLineEdit>(kSurnameLabel, kSurnameBox, Column::Surname);
+    phoneBox = field<QLineEdit>(kPhoneLabel, kPhoneBox, Column::Phone);
+    faxBox = field<QLineEdit>(kFaxLabel, kFaxBox, Column::Fax);
+    addressBox = field<QPlainTextEdit>(kAddressLabel, kAddressBox, Column::Address);
+    emailBox = field<QLineEdit>(kEmailLabel, kEmailBox, Column::Email);
+    urlBox = field<QLineEdit>(kUrlLabel, kUrlBox, Column::Url);
+    createdOnBox = field<QLineEdit>(kCreatedOnLabel, kCreatedOnBox, Column::CreatedOn);
     // The creation day is shown and can be selected, but only the add window writes it.
     createdOnBox->setReadOnly(true);
-    modifiedOnLabel =
-        fieldLabel(QStringLiteral("Label10"), Column::ModifiedOn, {4080, 2280, 1215, 255}, 24);
-    modifiedOnBox = boundBox(modifiedOnLabel, QStringLiteral("Text10"), {5040, 2280, 1575, 285}, 14,
-                             Column::ModifiedOn);
-    otherLabel = fieldLabel(QStringLiteral("Label8"), Column::Other, {0, 2640, 735, 255}, 15);
-    otherBox = boundMultiLineBox(otherLabel, QStringLiteral("Text6"), {720, 2640, 5055, 1335}, 12,
-                                 Column::Other);
+    modifiedOnBox = field<QLineEdit>(kModifiedOnLabel, kModifiedOnBox, Column::ModifiedOn);
+    otherBox = field<QPlainTextEdit>(kOtherLabel, kOtherBox, Column::Other);
 }
 
 void DetailsWindow::connectHandlers() {
@@ -249,28 +225,16 @@ void DetailsWindow::stampUnlessTyped() {
         modifiedOnBox->setText(dateStamp(services().clock));
 }
 
-QLabel* DetailsWindow::fieldLabel(const QString& name, contact_table::Column column, TwipsRect rect,
-                                  int tabIndex) {
-    QLabel* control = label(name, contact_table::columnTitle(column), rect, tabIndex);
-    fields_ << control;
+template <class Box>
+Box* DetailsWindow::field(const ControlLayout& caption, const ControlLayout& box, Column column) {
+    QLabel* name = label(caption);
+    Box* control;
+    if constexpr (std::is_same_v<Box, QPlainTextEdit>)
+        control = multiLineTextBox(box);
+    else
+        control = textBox(box);
+    name->setBuddy(control);
+    dataControl->bind(control, column);
+    fields_ << name << control;
     return control;
-}
-
-QLineEdit* DetailsWindow::boundBox(QLabel* caption, const QString& name, TwipsRect rect,
-                                   int tabIndex, contact_table::Column column) {
-    QLineEdit* box = textBox(name, name, rect, tabIndex, caption->text());
-    caption->setBuddy(box);
-    dataControl->bind(box, column);
-    fields_ << box;
-    return box;
-}
-
-QPlainTextEdit* DetailsWindow::boundMultiLineBox(QLabel* caption, const QString& name,
-                                                 TwipsRect rect, int tabIndex,
-                                                 contact_table::Column column) {
-    QPlainTextEdit* box = multiLineTextBox(name, name, rect, tabIndex, caption->text());
-    caption->setBuddy(box);
-    dataControl->bind(box, column);
-    fields_ << box;
-    return box;
 }

@@ -8,9 +8,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-using contact_table::Column;
-using contact_table::columnTitle;
-
 FindWindow::FindWindow(WindowModel& model) : Window(model, QStringLiteral("Form3")) {
     setWindowTitle(QStringLiteral("Find"));
     setInnerArea(9555, 6435);
@@ -19,47 +16,41 @@ FindWindow::FindWindow(WindowModel& model) : Window(model, QStringLiteral("Form3
     nameTheSearches();
     makeDataControl();
     resultsGrid = new ResultsGrid(dataControl, windows().stepRunner(), this);
-    resultsGrid->setObjectName(QStringLiteral("DBGrid1"));
-    place(resultsGrid, {0, 3000, 9495, 3375});
-    setTabIndex(resultsGrid, 14);
+    resultsGrid->setObjectName(QString::fromUtf8(find_window_layout::kGrid.name));
+    place(resultsGrid, find_window_layout::kGrid.place);
+    setTabIndex(resultsGrid, find_window_layout::kGrid.tabIndex);
 
     applyTabOrder();
     connectHandlers();
 }
 
 void FindWindow::makeSearchControls() {
-    givenNameLabel =
-        label(QStringLiteral("Label1"), columnTitle(Column::Name), {720, 120, 615, 255}, 9);
-    givenNameBox = textBox(QStringLiteral("Text1"), QString(), {1440, 120, 1695, 285}, 0,
-                           columnTitle(Column::Name));
-    findByNameButton = button(find_window_layout::kFindByName);
-    surnameLabel =
-        label(QStringLiteral("Label2"), columnTitle(Column::Surname), {5280, 120, 735, 255}, 11);
-    surnameBox = textBox(QStringLiteral("Text2"), QString(), {6120, 120, 1815, 285}, 2,
-                         columnTitle(Column::Surname));
-    findBySurnameButton = button(find_window_layout::kFindBySurname);
-    phoneLabel =
-        label(QStringLiteral("Label3"), QStringLiteral("Phone Number"), {240, 600, 1215, 255}, 12);
-    phoneBox = textBox(QStringLiteral("Text3"), QString(), {1440, 600, 1695, 285}, 4,
-                       QStringLiteral("Phone Number"));
-    findByPhoneButton = button(find_window_layout::kFindByPhone);
-    emailLabel =
-        label(QStringLiteral("Label4"), columnTitle(Column::Email), {5280, 600, 735, 255}, 13);
-    emailBox = textBox(QStringLiteral("Text4"), QString(), {6120, 600, 1815, 285}, 6,
-                       columnTitle(Column::Email));
-    findByEmailButton = button(find_window_layout::kFindByEmail);
-    backButton = button(find_window_layout::kBack);
-    detailsButton = button(find_window_layout::kDetails);
+    using namespace find_window_layout;
+    givenNameLabel = label(kNameLabel);
+    givenNameBox = textBox(kNameBox);
+    findByNameButton = button(kFindByName);
+    surnameLabel = label(kSurnameLabel);
+    surnameBox = textBox(kSurnameBox);
+    findBySurnameButton = button(kFindBySurname);
+    phoneLabel = label(kPhoneLabel);
+    phoneBox = textBox(kPhoneBox);
+    findByPhoneButton = button(kFindByPhone);
+    emailLabel = label(kEmailLabel);
+    emailBox = textBox(kEmailBox);
+    findByEmailButton = button(kFindByEmail);
+    backButton = button(kBack);
+    detailsButton = button(kDetails);
+    // The search boxes start empty.
+    clearSearch();
 }
 
-// The four "Find" buttons read alike; a screen reader says which search each one runs.
+// Each label names its box; the four "Find" buttons read alike, so a screen reader says which
+// search each one runs.
 void FindWindow::nameTheSearches() {
-    const std::pair<QLabel*, QLineEdit*> boxes[] = {{givenNameLabel, givenNameBox},
-                                                    {surnameLabel, surnameBox},
-                                                    {phoneLabel, phoneBox},
-                                                    {emailLabel, emailBox}};
-    for (const auto& [caption, box] : boxes)
-        caption->setBuddy(box);
+    givenNameLabel->setBuddy(givenNameBox);
+    surnameLabel->setBuddy(surnameBox);
+    phoneLabel->setBuddy(phoneBox);
+    emailLabel->setBuddy(emailBox);
     findByNameButton->setAccessibleDescription(QStringLiteral("Find by name"));
     findBySurnameButton->setAccessibleDescription(QStringLiteral("Find by surname"));
     findByPhoneButton->setAccessibleDescription(QStringLiteral("Find by phone number"));

@@ -15,7 +15,8 @@ struct TwipsRect {
 };
 
 // One row of a window's layout table: the control's design name (its objectName), its place,
-// its turn in the tab order and, where the table fixes it, its caption.
+// its turn in the tab order and, where the table fixes it, its caption (for a text box, the
+// caption of the label that names it).
 struct ControlLayout {
     const char* name;
     TwipsRect place;

@@ -165,55 +165,42 @@ void Window::setInnerArea(int widthTwips, int heightTwips) {
     setFixedSize(twipsToPixels(widthTwips), twipsToPixels(heightTwips));
 }
 
-QLabel* Window::label(const QString& name, const QString& caption, TwipsRect rect, int tabIndex) {
-    auto* control = new QLabel(caption, this);
-    control->setObjectName(name);
-    control->setAccessibleName(caption);
-    place(control, rect);
-    setTabIndex(control, tabIndex);
+void Window::layOut(QWidget* control, const ControlLayout& row) {
+    control->setObjectName(QString::fromUtf8(row.name));
+    control->setAccessibleName(QString::fromUtf8(row.caption).remove(QLatin1Char('&')));
+    place(control, row.place);
+    setTabIndex(control, row.tabIndex);
+}
+
+QLabel* Window::label(const ControlLayout& row) {
+    auto* control = new QLabel(QString::fromUtf8(row.caption), this);
+    layOut(control, row);
     return control;
 }
 
-QPushButton* Window::button(const QString& name, const QString& caption, TwipsRect rect,
-                            int tabIndex) {
-    auto* control = new QPushButton(caption, this);
-    control->setObjectName(name);
-    control->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
+QPushButton* Window::button(const ControlLayout& row) {
+    auto* control = new QPushButton(QString::fromUtf8(row.caption), this);
     // Enter clicks the button that has the focus.
     control->setAutoDefault(true);
-    place(control, rect);
-    setTabIndex(control, tabIndex);
+    layOut(control, row);
     return control;
 }
 
-QPushButton* Window::button(const ControlLayout& layout) {
-    return button(QString::fromUtf8(layout.name), QString::fromUtf8(layout.caption), layout.place,
-                  layout.tabIndex);
-}
-
-QLineEdit* Window::textBox(const QString& name, const QString& text, TwipsRect rect, int tabIndex,
-                           const QString& accessibleName) {
-    auto* control = new QLineEdit(text, this);
-    control->setObjectName(name);
+QLineEdit* Window::textBox(const ControlLayout& row) {
+    auto* control = new QLineEdit(QString::fromUtf8(row.name), this);
     // A stored value of any length is shown whole; Qt's default cap would cut it silently.
     control->setMaxLength(std::numeric_limits<int>::max());
     keepToOneLine(control);
-    control->setAccessibleName(accessibleName);
-    place(control, rect);
-    setTabIndex(control, tabIndex);
+    layOut(control, row);
     return control;
 }
 
-QPlainTextEdit* Window::multiLineTextBox(const QString& name, const QString& text, TwipsRect rect,
-                                         int tabIndex, const QString& accessibleName) {
-    auto* control = new QPlainTextEdit(text, this);
-    control->setObjectName(name);
-    control->setAccessibleName(accessibleName);
+QPlainTextEdit* Window::multiLineTextBox(const ControlLayout& row) {
+    auto* control = new QPlainTextEdit(QString::fromUtf8(row.name), this);
     control->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     control->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     // Enter starts a new line; Tab still moves on to the next control.
     control->setTabChangesFocus(true);
-    place(control, rect);
-    setTabIndex(control, tabIndex);
+    layOut(control, row);
     return control;
 }

@@ -87,15 +87,15 @@ class Window : public QWidget {
     // A click runs its handler through the window model, so its failure is reported in one place.
     void onClick(QAbstractButton* button, std::function<void()> step);
 
-    // Controls built from a layout table: positions in twips, the objectName is the control's
-    // name, and the accessible name what a screen reader should say.
-    QLabel* label(const QString& name, const QString& caption, TwipsRect place, int tabIndex);
-    QPushButton* button(const QString& name, const QString& caption, TwipsRect place, int tabIndex);
-    QPushButton* button(const ControlLayout& layout);
-    QLineEdit* textBox(const QString& name, const QString& text, TwipsRect place, int tabIndex,
-                       const QString& accessibleName);
-    QPlainTextEdit* multiLineTextBox(const QString& name, const QString& text, TwipsRect place,
-                                     int tabIndex, const QString& accessibleName);
+    // Controls built from a row of a layout table: the objectName is the row's name, and the
+    // accessible name what a screen reader should say: the caption of a label or a button, for a
+    // text box the caption of the label that names it. A text box first holds its own name.
+    QLabel* label(const ControlLayout& row);
+    QPushButton* button(const ControlLayout& row);
+    QLineEdit* textBox(const ControlLayout& row);
+    QPlainTextEdit* multiLineTextBox(const ControlLayout& row);
+    // Names a control, places it and gives it its turn in the tab order as the row says.
+    void layOut(QWidget* control, const ControlLayout& row);
     void setInnerArea(int widthTwips, int heightTwips);
 
     void closeEvent(QCloseEvent* event) override;

@@ -4,6 +4,7 @@
 #include "about/about_window.h"
 #include "app/main_menu.h"
 #include "assets/assets.h"
+#include "support/layout_check.h"
 #include "support/running_program.h"
 #include "support/window_look.h"
 
@@ -109,47 +110,14 @@ class TestAboutWindow : public QObject {
         QCOMPARE(caption(about, QStringLiteral("lblVersion")), QStringLiteral("Version 10.0.7"));
     }
 
-    void controlsSitWhereTheLayoutPutsThem_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QRect>("place");
-        QTest::newRow("Picture1") << "Picture1" << QRect(376, 24, 263, 169);
-        QTest::newRow("cmdOK") << "cmdOK" << QRect(283, 175, 84, 23);
-        QTest::newRow("cmdSysInfo") << "cmdSysInfo" << QRect(284, 205, 83, 23);
-        QTest::newRow("Label5") << "Label5" << QRect(560, 0, 81, 17);
-        QTest::newRow("Label4") << "Label4" << QRect(552, 192, 81, 17);
-        QTest::newRow("Label3") << "Label3" << QRect(440, 216, 193, 17);
-        QTest::newRow("Label2") << "Label2" << QRect(64, 136, 265, 17);
-        QTest::newRow("Label1") << "Label1" << QRect(24, 0, 113, 17);
-        QTest::newRow("lblDescription") << "lblDescription" << QRect(70, 75, 259, 78);
-        QTest::newRow("lblTitle") << "lblTitle" << QRect(70, 16, 259, 32);
-        QTest::newRow("lblVersion") << "lblVersion" << QRect(70, 52, 259, 15);
-        QTest::newRow("lblDisclaimer") << "lblDisclaimer" << QRect(17, 175, 258, 55);
-        QTest::newRow("Line1(1)") << "Line1(1)" << QRect(6, 163, 371, 1);
-        QTest::newRow("Line1(0)") << "Line1(0)" << QRect(7, 164, 370, 2);
-    }
-    void controlsSitWhereTheLayoutPutsThem() {
-        QFETCH(QString, name);
-        QFETCH(QRect, place);
-        QCOMPARE(control(about, name)->geometry(), place);
-    }
-
-    void textsAreAsDesigned() {
-        QCOMPARE(caption(about, QStringLiteral("Label1")), QStringLiteral("Quorvane"));
-        QCOMPARE(caption(about, QStringLiteral("Label2")),
-                 QStringLiteral("Contact Quorvane at quorvane@example.com"));
-        QCOMPARE(caption(about, QStringLiteral("Label3")),
-                 QStringLiteral("Contact Quorvane for Source Codes."));
-        QCOMPARE(caption(about, QStringLiteral("Label4")), QStringLiteral("Made in Chile"));
-        QCOMPARE(caption(about, QStringLiteral("Label5")), QStringLiteral("Qt 6 and C++"));
-        QCOMPARE(caption(about, QStringLiteral("lblDescription")),
-                 QStringLiteral("This is a software that helps enable  you organise your contacts "
-                                "better.Remember this is not the full release.this is still under "
-                                "subject to testing"));
+    void controlsAreAsDesigned() {
+        // The version label's design-time caption has given way to the version at load.
+        auto table = about_window_layout::kControls;
+        for (ControlLayout& row : table)
+            if (QByteArray(row.name) == "lblVersion")
+                row.caption = nullptr;
+        compareWithLayout(about, table);
         QCOMPARE(caption(about, QStringLiteral("lblDisclaimer")), QString());
-        QCOMPARE(control<QPushButton>(about, QStringLiteral("cmdOK"))->text(),
-                 QStringLiteral("OK"));
-        QCOMPARE(control<QPushButton>(about, QStringLiteral("cmdSysInfo"))->text(),
-                 QStringLiteral("&System Info..."));
     }
 
     void labelsAreWhiteOnBlack() {

@@ -3,6 +3,7 @@
 #include "screens/add_window.h"
 #include "store/contact_table.h"
 #include "store/sqlite_db.h"
+#include "support/layout_check.h"
 #include "support/running_program.h"
 #include "support/test_services.h"
 #include "support/window_look.h"
@@ -49,6 +50,9 @@ class TestAddWindow : public QObject {
         QCOMPARE(titleAsShown(&form), QStringLiteral("Add New"));
         QCOMPARE(captionsNotWhole(&form), QStringList());
         QCOMPARE(form.size(), QSize(551, 286));
+        compareWithLayout(&form, add_window_layout::kControls);
+        if (QTest::currentTestFailed())
+            return;
         QVERIFY(form.addNewButton->isVisible());
         QVERIFY(form.cancelButton->isVisible());
         QVERIFY(!form.okButton->isVisible());

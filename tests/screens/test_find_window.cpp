@@ -68,40 +68,13 @@ class TestFindWindow : public QObject {
         QCOMPARE(captionsNotWhole(&find), QStringList());
         QCOMPARE(find.size(), QSize(637, 429));
 
-        struct Expected {
-            const char* name;
-            const char* text;
-            QRect geometry;
-        };
-        const Expected labels[] = {
-            {"Label1", "Name", QRect(48, 8, 41, 17)},
-            {"Label2", "Surname", QRect(352, 8, 49, 17)},
-            {"Label3", "Phone Number", QRect(16, 40, 81, 17)},
-            {"Label4", "E-Mail", QRect(352, 40, 49, 17)},
-        };
-        for (const auto& expected : labels) {
-            auto* label = find.findChild<QLabel*>(expected.name);
-            QVERIFY2(label, expected.name);
-            QCOMPARE(label->text(), QString::fromUtf8(expected.text));
-            QCOMPARE(label->geometry(), expected.geometry);
-        }
-        const Expected boxes[] = {
-            {"Text1", "", QRect(96, 8, 113, 19)},
-            {"Text2", "", QRect(408, 8, 121, 19)},
-            {"Text3", "", QRect(96, 40, 113, 19)},
-            {"Text4", "", QRect(408, 40, 121, 19)},
-        };
-        for (const auto& expected : boxes) {
-            auto* box = find.findChild<QLineEdit*>(expected.name);
-            QVERIFY2(box, expected.name);
-            QCOMPARE(box->text(), QString());
-            QCOMPARE(box->geometry(), expected.geometry);
-        }
-        compareWithLayout(&find, find_window_layout::kButtons);
+        compareWithLayout(&find, find_window_layout::kControls);
         if (QTest::currentTestFailed())
             return;
-        for (const ControlLayout& row : find_window_layout::kButtons)
-            QVERIFY(find.findChild<QPushButton*>(row.name)->isVisible());
+        for (const char* box : {"Text1", "Text2", "Text3", "Text4"})
+            QCOMPARE(find.findChild<QLineEdit*>(box)->text(), QString());
+        for (const ControlLayout& row : find_window_layout::kControls)
+            QVERIFY2(find.findChild<QWidget*>(row.name)->isVisible(), row.name);
 
         auto* data = find.findChild<DataControl*>("Data1");
         QVERIFY(data);
@@ -112,8 +85,6 @@ class TestFindWindow : public QObject {
 
         auto* grid = find.findChild<ResultsGrid*>("DBGrid1");
         QVERIFY(grid);
-        QCOMPARE(grid->geometry(), QRect(0, 200, 633, 225));
-        QVERIFY(grid->isVisible());
         QCOMPARE(grid->caption(), QStringLiteral("Results"));
         auto* caption = grid->findChild<QLabel*>();
         QVERIFY(caption && caption->isVisible());

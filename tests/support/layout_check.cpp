@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QtTest>
 #include <algorithm>
 #include <vector>
@@ -16,6 +18,9 @@ QString captionOf(const QWidget* control) {
         return label->text();
     if (auto* frame = qobject_cast<const QGroupBox*>(control))
         return frame->title();
+    // A text box shows no caption of its own; the table's is the name a screen reader says.
+    if (qobject_cast<const QLineEdit*>(control) || qobject_cast<const QPlainTextEdit*>(control))
+        return control->accessibleName();
     return {};
 }
 

@@ -38,14 +38,6 @@ char32_t nextCodePoint(const unsigned char* s, int length, int& i) {
     return cp;
 }
 
-namespace {
-
-constexpr char32_t asciiFolded(char32_t c) {
-    return c >= 'A' && c <= 'Z' ? c + 32 : c;
-}
-
-} // namespace
-
 char32_t caseFolded(char32_t c) {
     return c < 0x80 ? asciiFolded(c) : QChar::toCaseFolded(c);
 }

@@ -14,6 +14,11 @@ namespace text_fold {
 // the surrogate range, so that the order stays total and repeatable.
 char32_t nextCodePoint(const unsigned char* s, int length, int& i);
 
+// The simple case fold of an ASCII character; inline, as most contact data is ASCII.
+constexpr char32_t asciiFolded(char32_t c) {
+    return c >= 'A' && c <= 'Z' ? c + 32 : c;
+}
+
 // The character's simple case fold, as Unicode's CaseFolding.txt gives it.
 char32_t caseFolded(char32_t c);
 

@@ -34,7 +34,7 @@ class Needle {
                 text_fold::appendFolded(utf8, length, Accents::SetAside, text);
                 return QStringView(text.constData(), text.size()).contains(folded_);
             }
-            lowered[i] = char(text_fold::caseFolded(utf8[i]));
+            lowered[i] = char(text_fold::asciiFolded(utf8[i]));
         }
         if (!ascii_)
             return false;

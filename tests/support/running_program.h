@@ -7,11 +7,6 @@
 #include <memory>
 #include <utility>
 
-class MainMenu;
-class AddWindow;
-class FindWindow;
-class DetailsWindow;
-class AboutWindow;
 class QLineEdit;
 class QPushButton;
 class QTableView;

@@ -199,7 +199,7 @@ void checkIsAccessFile(const QString& path) {
         throw StoreError(QStringLiteral("\"%1\" is empty; nothing was imported.").arg(path));
     if (contact_table::looksLikeAccessFile(path))
         return;
-    if (file.read(16) == QByteArray("SQLite format 3\0", 16))
+    if (contact_table::beginsAsSqlite(file.read(16)))
         throw StoreError(QStringLiteral("\"%1\" is an SQLite database, not an old Access-format "
                                         "file; a Tessaline address book needs no import.")
                              .arg(path));

@@ -133,6 +133,15 @@ void Statement::bind(int index, const QVariant& value) {
         bindText(index, value.toString());
 }
 
+void Statement::bindBlob(int index, const QByteArray& octets) {
+    const int result = octets.isEmpty() ? sqlite3_bind_null(stmt_, index)
+                                        : sqlite3_bind_blob64(stmt_, index, octets.constData(),
+                                                              sqlite3_uint64(octets.size()),
+                                                              SQLITE_TRANSIENT);
+    if (result != SQLITE_OK)
+        db_.fail(QStringLiteral("Could not bind a value"), result);
+}
+
 void requireValidText(const QString& text, const QString& what) {
     if (!text.isValidUtf16())
         throw StoreError(QStringLiteral("%1 is not valid Unicode text (it holds a lone surrogate "
@@ -199,6 +208,11 @@ QString Statement::text(int column) const {
 
 std::int64_t Statement::integer(int column) const {
     return sqlite3_column_int64(stmt_, column);
+}
+
+QByteArray Statement::blob(int column) const {
+    const auto* data = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
+    return QByteArray(data, sqlite3_column_bytes(stmt_, column));
 }
 
 Transaction::Transaction(Database& db, const char* begin) : db_(db) {

@@ -62,6 +62,7 @@ class Statement {
     void bind(int index, const QVariant& value);   // a null QVariant binds NULL
     void bindText(int index, const QString& text); // refuses invalid Unicode
     void bindInt(int index, std::int64_t value);
+    void bindBlob(int index, const QByteArray& octets); // an empty one binds NULL
     bool step(); // true while a row is available
     void run();  // steps to the end of a statement that returns no rows
     void reset();
@@ -71,6 +72,7 @@ class Statement {
     QVariant value(int column) const; // NULL as an invalid QVariant, text as QString
     QString text(int column) const;
     std::int64_t integer(int column) const;
+    QByteArray blob(int column) const; // the octets as stored, NULL as empty
 
   private:
     const Database& db_;

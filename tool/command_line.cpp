@@ -9,8 +9,9 @@ const char* const kHelpLine = "  -h, --help                    show this text\n"
 const char* const kExitCodes =
     "\n"
     "Exit codes: 0 done (for check: ok), 1 failed (for check: something is wrong; for query:\n"
-    "no match), 2 wrong usage, 3 query failed (a missing, locked or damaged book, or output\n"
-    "that cannot be written). After \"--\" every word is a path or a text, \"-h\" too.\n";
+    "no match; for sync: something left undone), 2 wrong usage, 3 query failed (a missing,\n"
+    "locked or damaged book, or output that cannot be written). After \"--\" every word is a\n"
+    "path or a text, \"-h\" too.\n";
 
 QString dashed(const QString& name) {
     return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
@@ -32,21 +33,34 @@ CommandLine parseCommandLine(const CommandSyntax& syntax, const QStringList& wor
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     parser.addOption(help);
     for (const QString& option : syntax.options)
-        parser.addOption(QCommandLineOption(option));
+        parser.addOption(option.endsWith(QLatin1Char('='))
+                             ? QCommandLineOption(option.chopped(1), {}, QStringLiteral("value"))
+                             : QCommandLineOption(option));
     // The parser skips the first word, a program's name.
     if (!parser.parse(QStringList{QStringLiteral("tessaline-db")} + words))
         throw UsageError{parseProblem(syntax, parser)};
     CommandLine line;
     line.helpAsked = parser.isSet(help);
-    for (const QString& option : syntax.options)
-        if (parser.isSet(option))
-            line.options << option;
+    for (const QString& option : syntax.options) {
+        const bool valued = option.endsWith(QLatin1Char('='));
+        const QString name = valued ? option.chopped(1) : option;
+        if (!parser.isSet(name))
+            continue;
+        line.options << name;
+        if (valued)
+            line.values.insert(name, parser.value(name));
+    }
     line.operands = parser.positionalArguments();
-    if (!line.helpAsked && line.operands.size() != syntax.operandCount)
+    const qsizetype given = line.operands.size();
+    if (!line.helpAsked && (given < syntax.operandCount ||
+                            given > syntax.operandCount + syntax.optionalOperands))
         throw UsageError{QStringLiteral("%1 takes %2 path(s), not %3")
                              .arg(QString::fromLatin1(syntax.name))
-                             .arg(syntax.operandCount)
-                             .arg(line.operands.size())};
+                             .arg(syntax.optionalOperands == 0
+                                      ? QString::number(syntax.operandCount)
+                                      : QStringLiteral("%1 or %2").arg(syntax.operandCount).arg(
+                                            syntax.operandCount + syntax.optionalOperands))
+                             .arg(given)};
     return line;
 }
 

@@ -15,6 +15,7 @@
 #include "tool/contact_query.h"
 #include "tool/import_report.h"
 #include "tool/progress_bar.h"
+#include "tool/sync_command.h"
 
 #include <functional>
 #include <vector>
@@ -150,6 +151,10 @@ int backup(const CommandLine& invocation, Streams streams) {
     return 0;
 }
 
+int syncBook(const CommandLine& invocation, Streams streams) {
+    return sync_command::run(invocation, streams.out, streams.err);
+}
+
 int check(const CommandLine& invocation, Streams streams) {
     const QStringList problems = address_book_check::findProblems(invocation.operands.at(0));
     if (problems.isEmpty()) {
@@ -175,6 +180,7 @@ std::vector<Command> commands() {
         {{"check", {}, 1, kCheckUsage}, check},
         {{"query", {}, 2, kQueryUsage}, query, 3},
         {{"backup", {}, 2, kBackupUsage}, backup},
+        {{"sync", sync_command::kOptions, 1, sync_command::kUsage, 1}, syncBook},
     };
 }
 

@@ -30,7 +30,7 @@ void ProgressBar::show(qint64 done, qint64 total, ProgressUnit unit) {
         return;
     shownPercent_ = percent;
     const int filled = percent * kWidth / 100;
-    err_ << "\rImporting [" << QString(filled, QLatin1Char('#'))
+    err_ << "\r" << action_ << " [" << QString(filled, QLatin1Char('#'))
          << QString(kWidth - filled, QLatin1Char('-')) << "] " << percent << "% ("
          << (unit == ProgressUnit::Bytes ? bytesOf(done, total) : contactsOf(done, total)) << ")";
     err_.flush();

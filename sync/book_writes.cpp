@@ -1,0 +1,88 @@
+#include "sync/book_writes.h"
+
+#include "store/contact_table.h"
+
+namespace {
+
+QByteArray sql(const char* pattern, const QString& argument = {}) {
+    return QString::fromLatin1(pattern).arg(argument).toUtf8();
+}
+
+// "?1, ?2, ..." for every column, or `"Name" = ?1, ...`.
+QString placeholders(bool assignments) {
+    QStringList parts;
+    for (int i = 0; i < contact_table::kColumnCount; ++i) {
+        const QString slot = QStringLiteral("?%1").arg(i + 1);
+        parts << (assignments ? quoted(contact_table::columnNames().at(i)) + " = " + slot : slot);
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
+void bindValues(Statement& statement, const RowValues& values) {
+    for (int i = 0; i < contact_table::kColumnCount; ++i)
+        statement.bind(i + 1, values[std::size_t(i)]);
+}
+
+} // namespace
+
+QHash<std::int64_t, RowValues> BookWrites::readContacts(const Database& book) {
+    const QByteArray select =
+        sql("SELECT rowid, %1 FROM address", contact_table::quotedColumnList());
+    Statement rows(book, select.constData());
+    QHash<std::int64_t, RowValues> contacts;
+    while (rows.step())
+        readValues(rows, 1, contacts[rows.integer(0)]);
+    return contacts;
+}
+
+void BookWrites::begin() {
+    if (!transaction_)
+        transaction_.emplace(book_);
+}
+
+void BookWrites::commit() {
+    if (transaction_)
+        transaction_->commit();
+    transaction_.reset();
+    writes_ = 0;
+}
+
+void BookWrites::commitWhenDue() {
+    if (++writes_ >= kWritesPerTransaction)
+        commit();
+}
+
+bool BookWrites::replaceIfUnchanged(std::int64_t rowid, const RowValues& expected,
+                                    const std::optional<RowValues>& values) {
+    begin();
+    const QByteArray select =
+        sql("SELECT %1 FROM address WHERE rowid = ?1", contact_table::quotedColumnList());
+    Statement read(book_, select.constData());
+    read.bindInt(1, rowid);
+    RowValues now;
+    if (!read.step())
+        return false;
+    readValues(read, 0, now);
+    if (now != expected)
+        return false;
+    const QByteArray change = values ? sql("UPDATE address SET %1 WHERE rowid = ?11",
+                                           placeholders(true))
+                                     : QByteArray("DELETE FROM address WHERE rowid = ?11");
+    Statement write(book_, change.constData());
+    if (values)
+        bindValues(write, *values);
+    write.bindInt(11, rowid);
+    write.run();
+    return true;
+}
+
+std::int64_t BookWrites::insert(const RowValues& values) {
+    begin();
+    const QByteArray statement = QStringLiteral("INSERT INTO address (%1) VALUES (%2)")
+                                     .arg(contact_table::quotedColumnList(), placeholders(false))
+                                     .toUtf8();
+    Statement write(book_, statement.constData());
+    bindValues(write, values);
+    write.run();
+    return book_.lastInsertRowId();
+}

@@ -1,0 +1,71 @@
+#include "sync/remote_changes.h"
+
+namespace {
+
+// Leaves out what the book already holds: a card whose ETag is the one kept (the server often
+// reports the sync's own writes back).
+void keepChanged(RemoteChanges& changes, const QList<carddav::RemoteCard>& cards,
+                 const QHash<QString, SyncedCard>& known) {
+    for (const carddav::RemoteCard& card : cards) {
+        const auto entry = known.constFind(card.href);
+        if (entry == known.constEnd() || entry->etag != card.etag)
+            changes.changed.insert(card.href, card);
+    }
+}
+
+// A whole listing: a known card that is not in it is gone. A card whose PUT was never confirmed
+// is no change of the server's; the sync sends it again.
+void listWhole(RemoteChanges& changes, const QList<carddav::RemoteCard>& cards,
+               const QHash<QString, SyncedCard>& known) {
+    keepChanged(changes, cards, known);
+    QSet<QString> listed;
+    for (const carddav::RemoteCard& card : cards)
+        listed.insert(card.href);
+    for (const SyncedCard& entry : known)
+        if (entry.confirmed() && !listed.contains(entry.href))
+            changes.removed.insert(entry.href);
+    changes.cardsOnServer = cards.size();
+}
+
+// Fetches the text of the changed cards that the report did not carry; one that has gone since
+// is gone.
+void fetchMissingText(RemoteChanges& changes, carddav::DavClient& dav, const QUrl& addressBook) {
+    QStringList missing;
+    for (const carddav::RemoteCard& card : std::as_const(changes.changed))
+        if (!card.data)
+            missing << card.href;
+    if (missing.isEmpty())
+        return;
+    for (const carddav::RemoteCard& card : dav.fetchCards(addressBook, missing))
+        changes.changed.insert(card.href, card);
+    for (const QString& href : std::as_const(missing))
+        if (!changes.changed.value(href).data) {
+            changes.changed.remove(href);
+            changes.removed.insert(href);
+        }
+}
+
+} // namespace
+
+RemoteChanges gatherRemote(carddav::DavClient& dav, const QUrl& addressBook,
+                           const QByteArray& token, const QHash<QString, SyncedCard>& known) {
+    RemoteChanges changes;
+    std::optional<carddav::CollectionChanges> report = dav.syncCollection(addressBook, token);
+    const bool fromTheBeginning = token.isEmpty() || !report;
+    if (!report && !token.isEmpty())
+        report = dav.syncCollection(addressBook, {});
+    if (!report)
+        listWhole(changes, dav.listCards(addressBook), known);
+    else if (fromTheBeginning)
+        listWhole(changes, report->changed, known);
+    else {
+        keepChanged(changes, report->changed, known);
+        for (const QString& href : std::as_const(report->removed))
+            if (known.contains(href))
+                changes.removed.insert(href);
+    }
+    if (report)
+        changes.token = report->token;
+    fetchMissingText(changes, dav, addressBook);
+    return changes;
+}

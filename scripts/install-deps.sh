@@ -10,6 +10,7 @@ packages=(
     clang libclang-rt-14-dev
     fonts-dejavu-core
     desktop-file-utils appstream
+    radicale xandikos vdirsyncer python3-passlib
 )
 
 missing=()

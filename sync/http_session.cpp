@@ -1,0 +1,187 @@
+#include "sync/http_session.h"
+
+#include "sync/dav_error.h"
+
+#include <QAuthenticator>
+#include <QEventLoop>
+#include <QFile>
+#include <QHostAddress>
+#include <QNetworkReply>
+#include <QSslSocket>
+#include <memory>
+
+namespace carddav {
+
+namespace {
+
+constexpr int kTransferTimeoutMs = 60 * 1000;
+constexpr int kMaxRedirects = 5;
+
+bool isLoopback(const QString& host) {
+    return host.compare("localhost", Qt::CaseInsensitive) == 0 || QHostAddress(host).isLoopback();
+}
+
+int portOf(const QUrl& url) {
+    return url.port(url.scheme() == "https" ? 443 : 80);
+}
+
+QSslConfiguration tlsTrusting(const QString& caFile) {
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    if (caFile.isEmpty())
+        return tls;
+    QFile file(caFile);
+    if (!file.open(QIODevice::ReadOnly))
+        throw DavError(caFile + ": cannot read the CA file: " + file.errorString());
+    const QList<QSslCertificate> authorities = QSslCertificate::fromData(file.readAll(), QSsl::Pem);
+    if (authorities.isEmpty())
+        throw DavError(caFile + ": the CA file holds no PEM certificate");
+    tls.setCaCertificates(authorities);
+    return tls;
+}
+
+struct LaterDeleter {
+    void operator()(QNetworkReply* reply) const { reply->deleteLater(); }
+};
+
+} // namespace
+
+QString shownUrl(const QUrl& url) {
+    return url.toDisplayString(QUrl::RemoveUserInfo);
+}
+
+QByteArray HttpResponse::header(const QByteArray& name) const {
+    for (const auto& [key, value] : headers) {
+        if (key.compare(name, Qt::CaseInsensitive) == 0)
+            return value;
+    }
+    return {};
+}
+
+QString HttpResponse::failure() const {
+    return QString("%1: the server answered %2 %3")
+        .arg(shownUrl(url))
+        .arg(status)
+        .arg(QString::fromUtf8(reason).trimmed());
+}
+
+HttpSession::HttpSession(const ServerAccess& access)
+    : access_(access), tls_(tlsTrusting(access.caFile)) {
+    QObject::connect(&manager_, &QNetworkAccessManager::authenticationRequired,
+                     [this](QNetworkReply* reply, QAuthenticator* authenticator) {
+                         offerCredentials(reply, authenticator);
+                     });
+}
+
+void HttpSession::checkTransport(const QUrl& url) const {
+    const QString scheme = url.scheme();
+    if (scheme == "https") {
+        if (!QSslSocket::supportsSsl())
+            throw DavError(shownUrl(url) + ": this Qt build has no TLS support");
+        return;
+    }
+    if (scheme != "http" || url.host().isEmpty())
+        throw DavError(shownUrl(url) + ": not an http:// or https:// address");
+    if (!access_.insecureHttp && !isLoopback(url.host()))
+        throw DavError(shownUrl(url) +
+                       ": plain http:// would send the password and the cards unencrypted; use "
+                       "https:// or allow it with --insecure-http");
+}
+
+HttpResponse HttpSession::send(const HttpRequest& request) {
+    HttpRequest current = request;
+    for (int redirects = 0;; ++redirects) {
+        HttpResponse response = sendOnce(current);
+        const QUrl target = redirectTarget(response);
+        if (target.isEmpty())
+            return response;
+        if (redirects == kMaxRedirects)
+            throw DavError(shownUrl(request.url) + ": too many redirects");
+        current.url = target;
+    }
+}
+
+QUrl HttpSession::redirectTarget(const HttpResponse& response) const {
+    static const QList<int> redirects = {301, 302, 303, 307, 308};
+    const QByteArray location = response.header("Location");
+    if (!redirects.contains(response.status) || location.isEmpty())
+        return {};
+    const QUrl target = response.url.resolved(QUrl::fromEncoded(location.trimmed()));
+    const bool sameServer = target.host().compare(response.url.host(), Qt::CaseInsensitive) == 0 &&
+                            portOf(target) == portOf(response.url) &&
+                            target.scheme() == response.url.scheme();
+    if (!sameServer)
+        throw DavError(QString("%1: refused the redirect to %2, another server or a plain http "
+                               "address")
+                           .arg(shownUrl(response.url), shownUrl(target)),
+                       response.status);
+    return target;
+}
+
+void HttpSession::offerCredentials(QNetworkReply* reply, QAuthenticator* authenticator) {
+    if (access_.user.isEmpty())
+        return;
+    if (credentialsOffered_ == reply) {
+        credentialsRefused_ = true; // left unanswered, the request ends with its 401
+        return;
+    }
+    credentialsOffered_ = reply;
+    authenticator->setUser(access_.user);
+    authenticator->setPassword(access_.password);
+}
+
+HttpResponse HttpSession::sendOnce(const HttpRequest& request) {
+    checkTransport(request.url);
+    QNetworkRequest message(request.url);
+    message.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
+    message.setTransferTimeout(kTransferTimeoutMs);
+    if (request.url.scheme() == "https")
+        message.setSslConfiguration(tls_);
+    for (const auto& [name, value] : request.headers)
+        message.setRawHeader(name, value);
+
+    credentialsOffered_ = nullptr;
+    credentialsRefused_ = false;
+    ++requestCount_;
+    const std::unique_ptr<QNetworkReply, LaterDeleter> reply(
+        request.body.isEmpty() ? manager_.sendCustomRequest(message, request.method)
+                               : manager_.sendCustomRequest(message, request.method, request.body));
+    HttpResponse response;
+    response.url = request.url;
+    bool tooLarge = false;
+    auto take = [&] {
+        response.body += reply->readAll();
+        if (response.body.size() > request.maxBody && !tooLarge) {
+            tooLarge = true;
+            reply->abort();
+        }
+    };
+    QObject::connect(reply.get(), &QNetworkReply::readyRead, take);
+    QEventLoop loop;
+    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    if (!reply->isFinished())
+        loop.exec();
+    if (!tooLarge)
+        take();
+
+    const QString where = shownUrl(request.url);
+    if (tooLarge)
+        throw DavError(QString("%1: the answer is larger than %2 MiB; refused")
+                           .arg(where)
+                           .arg(request.maxBody >> 20));
+    response.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (response.status == 0 && reply->error() == QNetworkReply::OperationCanceledError)
+        throw DavError(where + ": the server did not answer within 60 seconds");
+    if (response.status == 0)
+        throw DavError(where + ": " + reply->errorString());
+    if (response.status == 401)
+        throw DavError(where + (access_.user.isEmpty()
+                                    ? ": the server asks for a user name and password"
+                                    : ": the server refused the user name or password"),
+                       401);
+    response.reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray();
+    response.headers = reply->rawHeaderPairs();
+    return response;
+}
+
+} // namespace carddav

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "sync/dav_xml.h"
+
+#include <QHash>
+#include <QUrl>
+
+namespace carddav {
+
+// One property as found in an answer: its own text, the hrefs inside it and the names
+// ("{namespace}local") of the elements inside it, such as a resourcetype's.
+struct DavProperty {
+    QString text;
+    QStringList hrefs; // normal hrefs
+    QStringList children;
+};
+
+struct DavResponse {
+    QString href;   // normal href
+    int status = 0; // of the response itself ("404" for a removed card), 0 when it has none
+    QHash<QString, DavProperty> found; // the properties under a 2xx propstat, by XmlName::key()
+
+    const DavProperty* property(const XmlName& name) const;
+    bool isCollection() const;
+};
+
+struct Multistatus {
+    QList<DavResponse> responses;
+    QByteArray syncToken;
+};
+
+// Reads a 207 Multi-Status answer from source; hrefs are made normal against it. A document type
+// declaration is refused outright, so no entity is ever expanded. Throws DavError.
+Multistatus parseMultistatus(const QByteArray& body, const QUrl& source);
+
+// Whether an error answer's body names the given precondition (a DAV:error element's child).
+bool namesPrecondition(const QByteArray& body, const XmlName& precondition);
+
+} // namespace carddav

@@ -1,0 +1,271 @@
+#include "local_dav_server.h"
+#include "sync/dav_client.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+#include <memory>
+
+using namespace carddav;
+
+Q_DECLARE_METATYPE(LocalDavServer::Kind)
+
+namespace {
+
+QByteArray vcard(const QString& uid, const QString& name) {
+    return QString("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:%1\r\nFN:%2\r\nN:%2;;;;\r\nEND:VCARD\r\n")
+        .arg(uid, name)
+        .toUtf8();
+}
+
+QStringList hrefsOf(const QList<RemoteCard>& cards) {
+    QStringList hrefs;
+    for (const RemoteCard& card : cards)
+        hrefs << card.href;
+    hrefs.sort();
+    return hrefs;
+}
+
+// Answers every connection with one canned HTTP answer, then closes it.
+class CannedServer {
+  public:
+    explicit CannedServer(const QByteArray& answer) {
+        if (!server_.listen(QHostAddress::LocalHost, 0))
+            qFatal("cannot listen on 127.0.0.1");
+        QObject::connect(&server_, &QTcpServer::newConnection, [this, answer] {
+            QTcpSocket* socket = server_.nextPendingConnection();
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, answer] {
+                socket->readAll();
+                socket->write(answer);
+                socket->disconnectFromHost();
+            });
+        });
+    }
+    QUrl url() const {
+        return QUrl(QString("http://127.0.0.1:%1/book/").arg(server_.serverPort()));
+    }
+
+  private:
+    QTcpServer server_;
+};
+
+QByteArray httpAnswer(const QByteArray& statusLine, const QByteArray& headers,
+                      const QByteArray& body) {
+    return "HTTP/1.1 " + statusLine + "\r\n" + headers +
+           "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" +
+           body;
+}
+
+} // namespace
+
+class TestDavClient : public QObject {
+    Q_OBJECT
+  private:
+    std::unique_ptr<LocalDavServer> radicale_;
+    std::unique_ptr<LocalDavServer> xandikos_;
+
+    LocalDavServer& server(LocalDavServer::Kind kind) {
+        return kind == LocalDavServer::Kind::Radicale ? *radicale_ : *xandikos_;
+    }
+    ServerAccess accessTo(LocalDavServer::Kind kind, const QUrl& url) {
+        return {url, server(kind).user(), server(kind).password(), {}, false};
+    }
+    DavClient clientOf(LocalDavServer::Kind kind) {
+        return DavClient(accessTo(kind, server(kind).book()));
+    }
+    void bothServers() {
+        QTest::addColumn<LocalDavServer::Kind>("kind");
+        QTest::newRow("radicale") << LocalDavServer::Kind::Radicale;
+        QTest::newRow("xandikos") << LocalDavServer::Kind::Xandikos;
+    }
+
+  private slots:
+    void initTestCase() {
+        radicale_ = std::make_unique<LocalDavServer>(LocalDavServer::Kind::Radicale);
+        xandikos_ = std::make_unique<LocalDavServer>(LocalDavServer::Kind::Xandikos);
+    }
+    void cleanupTestCase() {
+        radicale_.reset();
+        xandikos_.reset();
+    }
+
+    void discoveryFindsTheBook_data() {
+        QTest::addColumn<LocalDavServer::Kind>("kind");
+        QTest::addColumn<bool>("fromRoot");
+        QTest::newRow("radicale root") << LocalDavServer::Kind::Radicale << true;
+        QTest::newRow("radicale book") << LocalDavServer::Kind::Radicale << false;
+        QTest::newRow("xandikos root") << LocalDavServer::Kind::Xandikos << true;
+        QTest::newRow("xandikos book") << LocalDavServer::Kind::Xandikos << false;
+    }
+    void discoveryFindsTheBook() {
+        QFETCH(LocalDavServer::Kind, kind);
+        QFETCH(bool, fromRoot);
+        const QUrl book = server(kind).book();
+        DavClient client(accessTo(kind, fromRoot ? server(kind).root() : book));
+        const QList<AddressBookInfo> books = client.discover();
+        QCOMPARE(books.size(), 1);
+        QCOMPARE(books.first().url, book);
+    }
+
+    void putAndDeleteHonourEtags_data() { bothServers(); }
+    void putAndDeleteHonourEtags() {
+        QFETCH(LocalDavServer::Kind, kind);
+        DavClient client = clientOf(kind);
+        const QString href = server(kind).book().path() + "etag test.vcf";
+        const PutResult created = client.putCard(href, vcard("e1", "First"), {});
+        QCOMPARE(created.outcome, PutOutcome::Stored);
+        QVERIFY(created.etag.startsWith('"'));
+        QCOMPARE(client.putCard(href, vcard("e1", "Again"), {}).outcome,
+                 PutOutcome::PreconditionFailed);
+        const PutResult changed = client.putCard(href, vcard("e1", "Second"), created.etag);
+        QCOMPARE(changed.outcome, PutOutcome::Stored);
+        QCOMPARE(client.putCard(href, vcard("e1", "Stale"), created.etag).outcome,
+                 PutOutcome::PreconditionFailed);
+        QVERIFY(client.fetchCard(href)->data->contains("FN:Second"));
+        QCOMPARE(client.deleteCard(href, created.etag), DeleteOutcome::PreconditionFailed);
+        QCOMPARE(client.deleteCard(href, client.fetchCard(href)->etag), DeleteOutcome::Deleted);
+        QCOMPARE(client.deleteCard(href, {}), DeleteOutcome::Gone);
+        QVERIFY(!client.fetchCard(href));
+    }
+
+    void syncCollectionFollowsChanges_data() {
+        QTest::addColumn<LocalDavServer::Kind>("kind");
+        QTest::addColumn<bool>("sendsCards"); // whether the server puts each card's text in
+        QTest::newRow("radicale") << LocalDavServer::Kind::Radicale << true;
+        QTest::newRow("xandikos") << LocalDavServer::Kind::Xandikos << false;
+    }
+    void syncCollectionFollowsChanges() {
+        QFETCH(LocalDavServer::Kind, kind);
+        QFETCH(bool, sendsCards);
+        DavClient client = clientOf(kind);
+        const QUrl book = server(kind).book();
+        const QString kept = book.path() + "kept.vcf", gone = book.path() + "gone.vcf";
+        const QByteArray keptEtag = client.putCard(kept, vcard("s1", "Kept"), {}).etag;
+        client.putCard(gone, vcard("s2", "Gone"), {});
+
+        const CollectionChanges initial = client.syncCollection(book, {}).value();
+        QVERIFY(hrefsOf(initial.changed).contains(kept));
+        QVERIFY(hrefsOf(initial.changed).contains(gone));
+        const CollectionChanges quiet = client.syncCollection(book, initial.token).value();
+        QVERIFY(quiet.changed.isEmpty() && quiet.removed.isEmpty());
+
+        const PutResult edited = client.putCard(kept, vcard("s1", "Edited"), keptEtag);
+        QCOMPARE(client.deleteCard(gone, {}), DeleteOutcome::Deleted);
+        const CollectionChanges later = client.syncCollection(book, quiet.token).value();
+        QCOMPARE(hrefsOf(later.changed), QStringList{kept});
+        QCOMPARE(later.removed, QStringList{gone});
+        QCOMPARE(later.changed.first().etag, client.fetchCard(kept)->etag);
+        QCOMPARE(later.changed.first().data.has_value(), sendsCards);
+        if (sendsCards)
+            QVERIFY(later.changed.first().data->contains("FN:Edited"));
+        QVERIFY(!edited.etag.isEmpty());
+    }
+
+    void bogusTokenMeansStartOver_data() { bothServers(); }
+    void bogusTokenMeansStartOver() {
+        QFETCH(LocalDavServer::Kind, kind);
+        DavClient client = clientOf(kind);
+        QVERIFY(!client.syncCollection(server(kind).book(), "http://example.org/ns/sync/bogus"));
+    }
+
+    void listAndFetchCardsAgree_data() { bothServers(); }
+    void listAndFetchCardsAgree() {
+        QFETCH(LocalDavServer::Kind, kind);
+        DavClient client = clientOf(kind);
+        const QUrl book = server(kind).book();
+        // hrefs the server has to encode, in sorted order
+        const QStringList mine = {book.path() + "list a.vcf", book.path() + "list%b.vcf",
+                                  book.path() + "list-ü.vcf"};
+        for (const QString& href : mine)
+            QCOMPARE(client.putCard(href, vcard(href, "Listed"), {}).outcome, PutOutcome::Stored);
+        QStringList listed;
+        for (const RemoteCard& card : client.listCards(book)) {
+            QVERIFY(!card.etag.isEmpty() && !card.data);
+            if (mine.contains(card.href))
+                listed << card.href;
+        }
+        listed.sort();
+        QCOMPARE(listed, mine); // not with the collection itself
+        const QList<RemoteCard> fetched = client.fetchCards(book, mine + QStringList{"/nothere"});
+        QCOMPARE(hrefsOf(fetched), mine);
+        for (const RemoteCard& card : fetched)
+            QVERIFY(card.data->contains("UID:" + card.href.toUtf8()));
+    }
+
+    void wrongPasswordIsNamed() {
+        ServerAccess access = accessTo(LocalDavServer::Kind::Radicale, radicale_->book());
+        access.password = "not-the-password";
+        DavClient client(access);
+        try {
+            client.listCards(radicale_->book());
+            QFAIL("a wrong password was taken");
+        } catch (const DavError& error) {
+            QCOMPARE(error.status(), 401);
+            QVERIFY(error.description().contains("refused the user name or password"));
+            QVERIFY(!error.description().contains("not-the-password"));
+        }
+    }
+
+    void unsafeAccessRefusedBeforeAnyTraffic_data() {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("caFile");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("http to another host") << "http://10.0.0.1/dav/"
+                                              << ""
+                                              << "--insecure-http";
+        QTest::newRow("http by name") << "http://example.org/"
+                                      << ""
+                                      << "--insecure-http";
+        QTest::newRow("unreadable CA file") << "https://example.org/"
+                                            << "/nonexistent/ca.pem"
+                                            << "cannot read the CA file";
+        QTest::newRow("not http") << "ftp://127.0.0.1/"
+                                  << ""
+                                  << "not an http";
+    }
+    void unsafeAccessRefusedBeforeAnyTraffic() {
+        QFETCH(QString, url);
+        QFETCH(QString, caFile);
+        QFETCH(QString, cause);
+        try {
+            DavClient client({QUrl(url), "user", "pw", caFile, false});
+            QFAIL("the access was taken");
+        } catch (const DavError& error) {
+            QVERIFY2(error.description().contains(cause), qPrintable(error.description()));
+        }
+    }
+
+    void hostileAnswersRefused_data() {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QString>("cause");
+        const QByteArray xml = "Content-Type: application/xml\r\n";
+        QTest::newRow("document type")
+            << httpAnswer("207 Multi-Status", xml,
+                          "<?xml version=\"1.0\"?><!DOCTYPE m [<!ENTITY a \"aaaaaaaa\">]>"
+                          "<D:multistatus xmlns:D=\"DAV:\"><D:response><D:href>&a;</D:href>"
+                          "</D:response></D:multistatus>")
+            << "declares a document type";
+        QTest::newRow("not xml") << httpAnswer("207 Multi-Status", xml, "<D:multistatus")
+                                 << "malformed answer";
+        QTest::newRow("redirect to another host")
+            << httpAnswer("301 Moved", "Location: http://127.0.0.2:8080/book/\r\n", {})
+            << "refused the redirect";
+        QTest::newRow("unexpected status") << httpAnswer("503 Service Unavailable", {}, {})
+                                           << "book/: the server answered 503 Service Unavailable";
+    }
+    void hostileAnswersRefused() {
+        QFETCH(QByteArray, answer);
+        QFETCH(QString, cause);
+        CannedServer canned(answer);
+        DavClient client({canned.url(), {}, {}, {}, false});
+        try {
+            client.listCards(canned.url());
+            QFAIL("the answer was taken");
+        } catch (const DavError& error) {
+            QVERIFY2(error.description().contains(cause), qPrintable(error.description()));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDavClient)
+#include "test_dav_client.moc"

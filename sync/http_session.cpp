@@ -43,6 +43,32 @@ struct LaterDeleter {
     void operator()(QNetworkReply* reply) const { reply->deleteLater(); }
 };
 
+// Reads the answer as it arrives until the reply finishes; one over maxBody is cut off there.
+QByteArray bodyOf(QNetworkReply& reply, qint64 maxBody) {
+    QByteArray body;
+    bool tooLarge = false;
+    auto take = [&] {
+        body += reply.readAll();
+        if (body.size() > maxBody && !tooLarge) {
+            tooLarge = true;
+            reply.abort();
+        }
+    };
+    const QMetaObject::Connection reading =
+        QObject::connect(&reply, &QNetworkReply::readyRead, take);
+    QEventLoop loop;
+    QObject::connect(&reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    if (!reply.isFinished())
+        loop.exec();
+    QObject::disconnect(reading);
+    if (tooLarge)
+        throw DavError(QString("%1: the answer is larger than %2 MiB; refused")
+                           .arg(shownUrl(reply.url()))
+                           .arg(maxBody >> 20));
+    take();
+    return body;
+}
+
 } // namespace
 
 QString shownUrl(const QUrl& url) {
@@ -129,8 +155,7 @@ void HttpSession::offerCredentials(QNetworkReply* reply, QAuthenticator* authent
     authenticator->setPassword(access_.password);
 }
 
-HttpResponse HttpSession::sendOnce(const HttpRequest& request) {
-    checkTransport(request.url);
+QNetworkReply* HttpSession::start(const HttpRequest& request) {
     QNetworkRequest message(request.url);
     message.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
@@ -139,37 +164,22 @@ HttpResponse HttpSession::sendOnce(const HttpRequest& request) {
         message.setSslConfiguration(tls_);
     for (const auto& [name, value] : request.headers)
         message.setRawHeader(name, value);
-
     credentialsOffered_ = nullptr;
     credentialsRefused_ = false;
     ++requestCount_;
-    const std::unique_ptr<QNetworkReply, LaterDeleter> reply(
-        request.body.isEmpty() ? manager_.sendCustomRequest(message, request.method)
-                               : manager_.sendCustomRequest(message, request.method, request.body));
+    return request.body.isEmpty()
+               ? manager_.sendCustomRequest(message, request.method)
+               : manager_.sendCustomRequest(message, request.method, request.body);
+}
+
+HttpResponse HttpSession::sendOnce(const HttpRequest& request) {
+    checkTransport(request.url);
+    const std::unique_ptr<QNetworkReply, LaterDeleter> reply(start(request));
     HttpResponse response;
     response.url = request.url;
-    bool tooLarge = false;
-    auto take = [&] {
-        response.body += reply->readAll();
-        if (response.body.size() > request.maxBody && !tooLarge) {
-            tooLarge = true;
-            reply->abort();
-        }
-    };
-    QObject::connect(reply.get(), &QNetworkReply::readyRead, take);
-    QEventLoop loop;
-    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    if (!reply->isFinished())
-        loop.exec();
-    if (!tooLarge)
-        take();
-
-    const QString where = shownUrl(request.url);
-    if (tooLarge)
-        throw DavError(QString("%1: the answer is larger than %2 MiB; refused")
-                           .arg(where)
-                           .arg(request.maxBody >> 20));
+    response.body = bodyOf(*reply, request.maxBody);
     response.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QString where = shownUrl(request.url);
     if (response.status == 0 && reply->error() == QNetworkReply::OperationCanceledError)
         throw DavError(where + ": the server did not answer within 60 seconds");
     if (response.status == 0)

@@ -51,6 +51,7 @@ class HttpSession {
 
   private:
     HttpResponse sendOnce(const HttpRequest& request);
+    QNetworkReply* start(const HttpRequest& request);
     void offerCredentials(QNetworkReply* reply, QAuthenticator* authenticator);
     QUrl redirectTarget(const HttpResponse& response) const;
 

@@ -25,7 +25,7 @@ void writeFile(const QString& path, const QByteArray& text) {
 
 } // namespace
 
-LocalDavServer::LocalDavServer(Kind kind) : kind_(kind), port_(freePort()) {
+LocalDavServer::LocalDavServer(Kind kind, bool tls) : kind_(kind), tls_(tls), port_(freePort()) {
     process_.setStandardOutputFile(QProcess::nullDevice());
     process_.setStandardErrorFile(QProcess::nullDevice());
     if (kind == Kind::Radicale)
@@ -41,7 +41,11 @@ LocalDavServer::~LocalDavServer() {
 }
 
 QUrl LocalDavServer::root() const {
-    return QUrl(QString("http://127.0.0.1:%1/").arg(port_));
+    return QUrl(QString("%1://127.0.0.1:%2/").arg(tls_ ? "https" : "http").arg(port_));
+}
+
+QString LocalDavServer::caFile() const {
+    return folder_.filePath("cert.pem");
 }
 
 QUrl LocalDavServer::book() const {
@@ -62,11 +66,28 @@ void LocalDavServer::startRadicale() {
     writeFile(storage + "/collection-root/tester/book/.Radicale.props",
               R"({"tag": "VADDRESSBOOK", "D:displayname": "Book"})");
     writeFile(folder_.filePath("users"), "tester:s3cret\n");
-    process_.start("radicale",
-                   {"--storage-filesystem-folder=" + storage,
-                    QString("--server-hosts=127.0.0.1:%1").arg(port_), "--auth-type=htpasswd",
-                    "--auth-htpasswd-filename=" + folder_.filePath("users"),
-                    "--auth-htpasswd-encryption=plain"});
+    const QStringList options = {
+        "--storage-filesystem-folder=" + storage, QString("--server-hosts=127.0.0.1:%1").arg(port_),
+        "--auth-type=htpasswd", "--auth-htpasswd-filename=" + folder_.filePath("users"),
+        "--auth-htpasswd-encryption=plain"};
+    process_.start("radicale", options + certificateOptions());
+}
+
+// A self-signed certificate for 127.0.0.1, made afresh for each server.
+QStringList LocalDavServer::certificateOptions() {
+    if (!tls_)
+        return {};
+    const QString key = folder_.filePath("key.pem");
+    QProcess openssl;
+    openssl.setStandardOutputFile(QProcess::nullDevice());
+    openssl.setStandardErrorFile(QProcess::nullDevice());
+    openssl.start("openssl",
+                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                   "-nodes", "-keyout", key, "-out", caFile(), "-days", "2", "-subj",
+                   "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
+    if (!openssl.waitForFinished() || openssl.exitCode() != 0)
+        qFatal("openssl could not make a certificate");
+    return {"--server-ssl", "--server-certificate=" + caFile(), "--server-key=" + key};
 }
 
 void LocalDavServer::startXandikos() {

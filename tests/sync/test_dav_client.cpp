@@ -26,26 +26,29 @@ QStringList hrefsOf(const QList<RemoteCard>& cards) {
     return hrefs;
 }
 
-// Answers every connection with one canned HTTP answer, then closes it.
+// Answers each request with the canned answer for its path, or 404, then closes the connection.
 class CannedServer {
   public:
-    explicit CannedServer(const QByteArray& answer) {
+    explicit CannedServer(const QHash<QByteArray, QByteArray>& answers) : answers_(answers) {
         if (!server_.listen(QHostAddress::LocalHost, 0))
             qFatal("cannot listen on 127.0.0.1");
-        QObject::connect(&server_, &QTcpServer::newConnection, [this, answer] {
+        QObject::connect(&server_, &QTcpServer::newConnection, [this] {
             QTcpSocket* socket = server_.nextPendingConnection();
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, answer] {
-                socket->readAll();
-                socket->write(answer);
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                QObject::disconnect(socket, &QTcpSocket::readyRead, nullptr, nullptr);
+                const QByteArray path = socket->readAll().split(' ').value(1);
+                socket->write(answers_.value(path, "HTTP/1.1 404 Not Found\r\n"
+                                                   "Content-Length: 0\r\n\r\n"));
                 socket->disconnectFromHost();
             });
         });
     }
-    QUrl url() const {
-        return QUrl(QString("http://127.0.0.1:%1/book/").arg(server_.serverPort()));
+    QUrl url(const QString& path = "/book/") const {
+        return QUrl(QString("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path));
     }
 
   private:
+    QHash<QByteArray, QByteArray> answers_;
     QTcpServer server_;
 };
 
@@ -54,6 +57,18 @@ QByteArray httpAnswer(const QByteArray& statusLine, const QByteArray& headers,
     return "HTTP/1.1 " + statusLine + "\r\n" + headers +
            "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" +
            body;
+}
+
+QByteArray multistatus(const QByteArray& responses) {
+    return httpAnswer(
+        "207 Multi-Status", "Content-Type: application/xml\r\n",
+        "<m:multistatus xmlns:m=\"DAV:\" xmlns:c=\"urn:ietf:params:xml:ns:carddav\">" + responses +
+            "</m:multistatus>");
+}
+
+QByteArray propResponse(const QByteArray& href, const QByteArray& properties) {
+    return "<m:response><m:href>" + href + "</m:href><m:propstat><m:prop>" + properties +
+           "</m:prop><m:status>HTTP/1.1 200 OK</m:status></m:propstat></m:response>";
 }
 
 } // namespace
@@ -105,6 +120,65 @@ class TestDavClient : public QObject {
         const QList<AddressBookInfo> books = client.discover();
         QCOMPARE(books.size(), 1);
         QCOMPARE(books.first().url, book);
+    }
+
+    // A server that answers nothing at its root: the well-known address redirects to the
+    // principal, and the hrefs come relative, percent-encoded and as whole URLs.
+    void discoveryFollowsWellKnownAndHrefs() {
+        const QByteArray book = "<m:resourcetype><m:collection/><c:addressbook/></m:resourcetype>";
+        CannedServer canned({
+            {"/", httpAnswer("405 Method Not Allowed", {}, {})},
+            {"/.well-known/carddav",
+             httpAnswer("301 Moved Permanently", "Location: /dav/\r\n", {})},
+            {"/dav/", multistatus(propResponse("/dav/", "<m:current-user-principal><m:href>"
+                                                        "principals/ann/</m:href>"
+                                                        "</m:current-user-principal>"))},
+            {"/dav/principals/ann/",
+             multistatus(propResponse("/dav/principals/ann/",
+                                      "<c:addressbook-home-set><m:href>https://dav.example/dav/"
+                                      "ann%20home/</m:href></c:addressbook-home-set>"))},
+            {"/dav/ann%20home/",
+             multistatus(propResponse("/dav/ann%20home/", "<m:resourcetype><m:collection/>"
+                                                          "</m:resourcetype>") +
+                         propResponse("/dav/ann%20home/work%20book/",
+                                      book + "<m:displayname>Work</m:displayname>") +
+                         propResponse("/dav/ann%20home/calendar/", "<m:resourcetype/>") +
+                         propResponse("private/", book))},
+        });
+        DavClient client({canned.url("/"), {}, {}, {}, false});
+        const QList<AddressBookInfo> books = client.discover();
+        QCOMPARE(books.size(), 2);
+        QCOMPARE(books[0].url.toString(QUrl::FullyEncoded),
+                 canned.url("/dav/ann%20home/work%20book/").toString(QUrl::FullyEncoded));
+        QCOMPARE(books[0].displayName, "Work");
+        QCOMPARE(books[1].url.path(), "/dav/ann home/private/");
+        QCOMPARE(client.requestCount(), 5);
+    }
+
+    void tlsTrustsOnlyTheGivenAuthority() {
+        LocalDavServer secure(LocalDavServer::Kind::Radicale, true);
+        ServerAccess access{secure.book(), secure.user(), secure.password(), secure.caFile(),
+                            false};
+        QCOMPARE(DavClient(access).discover().size(), 1);
+        access.caFile.clear();
+        try {
+            DavClient(access).discover();
+            QFAIL("an unknown certificate was trusted");
+        } catch (const DavError& error) {
+            QVERIFY2(error.description().contains("certificate"), qPrintable(error.description()));
+        }
+    }
+
+    void oversizeCardRefused() {
+        CannedServer canned({{"/big.vcf", httpAnswer("200 OK", {}, QByteArray(17 << 20, 'x'))}});
+        DavClient client({canned.url(), {}, {}, {}, false});
+        try {
+            client.fetchCard("/big.vcf");
+            QFAIL("an oversize card was taken");
+        } catch (const DavError& error) {
+            QVERIFY2(error.description().contains("larger than 16 MiB"),
+                     qPrintable(error.description()));
+        }
     }
 
     void putAndDeleteHonourEtags_data() { bothServers(); }
@@ -256,7 +330,7 @@ class TestDavClient : public QObject {
     void hostileAnswersRefused() {
         QFETCH(QByteArray, answer);
         QFETCH(QString, cause);
-        CannedServer canned(answer);
+        CannedServer canned({{"/book/", answer}});
         DavClient client({canned.url(), {}, {}, {}, false});
         try {
             client.listCards(canned.url());

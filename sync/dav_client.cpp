@@ -146,6 +146,18 @@ QList<RemoteCard> DavClient::fetchCards(const QUrl& book, const QStringList& hre
     return cards;
 }
 
+QList<RemoteCard> DavClient::queryCards(const QUrl& book) {
+    const QByteArray body = addressbookQueryBody();
+    const Multistatus found = multistatusOf(http_->send(xmlRequest("REPORT", book, body, 1)));
+    QList<RemoteCard> cards;
+    for (const DavResponse& response : found.responses) {
+        const RemoteCard card = cardOf(response);
+        if (card.data && !card.etag.isEmpty())
+            cards << card;
+    }
+    return cards;
+}
+
 std::optional<RemoteCard> DavClient::fetchCard(const QString& href) {
     const HttpResponse answer =
         http_->send({"GET", hrefUrl(server_, href), {}, {{"Accept", "text/vcard"}}, kCardBytes});

@@ -46,6 +46,11 @@ QByteArray syncCollectionBody(const QByteArray& token) {
     });
 }
 
+QByteArray addressbookQueryBody() {
+    return document({dav::kCardDav, "addressbook-query"},
+                    [&](QXmlStreamWriter& xml) { writeProp(xml, kCardProperties); });
+}
+
 QByteArray multigetBody(const QStringList& hrefs) {
     return document({dav::kCardDav, "addressbook-multiget"}, [&](QXmlStreamWriter& xml) {
         writeProp(xml, kCardProperties);

@@ -14,7 +14,6 @@ namespace carddav {
 
 namespace {
 
-constexpr int kTransferTimeoutMs = 60 * 1000;
 constexpr int kMaxRedirects = 5;
 
 bool isLoopback(const QString& host) {
@@ -159,7 +158,7 @@ QNetworkReply* HttpSession::start(const HttpRequest& request) {
     QNetworkRequest message(request.url);
     message.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
-    message.setTransferTimeout(kTransferTimeoutMs);
+    message.setTransferTimeout(access_.timeoutMs);
     if (request.url.scheme() == "https")
         message.setSslConfiguration(tls_);
     for (const auto& [name, value] : request.headers)

@@ -27,6 +27,10 @@ void listWhole(RemoteChanges& changes, const QList<carddav::RemoteCard>& cards,
     changes.cardsOnServer = cards.size();
 }
 
+// Beyond this many cards to fetch, one query for every card is cheaper than fetching them by
+// name (which some servers do card by card).
+constexpr qsizetype kFetchedByName = 50;
+
 // Fetches the text of the changed cards that the report did not carry; one that has gone since
 // is gone.
 void fetchMissingText(RemoteChanges& changes, carddav::DavClient& dav, const QUrl& addressBook) {
@@ -36,8 +40,12 @@ void fetchMissingText(RemoteChanges& changes, carddav::DavClient& dav, const QUr
             missing << card.href;
     if (missing.isEmpty())
         return;
-    for (const carddav::RemoteCard& card : dav.fetchCards(addressBook, missing))
-        changes.changed.insert(card.href, card);
+    const QList<carddav::RemoteCard> fetched = missing.size() > kFetchedByName
+                                                   ? dav.queryCards(addressBook)
+                                                   : dav.fetchCards(addressBook, missing);
+    for (const carddav::RemoteCard& card : fetched)
+        if (changes.changed.contains(card.href))
+            changes.changed.insert(card.href, card);
     for (const QString& href : std::as_const(missing))
         if (!changes.changed.value(href).data) {
             changes.changed.remove(href);

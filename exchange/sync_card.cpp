@@ -222,7 +222,8 @@ RowValues columnsOf(const QByteArray& card, const QString& createdOn) {
 }
 
 QString uidOf(const QByteArray& card) {
-    const QList<const ContentLine*> uids = vcard::readCardLines(card).named("UID");
+    const CardLines lines = vcard::readCardLines(card);
+    const QList<const ContentLine*> uids = lines.named("UID");
     return uids.isEmpty() ? QString() : uids.first()->plainText().trimmed();
 }
 

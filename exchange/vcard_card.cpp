@@ -276,17 +276,12 @@ void CardMapping::addOther(const ContentLine& line) {
 }
 
 void CardMapping::addOurs(const ContentLine& line) {
-    if (line.name == kCreatedOn) {
-        createdOn_ = text(line);
-        createdOnLine_ = line.lineNumber;
-    } else if (line.name == kModifiedOn) {
-        modifiedOn_ = text(line);
-        modifiedOnLine_ = line.lineNumber;
-    } else if (line.name == kNullColumns) {
-        nullColumns_ += text(line).split(QLatin1Char(','));
-    } else if (line.name == kBlankColumns) {
-        blankColumns_ += text(line).split(QLatin1Char(','));
-    }
+    if (line.name == kCreatedOn || line.name == kModifiedOn) {
+        Stamp& stamp = line.name == kCreatedOn ? createdOn_ : modifiedOn_;
+        stamp.value = text(line);
+        stamp.line = line.lineNumber;
+    } else if (line.name == kNullColumns || line.name == kBlankColumns)
+        (line.name == kNullColumns ? nullColumns_ : blankColumns_) += text(line).split(u',');
 }
 
 bool CardMapping::isBlank(qsizetype item) const {
@@ -375,7 +370,7 @@ int CardMapping::sourceLine(Column column) const {
     if (column == Column::Name || column == Column::Surname)
         return hasName_ ? nameLine_ : fullNameLine();
     if (column == Column::CreatedOn || column == Column::ModifiedOn)
-        return column == Column::CreatedOn ? createdOnLine_ : modifiedOnLine_;
+        return column == Column::CreatedOn ? createdOn_.line : modifiedOn_.line;
     const qsizetype item = itemOf(propertyOf(column));
     return item < 0 ? -1 : items_[item].lineNumber;
 }
@@ -394,8 +389,8 @@ RowValues CardMapping::contact(const QString& createdOn) const {
             values[row.column] = items_[item].value;
     }
     values[Column::Other] = other(used);
-    values[Column::CreatedOn] = createdOn_.isNull() ? QVariant(createdOn) : createdOn_;
-    values[Column::ModifiedOn] = modifiedOn_;
+    values[Column::CreatedOn] = createdOn_.value.isNull() ? QVariant(createdOn) : createdOn_.value;
+    values[Column::ModifiedOn] = modifiedOn_.value;
     for (const QString& name : nullColumns_)
         if (const int column = contact_table::columnIndex(name); column >= 0)
             values[std::size_t(column)] = QVariant();

@@ -82,8 +82,12 @@ class CardMapping {
     bool hasName_ = false;
     QString given_, family_;              // as the card writes them, breaks as LF
     QVariant givenColumn_, familyColumn_; // as they go into the table
-    QVariant createdOn_, modifiedOn_;     // ours, when the card carries them
-    int nameLine_ = -1, createdOnLine_ = -1, modifiedOnLine_ = -1;
+    struct Stamp {
+        QVariant value;
+        int line = -1;
+    };
+    Stamp createdOn_, modifiedOn_; // ours, when the card carries them
+    int nameLine_ = -1;
     QStringList nullColumns_, blankColumns_;
     int skippedMedia_ = 0;
     int skippedBinary_ = 0;

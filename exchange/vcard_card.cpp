@@ -194,7 +194,7 @@ void CardMapping::add(const ContentLine& line) {
 
 void CardMapping::addItem(Kind kind, const ContentLine& line, const QString& value,
                           const QString& label, Column column) {
-    items_ << Item{kind, column, value, label, line.group, rankOf(line)};
+    items_ << Item{kind, column, value, label, line.group, rankOf(line), line.lineNumber};
 }
 
 // Labelled by its row of kColumnProperties and its types but those silent ones.
@@ -211,6 +211,7 @@ void CardMapping::addName(const ContentLine& line) {
     }
     const QStringList parts = line.components();
     hasName_ = true;
+    nameLine_ = line.lineNumber;
     family_ = parts.value(0);
     given_ = parts.value(1);
     LineBreaks breaks(line);
@@ -275,26 +276,27 @@ void CardMapping::addOther(const ContentLine& line) {
 }
 
 void CardMapping::addOurs(const ContentLine& line) {
-    if (line.name == kCreatedOn)
-        createdOn_ = text(line);
-    else if (line.name == kModifiedOn)
-        modifiedOn_ = text(line);
-    else if (line.name == kNullColumns)
-        nullColumns_ += text(line).split(QLatin1Char(','));
+    if (line.name == kCreatedOn || line.name == kModifiedOn) {
+        Stamp& stamp = line.name == kCreatedOn ? createdOn_ : modifiedOn_;
+        stamp.value = text(line);
+        stamp.line = line.lineNumber;
+    } else if (line.name == kNullColumns || line.name == kBlankColumns)
+        (line.name == kNullColumns ? nullColumns_ : blankColumns_) += text(line).split(u',');
 }
 
 bool CardMapping::isBlank(qsizetype item) const {
     return item < 0 || QStringView(items_[item].value).trimmed().isEmpty();
 }
 
-// The item of that kind (and column) a column takes: one with a value before an empty placeholder,
-// then the preferred one (when byRank), then the first; -1 when there is none.
-qsizetype CardMapping::best(Kind kind, Column column, bool byRank) const {
+// The item of that kind (and column) a column takes: one with a value before an empty placeholder
+// (the other way round when blankFirst), then the preferred one (when byRank), then the first; -1
+// when there is none.
+qsizetype CardMapping::best(Kind kind, Column column, bool byRank, bool blankFirst) const {
     qsizetype found = -1;
     for (qsizetype i = 0; i < items_.size(); ++i) {
         if (items_[i].kind != kind || (kind == Kind::Column && items_[i].column != column))
             continue;
-        if (found < 0 || (isBlank(found) && !isBlank(i)) ||
+        if (found < 0 || (isBlank(found) != blankFirst && isBlank(i) == blankFirst) ||
             (isBlank(found) == isBlank(i) && byRank && items_[i].rank < items_[found].rank))
             found = i;
     }
@@ -328,8 +330,10 @@ QString CardMapping::lineOf(const Item& item) const {
 
 // The first NOTE, then a line for every item no column took.
 QVariant CardMapping::other(const QList<qsizetype>& used) const {
-    QStringList lines;
     const qsizetype note = used.last();
+    if (unmapped_ == Unmapped::Left)
+        return note < 0 ? QVariant() : QVariant(items_[note].value);
+    QStringList lines;
     if (!isBlank(note))
         lines << items_[note].value;
     for (qsizetype i = 0; i < items_.size(); ++i) {
@@ -346,26 +350,47 @@ QVariant CardMapping::other(const QList<qsizetype>& used) const {
     return lines.size() == 1 ? lines.first() : lines.join(QLatin1Char('\n'));
 }
 
+// The item a column of kColumnProperties takes. A cell phone stands in for a voice one.
+qsizetype CardMapping::itemOf(const ColumnProperty& row) const {
+    const bool blankFirst = blankColumns_.contains(QLatin1String(storedName(row.column)));
+    qsizetype item = best(Kind::Column, row.column, row.byPreference, blankFirst);
+    const qsizetype cell = best(Kind::Cell, row.column, true, blankFirst);
+    if (row.column == Column::Phone &&
+        (item < 0 || (cell >= 0 && isBlank(item) != blankFirst && isBlank(cell) == blankFirst)))
+        item = cell;
+    return item;
+}
+
+int CardMapping::fullNameLine() const {
+    const qsizetype full = best(Kind::FullName, Column::Name, true);
+    return full < 0 ? -1 : items_[full].lineNumber;
+}
+
+int CardMapping::sourceLine(Column column) const {
+    if (column == Column::Name || column == Column::Surname)
+        return hasName_ ? nameLine_ : fullNameLine();
+    if (column == Column::CreatedOn || column == Column::ModifiedOn)
+        return column == Column::CreatedOn ? createdOn_.line : modifiedOn_.line;
+    const qsizetype item = itemOf(propertyOf(column));
+    return item < 0 ? -1 : items_[item].lineNumber;
+}
+
 RowValues CardMapping::contact(const QString& createdOn) const {
     RowValues values;
     setNames(values);
-    // The item each column of kColumnProperties takes; the note goes last, as other() expects. A
-    // cell phone stands in for a voice one.
+    // The item each column of kColumnProperties takes; the note goes last, as other() expects.
     QList<qsizetype> used;
     for (const ColumnProperty& row : kColumnProperties) {
         if (row.label == nullptr)
             continue; // the dates, of our own properties (addOurs)
-        qsizetype item = best(Kind::Column, row.column, row.byPreference);
-        const qsizetype cell = best(Kind::Cell, row.column, true);
-        if (row.column == Column::Phone && (item < 0 || (isBlank(item) && !isBlank(cell))))
-            item = cell;
+        const qsizetype item = itemOf(row);
         used << item;
         if (item >= 0)
             values[row.column] = items_[item].value;
     }
     values[Column::Other] = other(used);
-    values[Column::CreatedOn] = createdOn_.isNull() ? QVariant(createdOn) : createdOn_;
-    values[Column::ModifiedOn] = modifiedOn_;
+    values[Column::CreatedOn] = createdOn_.value.isNull() ? QVariant(createdOn) : createdOn_.value;
+    values[Column::ModifiedOn] = modifiedOn_.value;
     for (const QString& name : nullColumns_)
         if (const int column = contact_table::columnIndex(name); column >= 0)
             values[std::size_t(column)] = QVariant();

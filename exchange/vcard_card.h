@@ -1,5 +1,6 @@
 #pragma once
 
+#include "exchange/vcard_columns.h"
 #include "exchange/vcard_line.h"
 #include "store/contact_columns.h"
 #include "store/table_row.h"
@@ -17,10 +18,15 @@ namespace vcard {
 // is no other) the phone, a fax TEL the fax, the preferred EMAIL and ADR the e-mail and address,
 // the first URL and NOTE the url and notes; an empty value takes a column only when no other
 // fills it. Every other property that holds text is kept as a
-// "Label: value" line after the note; only the structural ones and binary values are left out,
-// and binary ones are counted.
+// "Label: value" line after the note (unless told not to, for a card that is itself kept); only
+// the structural ones and binary values are left out, and binary ones are counted.
 class CardMapping {
   public:
+    // What becomes of the text no column takes.
+    enum class Unmapped { IntoNotes, Left };
+
+    explicit CardMapping(Unmapped unmapped = Unmapped::IntoNotes) : unmapped_(unmapped) {}
+
     // Takes the properties in the card's order.
     void add(const ContentLine& line);
 
@@ -33,6 +39,13 @@ class CardMapping {
     // A group card (KIND:group) lists members; it is no contact.
     bool isGroup() const { return isGroup_; }
 
+    // The line (ContentLine::lineNumber) a column is taken from, -1 when none is: for Name and
+    // Surname the N, else the FN they are read from.
+    int sourceLine(contact_table::Column column) const;
+    // Whether the names come from N, and the FN that would give them without it.
+    bool hasName() const { return hasName_; }
+    int fullNameLine() const;
+
   private:
     // A property that a column takes (kColumnProperties), a phone of another kind, or other text.
     enum class Kind { Column, Cell, Phone, FullName, Other };
@@ -43,6 +56,7 @@ class CardMapping {
         QString label;
         QByteArray group;
         int rank;
+        int lineNumber;
     };
 
     void addName(const ContentLine& line);
@@ -55,18 +69,26 @@ class CardMapping {
     void addColumnItem(contact_table::Column column, const ContentLine& line, const QString& value,
                        std::initializer_list<const char*> silentTypes = {});
     bool isBlank(qsizetype item) const;
-    qsizetype best(Kind kind, contact_table::Column column, bool byRank) const;
+    qsizetype best(Kind kind, contact_table::Column column, bool byRank,
+                   bool blankFirst = false) const;
+    qsizetype itemOf(const ColumnProperty& row) const;
     void setNames(RowValues& values) const;
     QVariant other(const QList<qsizetype>& used) const;
     QString lineOf(const Item& item) const;
 
+    Unmapped unmapped_;
     QList<Item> items_;
     QHash<QByteArray, QString> groupLabels_;
     bool hasName_ = false;
     QString given_, family_;              // as the card writes them, breaks as LF
     QVariant givenColumn_, familyColumn_; // as they go into the table
-    QVariant createdOn_, modifiedOn_;     // ours, when the card carries them
-    QStringList nullColumns_;
+    struct Stamp {
+        QVariant value;
+        int line = -1;
+    };
+    Stamp createdOn_, modifiedOn_; // ours, when the card carries them
+    int nameLine_ = -1;
+    QStringList nullColumns_, blankColumns_;
     int skippedMedia_ = 0;
     int skippedBinary_ = 0;
     bool isGroup_ = false;

@@ -13,6 +13,8 @@ namespace vcard_export {
 
 // One contact as a whole card, CRLF after every line.
 QByteArray card(const RowValues& values);
+// The same in another version ("3.0" writes the same lines), with a UID when uid is not empty.
+QByteArray card(const RowValues& values, QByteArrayView version, const QString& uid);
 
 // Writes every contact of the table in the order they were stored, one at a time. Returns the
 // number of contacts written.

@@ -52,10 +52,8 @@ class CardReading {
         : add_(add), createdOn_(createdOn) {}
 
     void finish(PendingCard& card) {
-        bool windows1252 = false;
-        for (const vcard::ContentLine& line : card.lines)
-            windows1252 = windows1252 || line.isUndeclaredNonUtf8();
-        std::optional<RowValues> contact = contactOf(card, windows1252);
+        const bool windows1252 = vcard::markWindows1252(card.lines);
+        std::optional<RowValues> contact = contactOf(card);
         if (!contact)
             return;
         if (windows1252)
@@ -73,10 +71,9 @@ class CardReading {
   private:
     // The contact of the card, nothing for a group. Each line is let go once it is taken, and the
     // mapping before the contact is stored: a value may be most of the file.
-    std::optional<RowValues> contactOf(PendingCard& card, bool windows1252) {
+    std::optional<RowValues> contactOf(PendingCard& card) {
         vcard::CardMapping mapping;
         for (vcard::ContentLine& line : card.lines) {
-            line.windows1252 = windows1252;
             mapping.add(line);
             line.value.clear();
         }

@@ -3,12 +3,11 @@
 #include "store/utf8_text.h"
 
 #include <QStringDecoder>
+#include <algorithm>
+#include <utility>
 
 namespace vcard {
 
-namespace {
-
-// Splits at separator where it stands outside double quotes.
 QList<QByteArray> splitUnquoted(const QByteArray& text, char separator) {
     if (!text.contains('"'))
         return text.split(separator);
@@ -26,6 +25,8 @@ QList<QByteArray> splitUnquoted(const QByteArray& text, char separator) {
     parts << text.mid(start);
     return parts;
 }
+
+namespace {
 
 // One parameter value: surrounding quotes dropped and RFC 6868 carets (^n ^' ^^) undone.
 QString parameterValue(QByteArray value) {
@@ -216,7 +217,7 @@ QString unescape(QString text, Escapes escapes) {
     return text;
 }
 
-QStringList ContentLine::components() const {
+QStringList ContentLine::escapedComponents() const {
     const QString whole = text();
     const QStringView view(whole);
     QStringList parts;
@@ -226,12 +227,28 @@ QStringList ContentLine::components() const {
         if (view[i] == QLatin1Char('\\') && (escapes == Escapes::Standard || next == u';'))
             ++i;
         else if (view[i] == QLatin1Char(';')) {
-            parts << unescape(view.mid(start, i - start).toString(), escapes);
+            parts << view.mid(start, i - start).toString();
             start = i + 1;
         }
     }
-    parts << unescape(view.mid(start).toString(), escapes);
+    parts << view.mid(start).toString();
     return parts;
+}
+
+QStringList ContentLine::components() const {
+    QStringList parts = escapedComponents();
+    for (QString& part : parts)
+        part = unescape(std::move(part), escapes);
+    return parts;
+}
+
+bool markWindows1252(QList<ContentLine>& card) {
+    const bool windows1252 = std::any_of(card.begin(), card.end(), [](const ContentLine& line) {
+        return line.isUndeclaredNonUtf8();
+    });
+    for (ContentLine& line : card)
+        line.windows1252 = windows1252;
+    return windows1252;
 }
 
 bool isCardMark(QByteArrayView line, const char* keyword) {

@@ -16,6 +16,9 @@ inline constexpr const char* kNullColumns = "X-TESSALINE-NULL";
 // The kinds of the line breaks of a value ("crlf", "lf", "cr"), one per break in order, or one
 // for all of them; a value without it has LF breaks.
 inline constexpr const char* kBreaks = "X-TESSALINE-BREAKS";
+// The columns that take a blank value although another property of theirs has text (a further
+// e-mail, say, when the one the contact kept was emptied).
+inline constexpr const char* kBlankColumns = "X-TESSALINE-BLANK";
 
 // FN of a card: given name, a blank, family name, without blanks around.
 inline QString fullName(const QString& given, const QString& family) {
@@ -32,9 +35,11 @@ struct Parameter {
 enum class Escapes { Vcard21, Standard };
 
 struct ContentLine {
-    int lineNumber = 0; // the first physical line of the property
-    QByteArray group;   // as written, empty when there is none
-    QByteArray name;    // upper case
+    int lineNumber = 0;     // the first physical line of the property
+    int lastLineNumber = 0; // and its last, folds and a 2.1 base64 block included
+    QByteArray head;        // the group, name and parameters as written (unfolded)
+    QByteArray group;       // as written, empty when there is none
+    QByteArray name;        // upper case
     QList<Parameter> parameters;
     QByteArray value; // unfolded, still escaped and encoded
     Escapes escapes = Escapes::Standard;
@@ -62,7 +67,16 @@ struct ContentLine {
     // The components of a structured value (N, ADR, ORG), split at unescaped semicolons and
     // unescaped.
     QStringList components() const;
+    // The components as written: split at unescaped semicolons, escapes left in.
+    QStringList escapedComponents() const;
 };
+
+// Marks every line of one card as Windows-1252 when a value that names no charset is not UTF-8
+// (as older programs write cards, in the system's code page). Returns whether it did.
+bool markWindows1252(QList<ContentLine>& card);
+
+// Splits at separator where it stands outside double quotes.
+QList<QByteArray> splitUnquoted(const QByteArray& text, char separator);
 
 // The position of the colon that ends the name and parameters: the first one outside double
 // quotes, -1 when there is none.

@@ -188,6 +188,7 @@ bool ContentLineReader::next(ContentLine& line) {
     if (colon < 0)
         fail(line.lineNumber,
              QStringLiteral("the line has no colon, so it is not a vCard property"));
+    line.head = logical.left(colon);
     logical.remove(0, colon + 1);
     line.value = std::move(logical);
     if (line.name == "BEGIN" || line.name == "VERSION")
@@ -197,6 +198,7 @@ bool ContentLineReader::next(ContentLine& line) {
         readBase64Block(line.value);
     if (line.name == "AGENT")
         readEmbeddedCard(line);
+    line.lastLineNumber = lineNumber_;
     return true;
 }
 

@@ -1,0 +1,153 @@
+#include "exchange/vcard_writing.h"
+
+#include <algorithm>
+
+namespace vcard {
+
+namespace {
+
+constexpr qsizetype kMaxOctets = 75;
+
+bool isSpecial(char c) {
+    return c == '\r' || c == '\n' || c == '\\' || c == ',' || c == ';';
+}
+
+// What 2.1 carries unencoded: printable ASCII.
+bool isPlain21(char c) {
+    return c >= ' ' && c <= '~';
+}
+
+} // namespace
+
+void appendFolded(QByteArray& card, QByteArrayView line, QByteArrayView lineEnd) {
+    qsizetype start = 0;
+    qsizetype room = kMaxOctets;
+    while (line.size() - start > room) {
+        qsizetype end = start + room;
+        while ((uchar(line[end]) & 0xC0) == 0x80)
+            --end;
+        card.append(line.constData() + start, end - start);
+        card += lineEnd;
+        card += ' ';
+        start = end;
+        room = kMaxOctets - 1;
+    }
+    card.append(line.constData() + start, line.size() - start);
+    card += lineEnd;
+}
+
+void EscapedValue::add(const QByteArray& plain) {
+    if (text.isEmpty() && std::none_of(plain.begin(), plain.end(), isSpecial)) {
+        text = plain;
+        return;
+    }
+    const char* s = plain.constData();
+    const qsizetype size = plain.size();
+    text.reserve(text.size() + size + 16);
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = s[i];
+        if (!isSpecial(c))
+            continue;
+        text.append(s + run, i - run);
+        if (c == '\r' || c == '\n') {
+            const bool pair = c == '\r' && i + 1 < size && s[i + 1] == '\n';
+            breaks << (pair ? "crlf" : c == '\r' ? "cr" : "lf");
+            text += "\\n";
+            i += pair ? 1 : 0;
+        } else {
+            text += '\\';
+            text += c;
+        }
+        run = i + 1;
+    }
+    text.append(s + run, size - run);
+}
+
+QByteArray EscapedValue::breaksParameter() const {
+    if (breaks.count("lf") == breaks.size())
+        return {};
+    const bool same = breaks.count(breaks.first()) == breaks.size();
+    return ';' + QByteArray(kBreaks) + '=' + (same ? breaks.first() : breaks.join(','));
+}
+
+QByteArray parameterText(const QByteArray& plain) {
+    QByteArray text;
+    text.reserve(plain.size() + 16);
+    for (qsizetype i = 0; i < plain.size(); ++i) {
+        const char c = plain[i];
+        if (c == '^')
+            text += "^^";
+        else if (c == '"')
+            text += "^'";
+        else if (c == '\n' || c == '\r') {
+            text += "^n";
+            if (c == '\r' && i + 1 < plain.size() && plain[i + 1] == '\n')
+                ++i;
+        } else
+            text += c;
+    }
+    return text;
+}
+
+bool looksLikeTelUri(const QString& text) {
+    return text.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive);
+}
+
+QByteArray columnHead(const ColumnProperty& row, const QVariant& value) {
+    QByteArray head(row.property);
+    if (row.type)
+        head += ";TYPE=" + QByteArray(row.type);
+    if (head.startsWith("TEL;") && looksLikeTelUri(value.toString()))
+        head += ";VALUE=text";
+    return head;
+}
+
+void ValueText::add(const QString& plain) {
+    if (escapes_ == Escapes::Standard)
+        escaped_.add(plain.toUtf8());
+    else
+        escaped_.text += plain.toUtf8().replace(";", "\\;");
+}
+
+void ValueText::appendLine(QByteArray& card, QByteArrayView head, QByteArrayView lineEnd) const {
+    const QByteArray& text = escaped_.text;
+    if (escapes_ == Escapes::Standard) {
+        appendFolded(card, head.toByteArray() + escaped_.breaksParameter() + ':' + text, lineEnd);
+    } else if (std::all_of(text.begin(), text.end(), isPlain21) &&
+               head.size() + 1 + text.size() <= kMaxOctets) {
+        card += head;
+        card += ':';
+        card += text;
+        card += lineEnd;
+    } else {
+        appendQuotedPrintable(card, head, lineEnd);
+    }
+}
+
+// Soft line breaks ("=" at the end) keep each physical line within 75 octets; an encoded octet
+// is never split.
+void ValueText::appendQuotedPrintable(QByteArray& card, QByteArrayView head,
+                                      QByteArrayView lineEnd) const {
+    const QByteArray start = head.toByteArray() + ";CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:";
+    card += start;
+    qsizetype width = start.size();
+    bool lineHasValue = false;
+    for (const char c : escaped_.text) {
+        const QByteArray octet =
+            isPlain21(c) && c != '='
+                ? QByteArray(1, c)
+                : '=' + QByteArray::number(uchar(c), 16).rightJustified(2, '0').toUpper();
+        if (lineHasValue && width + octet.size() > kMaxOctets - 1) {
+            card += '=';
+            card += lineEnd;
+            width = 0;
+        }
+        card += octet;
+        width += octet.size();
+        lineHasValue = true;
+    }
+    card += lineEnd;
+}
+
+} // namespace vcard

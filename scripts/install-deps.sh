@@ -9,7 +9,7 @@ packages=(
     mdbtools mdbtools-dev libglib2.0-dev
     clang libclang-rt-14-dev
     fonts-dejavu-core
-    desktop-file-utils appstream
+    desktop-file-utils appstream systemd
 )
 
 missing=()

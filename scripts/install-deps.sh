@@ -9,8 +9,8 @@ packages=(
     mdbtools mdbtools-dev libglib2.0-dev
     clang libclang-rt-14-dev
     fonts-dejavu-core
-    desktop-file-utils appstream
-    radicale xandikos vdirsyncer python3-passlib
+    desktop-file-utils appstream systemd
+    radicale xandikos vdirsyncer python3-passlib git
 )
 
 missing=()

@@ -97,6 +97,19 @@ class TestInstall : public QObject {
                 QSize(size, size));
     }
 
+    // Units systemd accepts, whose service syncs the installed book with the installed tool.
+    void givesSystemdATimerThatSyncsTheBook() {
+        const QString units = at("share/systemd/user/");
+        const Run verify = validate("systemd-analyze", {"verify", units + "tessaline-sync.service",
+                                                        units + "tessaline-sync.timer"});
+        QVERIFY2(verify.exitCode == 0, qPrintable(verify.output));
+        QFile service(units + "tessaline-sync.service");
+        QVERIFY(service.open(QIODevice::ReadOnly));
+        const QString tool = at("lib/tessaline/tessaline-db");
+        QVERIFY(service.readAll().contains(
+            QStringLiteral("\nExecStart=\"%1\" sync \"%2\"\n").arg(tool, book()).toUtf8()));
+    }
+
     void aSecondInstallKeepsTheBook() {
         {
             Database db = contact_table::openAddressBook(book());

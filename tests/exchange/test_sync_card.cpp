@@ -72,7 +72,7 @@ QString longText(const char* piece) {
 }
 
 const char* const kCardFiles[] = {"apple-3.0-crlf.vcf", "phone-2.1-lf.vcf",
-                                  "nextcloud-4.0-crlf.vcf"};
+                                  "nextcloud-4.0-crlf.vcf", "fn-only-4.0-lf.vcf"};
 
 // Contacts that are hard to write: vCard syntax, every kind of break, NULL against empty text,
 // other scripts, values longer than a line.
@@ -152,6 +152,10 @@ class TestSyncCard : public QObject {
         add("4.0 created on", nextcloud, Column::CreatedOn, "2025-01-01",
             {"X-TESSALINE-CREATED-ON:2024-05-06"});
         add("4.0 modified on newly filled", nextcloud, Column::ModifiedOn, "2026-02-03", {});
+        const char* fnOnly = kCardFiles[3];
+        add("FN only: surname, N added", fnOnly, Column::Surname, "de Vries", {"FN:Ann van Dijk"});
+        add("FN only: e-mail NULL, the other kept", fnOnly, Column::Email, kNull,
+            {"EMAIL;PREF=1:ann@two.example"});
     }
 
     // Every line but the column's stays as it was, in its place; the new ones are folded and end

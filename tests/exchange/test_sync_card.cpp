@@ -183,8 +183,9 @@ class TestSyncCard : public QObject {
         QCOMPARE(removedText, gone);
         QCOMPARE(without(lines, added), without(original, removed));
         QVERIFY(!added.isEmpty() || !gone.isEmpty());
+        const bool folded = !card.contains("VERSION:2.1"); // 2.1 lines are written whole
         for (const QByteArray& line : added) {
-            QVERIFY2(line.endsWith('\r') == crlf && line.size() - (crlf ? 1 : 0) <= 75, line);
+            QVERIFY2(line.endsWith('\r') == crlf && (!folded || line.size() - crlf <= 75), line);
             QVERIFY2(!line.chopped(crlf ? 1 : 0).contains('\r'), line);
         }
     }

@@ -110,42 +110,25 @@ void ValueText::add(const QString& plain) {
         escaped_.text += plain.toUtf8().replace(";", "\\;");
 }
 
+// 2.1 lines are not folded: a folding blank would stay in the value, and soft line breaks in
+// quoted-printable are more than some servers' parsers read.
 void ValueText::appendLine(QByteArray& card, QByteArrayView head, QByteArrayView lineEnd) const {
     const QByteArray& text = escaped_.text;
     if (escapes_ == Escapes::Standard) {
         appendFolded(card, head.toByteArray() + escaped_.breaksParameter() + ':' + text, lineEnd);
-    } else if (std::all_of(text.begin(), text.end(), isPlain21) &&
-               head.size() + 1 + text.size() <= kMaxOctets) {
-        card += head;
+        return;
+    }
+    card += head;
+    if (std::all_of(text.begin(), text.end(), isPlain21)) {
         card += ':';
         card += text;
-        card += lineEnd;
     } else {
-        appendQuotedPrintable(card, head, lineEnd);
-    }
-}
-
-// Soft line breaks ("=" at the end) keep each physical line within 75 octets; an encoded octet
-// is never split.
-void ValueText::appendQuotedPrintable(QByteArray& card, QByteArrayView head,
-                                      QByteArrayView lineEnd) const {
-    const QByteArray start = head.toByteArray() + ";CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:";
-    card += start;
-    qsizetype width = start.size();
-    bool lineHasValue = false;
-    for (const char c : escaped_.text) {
-        const QByteArray octet =
-            isPlain21(c) && c != '='
-                ? QByteArray(1, c)
-                : '=' + QByteArray::number(uchar(c), 16).rightJustified(2, '0').toUpper();
-        if (lineHasValue && width + octet.size() > kMaxOctets - 1) {
-            card += '=';
-            card += lineEnd;
-            width = 0;
-        }
-        card += octet;
-        width += octet.size();
-        lineHasValue = true;
+        card += ";CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:";
+        for (const char c : text)
+            if (isPlain21(c) && c != '=')
+                card += c;
+            else
+                card += '=' + QByteArray::number(uchar(c), 16).rightJustified(2, '0').toUpper();
     }
     card += lineEnd;
 }

@@ -18,11 +18,15 @@ bool same(const QVariant& a, const QVariant& b) {
     return a.isNull() == b.isNull() && a.toString() == b.toString();
 }
 
-RowValues columnsOfLines(const CardLines& card, const QString& createdOn) {
+vcard::CardMapping mappingOf(const CardLines& card) {
     vcard::CardMapping mapping(vcard::CardMapping::Unmapped::Left);
     for (const ContentLine& line : card.lines)
         mapping.add(line);
-    return mapping.contact(createdOn);
+    return mapping;
+}
+
+RowValues columnsOfLines(const CardLines& card, const QString& createdOn) {
+    return mappingOf(card).contact(createdOn);
 }
 
 // A parameter that tells how the old value was written rather than what the property is: its
@@ -182,7 +186,8 @@ class Patcher {
     }
 
     // The marker names the columns the card's lines would give otherwise than `after` has them;
-    // it is left as it is when it already does.
+    // it is left as it is when it already does. A column that did not change keeps its mark or
+    // its lack of one: a card without dates of ours gets none.
     void rewriteMarker(const char* name, bool (*needed)(const QVariant&, const QVariant&)) {
         const QList<const ContentLine*> old = card_.named(name);
         vcard::CardPatch unmarked = patch_;
@@ -191,11 +196,15 @@ class Patcher {
         const RowValues read =
             columnsOfLines(vcard::readCardLines(unmarked.result()), QStringLiteral("?"));
         QStringList columns, had;
-        for (int i = 0; i < contact_table::kColumnCount; ++i)
-            if (needed(after_[std::size_t(i)], read[std::size_t(i)]))
-                columns << QLatin1String(contact_table::kSchema[std::size_t(i)].storedName);
         for (const ContentLine* line : old)
             had += line->plainText().split(QLatin1Char(','));
+        for (int i = 0; i < contact_table::kColumnCount; ++i) {
+            const QString column = QLatin1String(contact_table::kSchema[std::size_t(i)].storedName);
+            const bool changed = !same(before_[std::size_t(i)], after_[std::size_t(i)]);
+            if (changed ? needed(after_[std::size_t(i)], read[std::size_t(i)])
+                        : had.contains(column))
+                columns << column;
+        }
         QStringList wanted = columns;
         had.sort();
         wanted.sort();
@@ -225,6 +234,10 @@ QString uidOf(const QByteArray& card) {
     const CardLines lines = vcard::readCardLines(card);
     const QList<const ContentLine*> uids = lines.named("UID");
     return uids.isEmpty() ? QString() : uids.first()->plainText().trimmed();
+}
+
+bool isGroup(const QByteArray& card) {
+    return mappingOf(vcard::readCardLines(card)).isGroup();
 }
 
 QByteArray newCard(const RowValues& values, const QString& uid) {

@@ -19,6 +19,9 @@ RowValues columnsOf(const QByteArray& card, const QString& createdOn);
 // The card's UID ("" when it has none).
 QString uidOf(const QByteArray& card);
 
+// Whether the card is a group (KIND:group), which lists members rather than describes a contact.
+bool isGroup(const QByteArray& card);
+
 // A new card for a contact: vCard 3.0 (every server takes it), CRLF, folded at 75 octets, with the
 // given UID and the lines an export writes, so that columnsOf(newCard(v)) == v for every v.
 QByteArray newCard(const RowValues& values, const QString& uid);

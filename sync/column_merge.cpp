@@ -39,7 +39,8 @@ Merged merge(const RowValues& synced, const RowValues& local, const RowValues& r
         if (!merged.conflicts.isEmpty() && merged.conflicts.last().column == Column(i))
             continue;
         merged.pullNeeded = merged.pullNeeded || value != local[i];
-        merged.pushNeeded = merged.pushNeeded || (localChanged && value != remoteNow[i]);
+        merged.pushed[i] = localChanged && value != remoteNow[i];
+        merged.pushNeeded = merged.pushNeeded || merged.pushed[i];
     }
     return merged;
 }

@@ -64,7 +64,8 @@ QByteArray bodyOf(QNetworkReply& reply, qint64 maxBody) {
         throw DavError(QString("%1: the answer is larger than %2 MiB; refused")
                            .arg(shownUrl(reply.url()))
                            .arg(maxBody >> 20));
-    take();
+    if (reply.isOpen())
+        take();
     return body;
 }
 
@@ -180,7 +181,9 @@ HttpResponse HttpSession::sendOnce(const HttpRequest& request) {
     response.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QString where = shownUrl(request.url);
     if (response.status == 0 && reply->error() == QNetworkReply::OperationCanceledError)
-        throw DavError(where + ": the server did not answer within 60 seconds");
+        throw DavError(QStringLiteral("%1: the server did not answer within %2 seconds")
+                           .arg(where)
+                           .arg(access_.timeoutMs / 1000));
     if (response.status == 0)
         throw DavError(where + ": " + reply->errorString());
     if (response.status == 401)

@@ -58,7 +58,7 @@ class TwoWaySync {
     void settleNewRemote(const RemoteCard& remote, CardPairing& pairing);
     void settleNewLocals(const QList<std::int64_t>& rowids);
     std::optional<RemoteCard> readBack(const QString& href, const RowValues& contact);
-    void reportDamage(const RowValues& intended, const RemoteCard& stored, const RowValues& sent);
+    void reportDamage(const RowValues& sent, const RemoteCard& stored, const RowValues& before);
     void leftForNextSync(const RowValues& contact, const QString& why);
     void store(const SyncedCard& entry);
     void settled();
@@ -248,7 +248,11 @@ std::optional<RemoteCard> TwoWaySync::pushPatched(const SyncedCard& entry, const
                                                   const RemoteCard& remote, const Merged& merged,
                                                   int tries) {
     const RowValues onServer = sync_card::columnsOf(*remote.data, {});
-    const QByteArray card = sync_card::patchCard(*remote.data, onServer, merged.values);
+    RowValues sent = onServer;
+    for (std::size_t i = 0; i < sent.size(); ++i)
+        if (merged.pushed[i])
+            sent[i] = merged.values[i];
+    const QByteArray card = sync_card::patchCard(*remote.data, onServer, sent);
     writes_.commit();
     const carddav::PutResult put = dav_.putCard(remote.href, card, remote.etag);
     if (put.outcome == carddav::PutOutcome::Refused) {
@@ -265,7 +269,7 @@ std::optional<RemoteCard> TwoWaySync::pushPatched(const SyncedCard& entry, const
     }
     const std::optional<RemoteCard> stored = readBack(remote.href, local);
     if (stored)
-        reportDamage(merged.values, *stored, onServer);
+        reportDamage(sent, *stored, onServer);
     return stored;
 }
 
@@ -383,15 +387,15 @@ std::optional<RemoteCard> TwoWaySync::readBack(const QString& href, const RowVal
 }
 
 // A value the server did not keep as sent (some servers cut or rewrite what they do not
-// understand) is told; the book keeps its own. Only the columns sent are compared.
-void TwoWaySync::reportDamage(const RowValues& intended, const RemoteCard& stored,
-                              const RowValues& sent) {
+// understand) is told; the book keeps its own. Only the columns that changed are compared.
+void TwoWaySync::reportDamage(const RowValues& sent, const RemoteCard& stored,
+                              const RowValues& before) {
     const RowValues kept = sync_card::columnsOf(*stored.data, {});
-    for (std::size_t i = 0; i < intended.size(); ++i)
-        if (intended[i] != sent[i] && kept[i] != intended[i])
+    for (std::size_t i = 0; i < sent.size(); ++i)
+        if (sent[i] != before[i] && kept[i] != sent[i])
             report_.problems << QStringLiteral("Not kept by the server: ") +
-                                    SyncReport::columnValues(intended, Column(i),
-                                                             QStringLiteral("here"), intended[i],
+                                    SyncReport::columnValues(sent, Column(i),
+                                                             QStringLiteral("here"), sent[i],
                                                              QStringLiteral("stored there as"),
                                                              kept[i]) +
                                     QStringLiteral("; the book keeps its own.");

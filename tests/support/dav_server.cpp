@@ -15,8 +15,8 @@
 
 namespace {
 
-// Radicale serves each user's collections under their name; without authentication any name
-// will do.
+// Radicale serves each user's collections under their name, and only to them; without
+// authentication any name and password will do, but one must be given.
 const QString kAnonymousUser = QStringLiteral("test");
 // Where `xandikos --defaults` puts its address book.
 const QString kXandikosBook = QStringLiteral("user/contacts/addressbook");
@@ -64,7 +64,10 @@ void git(const QString& folder, const QStringList& arguments) {
 
 DavServer::DavServer(Kind kind, const QList<Card>& cards, const QString& user,
                      const QString& password)
-    : kind_(kind), user_(kind == Kind::Radicale ? user : QString()), password_(password),
+    : kind_(kind), user_(kind == Kind::Radicale ? (user.isEmpty() ? kAnonymousUser : user)
+                                                : QString()),
+      password_(password.isEmpty() ? QStringLiteral("any") : password),
+      authenticated_(kind == Kind::Radicale && !user.isEmpty()),
       port_(freePort()) {
     if (!dir_.isValid())
         qFatal("No temporary folder for the server");
@@ -99,7 +102,7 @@ QUrl DavServer::rootUrl() const {
 QUrl DavServer::addressBookUrl() const {
     if (kind_ == Kind::Xandikos)
         return rootUrl().resolved(QUrl(kXandikosBook + u'/'));
-    return rootUrl().resolved(QUrl((user_.isEmpty() ? kAnonymousUser : user_) + "/contacts/"));
+    return rootUrl().resolved(QUrl(user_ + "/contacts/"));
 }
 
 QString DavServer::bookFolder() const {
@@ -113,7 +116,7 @@ void DavServer::layRadicaleStorage(const QList<Card>& cards) {
     writeFile(bookFolder() + "/.Radicale.props",
               R"({"tag": "VADDRESSBOOK", "D:displayname": "Contacts"})");
     QByteArray auth = "type = none\n";
-    if (!user_.isEmpty()) {
+    if (authenticated_) {
         writeFile(dir_.filePath("users"), (user_ + u':' + password_ + u'\n').toUtf8());
         auth = "type = htpasswd\nhtpasswd_filename = " + dir_.filePath("users").toUtf8() +
                "\nhtpasswd_encryption = plain\n";

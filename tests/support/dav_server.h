@@ -20,7 +20,8 @@ class DavServer {
     };
 
     // The cards are laid into the storage before the server starts, which is fast for thousands.
-    // With a user, Radicale asks for Basic authentication; Xandikos has none and ignores the user.
+    // With a user, Radicale checks the password (Basic authentication); without one it takes
+    // any password of the user "test". Xandikos has none and ignores the user.
     explicit DavServer(Kind kind, const QList<Card>& cards = {}, const QString& user = {},
                        const QString& password = {});
     ~DavServer();
@@ -57,6 +58,7 @@ class DavServer {
     Kind kind_;
     QString user_;
     QString password_;
+    bool authenticated_ = false; // Radicale checks the password
     quint16 port_ = 0;
     QTemporaryDir dir_;
     QProcess process_;

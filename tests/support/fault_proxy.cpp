@@ -121,7 +121,9 @@ QUrl FaultProxy::proxied(const QUrl& serverUrl) const {
     return url;
 }
 
-void FaultProxy::failNext(Fault fault, int count) {
+void FaultProxy::failNext(Fault fault, int count, int passing) {
+    for (int i = 0; i < passing; ++i)
+        pending_ += std::nullopt;
     for (int i = 0; i < count; ++i)
         pending_ += fault;
 }

@@ -29,8 +29,9 @@ class FaultProxy : public QObject {
     // The same URL, reached through the proxy.
     QUrl proxied(const QUrl& serverUrl) const;
 
-    // The next count requests, from whichever connection, meet this fault.
-    void failNext(Fault fault, int count = 1);
+    // The next count requests, from whichever connection, meet this fault, once `passing`
+    // requests have gone through.
+    void failNext(Fault fault, int count = 1, int passing = 0);
     // Requests seen so far, failed ones included, and their request lines ("PUT /a/b.vcf").
     int requestsSeen() const { return requestLines_.size(); }
     QList<QByteArray> requestLines() const { return requestLines_; }
@@ -42,6 +43,6 @@ class FaultProxy : public QObject {
 
     QTcpServer listener_;
     quint16 serverPort_;
-    QList<Fault> pending_;
+    QList<std::optional<Fault>> pending_;
     QList<QByteArray> requestLines_;
 };

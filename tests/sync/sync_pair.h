@@ -16,11 +16,13 @@ class SyncPair {
     // Runs tessaline-db sync on the book (with the server's URL the first time, or `url` when
     // given) and these options; out and err keep what it printed.
     int sync(const QStringList& options = {}, const QString& url = {});
-    // A second book synced from the same server, as another device would hold it.
+    // The words of that command.
+    QStringList arguments(const QString& url = {}) const;
+    // A second book synced from the same server, as another device would hold it; by name.
     QList<StoredRow> rowsOnAnotherDevice();
 
-    QList<StoredRow> rows() const { return rowsIn(book); }
-    // The server's cards, each as the columns a book takes from it, in name order.
+    // The book's contacts, by name and surname.
+    QList<StoredRow> rows() const;
     QList<QByteArray> cardTexts();
 
     QTemporaryDir dir;

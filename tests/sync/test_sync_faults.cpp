@@ -1,5 +1,6 @@
 #include "sync_pair.h"
 
+#include "store/contact_table.h"
 #include "support/dav_request.h"
 #include "support/event_loop_process.h"
 #include "support/fault_proxy.h"
@@ -45,12 +46,7 @@ void requireBothSidesEqual(SyncPair& pair, int contacts) {
                 uids << QString::fromUtf8(line);
     QCOMPARE(uids.size(), contacts);
     QCOMPARE(QSet<QString>(uids.begin(), uids.end()).size(), contacts);
-    QList<StoredRow> here = pair.rows(), there = pair.rowsOnAnotherDevice();
-    auto byName = [](const StoredRow& a, const StoredRow& b) {
-        return a.at(Name).toString() < b.at(Name).toString();
-    };
-    std::sort(here.begin(), here.end(), byName);
-    std::sort(there.begin(), there.end(), byName);
+    const QList<StoredRow> here = pair.rows(), there = pair.rowsOnAnotherDevice();
     QCOMPARE(there, here);
 }
 
@@ -64,25 +60,27 @@ class TestSyncFaults : public QObject {
     void killedSyncsThenOneThatFinishes() {
         SyncPair pair(Kind::Radicale, someCards(40));
         insertRows(pair.book, someContacts(40));
-        QVERIFY(killToolAfter({"sync", pair.book, pair.server.addressBookUrl().toString()}, 300));
-        for (int round = 0; round < 6; ++round) {
-            const int ms = 50 + QRandomGenerator::global()->bounded(400);
-            killToolAfter({"sync", pair.book}, ms);
+        QVERIFY(killToolAfter(pair.arguments(), 300));
+        int killed = 1;
+        for (int round = 0; round < 8; ++round) {
+            const int ms = 20 + QRandomGenerator::global()->bounded(300);
+            killed += killToolAfter(pair.arguments(pair.server.addressBookUrl().toString()), ms);
         }
+        QVERIFY(killed > 2);
         QVERIFY2(pair.sync() == 0, pair.out + pair.err);
         requireBothSidesEqual(pair, 80);
     }
 
-    // Connections dropped, servers failing or stalled: the sync fails naming the cause, and the
-    // next one finishes.
+    // Connections dropped, servers failing or stalled in the middle of a sync: what failed is
+    // named (a dropped PUT is sent again at once), and the next sync finishes.
     void serverFailuresLeaveNothingHalfDone_data() {
         QTest::addColumn<Fault>("fault");
         QTest::addColumn<QByteArray>("said");
-        QTest::newRow("dropped") << Fault::DropConnection << QByteArray("closed");
-        QTest::newRow("500") << Fault::Status500 << QByteArray("500");
-        QTest::newRow("503") << Fault::Status503 << QByteArray("503");
-        QTest::newRow("507") << Fault::Status507 << QByteArray("507");
-        QTest::newRow("stalled") << Fault::Stall << QByteArray("timed out");
+        QTest::newRow("dropped") << Fault::DropConnection << QByteArray();
+        QTest::newRow("500") << Fault::Status500 << QByteArray("refused it: 500");
+        QTest::newRow("503") << Fault::Status503 << QByteArray("refused it: 503");
+        QTest::newRow("507") << Fault::Status507 << QByteArray("refused it: 507");
+        QTest::newRow("stalled") << Fault::Stall << QByteArray("did not answer within 2 seconds");
     }
     void serverFailuresLeaveNothingHalfDone() {
         QFETCH(Fault, fault);
@@ -93,9 +91,10 @@ class TestSyncFaults : public QObject {
         const QString url = proxy.proxied(pair.server.addressBookUrl()).toString();
         QCOMPARE(pair.sync({}, url), 0);
         insertRows(pair.book, someContacts(6).mid(3));
-        proxy.failNext(fault, 2);
-        QCOMPARE(pair.sync({"--timeout", "2"}), 1);
-        QVERIFY2(pair.err.contains(said), pair.err);
+        // After the changes are listed and the first new card is sent and read back.
+        proxy.failNext(fault, 1, 3);
+        QCOMPARE(pair.sync({"--timeout", "2"}), said.isEmpty() ? 0 : 1);
+        QVERIFY2((pair.out + pair.err).contains(said), pair.out + pair.err);
         QVERIFY2(pair.sync() == 0, pair.out + pair.err);
         requireBothSidesEqual(pair, 9);
     }
@@ -131,6 +130,8 @@ class TestSyncFaults : public QObject {
         SyncPair pair(kind, someCards(1), kind == Kind::Radicale ? "ann" : QString());
         QVERIFY2(pair.sync({}, pair.server.rootUrl().toString()) == 0, pair.out + pair.err);
         QCOMPARE(pair.rows().size(), 1);
+        if (kind == Kind::Xandikos)
+            return; // it takes a new collection, but not as an address book
         QUrl second = pair.server.addressBookUrl().resolved(QUrl("../second/"));
         const DavHeaders auth = basicAuth(pair.server.user(), pair.server.password());
         const QByteArray mkcol = "<?xml version=\"1.0\"?><mkcol xmlns=\"DAV:\" "

@@ -1,0 +1,212 @@
+#!/usr/bin/env bash
+# Times `tessaline-db sync` next to vdirsyncer on real CardDAV servers on 127.0.0.1: Radicale
+# with 5,000 and 50,000 cards and Xandikos with 10,000, laid into their storage before each
+# starts. For each: a first sync into an empty book (ours) and an empty folder (vdirsyncer's), a
+# sync with nothing to do, and one after a card changed on the server. Prints both times, their
+# ratio, our requests (from the summary line) and our peak memory.
+# Usage: bench-sync.sh [--only-vdirsyncer]   (Release build in build-rel)
+#   --only-vdirsyncer   leaves our half out (for a tessaline-db without sync)
+#   RADICALE_CARDS="5000 50000" XANDIKOS_CARDS=10000   the sizes, from the environment (empty:
+#   that server is left out)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+ours=yes
+[ "${1:-}" = --only-vdirsyncer ] && ours=
+radicale_cards=${RADICALE_CARDS-5000 50000}
+xandikos_cards=${XANDIKOS_CARDS-10000}
+build_dir=$root/build-rel
+vdirsyncer_limit=300 # seconds; vdirsyncer is slow on large books and gives up
+ours_limit=1800
+py=/usr/bin/python3 # the servers' own Python, whatever python3 is first on PATH
+"$root/scripts/install-deps.sh"
+cmake -S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+nice ninja -C "$build_dir" tessaline-db >/dev/null
+tool=$build_dir/bin/tessaline-db
+usage=$("$tool" sync 2>&1 || true)
+if [ -n "$ours" ] && [[ $usage == *'unknown command "sync"'* ]]; then
+    echo "bench-sync: $tool has no sync command; --only-vdirsyncer times vdirsyncer alone" >&2
+    exit 1
+fi
+for program in radicale xandikos vdirsyncer git curl /usr/bin/time; do
+    command -v "$program" >/dev/null || { echo "bench-sync: $program is missing" >&2; exit 1; }
+done
+work=$(mktemp -d)
+server_pid=
+stop_server() {
+    [ -z "$server_pid" ] || kill -- "-$server_pid" 2>/dev/null || true
+    server_pid=
+}
+trap 'stop_server; rm -rf "$work"' EXIT
+trap 'exit 1' INT TERM
+
+# COUNT realistic cards, one file each named by its UID, into FOLDER.
+lay_cards() {
+    mkdir -p "$2"
+    awk -v count="$1" -v folder="$2" 'BEGIN {
+        split("Smith,Müller,Jones,García,Brown,Meyer,Éclair,Nguyen,Schmidt,Okafor", surnames, ",")
+        for (i = 1; i <= count; i++) {
+            file = sprintf("%s/bench-%06d.vcf", folder, i)
+            surname = surnames[i % 10 + 1]
+            printf "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:bench-%06d\r\n", i > file
+            printf "N:%s;First%d;;;\r\nFN:First%d %s\r\n", surname, i, i, surname > file
+            printf "TEL;TYPE=CELL:+1 555 %07d\r\n", i > file
+            if (i % 3) printf "TEL;TYPE=WORK:+1 555 9%06d\r\n", i > file
+            printf "EMAIL;TYPE=INTERNET:first%d@example.org\r\n", i > file
+            printf "ADR;TYPE=HOME:;;%d Main Street;Springfield;IL;62701;USA\r\n", i > file
+            if (i % 4 == 0) printf "NOTE:Met at the fair\\, likes tea\\nSecond line\r\n" > file
+            printf "END:VCARD\r\n" > file
+            close(file)
+        }
+    }'
+}
+
+free_port() {
+    "$py" -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+
+# Starts a server (its arguments follow the port) and waits, at most 20 s, until URL answers.
+start_server() {
+    local url=$1
+    shift
+    setsid "$@" >"$work/server.log" 2>&1 &
+    server_pid=$!
+    for _ in $(seq 100); do
+        curl -s -o /dev/null -X PROPFIND -H "Depth: 0" "$url" && return 0
+        kill -0 "$server_pid" 2>/dev/null || break
+        sleep 0.2
+    done
+    echo "bench-sync: the server did not start:" >&2
+    cat "$work/server.log" >&2
+    exit 1
+}
+
+# Sets url to a Radicale address book of COUNT cards, started.
+start_radicale() {
+    local port book=$work/radicale/collection-root/bench/contacts
+    port=$(free_port)
+    lay_cards "$1" "$book"
+    echo '{"tag": "VADDRESSBOOK", "D:displayname": "Contacts"}' >"$book/.Radicale.props"
+    printf '[server]\nhosts = 127.0.0.1:%s\n[auth]\ntype = none\n[storage]\nfilesystem_folder = %s\n[logging]\nlevel = warning\n' \
+        "$port" "$work/radicale" >"$work/radicale.conf"
+    url=http://127.0.0.1:$port/bench/contacts/
+    start_server "$url" radicale -C "$work/radicale.conf"
+}
+
+# The same on Xandikos, which serves the last commit of a git repository per collection.
+start_xandikos() {
+    local port book=$work/xandikos/user/contacts/addressbook
+    port=$(free_port)
+    lay_cards "$1" "$book"
+    printf '[DEFAULT]\ntype = addressbook\n' >"$book/.xandikos"
+    git -C "$book" init -q
+    git -C "$book" add --all
+    git -C "$book" -c user.name=bench -c user.email=bench@localhost commit -q -m "Bench cards"
+    url=http://127.0.0.1:$port/user/contacts/addressbook/
+    start_server "$url" xandikos -d "$work/xandikos" -l 127.0.0.1 -p "$port" --defaults
+}
+
+# Reads every card's entity tag once, so that neither client pays for the server's first look.
+warm_up() {
+    curl -s -o /dev/null -X PROPFIND -H "Depth: 1" -H "Content-Type: application/xml" \
+        --data '<?xml version="1.0"?><propfind xmlns="DAV:"><prop><getetag/></prop></propfind>' "$url"
+}
+
+# One card changed on the server, as a phone would change it.
+change_card() {
+    local card
+    card=$(curl -s -f "${url}bench-000007.vcf")
+    printf '%s\n' "${card/FN:First7 /FN:Changed$1 }" | curl -s -f -o /dev/null -X PUT \
+        -H "Content-Type: text/vcard; charset=utf-8" --data-binary @- "${url}bench-000007.vcf"
+}
+
+# Runs a command under LIMIT seconds, measured; sets seconds and peak_kb. When it ran out of
+# time, seconds is "gave up"; when it failed, "failed"; either returns 1.
+measure() {
+    local limit=$1 status=0
+    shift
+    /usr/bin/time -f "%e %M" -o "$work/time" timeout "$limit" "$@" >"$work/out" 2>"$work/err" ||
+        status=$?
+    if [ "$status" -eq 0 ]; then
+        read -r seconds peak_kb <"$work/time"
+        return 0
+    fi
+    seconds=failed
+    [ "$status" -ne 124 ] || seconds="gave up"
+    peak_kb=0
+    tail -n 3 "$work/err" >&2
+    return 1
+}
+
+vdirsyncer_config() {
+    mkdir -p "$work/vdir/cards"
+    cat >"$work/vdir/config" <<EOF
+[general]
+status_path = "$work/vdir/status/"
+
+[pair bench]
+a = "bench_folder"
+b = "bench_server"
+collections = null
+
+[storage bench_folder]
+type = "filesystem"
+path = "$work/vdir/cards/"
+fileext = ".vcf"
+
+[storage bench_server]
+type = "carddav"
+url = "$url"
+EOF
+    printf 'y\n%.0s' {1..16} | vdirsyncer -c "$work/vdir/config" discover >"$work/discover.log" 2>&1
+}
+
+# Our sync and vdirsyncer's, one after the other, for one row of the table.
+row() {
+    local what=$1 ours_s=- theirs_s=- requests=- peak=-
+    if [ -n "$ours" ] && measure "$ours_limit" "$tool" sync "$work/book.mdb" "$url"; then
+        ours_s=$seconds
+        peak="$((peak_kb / 1024)) MB"
+        requests=$(tail -n 1 "$work/out" | sed -n 's/.*(\([0-9]*\) requests)$/\1/p')
+    elif [ -n "$ours" ]; then
+        ours_s=$seconds
+    fi
+    # Once it gave up, the later rounds would start from half a copy: they are not run.
+    if [ "$vdirsyncer_s" != "gave up" ]; then
+        measure "$vdirsyncer_limit" vdirsyncer -c "$work/vdir/config" sync || true
+        vdirsyncer_s=$seconds
+    fi
+    theirs_s=$vdirsyncer_s
+    awk -v what="$what" -v ours="$ours_s" -v theirs="$theirs_s" -v requests="$requests" \
+        -v peak="$peak" 'BEGIN {
+        ratio = (ours + 0 > 0 && theirs + 0 > 0) ? sprintf("%.2f", ours / theirs) : "-"
+        printf "%-34s %9s %13s %7s %9s %9s\n", what, ours, theirs, ratio, requests, peak }'
+}
+
+# The three rounds on the server now running, which holds COUNT cards; then it is stopped and
+# its storage dropped. Usage: bench_server WHAT COUNT
+bench_server() {
+    rm -rf "$work/book.mdb" "$work/vdir"
+    [ -z "$ours" ] || "$tool" create "$work/book.mdb" >/dev/null
+    vdirsyncer_config
+    vdirsyncer_s=
+    warm_up
+    row "$1, first sync"
+    local copied
+    copied=$(find "$work/vdir/cards" -name '*.vcf' | wc -l)
+    [ "$copied" -eq "$2" ] || echo "bench-sync: vdirsyncer copied $copied cards of $2" >&2
+    row "$1, nothing to do"
+    change_card "$1"
+    row "$1, one card changed"
+    stop_server
+    rm -rf "$work/radicale" "$work/xandikos"
+}
+
+printf "%-34s %9s %13s %7s %9s %9s\n" what "ours s" "vdirsyncer s" ratio requests "peak mem"
+for count in $radicale_cards; do
+    start_radicale "$count"
+    bench_server "Radicale $count" "$count"
+done
+for count in $xandikos_cards; do
+    start_xandikos "$count"
+    bench_server "Xandikos $count" "$count"
+done

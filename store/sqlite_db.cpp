@@ -134,10 +134,10 @@ void Statement::bind(int index, const QVariant& value) {
 }
 
 void Statement::bindBlob(int index, const QByteArray& octets) {
-    const int result = octets.isEmpty() ? sqlite3_bind_null(stmt_, index)
-                                        : sqlite3_bind_blob64(stmt_, index, octets.constData(),
-                                                              sqlite3_uint64(octets.size()),
-                                                              SQLITE_TRANSIENT);
+    const int result = octets.isEmpty()
+                           ? sqlite3_bind_null(stmt_, index)
+                           : sqlite3_bind_blob64(stmt_, index, octets.constData(),
+                                                 sqlite3_uint64(octets.size()), SQLITE_TRANSIENT);
     if (result != SQLITE_OK)
         db_.fail(QStringLiteral("Could not bind a value"), result);
 }

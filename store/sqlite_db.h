@@ -63,8 +63,8 @@ class Statement {
     void bindText(int index, const QString& text); // refuses invalid Unicode
     void bindInt(int index, std::int64_t value);
     void bindBlob(int index, const QByteArray& octets); // an empty one binds NULL
-    bool step(); // true while a row is available
-    void run();  // steps to the end of a statement that returns no rows
+    bool step();                                        // true while a row is available
+    void run(); // steps to the end of a statement that returns no rows
     void reset();
 
     int columnCount() const;

@@ -65,9 +65,9 @@ bool BookWrites::replaceIfUnchanged(std::int64_t rowid, const RowValues& expecte
     readValues(read, 0, now);
     if (now != expected)
         return false;
-    const QByteArray change = values ? sql("UPDATE address SET %1 WHERE rowid = ?11",
-                                           placeholders(true))
-                                     : QByteArray("DELETE FROM address WHERE rowid = ?11");
+    const QByteArray change =
+        values ? sql("UPDATE address SET %1 WHERE rowid = ?11", placeholders(true))
+               : QByteArray("DELETE FROM address WHERE rowid = ?11");
     Statement write(book_, change.constData());
     if (values)
         bindValues(write, *values);

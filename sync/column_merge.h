@@ -20,8 +20,8 @@ struct Conflict {
 };
 
 struct Merged {
-    RowValues values;          // the contact as both sides should now hold it
-    bool pushNeeded = false;   // the server's card lacks a change made here
+    RowValues values;        // the contact as both sides should now hold it
+    bool pushNeeded = false; // the server's card lacks a change made here
     std::array<bool, contact_table::kColumnCount> pushed{}; // the columns it lacks
     bool pullNeeded = false;   // the book lacks a change made on the server
     QList<Conflict> conflicts; // when any, nothing is to be written on either side

@@ -34,6 +34,6 @@ inline const XmlName kAddressBook{kCardDav, "addressbook"};
 QByteArray propfindBody(const QList<XmlName>& properties);
 QByteArray syncCollectionBody(const QByteArray& token);
 QByteArray multigetBody(const QStringList& hrefs); // normal hrefs
-QByteArray addressbookQueryBody(); // every card, no filter
+QByteArray addressbookQueryBody();                 // every card, no filter
 
 } // namespace carddav

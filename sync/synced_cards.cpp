@@ -23,8 +23,9 @@ QHash<QString, SyncedCard> load(const Database& book) {
 }
 
 void store(Database& book, const SyncedCard& card) {
-    Statement write(book, "INSERT OR REPLACE INTO tessaline_sync_card "
-                          "(href, contact, uid, etag, card, synced) VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+    Statement write(book,
+                    "INSERT OR REPLACE INTO tessaline_sync_card "
+                    "(href, contact, uid, etag, card, synced) VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
     write.bindText(1, card.href);
     write.bind(2, card.contact ? QVariant(qint64(*card.contact)) : QVariant());
     write.bindText(3, card.uid);

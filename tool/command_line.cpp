@@ -52,14 +52,15 @@ CommandLine parseCommandLine(const CommandSyntax& syntax, const QStringList& wor
     }
     line.operands = parser.positionalArguments();
     const qsizetype given = line.operands.size();
-    if (!line.helpAsked && (given < syntax.operandCount ||
-                            given > syntax.operandCount + syntax.optionalOperands))
+    if (!line.helpAsked &&
+        (given < syntax.operandCount || given > syntax.operandCount + syntax.optionalOperands))
         throw UsageError{QStringLiteral("%1 takes %2 path(s), not %3")
                              .arg(QString::fromLatin1(syntax.name))
                              .arg(syntax.optionalOperands == 0
                                       ? QString::number(syntax.operandCount)
-                                      : QStringLiteral("%1 or %2").arg(syntax.operandCount).arg(
-                                            syntax.operandCount + syntax.optionalOperands))
+                                      : QStringLiteral("%1 or %2")
+                                            .arg(syntax.operandCount)
+                                            .arg(syntax.operandCount + syntax.optionalOperands))
                              .arg(given)};
     return line;
 }

@@ -18,7 +18,7 @@ struct CommandSyntax {
 
 // The words given to one command, once parsed.
 struct CommandLine {
-    QStringList options; // the long names given, without the dashes (or the '=')
+    QStringList options;            // the long names given, without the dashes (or the '=')
     QHash<QString, QString> values; // of the options given that take one
     QStringList operands;
     bool helpAsked = false;

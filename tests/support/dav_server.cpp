@@ -64,11 +64,10 @@ void git(const QString& folder, const QStringList& arguments) {
 
 DavServer::DavServer(Kind kind, const QList<Card>& cards, const QString& user,
                      const QString& password)
-    : kind_(kind), user_(kind == Kind::Radicale ? (user.isEmpty() ? kAnonymousUser : user)
-                                                : QString()),
+    : kind_(kind),
+      user_(kind == Kind::Radicale ? (user.isEmpty() ? kAnonymousUser : user) : QString()),
       password_(password.isEmpty() ? QStringLiteral("any") : password),
-      authenticated_(kind == Kind::Radicale && !user.isEmpty()),
-      port_(freePort()) {
+      authenticated_(kind == Kind::Radicale && !user.isEmpty()), port_(freePort()) {
     if (!dir_.isValid())
         qFatal("No temporary folder for the server");
     const QString program = programOf(kind);

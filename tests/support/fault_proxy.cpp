@@ -137,6 +137,8 @@ void FaultProxy::accept() {
 
 std::optional<FaultProxy::Fault> FaultProxy::noteRequest(const QByteArray& requestLine) {
     requestLines_ += requestLine.left(requestLine.lastIndexOf(' ')); // without "HTTP/1.1"
+    if (hook_)
+        hook_(requestLines_.last());
     if (pending_.isEmpty())
         return std::nullopt;
     return pending_.takeFirst();

@@ -6,6 +6,7 @@
 #include <QTcpServer>
 #include <QUrl>
 
+#include <functional>
 #include <optional>
 
 // A TCP proxy on 127.0.0.1 in front of a server's port, living in the test's own event loop. It
@@ -32,6 +33,11 @@ class FaultProxy : public QObject {
     // The next count requests, from whichever connection, meet this fault, once `passing`
     // requests have gone through.
     void failNext(Fault fault, int count = 1, int passing = 0);
+    // Runs before each request goes on to the server, with its request line: another client
+    // can change the server at that very moment.
+    void beforeEachRequest(std::function<void(const QByteArray& requestLine)> hook) {
+        hook_ = std::move(hook);
+    }
     // Requests seen so far, failed ones included, and their request lines ("PUT /a/b.vcf").
     int requestsSeen() const { return requestLines_.size(); }
     QList<QByteArray> requestLines() const { return requestLines_; }
@@ -44,5 +50,6 @@ class FaultProxy : public QObject {
     QTcpServer listener_;
     quint16 serverPort_;
     QList<std::optional<Fault>> pending_;
+    std::function<void(const QByteArray&)> hook_;
     QList<QByteArray> requestLines_;
 };

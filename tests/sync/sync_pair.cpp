@@ -1,7 +1,7 @@
 #include "sync_pair.h"
 
-#include "support/event_loop_process.h"
 #include "store/contact_table.h"
+#include "support/event_loop_process.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,9 +10,8 @@
 namespace {
 
 QList<StoredRow> byName(QList<StoredRow> rows) {
-    std::sort(rows.begin(), rows.end(), [](const StoredRow& a, const StoredRow& b) {
-        return textsOf(a) < textsOf(b);
-    });
+    std::sort(rows.begin(), rows.end(),
+              [](const StoredRow& a, const StoredRow& b) { return textsOf(a) < textsOf(b); });
     return rows;
 }
 

@@ -81,8 +81,8 @@ class TestColumnMerge : public QObject {
         remote[Column::Url] = QStringLiteral("https://anna.example.org");
         remote[Column::Email] = QStringLiteral("anna@example.net");
         const column_merge::Ground ground = column_merge::pairingGround(local, remote);
-        const column_merge::Merged merged = column_merge::merge(
-            ground.synced, local, ground.remoteBefore, remote, Prefer::Remote);
+        const column_merge::Merged merged =
+            column_merge::merge(ground.synced, local, ground.remoteBefore, remote, Prefer::Remote);
         QVERIFY(merged.conflicts.isEmpty());
         QCOMPARE(merged.values[Column::Phone], local[Column::Phone]);
         QCOMPARE(merged.values[Column::Url], remote[Column::Url]);
@@ -90,8 +90,8 @@ class TestColumnMerge : public QObject {
         QCOMPARE(merged.values[Column::CreatedOn], local[Column::CreatedOn]);
         QVERIFY(merged.pushNeeded && merged.pullNeeded);
 
-        const column_merge::Merged unsettled = column_merge::merge(
-            ground.synced, local, ground.remoteBefore, remote, Prefer::Neither);
+        const column_merge::Merged unsettled =
+            column_merge::merge(ground.synced, local, ground.remoteBefore, remote, Prefer::Neither);
         QCOMPARE(unsettled.conflicts.size(), 1);
         QCOMPARE(unsettled.conflicts.first().column, Column::Email);
     }

@@ -55,7 +55,8 @@ class TestSync : public QObject {
     void firstSyncFromTheServer_data() { addServers(); }
     void firstSyncFromTheServer() {
         QFETCH(Kind, kind);
-        SyncPair pair(kind, {cardFile("photo-two-numbers-org.vcf"), cardFile("group.vcf"),
+        SyncPair pair(kind, {cardFile("photo-two-numbers-org.vcf"),
+                             cardFile("group.vcf"),
                              {"b.vcf", simpleCard("b", "Bo", "Ek", "EMAIL:bo@example.org\r\n")}});
         QCOMPARE(pair.sync(), 0);
         const QList<StoredRow> rows = pair.rows();
@@ -155,8 +156,9 @@ class TestSync : public QObject {
     // Radicale cuts a web address at its comma in a 2.1 card, which has no escape for it: the
     // sync says so and the book keeps its own.
     void damageByTheServerIsReported() {
-        const QByteArray old = "BEGIN:VCARD\r\nVERSION:2.1\r\nUID:old\r\nN:Berg;Anna\r\nFN:Anna Berg\r\n"
-                               "TEL;HOME:1\r\nEND:VCARD\r\n";
+        const QByteArray old =
+            "BEGIN:VCARD\r\nVERSION:2.1\r\nUID:old\r\nN:Berg;Anna\r\nFN:Anna Berg\r\n"
+            "TEL;HOME:1\r\nEND:VCARD\r\n";
         SyncPair pair(Kind::Radicale, {{"old.vcf", old}});
         QCOMPARE(pair.sync(), 0);
         execOn(pair.book, "UPDATE address SET url = 'https://example.org/a,b;c'");

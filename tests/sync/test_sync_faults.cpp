@@ -99,6 +99,28 @@ class TestSyncFaults : public QObject {
         requireBothSidesEqual(pair, 9);
     }
 
+    // Another client changes the card between our look at it and our PUT: the PUT is refused
+    // (412), and the card is fetched again and both changes kept.
+    void cardChangedDuringTheSyncIsMergedAgain() {
+        SyncPair pair(Kind::Xandikos, {{"a.vcf", simpleCard("a", "Anna", "Berg", "TEL:1\r\n")}});
+        FaultProxy proxy(pair.server.port());
+        QCOMPARE(pair.sync({}, proxy.proxied(pair.server.addressBookUrl()).toString()), 0);
+        execOn(pair.book, "UPDATE address SET phone = '2'");
+        int raced = 0;
+        proxy.beforeEachRequest([&](const QByteArray& request) {
+            if (request.startsWith("PUT ") && raced++ == 0)
+                QVERIFY(pair.server.put("a.vcf", simpleCard("a", "Anna", "Berg",
+                                                            "TEL:1\r\nEMAIL:a@example.org\r\n")) <
+                        300);
+        });
+        QVERIFY2(pair.sync() == 0, pair.out + pair.err);
+        QCOMPARE(raced, 2);
+        const QByteArray card = pair.server.get("a.vcf");
+        QVERIFY2(card.contains("TEL:2") && card.contains("a@example.org"), card);
+        QCOMPARE(pair.rows().first().at(Email), QVariant("a@example.org"));
+        QCOMPARE(pair.rows().first().at(Phone), QVariant("2"));
+    }
+
     // vdirsyncer, another client of the same address book, sees our changes and we see its.
     void vdirsyncerAndWeSeeEachOther() {
         SyncPair pair(Kind::Radicale, someCards(2));

@@ -1,23 +1,20 @@
-#include "sync/two_way_sync.h"
+#include "sync/sync_session.h"
 
 #include "exchange/sync_card.h"
+#include "store/store_error.h"
 #include "sync/book_writes.h"
 #include "sync/card_pairing.h"
 #include "sync/remote_changes.h"
 #include "sync/sync_account.h"
 #include "sync/synced_cards.h"
-#include "store/store_error.h"
 
 #include <QUuid>
-
-namespace {
 
 using carddav::RemoteCard;
 using column_merge::Merged;
 using contact_table::Column;
 
-// Tries of one change against a server that keeps changing the card under it (412).
-constexpr int kTries = 3;
+namespace {
 
 // A contact the last sync knew and one that took its rowid after it left the book (SQLite may
 // give a new row the rowid of a deleted last one) differ in their created-on date and both names.
@@ -31,53 +28,9 @@ bool isMassDeletion(qsizetype deletions, qsizetype sideSize) {
     return sideSize > 10 && deletions * 2 > sideSize;
 }
 
-class TwoWaySync {
-  public:
-    TwoWaySync(Database& book, carddav::DavClient& dav, const QUrl& addressBook,
-               const SyncOptions& options)
-        : dav_(dav), addressBook_(addressBook), options_(options), writes_(book) {}
+} // namespace
 
-    SyncReport run();
-
-  private:
-    std::optional<RowValues> localOf(const SyncedCard& entry) const;
-    void readRemoteColumns();
-    bool refusesMassDeletion();
-    void settleKnown(const SyncedCard& entry);
-    void mergeKnown(const SyncedCard& entry, const RowValues& local, const RemoteCard& remote,
-                    int tries = 0);
-    void settleMerged(const SyncedCard& entry, const RowValues& local, const RemoteCard& remote,
-                      const Merged& merged, int tries);
-    std::optional<RemoteCard> pushPatched(const SyncedCard& entry, const RowValues& local,
-                                          const RemoteCard& remote, const Merged& merged,
-                                          int tries);
-    void uploadNew(SyncedCard entry, const RowValues& local);
-    void deleteThere(const SyncedCard& entry);
-    void deleteHere(const SyncedCard& entry, const RowValues& local);
-    void restoreHere(const SyncedCard& entry, const RemoteCard& remote);
-    void settleNewRemote(const RemoteCard& remote, CardPairing& pairing);
-    void settleNewLocals(const QList<std::int64_t>& rowids);
-    std::optional<RemoteCard> readBack(const QString& href, const RowValues& contact);
-    void reportDamage(const RowValues& sent, const RemoteCard& stored, const RowValues& before);
-    void leftForNextSync(const RowValues& contact, const QString& why);
-    void store(const SyncedCard& entry);
-    void settled();
-
-    carddav::DavClient& dav_;
-    QUrl addressBook_;
-    SyncOptions options_;
-    BookWrites writes_;
-    SyncReport report_;
-    QHash<std::int64_t, RowValues> contacts_;
-    QHash<QString, SyncedCard> known_;
-    RemoteChanges remote_;
-    QHash<QString, RowValues> remoteColumns_; // of each changed card, by href
-    bool tokenHeld_ = false; // a change of the server's is not yet in the book
-    qint64 done_ = 0;
-    qint64 total_ = 0;
-};
-
-std::optional<RowValues> TwoWaySync::localOf(const SyncedCard& entry) const {
+std::optional<RowValues> SyncSession::localOf(const SyncedCard& entry) const {
     if (!entry.contact)
         return std::nullopt;
     const auto contact = contacts_.constFind(*entry.contact);
@@ -88,7 +41,7 @@ std::optional<RowValues> TwoWaySync::localOf(const SyncedCard& entry) const {
 
 // A sync that would empty most of a side is far likelier a wrong URL or an emptied folder than
 // the user's wish.
-bool TwoWaySync::refusesMassDeletion() {
+bool SyncSession::refusesMassDeletion() {
     qsizetype here = 0, there = 0;
     for (const SyncedCard& entry : std::as_const(known_)) {
         const std::optional<RowValues> local = localOf(entry);
@@ -114,7 +67,7 @@ bool TwoWaySync::refusesMassDeletion() {
 }
 
 // A card that cannot be read is named and left on the server as it is; the others go on.
-void TwoWaySync::readRemoteColumns() {
+void SyncSession::readRemoteColumns() {
     for (auto card = remote_.changed.begin(); card != remote_.changed.end();) {
         try {
             remoteColumns_.insert(card.key(), sync_card::columnsOf(*card->data, {}));
@@ -128,7 +81,7 @@ void TwoWaySync::readRemoteColumns() {
     }
 }
 
-SyncReport TwoWaySync::run() {
+SyncReport SyncSession::run() {
     Database& book = writes_.book();
     contacts_ = BookWrites::readContacts(book);
     known_ = synced_cards::load(book);
@@ -164,7 +117,7 @@ SyncReport TwoWaySync::run() {
     return report_;
 }
 
-void TwoWaySync::settleKnown(const SyncedCard& entry) {
+void SyncSession::settleKnown(const SyncedCard& entry) {
     const std::optional<RowValues> local = localOf(entry);
     const auto changed = remote_.changed.constFind(entry.href);
     if (changed != remote_.changed.constEnd()) {
@@ -197,8 +150,8 @@ void TwoWaySync::settleKnown(const SyncedCard& entry) {
     settled();
 }
 
-void TwoWaySync::mergeKnown(const SyncedCard& entry, const RowValues& local,
-                            const RemoteCard& remote, int tries) {
+void SyncSession::mergeKnown(const SyncedCard& entry, const RowValues& local,
+                             const RemoteCard& remote, int tries) {
     const RowValues before =
         entry.card.isEmpty() ? entry.synced : sync_card::columnsOf(entry.card, {});
     const RowValues now = remoteColumns_.contains(remote.href)
@@ -208,14 +161,13 @@ void TwoWaySync::mergeKnown(const SyncedCard& entry, const RowValues& local,
                  column_merge::merge(entry.synced, local, before, now, options_.prefer), tries);
 }
 
-void TwoWaySync::settleMerged(const SyncedCard& entry, const RowValues& local,
-                              const RemoteCard& remote, const Merged& merged, int tries) {
+void SyncSession::settleMerged(const SyncedCard& entry, const RowValues& local,
+                               const RemoteCard& remote, const Merged& merged, int tries) {
     for (const column_merge::Conflict& conflict : merged.conflicts)
         report_.problems << QStringLiteral("Conflict: ") +
-                                SyncReport::columnValues(local, conflict.column,
-                                                         QStringLiteral("here"), conflict.local,
-                                                         QStringLiteral("on the server"),
-                                                         conflict.remote) +
+                                SyncReport::columnValues(
+                                    local, conflict.column, QStringLiteral("here"), conflict.local,
+                                    QStringLiteral("on the server"), conflict.remote) +
                                 QStringLiteral("; run again with --prefer local or --prefer "
                                                "remote to settle it.");
     if (!merged.conflicts.isEmpty()) {
@@ -228,8 +180,7 @@ void TwoWaySync::settleMerged(const SyncedCard& entry, const RowValues& local,
     next.uid = sync_card::uidOf(next.card);
     next.synced = merged.values;
     if (merged.pushNeeded) {
-        const std::optional<RemoteCard> stored =
-            pushPatched(entry, local, remote, merged, tries);
+        const std::optional<RemoteCard> stored = pushPatched(entry, local, remote, merged, tries);
         if (!stored)
             return;
         next.etag = stored->etag;
@@ -242,79 +193,7 @@ void TwoWaySync::settleMerged(const SyncedCard& entry, const RowValues& local,
     report_.there.changed += merged.pushNeeded ? 1 : 0;
 }
 
-// Sends the card with only the book's changed columns rewritten; a card the server changed in
-// the meantime (412) is fetched again and merged anew.
-std::optional<RemoteCard> TwoWaySync::pushPatched(const SyncedCard& entry, const RowValues& local,
-                                                  const RemoteCard& remote, const Merged& merged,
-                                                  int tries) {
-    const RowValues onServer = sync_card::columnsOf(*remote.data, {});
-    RowValues sent = onServer;
-    for (std::size_t i = 0; i < sent.size(); ++i)
-        if (merged.pushed[i])
-            sent[i] = merged.values[i];
-    const QByteArray card = sync_card::patchCard(*remote.data, onServer, sent);
-    writes_.commit();
-    const carddav::PutResult put = dav_.putCard(remote.href, card, remote.etag);
-    if (put.outcome == carddav::PutOutcome::Refused) {
-        leftForNextSync(local, QStringLiteral("the server refused it: ") + put.problem);
-        return std::nullopt;
-    }
-    if (put.outcome == carddav::PutOutcome::PreconditionFailed) {
-        const std::optional<RemoteCard> fresh = dav_.fetchCard(remote.href);
-        if (fresh && tries + 1 < kTries)
-            mergeKnown(entry, local, *fresh, tries + 1);
-        else
-            leftForNextSync(local, QStringLiteral("the server's card kept changing"));
-        return std::nullopt;
-    }
-    const std::optional<RemoteCard> stored = readBack(remote.href, local);
-    if (stored)
-        reportDamage(sent, *stored, onServer);
-    return stored;
-}
-
-// Records the card's UID and href before its PUT, so that a sync cut off after it finds the card
-// on the server instead of sending it twice.
-void TwoWaySync::uploadNew(SyncedCard entry, const RowValues& local) {
-    entry.etag.clear();
-    entry.card.clear();
-    entry.synced = local;
-    writes_.begin();
-    synced_cards::store(writes_.book(), entry);
-    writes_.commit();
-    const carddav::PutResult put =
-        dav_.putCard(entry.href, sync_card::newCard(local, entry.uid), {});
-    if (put.outcome == carddav::PutOutcome::Refused)
-        return leftForNextSync(local, QStringLiteral("the server refused it: ") + put.problem);
-    if (put.outcome == carddav::PutOutcome::PreconditionFailed) {
-        // Sent before, by a sync that did not learn the answer: take it up as it is.
-        if (const std::optional<RemoteCard> there = dav_.fetchCard(entry.href))
-            mergeKnown(entry, local, *there);
-        return;
-    }
-    const std::optional<RemoteCard> stored = readBack(entry.href, local);
-    if (!stored)
-        return;
-    reportDamage(local, *stored, RowValues{});
-    entry.etag = stored->etag;
-    entry.card = *stored->data;
-    store(entry);
-    ++report_.there.added;
-}
-
-void TwoWaySync::deleteThere(const SyncedCard& entry) {
-    writes_.commit();
-    const carddav::DeleteOutcome outcome = dav_.deleteCard(entry.href, entry.etag);
-    if (outcome == carddav::DeleteOutcome::PreconditionFailed)
-        return leftForNextSync(entry.synced, QStringLiteral("it changed on the server during the "
-                                                            "sync and stays there"));
-    writes_.begin();
-    synced_cards::remove(writes_.book(), entry.href);
-    writes_.commitWhenDue();
-    report_.there.deleted += entry.confirmed() ? 1 : 0;
-}
-
-void TwoWaySync::deleteHere(const SyncedCard& entry, const RowValues& local) {
+void SyncSession::deleteHere(const SyncedCard& entry, const RowValues& local) {
     if (!writes_.replaceIfUnchanged(*entry.contact, local, std::nullopt))
         return leftForNextSync(local, QStringLiteral("it changed here during the sync"));
     synced_cards::remove(writes_.book(), entry.href);
@@ -323,7 +202,7 @@ void TwoWaySync::deleteHere(const SyncedCard& entry, const RowValues& local) {
 }
 
 // A card changed on the server whose contact left the book: the edit wins.
-void TwoWaySync::restoreHere(const SyncedCard& entry, const RemoteCard& remote) {
+void SyncSession::restoreHere(const SyncedCard& entry, const RemoteCard& remote) {
     SyncedCard next = entry;
     next.synced = sync_card::columnsOf(*remote.data, entry.synced[Column::CreatedOn].toString());
     report_.notes << QStringLiteral("Kept: %1 was deleted here and changed on the server; it "
@@ -336,11 +215,11 @@ void TwoWaySync::restoreHere(const SyncedCard& entry, const RemoteCard& remote) 
     ++report_.here.added;
 }
 
-void TwoWaySync::settleNewRemote(const RemoteCard& remote, CardPairing& pairing) {
+void SyncSession::settleNewRemote(const RemoteCard& remote, CardPairing& pairing) {
     if (sync_card::isGroup(*remote.data))
         return settled();
-    SyncedCard entry{remote.href, std::nullopt, sync_card::uidOf(*remote.data), remote.etag,
-                     *remote.data, {}};
+    SyncedCard entry{remote.href, std::nullopt, sync_card::uidOf(*remote.data),
+                     remote.etag, *remote.data, {}};
     const RowValues columns = remoteColumns_.value(remote.href);
     if (const std::optional<std::int64_t> rowid = pairing.takeMatch(columns)) {
         const RowValues local = contacts_.value(*rowid);
@@ -361,14 +240,18 @@ void TwoWaySync::settleNewRemote(const RemoteCard& remote, CardPairing& pairing)
     settled();
 }
 
-void TwoWaySync::settleNewLocals(const QList<std::int64_t>& rowids) {
+void SyncSession::settleNewLocals(const QList<std::int64_t>& rowids) {
     QList<SyncedCard> entries;
     writes_.begin();
     for (const std::int64_t rowid : rowids) {
         if (!contacts_.contains(rowid))
             continue; // paired with a card of the server's
         const QString uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        entries.append({addressBook_.path() + uid + QStringLiteral(".vcf"), rowid, uid, {}, {},
+        entries.append({addressBook_.path() + uid + QStringLiteral(".vcf"),
+                        rowid,
+                        uid,
+                        {},
+                        {},
                         contacts_.value(rowid)});
         synced_cards::store(writes_.book(), entries.last());
     }
@@ -379,49 +262,25 @@ void TwoWaySync::settleNewLocals(const QList<std::int64_t>& rowids) {
     }
 }
 
-std::optional<RemoteCard> TwoWaySync::readBack(const QString& href, const RowValues& contact) {
-    std::optional<RemoteCard> stored = dav_.fetchCard(href);
-    if (!stored)
-        leftForNextSync(contact, QStringLiteral("the server lost it right after storing it"));
-    return stored;
-}
-
-// A value the server did not keep as sent (some servers cut or rewrite what they do not
-// understand) is told; the book keeps its own. Only the columns that changed are compared.
-void TwoWaySync::reportDamage(const RowValues& sent, const RemoteCard& stored,
-                              const RowValues& before) {
-    const RowValues kept = sync_card::columnsOf(*stored.data, {});
-    for (std::size_t i = 0; i < sent.size(); ++i)
-        if (sent[i] != before[i] && kept[i] != sent[i])
-            report_.problems << QStringLiteral("Not kept by the server: ") +
-                                    SyncReport::columnValues(sent, Column(i),
-                                                             QStringLiteral("here"), sent[i],
-                                                             QStringLiteral("stored there as"),
-                                                             kept[i]) +
-                                    QStringLiteral("; the book keeps its own.");
-}
-
-void TwoWaySync::leftForNextSync(const RowValues& contact, const QString& why) {
+void SyncSession::leftForNextSync(const RowValues& contact, const QString& why) {
     tokenHeld_ = true;
     report_.problems << QStringLiteral("Not synced: %1: %2; the next sync tries again.")
                             .arg(SyncReport::nameOf(contact), why);
 }
 
-void TwoWaySync::store(const SyncedCard& entry) {
+void SyncSession::store(const SyncedCard& entry) {
     writes_.begin();
     synced_cards::store(writes_.book(), entry);
     writes_.commitWhenDue();
 }
 
-void TwoWaySync::settled() {
+void SyncSession::settled() {
     ++done_;
     if (options_.progress)
         options_.progress(done_, total_, ProgressUnit::Rows);
 }
 
-} // namespace
-
 SyncReport syncBook(Database& book, carddav::DavClient& dav, const QUrl& addressBook,
                     const SyncOptions& options) {
-    return TwoWaySync(book, dav, addressBook, options).run();
+    return SyncSession(book, dav, addressBook, options).run();
 }

@@ -10,8 +10,10 @@ namespace carddav {
 
 namespace {
 
-const QList<XmlName> kStartProperties = {dav::kResourceType, dav::kDisplayName,
-                                         dav::kCurrentUserPrincipal, dav::kAddressBookHomeSet};
+// An address book is asked only what it is: a server may refuse to tell someone who gave no
+// name about principals (Radicale does), yet let them sync the book.
+const QList<XmlName> kBookProperties = {dav::kResourceType, dav::kDisplayName};
+const QList<XmlName> kHomeProperties = {dav::kCurrentUserPrincipal, dav::kAddressBookHomeSet};
 
 bool isAddressBook(const DavResponse& response) {
     const DavProperty* type = response.property(dav::kResourceType);
@@ -59,9 +61,10 @@ QStringList homeSets(HttpSession& http, const QUrl& start, const std::optional<D
 } // namespace
 
 QList<AddressBookInfo> discoverAddressBooks(HttpSession& http, const QUrl& start) {
-    const std::optional<DavResponse> self = describe(http, start, kStartProperties);
-    if (self && isAddressBook(*self))
-        return {infoOf(*self, start)};
+    const std::optional<DavResponse> book = describe(http, start, kBookProperties);
+    if (book && isAddressBook(*book))
+        return {infoOf(*book, start)};
+    const std::optional<DavResponse> self = describe(http, start, kHomeProperties);
     QStringList homes = hrefsOf(self, dav::kAddressBookHomeSet);
     if (homes.isEmpty())
         homes = homeSets(http, start, self);

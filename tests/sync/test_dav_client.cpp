@@ -152,7 +152,7 @@ class TestDavClient : public QObject {
                  canned.url("/dav/ann%20home/work%20book/").toString(QUrl::FullyEncoded));
         QCOMPARE(books[0].displayName, "Work");
         QCOMPARE(books[1].url.path(), "/dav/ann home/private/");
-        QCOMPARE(client.requestCount(), 5);
+        QCOMPARE(client.requestCount(), 6);
     }
 
     void tlsTrustsOnlyTheGivenAuthority() {

@@ -20,8 +20,8 @@ namespace {
 const QString kAnonymousUser = QStringLiteral("test");
 // Where `xandikos --defaults` puts its address book.
 const QString kXandikosBook = QStringLiteral("user/contacts/addressbook");
-constexpr int kStartAttempts = 100; // of 200 ms each
-constexpr int kGitTimeoutMs = 120000;
+constexpr int kStartAttempts = 100;    // of 200 ms each
+constexpr int kToolTimeoutMs = 120000; // git, openssl
 
 QString programOf(DavServer::Kind kind) {
     return QStandardPaths::findExecutable(kind == DavServer::Kind::Radicale ? "radicale"
@@ -48,28 +48,36 @@ void writeCards(const QString& folder, const QList<DavServer::Card>& cards) {
         writeFile(folder + u'/' + card.fileName, card.text);
 }
 
-void git(const QString& folder, const QStringList& arguments) {
+void run(const QString& program, const QStringList& arguments, const QString& folder = {}) {
     QProcess process;
     process.setWorkingDirectory(folder);
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(QStringLiteral("git"), QStringList{"-c", "user.name=Tessaline tests", "-c",
-                                                     "user.email=tests@localhost"} +
-                                             arguments);
-    if (!finishInEventLoop(process, kGitTimeoutMs) || process.exitCode() != 0)
-        qFatal("git %s failed in %s: %s", qPrintable(arguments.join(u' ')), qPrintable(folder),
+    process.start(program, arguments);
+    if (!finishInEventLoop(process, kToolTimeoutMs) || process.exitCode() != 0)
+        qFatal("%s %s failed: %s", qPrintable(program), qPrintable(arguments.join(u' ')),
                process.readAll().constData());
+}
+
+void git(const QString& folder, const QStringList& arguments) {
+    run(QStringLiteral("git"),
+        QStringList{"-c", "user.name=Tessaline tests", "-c", "user.email=tests@localhost"} +
+            arguments,
+        folder);
 }
 
 } // namespace
 
 DavServer::DavServer(Kind kind, const QList<Card>& cards, const QString& user,
-                     const QString& password)
+                     const QString& password, Transport transport)
     : kind_(kind),
       user_(kind == Kind::Radicale ? (user.isEmpty() ? kAnonymousUser : user) : QString()),
       password_(password.isEmpty() ? QStringLiteral("any") : password),
-      authenticated_(kind == Kind::Radicale && !user.isEmpty()), port_(freePort()) {
+      authenticated_(kind == Kind::Radicale && !user.isEmpty()),
+      tls_(transport == Transport::Https), port_(freePort()) {
     if (!dir_.isValid())
         qFatal("No temporary folder for the server");
+    if (tls_ && kind != Kind::Radicale)
+        qFatal("Only Radicale serves https here");
     const QString program = programOf(kind);
     if (program.isEmpty())
         qFatal("The CardDAV server's program is not installed");
@@ -95,7 +103,11 @@ bool DavServer::available(Kind kind) {
 }
 
 QUrl DavServer::rootUrl() const {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(port_));
+    return QUrl(QStringLiteral("%1://127.0.0.1:%2/").arg(tls_ ? "https" : "http").arg(port_));
+}
+
+QString DavServer::caFile() const {
+    return tls_ ? dir_.filePath("certificate.pem") : QString();
 }
 
 QUrl DavServer::addressBookUrl() const {
@@ -121,9 +133,22 @@ void DavServer::layRadicaleStorage(const QList<Card>& cards) {
                "\nhtpasswd_encryption = plain\n";
     }
     writeFile(dir_.filePath("config"),
-              "[server]\nhosts = 127.0.0.1:" + QByteArray::number(port_) + "\n[auth]\n" + auth +
+              "[server]\nhosts = 127.0.0.1:" + QByteArray::number(port_) + "\n" +
+                  radicaleTlsSettings() + "[auth]\n" + auth +
                   "[rights]\ntype = owner_only\n[storage]\nfilesystem_folder = " +
                   dir_.filePath("storage").toUtf8() + "\n[logging]\nlevel = warning\n");
+}
+
+// A self-signed certificate for 127.0.0.1, made afresh for each server, so none is kept around.
+QByteArray DavServer::radicaleTlsSettings() {
+    if (!tls_)
+        return {};
+    const QString key = dir_.filePath("key.pem");
+    run(QStringLiteral("openssl"),
+        {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+         "-keyout", key, "-out", caFile(), "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
+         "subjectAltName=IP:127.0.0.1"});
+    return "ssl = True\ncertificate = " + caFile().toUtf8() + "\nkey = " + key.toUtf8() + "\n";
 }
 
 // Xandikos serves each collection from the last commit of a git repository of its own, its

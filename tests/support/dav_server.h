@@ -14,6 +14,7 @@
 class DavServer {
   public:
     enum class Kind { Radicale, Xandikos };
+    enum class Transport { Http, Https };
     struct Card {
         QString fileName;
         QByteArray text;
@@ -22,8 +23,10 @@ class DavServer {
     // The cards are laid into the storage before the server starts, which is fast for thousands.
     // With a user, Radicale checks the password (Basic authentication); without one it takes
     // any password of the user "test". Xandikos has none and ignores the user.
+    // Over Https (Radicale only) it answers https:// alone, with a certificate made for it that
+    // caFile() holds; put(), get() and cards() speak plain http and cannot reach it then.
     explicit DavServer(Kind kind, const QList<Card>& cards = {}, const QString& user = {},
-                       const QString& password = {});
+                       const QString& password = {}, Transport transport = Transport::Http);
     ~DavServer();
     DavServer(const DavServer&) = delete;
     DavServer& operator=(const DavServer&) = delete;
@@ -31,8 +34,9 @@ class DavServer {
     // Whether the server's program is installed here.
     static bool available(Kind kind);
 
-    QUrl rootUrl() const;        // http://127.0.0.1:PORT/
+    QUrl rootUrl() const;        // http(s)://127.0.0.1:PORT/
     QUrl addressBookUrl() const; // ends in '/'
+    QString caFile() const;      // the certificate to trust over Https; empty over Http
     quint16 port() const { return port_; }
     QString user() const { return user_; }
     QString password() const { return password_; }
@@ -50,6 +54,7 @@ class DavServer {
   private:
     QString bookFolder() const;
     void layRadicaleStorage(const QList<Card>& cards);
+    QByteArray radicaleTlsSettings();
     void layXandikosStorage(const QList<Card>& cards);
     void start(const QString& program, const QStringList& arguments);
     void waitUntilAnswering();
@@ -59,6 +64,7 @@ class DavServer {
     QString user_;
     QString password_;
     bool authenticated_ = false; // Radicale checks the password
+    bool tls_ = false;
     quint16 port_ = 0;
     QTemporaryDir dir_;
     QProcess process_;

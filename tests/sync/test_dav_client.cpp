@@ -1,4 +1,4 @@
-#include "local_dav_server.h"
+#include "support/dav_server.h"
 #include "sync/dav_client.h"
 
 #include <QTcpServer>
@@ -8,9 +8,9 @@
 
 using namespace carddav;
 
-Q_DECLARE_METATYPE(LocalDavServer::Kind)
-
 namespace {
+
+using Kind = DavServer::Kind;
 
 QByteArray vcard(const QString& uid, const QString& name) {
     return QString("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:%1\r\nFN:%2\r\nN:%2;;;;\r\nEND:VCARD\r\n")
@@ -76,28 +76,27 @@ QByteArray propResponse(const QByteArray& href, const QByteArray& properties) {
 class TestDavClient : public QObject {
     Q_OBJECT
   private:
-    std::unique_ptr<LocalDavServer> radicale_;
-    std::unique_ptr<LocalDavServer> xandikos_;
+    std::unique_ptr<DavServer> radicale_;
+    std::unique_ptr<DavServer> xandikos_;
 
-    LocalDavServer& server(LocalDavServer::Kind kind) {
-        return kind == LocalDavServer::Kind::Radicale ? *radicale_ : *xandikos_;
-    }
-    ServerAccess accessTo(LocalDavServer::Kind kind, const QUrl& url) {
+    DavServer& server(Kind kind) { return kind == Kind::Radicale ? *radicale_ : *xandikos_; }
+    ServerAccess accessTo(Kind kind, const QUrl& url) {
         return {url, server(kind).user(), server(kind).password(), {}, false};
     }
-    DavClient clientOf(LocalDavServer::Kind kind) {
-        return DavClient(accessTo(kind, server(kind).book()));
+    DavClient clientOf(Kind kind) {
+        return DavClient(accessTo(kind, server(kind).addressBookUrl()));
     }
     void bothServers() {
-        QTest::addColumn<LocalDavServer::Kind>("kind");
-        QTest::newRow("radicale") << LocalDavServer::Kind::Radicale;
-        QTest::newRow("xandikos") << LocalDavServer::Kind::Xandikos;
+        QTest::addColumn<Kind>("kind");
+        QTest::newRow("radicale") << Kind::Radicale;
+        QTest::newRow("xandikos") << Kind::Xandikos;
     }
 
   private slots:
     void initTestCase() {
-        radicale_ = std::make_unique<LocalDavServer>(LocalDavServer::Kind::Radicale);
-        xandikos_ = std::make_unique<LocalDavServer>(LocalDavServer::Kind::Xandikos);
+        radicale_ = std::make_unique<DavServer>(Kind::Radicale, QList<DavServer::Card>{}, "tester",
+                                                "s3cret");
+        xandikos_ = std::make_unique<DavServer>(Kind::Xandikos);
     }
     void cleanupTestCase() {
         radicale_.reset();
@@ -105,18 +104,18 @@ class TestDavClient : public QObject {
     }
 
     void discoveryFindsTheBook_data() {
-        QTest::addColumn<LocalDavServer::Kind>("kind");
+        QTest::addColumn<Kind>("kind");
         QTest::addColumn<bool>("fromRoot");
-        QTest::newRow("radicale root") << LocalDavServer::Kind::Radicale << true;
-        QTest::newRow("radicale book") << LocalDavServer::Kind::Radicale << false;
-        QTest::newRow("xandikos root") << LocalDavServer::Kind::Xandikos << true;
-        QTest::newRow("xandikos book") << LocalDavServer::Kind::Xandikos << false;
+        QTest::newRow("radicale root") << Kind::Radicale << true;
+        QTest::newRow("radicale book") << Kind::Radicale << false;
+        QTest::newRow("xandikos root") << Kind::Xandikos << true;
+        QTest::newRow("xandikos book") << Kind::Xandikos << false;
     }
     void discoveryFindsTheBook() {
-        QFETCH(LocalDavServer::Kind, kind);
+        QFETCH(Kind, kind);
         QFETCH(bool, fromRoot);
-        const QUrl book = server(kind).book();
-        DavClient client(accessTo(kind, fromRoot ? server(kind).root() : book));
+        const QUrl book = server(kind).addressBookUrl();
+        DavClient client(accessTo(kind, fromRoot ? server(kind).rootUrl() : book));
         const QList<AddressBookInfo> books = client.discover();
         QCOMPARE(books.size(), 1);
         QCOMPARE(books.first().url, book);
@@ -156,9 +155,9 @@ class TestDavClient : public QObject {
     }
 
     void tlsTrustsOnlyTheGivenAuthority() {
-        LocalDavServer secure(LocalDavServer::Kind::Radicale, true);
-        ServerAccess access{secure.book(), secure.user(), secure.password(), secure.caFile(),
-                            false};
+        DavServer secure(Kind::Radicale, {}, "tester", "s3cret", DavServer::Transport::Https);
+        ServerAccess access{secure.addressBookUrl(), secure.user(), secure.password(),
+                            secure.caFile(), false};
         QCOMPARE(DavClient(access).discover().size(), 1);
         access.caFile.clear();
         try {
@@ -183,9 +182,9 @@ class TestDavClient : public QObject {
 
     void putAndDeleteHonourEtags_data() { bothServers(); }
     void putAndDeleteHonourEtags() {
-        QFETCH(LocalDavServer::Kind, kind);
+        QFETCH(Kind, kind);
         DavClient client = clientOf(kind);
-        const QString href = server(kind).book().path() + "etag test.vcf";
+        const QString href = server(kind).addressBookUrl().path() + "etag test.vcf";
         const PutResult created = client.putCard(href, vcard("e1", "First"), {});
         QCOMPARE(created.outcome, PutOutcome::Stored);
         QVERIFY(created.etag.startsWith('"'));
@@ -203,16 +202,16 @@ class TestDavClient : public QObject {
     }
 
     void syncCollectionFollowsChanges_data() {
-        QTest::addColumn<LocalDavServer::Kind>("kind");
+        QTest::addColumn<Kind>("kind");
         QTest::addColumn<bool>("sendsCards"); // whether the server puts each card's text in
-        QTest::newRow("radicale") << LocalDavServer::Kind::Radicale << true;
-        QTest::newRow("xandikos") << LocalDavServer::Kind::Xandikos << false;
+        QTest::newRow("radicale") << Kind::Radicale << true;
+        QTest::newRow("xandikos") << Kind::Xandikos << false;
     }
     void syncCollectionFollowsChanges() {
-        QFETCH(LocalDavServer::Kind, kind);
+        QFETCH(Kind, kind);
         QFETCH(bool, sendsCards);
         DavClient client = clientOf(kind);
-        const QUrl book = server(kind).book();
+        const QUrl book = server(kind).addressBookUrl();
         const QString kept = book.path() + "kept.vcf", gone = book.path() + "gone.vcf";
         const QByteArray keptEtag = client.putCard(kept, vcard("s1", "Kept"), {}).etag;
         client.putCard(gone, vcard("s2", "Gone"), {});
@@ -237,16 +236,17 @@ class TestDavClient : public QObject {
 
     void bogusTokenMeansStartOver_data() { bothServers(); }
     void bogusTokenMeansStartOver() {
-        QFETCH(LocalDavServer::Kind, kind);
+        QFETCH(Kind, kind);
         DavClient client = clientOf(kind);
-        QVERIFY(!client.syncCollection(server(kind).book(), "http://example.org/ns/sync/bogus"));
+        QVERIFY(!client.syncCollection(server(kind).addressBookUrl(),
+                                       "http://example.org/ns/sync/bogus"));
     }
 
     void listAndFetchCardsAgree_data() { bothServers(); }
     void listAndFetchCardsAgree() {
-        QFETCH(LocalDavServer::Kind, kind);
+        QFETCH(Kind, kind);
         DavClient client = clientOf(kind);
-        const QUrl book = server(kind).book();
+        const QUrl book = server(kind).addressBookUrl();
         // hrefs the server has to encode, in sorted order
         const QStringList mine = {book.path() + "list a.vcf", book.path() + "list%b.vcf",
                                   book.path() + "list-ü.vcf"};
@@ -267,11 +267,11 @@ class TestDavClient : public QObject {
     }
 
     void wrongPasswordIsNamed() {
-        ServerAccess access = accessTo(LocalDavServer::Kind::Radicale, radicale_->book());
+        ServerAccess access = accessTo(Kind::Radicale, radicale_->addressBookUrl());
         access.password = "not-the-password";
         DavClient client(access);
         try {
-            client.listCards(radicale_->book());
+            client.listCards(radicale_->addressBookUrl());
             QFAIL("a wrong password was taken");
         } catch (const DavError& error) {
             QCOMPARE(error.status(), 401);

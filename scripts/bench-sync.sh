@@ -33,7 +33,8 @@ done
 work=$(mktemp -d)
 server_pid=
 stop_server() {
-    [ -z "$server_pid" ] || kill -- "-$server_pid" 2>/dev/null || true
+    # SIGKILL: Radicale waits for a request in progress before it heeds SIGTERM.
+    [ -z "$server_pid" ] || kill -KILL -- "-$server_pid" 2>/dev/null || true
     server_pid=
 }
 trap 'stop_server; rm -rf "$work"' EXIT
@@ -64,14 +65,16 @@ free_port() {
     "$py" -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
 
-# Starts a server (its arguments follow the port) and waits, at most 20 s, until URL answers.
+# Starts a server (its command follows the port) and waits, at most about 20 s, until it
+# answers on that port. Only the root is asked: a large collection takes the server minutes.
 start_server() {
-    local url=$1
+    local port=$1
     shift
     setsid "$@" >"$work/server.log" 2>&1 &
     server_pid=$!
+    disown # its SIGKILL at the end is no news
     for _ in $(seq 100); do
-        curl -s -o /dev/null -X PROPFIND -H "Depth: 0" "$url" && return 0
+        curl -s -o /dev/null --max-time 5 "http://127.0.0.1:$port/" && return 0
         kill -0 "$server_pid" 2>/dev/null || break
         sleep 0.2
     done
@@ -89,7 +92,7 @@ start_radicale() {
     printf '[server]\nhosts = 127.0.0.1:%s\n[auth]\ntype = none\n[storage]\nfilesystem_folder = %s\n[logging]\nlevel = warning\n' \
         "$port" "$work/radicale" >"$work/radicale.conf"
     url=http://127.0.0.1:$port/bench/contacts/
-    start_server "$url" radicale -C "$work/radicale.conf"
+    start_server "$port" radicale -C "$work/radicale.conf"
 }
 
 # The same on Xandikos, which serves the last commit of a git repository per collection.
@@ -102,12 +105,13 @@ start_xandikos() {
     git -C "$book" add --all
     git -C "$book" -c user.name=bench -c user.email=bench@localhost commit -q -m "Bench cards"
     url=http://127.0.0.1:$port/user/contacts/addressbook/
-    start_server "$url" xandikos -d "$work/xandikos" -l 127.0.0.1 -p "$port" --defaults
+    start_server "$port" xandikos -d "$work/xandikos" -l 127.0.0.1 -p "$port" --defaults
 }
 
-# Reads every card's entity tag once, so that neither client pays for the server's first look.
+# Reads every card's entity tag once, so that neither client pays for the server's first look
+# (Radicale reads and caches every card then: minutes for 50,000).
 warm_up() {
-    curl -s -o /dev/null -X PROPFIND -H "Depth: 1" -H "Content-Type: application/xml" \
+    curl -s -o /dev/null --max-time 3600 -X PROPFIND -H "Depth: 1" -H "Content-Type: application/xml" \
         --data '<?xml version="1.0"?><propfind xmlns="DAV:"><prop><getetag/></prop></propfind>' "$url"
 }
 

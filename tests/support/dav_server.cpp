@@ -181,9 +181,12 @@ void DavServer::waitUntilAnswering() {
             return;
         QThread::msleep(200);
     }
-    QFile log(dir_.filePath("server.log"));
-    log.open(QIODevice::ReadOnly);
-    qFatal("The CardDAV server did not answer on port %d:\n%s", port_, log.readAll().constData());
+    qFatal("The CardDAV server did not answer on port %d:\n%s", port_, log().constData());
+}
+
+QByteArray DavServer::log() const {
+    QFile file(dir_.filePath("server.log"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QUrl DavServer::cardUrl(const QString& fileName) const {

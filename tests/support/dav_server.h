@@ -40,6 +40,8 @@ class DavServer {
     quint16 port() const { return port_; }
     QString user() const { return user_; }
     QString password() const { return password_; }
+    // What the server has logged so far, to show when a test fails.
+    QByteArray log() const;
 
     // What another client (a phone, say) does to a card of the address book, by its file name,
     // with the server's credentials. Each returns the HTTP status; etag, when given, gets the

@@ -80,7 +80,7 @@ bool Recordset::followReplacedBook(qsizetype position) {
 }
 
 bool Recordset::holdsWhatWasSeen(BookConnection& book, qsizetype position) const {
-    if (position < 0 || position >= rows_.count())
+    if (!rows_.contains(position))
         return false;
     // The row the bound fields show, or the edit started from; else the grid's row as read.
     const RowValues* seen = position != current_         ? rows_.valuesAsRead(position)
@@ -300,13 +300,12 @@ void Recordset::requireOpen(const QString& operation) const {
 }
 
 void Recordset::requireRow(qsizetype row, const QString& operation) const {
-    const qsizetype count = rows_.count();
-    if (row < 0 || row >= count)
+    if (!rows_.contains(row))
         throw StoreError(QStringLiteral("%1 failed: there is no row %2 (the recordset has %3 "
                                         "rows).")
                              .arg(operation)
                              .arg(row)
-                             .arg(count));
+                             .arg(rows_.count()));
 }
 
 // The bound fields always show the row as stored now, read afresh.
@@ -334,8 +333,10 @@ QHash<int, QVariant> Recordset::changedValues() const {
 std::int64_t Recordset::write(std::optional<std::int64_t> rowid,
                               const QHash<int, QVariant>& columns) {
     RowWriter::check(columns);
-    // Counted before the write may add a row to the table.
-    rows_.countUncounted();
+    // A new row joins the rows at the end, so the table is counted before it holds that row;
+    // a row written over changes no count.
+    if (!rowid)
+        rows_.countUncounted();
     RowWriter writer(*connection_);
     if (!rowid)
         return writer.insert(columns);

@@ -185,6 +185,10 @@ qsizetype Recordset::absolutePosition() const {
     return current_;
 }
 
+std::int64_t Recordset::pagesRead() const {
+    return connection_ ? connection_->database().pagesRead() : 0;
+}
+
 void Recordset::moveFirst() {
     step([](qsizetype, qsizetype) { return qsizetype(0); });
 }

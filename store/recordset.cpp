@@ -190,36 +190,37 @@ std::int64_t Recordset::pagesRead() const {
 }
 
 void Recordset::moveFirst() {
-    step([](qsizetype, qsizetype) { return qsizetype(0); });
+    step([](qsizetype) { return qsizetype(0); });
 }
 
 void Recordset::movePrevious() {
-    step([](qsizetype current, qsizetype) { return std::max<qsizetype>(current - 1, 0); });
+    step([](qsizetype current) { return std::max<qsizetype>(current - 1, 0); });
 }
 
 void Recordset::moveNext() {
-    step([](qsizetype current, qsizetype count) { return std::min(current + 1, count - 1); });
+    step([this](qsizetype current) { return rows_.contains(current + 1) ? current + 1 : current; });
 }
 
 void Recordset::moveLast() {
-    step([](qsizetype, qsizetype count) { return count - 1; });
+    step([this](qsizetype) { return rows_.count() - 1; });
 }
 
 void Recordset::moveTo(qsizetype row) {
     requireOpen(QStringLiteral("Move"));
     requireRow(row, QStringLiteral("Move"));
-    step([row](qsizetype, qsizetype) { return row; });
+    step([row](qsizetype) { return row; });
 }
 
-// Stores what was typed into the row being left, then makes target(current, count) current.
-void Recordset::step(const std::function<qsizetype(qsizetype, qsizetype)>& target) {
+// Stores what was typed into the row being left, then makes target(current) current. Only a
+// target past the first page of a whole table counts it.
+void Recordset::step(const std::function<qsizetype(qsizetype)>& target) {
     requireOpen(QStringLiteral("Move"));
     if (followReplacedBook(current_))
         replacedSinceRead();
     storeLeftRow();
-    if (rows_.count() == 0)
+    if (!rows_.contains(0))
         return;
-    current_ = target(current_, rows_.count());
+    current_ = target(current_);
     fillFromCurrent();
     emit currentRowChanged(current_);
 }

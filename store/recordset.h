@@ -90,7 +90,7 @@ class Recordset : public QObject {
     bool holdsWhatWasSeen(BookConnection& book, qsizetype position) const;
     void keepTypedOrFill();
     void refuseChangesFromReplacedBook() const;
-    void step(const std::function<qsizetype(qsizetype, qsizetype)>& target);
+    void step(const std::function<qsizetype(qsizetype)>& target);
     void storeLeftRow();
     void storeNewRow(const QHash<int, QVariant>& values);
     qsizetype joinAppended(std::int64_t rowid);

@@ -14,14 +14,20 @@ ResultsModel::ResultsModel(DataControl* data, QAbstractItemModel* rows, QObject*
             &ResultsModel::rowsAboutToBeAdded);
     connect(rows, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex& parent, int first, int last) {
-                if (!parent.isValid())
-                    fetchedRows_ += last - first + 1;
+                if (!parent.isValid() && fetchedRows_)
+                    *fetchedRows_ += last - first + 1;
             });
     setSourceModel(rows);
 }
 
+int ResultsModel::fetchedRows() const {
+    if (!fetchedRows_)
+        fetchedRows_ = sourceModel() ? sourceModel()->rowCount() : 0;
+    return *fetchedRows_;
+}
+
 int ResultsModel::newLineRow() const {
-    return hasNewLine_ ? fetchedRows_ : -1;
+    return hasNewLine_ ? fetchedRows() : -1;
 }
 
 bool ResultsModel::isNewLine(int row) const {
@@ -31,11 +37,11 @@ bool ResultsModel::isNewLine(int row) const {
 int ResultsModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid())
         return 0;
-    return fetchedRows_ + (hasNewLine_ ? 1 : 0);
+    return fetchedRows() + (hasNewLine_ ? 1 : 0);
 }
 
 bool ResultsModel::hasChildren(const QModelIndex& parent) const {
-    return !parent.isValid() && rowCount() > 0 && columnCount() > 0;
+    return !parent.isValid() && columnCount() > 0 && (hasNewLine_ || fetchedRows() > 0);
 }
 
 // The new line has no row in the data control's model behind it.
@@ -187,6 +193,9 @@ void ResultsModel::revertRow(int row) {
 }
 
 void ResultsModel::reload() {
+    // Rows never counted were never shown either.
+    if (!fetchedRows_)
+        return;
     const int rows = rowCount();
     const int columns = columnCount();
     if (rows > 0 && columns > 0)
@@ -212,7 +221,7 @@ void ResultsModel::resetInternalData() {
     QIdentityProxyModel::resetInternalData();
     typed_.clear();
     currentRow_ = -1;
-    fetchedRows_ = sourceModel() ? sourceModel()->rowCount() : 0;
+    fetchedRows_.reset();
     hasNewLine_ = sourceModel() && columnCount() > 0 && data_ && data_->recordset().isOpen();
 }
 
@@ -221,6 +230,9 @@ void ResultsModel::rowsAboutToBeAdded(const QModelIndex& parent, int first, int 
     if (parent.isValid())
         return;
     const int count = last - first + 1;
+    // The control already holds the new rows: those before them are the rows it announced.
+    if (!fetchedRows_)
+        fetchedRows_ = sourceModel()->rowCount() - count;
     std::map<int, Values> moved;
     for (auto& [row, values] : typed_)
         moved.emplace(row >= first ? row + count : row, std::move(values));

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QVariant>
 #include <map>
+#include <optional>
 
 class DataControl;
 
@@ -59,6 +60,7 @@ class ResultsModel : public QIdentityProxyModel {
 
   private:
     using Values = QHash<int, QVariant>;
+    int fetchedRows() const;
     int newLineRow() const;
     QVariant storedValue(const QModelIndex& index) const;
     void forgetTyped(int row, int column);
@@ -68,8 +70,9 @@ class ResultsModel : public QIdentityProxyModel {
 
     QPointer<DataControl> data_;
     // The rows of the data control's item model as it last announced them; the control has
-    // already changed by the time it announces a change.
-    int fetchedRows_ = 0;
+    // already changed by the time it announces a change. Asked for only when first needed: a
+    // whole table is counted then, which a hidden grid never needs.
+    mutable std::optional<int> fetchedRows_;
     bool hasNewLine_ = false;
     int currentRow_ = -1;
     std::map<int, Values> typed_; // by row, the new line's included

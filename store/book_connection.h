@@ -35,6 +35,7 @@ class BookConnection {
 
     const QString& path() const { return path_; }
     Database& database() { return db_; }
+    const Database& database() const { return db_; }
     RowStatements& statements() { return statements_; }
 
     // How long a statement waits for a file that another program has locked before it fails.

@@ -21,6 +21,9 @@ class RecordSourceRows {
     // Counts the table now if its count was put off; afterwards the rows are fixed.
     void countUncounted() const;
     qsizetype count() const;
+    // Whether there is a row at `position`; the table is counted only for a position past the
+    // rows known without a count.
+    bool contains(qsizetype position) const;
     std::int64_t rowid(qsizetype position) const;
     // The row at `position`, read with its page unless that page is kept.
     const TableRow& row(qsizetype position) const;
@@ -37,6 +40,8 @@ class RecordSourceRows {
     const RowValues* valuesAsRead(qsizetype position) const;
 
   private:
+    void countPast(qsizetype position) const;
+
     BookConnection* connection_ = nullptr;
     // The count and the values are taken lazily, also by readers that only look.
     mutable RowIds ids_;

@@ -80,7 +80,7 @@ bool Recordset::followReplacedBook(qsizetype position) {
 }
 
 bool Recordset::holdsWhatWasSeen(BookConnection& book, qsizetype position) const {
-    if (position < 0 || position >= rows_.count())
+    if (!rows_.contains(position))
         return false;
     // The row the bound fields show, or the edit started from; else the grid's row as read.
     const RowValues* seen = position != current_         ? rows_.valuesAsRead(position)
@@ -185,37 +185,42 @@ qsizetype Recordset::absolutePosition() const {
     return current_;
 }
 
+std::int64_t Recordset::pagesRead() const {
+    return connection_ ? connection_->database().pagesRead() : 0;
+}
+
 void Recordset::moveFirst() {
-    step([](qsizetype, qsizetype) { return qsizetype(0); });
+    step([](qsizetype) { return qsizetype(0); });
 }
 
 void Recordset::movePrevious() {
-    step([](qsizetype current, qsizetype) { return std::max<qsizetype>(current - 1, 0); });
+    step([](qsizetype current) { return std::max<qsizetype>(current - 1, 0); });
 }
 
 void Recordset::moveNext() {
-    step([](qsizetype current, qsizetype count) { return std::min(current + 1, count - 1); });
+    step([this](qsizetype current) { return rows_.contains(current + 1) ? current + 1 : current; });
 }
 
 void Recordset::moveLast() {
-    step([](qsizetype, qsizetype count) { return count - 1; });
+    step([this](qsizetype) { return rows_.count() - 1; });
 }
 
 void Recordset::moveTo(qsizetype row) {
     requireOpen(QStringLiteral("Move"));
     requireRow(row, QStringLiteral("Move"));
-    step([row](qsizetype, qsizetype) { return row; });
+    step([row](qsizetype) { return row; });
 }
 
-// Stores what was typed into the row being left, then makes target(current, count) current.
-void Recordset::step(const std::function<qsizetype(qsizetype, qsizetype)>& target) {
+// Stores what was typed into the row being left, then makes target(current) current. Only a
+// target past the first page of a whole table counts it.
+void Recordset::step(const std::function<qsizetype(qsizetype)>& target) {
     requireOpen(QStringLiteral("Move"));
     if (followReplacedBook(current_))
         replacedSinceRead();
     storeLeftRow();
-    if (rows_.count() == 0)
+    if (!rows_.contains(0))
         return;
-    current_ = target(current_, rows_.count());
+    current_ = target(current_);
     fillFromCurrent();
     emit currentRowChanged(current_);
 }
@@ -300,13 +305,12 @@ void Recordset::requireOpen(const QString& operation) const {
 }
 
 void Recordset::requireRow(qsizetype row, const QString& operation) const {
-    const qsizetype count = rows_.count();
-    if (row < 0 || row >= count)
+    if (!rows_.contains(row))
         throw StoreError(QStringLiteral("%1 failed: there is no row %2 (the recordset has %3 "
                                         "rows).")
                              .arg(operation)
                              .arg(row)
-                             .arg(count));
+                             .arg(rows_.count()));
 }
 
 // The bound fields always show the row as stored now, read afresh.
@@ -334,8 +338,10 @@ QHash<int, QVariant> Recordset::changedValues() const {
 std::int64_t Recordset::write(std::optional<std::int64_t> rowid,
                               const QHash<int, QVariant>& columns) {
     RowWriter::check(columns);
-    // Counted before the write may add a row to the table.
-    rows_.countUncounted();
+    // A new row joins the rows at the end, so the table is counted before it holds that row;
+    // a row written over changes no count.
+    if (!rowid)
+        rows_.countUncounted();
     RowWriter writer(*connection_);
     if (!rowid)
         return writer.insert(columns);

@@ -46,8 +46,13 @@ class Recordset : public QObject {
 
     bool isOpen() const { return status_ == Status::Open; }
     EditMode editMode() const { return mode_; }
-    qsizetype recordCount() const;      // rows fetched (and added through this recordset)
+    // Rows fetched (and added through this recordset). A whole table is counted the first time
+    // this is asked, which reads all of a large one: only a caller that shows the count asks.
+    qsizetype recordCount() const;
     qsizetype absolutePosition() const; // the current row, -1 when there is none
+    // Pages of the book read through this recordset's connection since it opened, to tell how
+    // much of the file an operation touched (0 before the first fetch).
+    std::int64_t pagesRead() const;
 
     // Moves the current row; the changed bound fields of the row being left are stored first.
     void moveFirst();
@@ -85,7 +90,7 @@ class Recordset : public QObject {
     bool holdsWhatWasSeen(BookConnection& book, qsizetype position) const;
     void keepTypedOrFill();
     void refuseChangesFromReplacedBook() const;
-    void step(const std::function<qsizetype(qsizetype, qsizetype)>& target);
+    void step(const std::function<qsizetype(qsizetype)>& target);
     void storeLeftRow();
     void storeNewRow(const QHash<int, QVariant>& values);
     qsizetype joinAppended(std::int64_t rowid);

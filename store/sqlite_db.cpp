@@ -117,6 +117,13 @@ int Database::changes() const {
     return sqlite3_changes(handle_);
 }
 
+std::int64_t Database::pagesRead() const {
+    int current = 0;
+    int highest = 0;
+    sqlite3_db_status(handle_, SQLITE_DBSTATUS_CACHE_MISS, &current, &highest, 0);
+    return current;
+}
+
 Statement::Statement(const Database& db, const char* sql) : db_(db) {
     if (sqlite3_prepare_v2(db.handle(), sql, -1, &stmt_, nullptr) != SQLITE_OK)
         db.fail(QStringLiteral("Cannot read the address book"));

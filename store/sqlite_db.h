@@ -29,6 +29,8 @@ class Database {
     void exec(const char* sql);
     std::int64_t lastInsertRowId() const;
     int changes() const;
+    // Pages this connection has read from the file since it opened (its page cache's misses).
+    std::int64_t pagesRead() const;
     // Throws a StoreError: what, the file's name and why, from the connection's last error or
     // from the result code given.
     [[noreturn]] void fail(const QString& what) const;

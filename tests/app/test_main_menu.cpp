@@ -1,13 +1,31 @@
 #include "app/main_menu.h"
 #include "app/program_windows.h"
+#include "screens/find_window.h"
 #include "support/layout_check.h"
 #include "support/running_program.h"
 #include "support/test_services.h"
 #include "support/window_look.h"
+#include "widgets/data_control.h"
 
 #include <QGroupBox>
 #include <QPushButton>
+#include <QTableView>
 #include <QtTest>
+
+namespace {
+
+// Contacts with every searched column filled, so that the book's indexes grow with it.
+QList<StoredRow> numberedContacts(int count) {
+    QList<StoredRow> contacts;
+    contacts.reserve(count);
+    for (int i = 0; i < count; ++i)
+        contacts << row({QStringLiteral("Given%1").arg(i), QStringLiteral("Surname%1").arg(i),
+                         QStringLiteral("555-%1").arg(i, 7, 10, QLatin1Char('0')), QVariant(),
+                         QVariant(), QStringLiteral("contact%1@example.org").arg(i)});
+    return contacts;
+}
+
+} // namespace
 
 class TestMainMenu : public QObject {
     Q_OBJECT
@@ -89,6 +107,28 @@ class TestMainMenu : public QObject {
         QCOMPARE(program.test.messages.texts(),
                  QStringList{"Thank You for using Quorvane Tessaline Kora beta edition"});
         QCOMPARE(program.test.programEnd.ended, 1);
+    }
+
+    // The start-up fetches every contact for the hidden find window, but nothing on screen says
+    // how many there are: the book is read no further than its first rows, whatever its size.
+    // Once the grid is shown it lists them all.
+    void startUpReadsTheSameFewPagesOfAnyBook() {
+        QList<std::int64_t> pagesRead;
+        for (const int contacts : {10, 20000}) {
+            RunningProgram program({}, [contacts](TestServices& test) {
+                insertRows(test.databasePath(), numberedContacts(contacts));
+            });
+            pagesRead << program.find().dataControl->recordset().pagesRead();
+            program.openFind();
+            QCOMPARE(program.gridCells()->model()->rowCount(), contacts + 1); // and the new line
+        }
+        // A larger book's deeper tree takes a page or two more on the way to its first and last
+        // rows; counting 20,000 contacts reads well over a hundred.
+        QVERIFY2(pagesRead[1] - pagesRead[0] <= 4,
+                 qPrintable(QStringLiteral("pages read at start-up: %1 of a book of 10, %2 of "
+                                           "20,000")
+                                .arg(pagesRead[0])
+                                .arg(pagesRead[1])));
     }
 
     void enterOnAFocusedButtonClicksIt() {

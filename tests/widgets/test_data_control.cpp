@@ -803,6 +803,63 @@ class TestDataControl : public QObject {
         QCOMPARE(form.text(Name), QStringLiteral("1"));
     }
 
+    // Counting a whole table reads all of its smallest index, so only what needs the count takes
+    // it: a Refresh, and reading, moving to and writing over the rows of the first page, do not.
+    void onlyWhatNeedsTheCountCountsAWholeTable_data() {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<bool>("counts");
+        for (const char* op : {"Refresh", "MoveNext", "MovePrevious", "MoveFirst", "moveTo",
+                               "fieldValue", "Edit and Update", "storeRow"})
+            QTest::addRow("%s", op) << op << false;
+        for (const char* op : {"MoveLast", "recordCount", "appendRow"})
+            QTest::addRow("%s", op) << op << true;
+    }
+
+    void onlyWhatNeedsTheCountCountsAWholeTable() {
+        QFETCH(QString, operation);
+        QFETCH(bool, counts);
+        TestBook book;
+        QList<StoredRow> rows;
+        for (int i = 0; i < 20000; ++i)
+            rows << row({QStringLiteral("Given%1").arg(i), QStringLiteral("Surname%1").arg(i),
+                         QStringLiteral("555-%1").arg(i, 7, 10, QLatin1Char('0'))});
+        insertRows(book.databasePath(), rows);
+        BoundForm form(book.applicationDirectory());
+        form.data->refresh();
+        form.data->moveNext();
+
+        Recordset& rs = form.recordset();
+        const std::map<QString, std::function<void()>> ops = {
+            {"Refresh", [&] { form.data->refresh(); }},
+            {"MoveNext", [&] { form.data->moveNext(); }},
+            {"MovePrevious", [&] { form.data->movePrevious(); }},
+            {"MoveFirst", [&] { form.data->moveFirst(); }},
+            {"moveTo", [&] { form.data->moveTo(63); }},
+            {"fieldValue", [&] { form.data->fieldValue(63, Phone); }},
+            {"Edit and Update",
+             [&] {
+                 rs.edit();
+                 form.setText(Name, "Ann");
+                 rs.update();
+             }},
+            {"storeRow",
+             [&] {
+                 form.data->storeRow(5, {{Name, "Bob"}});
+             }},
+            {"MoveLast", [&] { form.data->moveLast(); }},
+            {"recordCount", [&] { QCOMPARE(rs.recordCount(), 20000); }},
+            {"appendRow",
+             [&] {
+                 form.data->appendRow({{Name, "Cleo"}});
+             }},
+        };
+        const std::int64_t before = rs.pagesRead();
+        ops.at(operation)();
+        const std::int64_t read = rs.pagesRead() - before;
+        // Counting this book reads over forty pages; anything else a few at most.
+        QVERIFY2((read > 20) == counts, qPrintable(QStringLiteral("%1 pages read").arg(read)));
+    }
+
     void noReadIsLeftOpenBetweenOperations() {
         TestBook book;
         QList<StoredRow> rows;

@@ -71,12 +71,14 @@ class MultistatusReader {
     }
 
     void readPropstat(DavResponse& response) {
-        QHash<QString, DavProperty> properties;
+        QList<std::pair<QString, DavProperty>> properties;
         int status = 0;
         while (xml_.readNextStartElement()) {
             if (is("prop")) {
-                while (xml_.readNextStartElement())
-                    properties.insert(key(), readProperty());
+                while (xml_.readNextStartElement()) {
+                    QString name = key(); // before the reader moves past the element
+                    properties.emplaceBack(std::move(name), readProperty());
+                }
             } else if (is("status")) {
                 status = statusOfLine(xml_.readElementText());
             } else {
@@ -84,7 +86,7 @@ class MultistatusReader {
             }
         }
         if (status >= 200 && status < 300)
-            response.found.insert(properties);
+            response.found += std::move(properties);
     }
 
     DavProperty readProperty() {
@@ -114,8 +116,11 @@ class MultistatusReader {
 } // namespace
 
 const DavProperty* DavResponse::property(const XmlName& name) const {
-    const auto entry = found.find(name.key());
-    return entry == found.end() ? nullptr : &entry.value();
+    const QString wanted = name.key();
+    for (const auto& [key, property] : found)
+        if (key == wanted)
+            return &property;
+    return nullptr;
 }
 
 bool DavResponse::isCollection() const {

@@ -2,8 +2,9 @@
 
 #include "sync/dav_xml.h"
 
-#include <QHash>
+#include <QList>
 #include <QUrl>
+#include <utility>
 
 namespace carddav {
 
@@ -18,7 +19,9 @@ struct DavProperty {
 struct DavResponse {
     QString href;   // normal href
     int status = 0; // of the response itself ("404" for a removed card), 0 when it has none
-    QHash<QString, DavProperty> found; // the properties under a 2xx propstat, by XmlName::key()
+    // The properties under a 2xx propstat, with their XmlName::key(). A few per response, so a
+    // list: a hash table would cost kilobytes for each of a report's thousands of responses.
+    QList<std::pair<QString, DavProperty>> found;
 
     const DavProperty* property(const XmlName& name) const;
     bool isCollection() const;

@@ -115,11 +115,12 @@ warm_up() {
         --data '<?xml version="1.0"?><propfind xmlns="DAV:"><prop><getetag/></prop></propfind>' "$url"
 }
 
-# One card changed on the server, as a phone would change it.
+# One card changed on the server, as a phone would change it. A server still busy with the
+# requests of a vdirsyncer that gave up may take minutes to answer.
 change_card() {
     local card
-    card=$(curl -s -f "${url}bench-000007.vcf")
-    printf '%s\n' "${card/FN:First7 /FN:Changed$1 }" | curl -s -f -o /dev/null -X PUT \
+    card=$(curl -s -f --max-time 600 "${url}bench-000007.vcf")
+    printf '%s\n' "${card/FN:First7 /FN:Changed$1 }" | curl -s -f --max-time 600 -o /dev/null -X PUT \
         -H "Content-Type: text/vcard; charset=utf-8" --data-binary @- "${url}bench-000007.vcf"
 }
 

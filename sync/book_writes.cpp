@@ -10,12 +10,33 @@ QByteArray sql(const char* pattern, const QString& argument = {}) {
 
 // "?1, ?2, ..." for every column, or `"Name" = ?1, ...`.
 QString placeholders(bool assignments) {
+    const QStringList names = contact_table::columnNames();
     QStringList parts;
     for (int i = 0; i < contact_table::kColumnCount; ++i) {
         const QString slot = QStringLiteral("?%1").arg(i + 1);
-        parts << (assignments ? quoted(contact_table::columnNames().at(i)) + " = " + slot : slot);
+        parts << (assignments ? quoted(names.at(i)) + " = " + slot : slot);
     }
     return parts.join(QStringLiteral(", "));
+}
+
+// The statements are written once: a first sync inserts every contact of the server.
+const QByteArray& selectOneSql() {
+    static const QByteArray text =
+        sql("SELECT %1 FROM address WHERE rowid = ?1", contact_table::quotedColumnList());
+    return text;
+}
+
+const QByteArray& updateSql() {
+    static const QByteArray text =
+        sql("UPDATE address SET %1 WHERE rowid = ?11", placeholders(true));
+    return text;
+}
+
+const QByteArray& insertSql() {
+    static const QByteArray text = QStringLiteral("INSERT INTO address (%1) VALUES (%2)")
+                                       .arg(contact_table::quotedColumnList(), placeholders(false))
+                                       .toUtf8();
+    return text;
 }
 
 void bindValues(Statement& statement, const RowValues& values) {
@@ -55,9 +76,7 @@ void BookWrites::commitWhenDue() {
 bool BookWrites::replaceIfUnchanged(std::int64_t rowid, const RowValues& expected,
                                     const std::optional<RowValues>& values) {
     begin();
-    const QByteArray select =
-        sql("SELECT %1 FROM address WHERE rowid = ?1", contact_table::quotedColumnList());
-    Statement read(book_, select.constData());
+    Statement read(book_, selectOneSql().constData());
     read.bindInt(1, rowid);
     RowValues now;
     if (!read.step())
@@ -65,10 +84,8 @@ bool BookWrites::replaceIfUnchanged(std::int64_t rowid, const RowValues& expecte
     readValues(read, 0, now);
     if (now != expected)
         return false;
-    const QByteArray change =
-        values ? sql("UPDATE address SET %1 WHERE rowid = ?11", placeholders(true))
-               : QByteArray("DELETE FROM address WHERE rowid = ?11");
-    Statement write(book_, change.constData());
+    Statement write(book_,
+                    values ? updateSql().constData() : "DELETE FROM address WHERE rowid = ?11");
     if (values)
         bindValues(write, *values);
     write.bindInt(11, rowid);
@@ -78,10 +95,7 @@ bool BookWrites::replaceIfUnchanged(std::int64_t rowid, const RowValues& expecte
 
 std::int64_t BookWrites::insert(const RowValues& values) {
     begin();
-    const QByteArray statement = QStringLiteral("INSERT INTO address (%1) VALUES (%2)")
-                                     .arg(contact_table::quotedColumnList(), placeholders(false))
-                                     .toUtf8();
-    Statement write(book_, statement.constData());
+    Statement write(book_, insertSql().constData());
     bindValues(write, values);
     write.run();
     return book_.lastInsertRowId();

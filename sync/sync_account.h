@@ -19,6 +19,8 @@ struct Account {
     QString caFile;          // empty: the system's certificate authorities
     bool insecureHttp = false;
     QByteArray syncToken; // the server's token after the last sync; empty before the first
+
+    bool operator==(const Account&) const = default;
 };
 
 // The tables of the sync beside "address"; made when missing.

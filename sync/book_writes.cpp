@@ -1,6 +1,7 @@
 #include "sync/book_writes.h"
 
 #include "store/contact_table.h"
+#include "sync/synced_cards.h"
 
 namespace {
 
@@ -46,13 +47,16 @@ void bindValues(Statement& statement, const RowValues& values) {
 
 } // namespace
 
-QHash<std::int64_t, RowValues> BookWrites::readContacts(const Database& book) {
+QHash<std::int64_t, QByteArray> BookWrites::readContacts(const Database& book) {
     const QByteArray select =
         sql("SELECT rowid, %1 FROM address", contact_table::quotedColumnList());
     Statement rows(book, select.constData());
-    QHash<std::int64_t, RowValues> contacts;
-    while (rows.step())
-        readValues(rows, 1, contacts[rows.integer(0)]);
+    QHash<std::int64_t, QByteArray> contacts;
+    RowValues values;
+    while (rows.step()) {
+        readValues(rows, 1, values);
+        contacts.insert(rows.integer(0), synced_cards::encode(values));
+    }
     return contacts;
 }
 

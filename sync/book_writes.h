@@ -18,8 +18,8 @@ class BookWrites {
     BookWrites(const BookWrites&) = delete;
     BookWrites& operator=(const BookWrites&) = delete;
 
-    // Every contact by rowid.
-    static QHash<std::int64_t, RowValues> readContacts(const Database& book);
+    // Every contact by rowid, its columns encoded as synced_cards::encode does.
+    static QHash<std::int64_t, QByteArray> readContacts(const Database& book);
 
     // Opens a transaction unless one is open; the writes that follow, and the sync's own records
     // with them, join it.

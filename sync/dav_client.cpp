@@ -22,13 +22,20 @@ ServerAccess withoutUserInfo(ServerAccess access) {
     return access;
 }
 
+// Converted, a text holds room for three bytes a character; a report keeps thousands.
+QByteArray compactUtf8(const QString& text) {
+    QByteArray bytes = text.toUtf8();
+    bytes.squeeze();
+    return bytes;
+}
+
 RemoteCard cardOf(const DavResponse& response) {
     const DavProperty* etag = response.property(dav::kGetEtag);
     const DavProperty* data = response.property(dav::kAddressData);
-    RemoteCard card{response.href, etag ? etag->text.trimmed().toUtf8() : QByteArray(),
+    RemoteCard card{response.href, etag ? compactUtf8(etag->text.trimmed()) : QByteArray(),
                     std::nullopt};
     if (data)
-        card.data = data->text.toUtf8();
+        card.data = compactUtf8(data->text);
     return card;
 }
 
@@ -38,22 +45,20 @@ class GatheredChanges {
   public:
     explicit GatheredChanges(const QUrl& book) : bookPath_(book.path(QUrl::FullyDecoded)) {}
 
-    // Returns whether the server cut the answer short (507 on the collection itself).
-    bool take(const Multistatus& answer) {
-        bool truncated = false;
-        for (const DavResponse& response : answer.responses) {
-            if (sameCollection(response.href, bookPath_)) {
-                truncated = truncated || response.status == 507;
-            } else if (response.status == 404) {
-                changed_.remove(response.href);
-                removed_.insert(response.href, true);
-            } else if (response.property(dav::kGetEtag)) {
-                removed_.remove(response.href);
-                changed_.insert(response.href, cardOf(response));
-            }
+    void take(const DavResponse& response) {
+        if (sameCollection(response.href, bookPath_)) {
+            truncated_ = truncated_ || response.status == 507;
+        } else if (response.status == 404) {
+            changed_.remove(response.href);
+            removed_.insert(response.href, true);
+        } else if (response.property(dav::kGetEtag)) {
+            removed_.remove(response.href);
+            changed_.insert(response.href, cardOf(response));
         }
-        return truncated;
     }
+
+    // Whether the server cut the answer taken last short (507 on the collection itself).
+    bool takeTruncated() { return std::exchange(truncated_, false); }
 
     CollectionChanges changes(const QByteArray& token) const {
         return {token, changed_.values(), removed_.keys()};
@@ -63,7 +68,25 @@ class GatheredChanges {
     QString bookPath_;
     QMap<QString, RemoteCard> changed_;
     QMap<QString, bool> removed_;
+    bool truncated_ = false;
 };
+
+void requireMultistatus(const HttpResponse& answer) {
+    if (answer.status != 207)
+        throw DavError(answer.failure(), answer.status);
+}
+
+// The cards of a report that carry both their ETag and their text.
+QList<RemoteCard> cardsWithText(HttpSession& http, const HttpRequest& report) {
+    QList<RemoteCard> cards;
+    const StreamedAnswer answer = sendForMultistatus(http, report, [&](DavResponse&& response) {
+        RemoteCard card = cardOf(response);
+        if (card.data && !card.etag.isEmpty())
+            cards << std::move(card);
+    });
+    requireMultistatus(answer.response);
+    return cards;
+}
 
 // Radicale refuses a stale token with 403 and the valid-sync-token precondition; Xandikos
 // answers a token it never gave with 500. Either way the sync has to start over.
@@ -106,15 +129,17 @@ std::optional<CollectionChanges> DavClient::syncCollection(const QUrl& book,
     GatheredChanges gathered(book);
     QByteArray current = token;
     for (int round = 0; round < kMaxSyncRounds; ++round) {
-        const HttpResponse answer =
-            http_->send(xmlRequest("REPORT", book, syncCollectionBody(current), kNoDepth));
-        if (answer.status != 207 && refusesToken(answer, current))
+        const HttpRequest report =
+            xmlRequest("REPORT", book, syncCollectionBody(current), kNoDepth);
+        const StreamedAnswer answer = sendForMultistatus(
+            *http_, report, [&](DavResponse&& response) { gathered.take(response); });
+        if (answer.response.status != 207 && refusesToken(answer.response, current))
             return std::nullopt;
-        const Multistatus found = multistatusOf(answer);
-        if (found.syncToken.isEmpty())
+        requireMultistatus(answer.response);
+        current = answer.syncToken;
+        if (current.isEmpty())
             throw DavError(shownUrl(book) + ": the server's changes came without a sync token");
-        current = found.syncToken;
-        if (!gathered.take(found))
+        if (!gathered.takeTruncated())
             return gathered.changes(current);
     }
     throw DavError(shownUrl(book) + ": the server kept cutting its list of changes short");
@@ -123,12 +148,15 @@ std::optional<CollectionChanges> DavClient::syncCollection(const QUrl& book,
 QList<RemoteCard> DavClient::listCards(const QUrl& book) {
     const QString bookPath = book.path(QUrl::FullyDecoded);
     QList<RemoteCard> cards;
-    const Multistatus found = propfind(*http_, book, 1, {dav::kGetEtag, dav::kResourceType});
-    for (const DavResponse& response : found.responses) {
-        if (!sameCollection(response.href, bookPath) && !response.isCollection() &&
-            response.property(dav::kGetEtag))
-            cards << cardOf(response);
-    }
+    const QList<XmlName> properties{dav::kGetEtag, dav::kResourceType};
+    const StreamedAnswer answer =
+        sendForMultistatus(*http_, xmlRequest("PROPFIND", book, propfindBody(properties), 1),
+                           [&](DavResponse&& response) {
+                               if (!sameCollection(response.href, bookPath) &&
+                                   !response.isCollection() && response.property(dav::kGetEtag))
+                                   cards << cardOf(response);
+                           });
+    requireMultistatus(answer.response);
     return cards;
 }
 
@@ -136,31 +164,18 @@ QList<RemoteCard> DavClient::fetchCards(const QUrl& book, const QStringList& hre
     QList<RemoteCard> cards;
     for (qsizetype first = 0; first < hrefs.size(); first += kMultigetBatch) {
         const QByteArray body = multigetBody(hrefs.mid(first, kMultigetBatch));
-        const Multistatus found = multistatusOf(http_->send(xmlRequest("REPORT", book, body, 1)));
-        for (const DavResponse& response : found.responses) {
-            const RemoteCard card = cardOf(response);
-            if (card.data && !card.etag.isEmpty())
-                cards << card;
-        }
+        cards += cardsWithText(*http_, xmlRequest("REPORT", book, body, 1));
     }
     return cards;
 }
 
 QList<RemoteCard> DavClient::queryCards(const QUrl& book) {
-    const QByteArray body = addressbookQueryBody();
-    const Multistatus found = multistatusOf(http_->send(xmlRequest("REPORT", book, body, 1)));
-    QList<RemoteCard> cards;
-    for (const DavResponse& response : found.responses) {
-        const RemoteCard card = cardOf(response);
-        if (card.data && !card.etag.isEmpty())
-            cards << card;
-    }
-    return cards;
+    return cardsWithText(*http_, xmlRequest("REPORT", book, addressbookQueryBody(), 1));
 }
 
 std::optional<RemoteCard> DavClient::fetchCard(const QString& href) {
-    const HttpResponse answer =
-        http_->send({"GET", hrefUrl(server_, href), {}, {{"Accept", "text/vcard"}}, kCardBytes});
+    const HttpResponse answer = http_->send(
+        {"GET", hrefUrl(server_, href), {}, {{"Accept", "text/vcard"}}, kCardBytes, {}});
     if (answer.status == 404)
         return std::nullopt;
     if (!answer.succeeded())
@@ -170,11 +185,9 @@ std::optional<RemoteCard> DavClient::fetchCard(const QString& href) {
 
 PutResult DavClient::putCard(const QString& href, const QByteArray& card,
                              const QByteArray& ifMatch) {
-    HttpRequest request{"PUT",
-                        hrefUrl(server_, href),
-                        card,
-                        {{"Content-Type", "text/vcard; charset=utf-8"}},
-                        kCardBytes};
+    HttpRequest request{"PUT",      hrefUrl(server_, href),
+                        card,       {{"Content-Type", "text/vcard; charset=utf-8"}},
+                        kCardBytes, {}};
     if (ifMatch.isEmpty())
         request.headers.emplaceBack("If-None-Match", "*");
     else
@@ -183,7 +196,7 @@ PutResult DavClient::putCard(const QString& href, const QByteArray& card,
 }
 
 DeleteOutcome DavClient::deleteCard(const QString& href, const QByteArray& ifMatch) {
-    HttpRequest request{"DELETE", hrefUrl(server_, href), {}, {}, kCardBytes};
+    HttpRequest request{"DELETE", hrefUrl(server_, href), {}, {}, kCardBytes, {}};
     if (!ifMatch.isEmpty())
         request.headers.emplaceBack("If-Match", ifMatch);
     const HttpResponse answer = http_->send(request);

@@ -17,6 +17,16 @@ HttpRequest xmlRequest(const QByteArray& method, const QUrl& url, const QByteArr
 // The multistatus of a 207 answer; throws DavError for any other status.
 Multistatus multistatusOf(const HttpResponse& response);
 
+struct StreamedAnswer {
+    HttpResponse response; // its body left empty when it was a multistatus, read as it came
+    QByteArray syncToken;
+};
+
+// Sends request and reads a 207 answer as it arrives, each response handed to take; any other
+// answer is returned whole, for the caller to judge.
+StreamedAnswer sendForMultistatus(HttpSession& http, HttpRequest request,
+                                  const std::function<void(DavResponse&&)>& take);
+
 // PROPFIND of the given properties; throws DavError unless the server answers 207.
 Multistatus propfind(HttpSession& http, const QUrl& url, int depth,
                      const QList<XmlName>& properties);

@@ -1,6 +1,7 @@
 #include "sync/http_session.h"
 
 #include "sync/dav_error.h"
+#include "sync/reply_stream.h"
 
 #include <QAuthenticator>
 #include <QEventLoop>
@@ -15,6 +16,7 @@ namespace carddav {
 namespace {
 
 constexpr int kMaxRedirects = 5;
+constexpr qint64 kStreamBuffer = qint64(1) << 20;
 
 bool isLoopback(const QString& host) {
     return host.compare("localhost", Qt::CaseInsensitive) == 0 || QHostAddress(host).isLoopback();
@@ -42,11 +44,34 @@ struct LaterDeleter {
     void operator()(QNetworkReply* reply) const { reply->deleteLater(); }
 };
 
+DavError tooLargeError(const QUrl& url, qint64 maxBody) {
+    return DavError(QString("%1: the answer is larger than %2 MiB; refused")
+                        .arg(shownUrl(url))
+                        .arg(maxBody >> 20));
+}
+
+// The status of the answer, once its headers are in; 0 when none came.
+int statusOf(QNetworkReply& reply) {
+    const auto status = [&] {
+        return reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    };
+    if (status() == 0 && !reply.isFinished()) {
+        QEventLoop loop;
+        QObject::connect(&reply, &QNetworkReply::metaDataChanged, &loop, &QEventLoop::quit);
+        QObject::connect(&reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return status();
+}
+
 // Reads the answer as it arrives until the reply finishes; one over maxBody is cut off there.
 QByteArray bodyOf(QNetworkReply& reply, qint64 maxBody) {
     QByteArray body;
     bool tooLarge = false;
     auto take = [&] {
+        const qint64 announced = reply.header(QNetworkRequest::ContentLengthHeader).toLongLong();
+        if (body.isEmpty() && announced > 0 && announced <= maxBody)
+            body.reserve(announced); // grown piece by piece, it would take up to twice the room
         body += reply.readAll();
         if (body.size() > maxBody && !tooLarge) {
             tooLarge = true;
@@ -61,9 +86,7 @@ QByteArray bodyOf(QNetworkReply& reply, qint64 maxBody) {
         loop.exec();
     QObject::disconnect(reading);
     if (tooLarge)
-        throw DavError(QString("%1: the answer is larger than %2 MiB; refused")
-                           .arg(shownUrl(reply.url()))
-                           .arg(maxBody >> 20));
+        throw tooLargeError(reply.url(), maxBody);
     if (reply.isOpen())
         take();
     return body;
@@ -167,9 +190,43 @@ QNetworkReply* HttpSession::start(const HttpRequest& request) {
     credentialsOffered_ = nullptr;
     credentialsRefused_ = false;
     ++requestCount_;
-    return request.body.isEmpty()
-               ? manager_.sendCustomRequest(message, request.method)
-               : manager_.sendCustomRequest(message, request.method, request.body);
+    QNetworkReply* reply = request.body.isEmpty()
+                               ? manager_.sendCustomRequest(message, request.method)
+                               : manager_.sendCustomRequest(message, request.method, request.body);
+    // A multistatus read as it arrives is read slower than a fast server sends it; unbounded,
+    // Qt's network thread would gather the rest of it meanwhile.
+    if (request.readMultistatus)
+        reply->setReadBufferSize(kStreamBuffer);
+    return reply;
+}
+
+// A multistatus is read as it arrives when the caller asked so; a transfer that failed on the
+// way is told as such, not as the malformed answer it left.
+void HttpSession::readBody(QNetworkReply& reply, const HttpRequest& request,
+                           HttpResponse& response) const {
+    if (!request.readMultistatus || statusOf(reply) != 207) {
+        response.body = bodyOf(reply, request.maxBody);
+        return;
+    }
+    ReplyStream body(reply, request.maxBody);
+    try {
+        request.readMultistatus(body, request.url);
+    } catch (const DavError&) {
+        if (!body.tooLarge() && reply.error() == QNetworkReply::NoError)
+            throw;
+    }
+    if (body.tooLarge())
+        throw tooLargeError(reply.url(), request.maxBody);
+    if (reply.error() != QNetworkReply::NoError)
+        failTransfer(reply, request.url);
+}
+
+void HttpSession::failTransfer(const QNetworkReply& reply, const QUrl& url) const {
+    if (reply.error() == QNetworkReply::OperationCanceledError)
+        throw DavError(QStringLiteral("%1: the server did not answer within %2 seconds")
+                           .arg(shownUrl(url))
+                           .arg(access_.timeoutMs / 1000));
+    throw DavError(shownUrl(url) + ": " + reply.errorString());
 }
 
 HttpResponse HttpSession::sendOnce(const HttpRequest& request) {
@@ -177,15 +234,11 @@ HttpResponse HttpSession::sendOnce(const HttpRequest& request) {
     const std::unique_ptr<QNetworkReply, LaterDeleter> reply(start(request));
     HttpResponse response;
     response.url = request.url;
-    response.body = bodyOf(*reply, request.maxBody);
-    response.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    readBody(*reply, request, response);
+    response.status = statusOf(*reply);
     const QString where = shownUrl(request.url);
-    if (response.status == 0 && reply->error() == QNetworkReply::OperationCanceledError)
-        throw DavError(QStringLiteral("%1: the server did not answer within %2 seconds")
-                           .arg(where)
-                           .arg(access_.timeoutMs / 1000));
     if (response.status == 0)
-        throw DavError(where + ": " + reply->errorString());
+        failTransfer(*reply, request.url);
     if (response.status == 401)
         throw DavError(where + (access_.user.isEmpty()
                                     ? ": the server asks for a user name and password"

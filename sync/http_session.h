@@ -8,6 +8,9 @@
 #include <QPair>
 #include <QSslConfiguration>
 #include <QUrl>
+#include <functional>
+
+class QIODevice;
 
 namespace carddav {
 
@@ -19,6 +22,9 @@ struct HttpRequest {
     QByteArray body;
     HttpHeaders headers;
     qint64 maxBody = qint64(16) << 20; // the largest answer accepted, in bytes
+    // When set, reads the body of a 207 Multi-Status answer (from the given address) as it
+    // arrives, rather than have it gathered into the response's.
+    std::function<void(QIODevice& body, const QUrl& from)> readMultistatus;
 };
 
 struct HttpResponse {
@@ -52,6 +58,8 @@ class HttpSession {
   private:
     HttpResponse sendOnce(const HttpRequest& request);
     QNetworkReply* start(const HttpRequest& request);
+    void readBody(QNetworkReply& reply, const HttpRequest& request, HttpResponse& response) const;
+    [[noreturn]] void failTransfer(const QNetworkReply& reply, const QUrl& url) const;
     void offerCredentials(QNetworkReply* reply, QAuthenticator* authenticator);
     QUrl redirectTarget(const HttpResponse& response) const;
 

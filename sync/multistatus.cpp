@@ -4,6 +4,7 @@
 #include "sync/dav_href.h"
 #include "sync/http_session.h"
 
+#include <QBuffer>
 #include <QXmlStreamReader>
 
 namespace carddav {
@@ -16,24 +17,26 @@ int statusOfLine(const QString& line) {
 
 class MultistatusReader {
   public:
-    MultistatusReader(const QByteArray& body, const QUrl& source) : xml_(body), source_(source) {}
+    // Read through a device, the reader decodes the body a few kilobytes at a time; given the
+    // bytes themselves it would hold all of them decoded at once, twice their size.
+    MultistatusReader(QIODevice& body, const QUrl& source) : xml_(&body), source_(source) {}
 
-    Multistatus read() {
-        Multistatus answer;
+    QByteArray read(const std::function<void(DavResponse&&)>& take) {
+        QByteArray syncToken;
         enterRoot();
         if (key() != XmlName{dav::kDav, "multistatus"}.key())
             fail("the answer is not a WebDAV multistatus");
         while (xml_.readNextStartElement()) {
             if (is("response"))
-                answer.responses << readResponse();
+                take(readResponse());
             else if (is("sync-token"))
-                answer.syncToken = xml_.readElementText().trimmed().toUtf8();
+                syncToken = xml_.readElementText().trimmed().toUtf8();
             else
                 xml_.skipCurrentElement();
         }
         if (xml_.hasError())
             fail(xml_.errorString());
-        return answer;
+        return syncToken;
     }
 
     // Moves to the root element; only a document type declaration is out of place before it.
@@ -128,8 +131,19 @@ bool DavResponse::isCollection() const {
     return type && type->children.contains(dav::kCollection.key());
 }
 
+QByteArray readMultistatus(QIODevice& body, const QUrl& source,
+                           const std::function<void(DavResponse&&)>& take) {
+    return MultistatusReader(body, source).read(take);
+}
+
 Multistatus parseMultistatus(const QByteArray& body, const QUrl& source) {
-    return MultistatusReader(body, source).read();
+    QBuffer device;
+    device.setData(body); // shared, not copied
+    device.open(QIODevice::ReadOnly);
+    Multistatus answer;
+    answer.syncToken = readMultistatus(
+        device, source, [&](DavResponse&& response) { answer.responses << std::move(response); });
+    return answer;
 }
 
 bool namesPrecondition(const QByteArray& body, const XmlName& precondition) {

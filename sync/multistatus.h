@@ -4,7 +4,10 @@
 
 #include <QList>
 #include <QUrl>
+#include <functional>
 #include <utility>
+
+class QIODevice;
 
 namespace carddav {
 
@@ -32,8 +35,13 @@ struct Multistatus {
     QByteArray syncToken;
 };
 
-// Reads a 207 Multi-Status answer from source; hrefs are made normal against it. A document type
-// declaration is refused outright, so no entity is ever expanded. Throws DavError.
+// Reads a 207 Multi-Status answer from source, handing each response to take as soon as it is
+// read, so that a report of thousands of cards is never held whole; returns the sync token. hrefs
+// are made normal against source. A document type declaration is refused outright, so no entity
+// is ever expanded. Throws DavError.
+QByteArray readMultistatus(QIODevice& body, const QUrl& source,
+                           const std::function<void(DavResponse&&)>& take);
+// The same, all responses at once, for the short answers of discovery.
 Multistatus parseMultistatus(const QByteArray& body, const QUrl& source);
 
 // Whether an error answer's body names the given precondition (a DAV:error element's child).

@@ -5,7 +5,7 @@ namespace {
 // Leaves out what the book already holds: a card whose ETag is the one kept (the server often
 // reports the sync's own writes back).
 void keepChanged(RemoteChanges& changes, const QList<carddav::RemoteCard>& cards,
-                 const QHash<QString, SyncedCard>& known) {
+                 const QHash<QString, KnownCard>& known) {
     for (const carddav::RemoteCard& card : cards) {
         const auto entry = known.constFind(card.href);
         if (entry == known.constEnd() || entry->etag != card.etag)
@@ -16,14 +16,14 @@ void keepChanged(RemoteChanges& changes, const QList<carddav::RemoteCard>& cards
 // A whole listing: a known card that is not in it is gone. A card whose PUT was never confirmed
 // is no change of the server's; the sync sends it again.
 void listWhole(RemoteChanges& changes, const QList<carddav::RemoteCard>& cards,
-               const QHash<QString, SyncedCard>& known) {
+               const QHash<QString, KnownCard>& known) {
     keepChanged(changes, cards, known);
     QSet<QString> listed;
     for (const carddav::RemoteCard& card : cards)
         listed.insert(card.href);
-    for (const SyncedCard& entry : known)
-        if (entry.confirmed() && !listed.contains(entry.href))
-            changes.removed.insert(entry.href);
+    for (auto entry = known.cbegin(); entry != known.cend(); ++entry)
+        if (entry->confirmed() && !listed.contains(entry.key()))
+            changes.removed.insert(entry.key());
     changes.cardsOnServer = cards.size();
 }
 
@@ -53,10 +53,9 @@ void fetchMissingText(RemoteChanges& changes, carddav::DavClient& dav, const QUr
         }
 }
 
-} // namespace
-
-RemoteChanges gatherRemote(carddav::DavClient& dav, const QUrl& addressBook,
-                           const QByteArray& token, const QHash<QString, SyncedCard>& known) {
+// The changes the server reports, without the cards' text where it did not send it.
+RemoteChanges reportedChanges(carddav::DavClient& dav, const QUrl& addressBook,
+                              const QByteArray& token, const QHash<QString, KnownCard>& known) {
     RemoteChanges changes;
     std::optional<carddav::CollectionChanges> report = dav.syncCollection(addressBook, token);
     const bool fromTheBeginning = token.isEmpty() || !report;
@@ -74,6 +73,14 @@ RemoteChanges gatherRemote(carddav::DavClient& dav, const QUrl& addressBook,
     }
     if (report)
         changes.token = report->token;
+    return changes;
+}
+
+} // namespace
+
+RemoteChanges gatherRemote(carddav::DavClient& dav, const QUrl& addressBook,
+                           const QByteArray& token, const QHash<QString, KnownCard>& known) {
+    RemoteChanges changes = reportedChanges(dav, addressBook, token, known);
     fetchMissingText(changes, dav, addressBook);
     return changes;
 }

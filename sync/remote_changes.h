@@ -18,4 +18,4 @@ struct RemoteChanges {
 };
 
 RemoteChanges gatherRemote(carddav::DavClient& dav, const QUrl& addressBook,
-                           const QByteArray& token, const QHash<QString, SyncedCard>& known);
+                           const QByteArray& token, const QHash<QString, KnownCard>& known);

@@ -30,25 +30,47 @@ bool isMassDeletion(qsizetype deletions, qsizetype sideSize) {
 
 } // namespace
 
-std::optional<RowValues> SyncSession::localOf(const SyncedCard& entry) const {
-    if (!entry.contact)
+// Whether the contact a card was synced with is still in the book, not another that took its
+// rowid; an unchanged contact is decided without decoding either side.
+bool SyncSession::stillHere(const KnownCard& known) const {
+    if (!known.contact)
+        return false;
+    const auto contact = contacts_.constFind(*known.contact);
+    return contact != contacts_.constEnd() &&
+           (*contact == known.synced ||
+            samePerson(synced_cards::decode(known.synced), synced_cards::decode(*contact)));
+}
+
+std::optional<RowValues> SyncSession::localOf(const KnownCard& known) const {
+    if (!stillHere(known))
         return std::nullopt;
-    const auto contact = contacts_.constFind(*entry.contact);
-    if (contact == contacts_.constEnd() || !samePerson(entry.synced, *contact))
+    return synced_cards::decode(contacts_.value(*known.contact));
+}
+
+// A card that cannot be read is named and left on the server as it is; the others go on.
+std::optional<RowValues> SyncSession::remoteColumnsOf(const RemoteCard& card,
+                                                      const QString& createdOn) {
+    try {
+        return sync_card::columnsOf(*card.data, createdOn);
+    } catch (const StoreError& error) {
+        report_.problems << QStringLiteral("Not synced: the card %1 cannot be read: %2")
+                                .arg(card.href, error.description());
+        tokenHeld_ = true;
         return std::nullopt;
-    return *contact;
+    }
 }
 
 // A sync that would empty most of a side is far likelier a wrong URL or an emptied folder than
 // the user's wish.
 bool SyncSession::refusesMassDeletion() {
     qsizetype here = 0, there = 0;
-    for (const SyncedCard& entry : std::as_const(known_)) {
-        const std::optional<RowValues> local = localOf(entry);
-        if (remote_.removed.contains(entry.href) && local && *local == entry.synced)
+    for (auto known = known_.cbegin(); known != known_.cend(); ++known) {
+        const bool unchangedHere =
+            known->contact && contacts_.value(*known->contact) == known->synced;
+        if (remote_.removed.contains(known.key()) && unchangedHere)
             ++here;
-        if (!local && entry.confirmed() && !remote_.changed.contains(entry.href) &&
-            !remote_.removed.contains(entry.href))
+        if (known->confirmed() && !remote_.changed.contains(known.key()) &&
+            !remote_.removed.contains(known.key()) && !stillHere(*known))
             ++there;
     }
     const qsizetype onServer = remote_.cardsOnServer >= 0 ? remote_.cardsOnServer : known_.size();
@@ -66,28 +88,12 @@ bool SyncSession::refusesMassDeletion() {
     return refused;
 }
 
-// A card that cannot be read is named and left on the server as it is; the others go on.
-void SyncSession::readRemoteColumns() {
-    for (auto card = remote_.changed.begin(); card != remote_.changed.end();) {
-        try {
-            remoteColumns_.insert(card.key(), sync_card::columnsOf(*card->data, {}));
-            ++card;
-        } catch (const StoreError& error) {
-            report_.problems << QStringLiteral("Not synced: the card %1 cannot be read: %2")
-                                    .arg(card.key(), error.description());
-            tokenHeld_ = true;
-            card = remote_.changed.erase(card);
-        }
-    }
-}
-
 SyncReport SyncSession::run() {
     Database& book = writes_.book();
     contacts_ = BookWrites::readContacts(book);
-    known_ = synced_cards::load(book);
+    known_ = synced_cards::loadKnown(book);
     const std::optional<sync_account::Account> account = sync_account::load(book);
     remote_ = gatherRemote(dav_, addressBook_, account ? account->syncToken : QByteArray(), known_);
-    readRemoteColumns();
     if (refusesMassDeletion()) {
         report_.requests = dav_.requestCount();
         return report_;
@@ -95,17 +101,17 @@ SyncReport SyncSession::run() {
     QList<std::int64_t> newLocals;
     CardPairing pairing;
     QSet<std::int64_t> claimed;
-    for (const SyncedCard& entry : std::as_const(known_))
-        if (localOf(entry))
-            claimed.insert(*entry.contact);
+    for (const KnownCard& known : std::as_const(known_))
+        if (stillHere(known))
+            claimed.insert(*known.contact);
     for (auto contact = contacts_.cbegin(); contact != contacts_.cend(); ++contact)
         if (!claimed.contains(contact.key())) {
             newLocals << contact.key();
-            pairing.addContact(contact.key(), contact.value());
+            pairing.addContact(contact.key(), synced_cards::decode(contact.value()));
         }
     total_ = known_.size() + newLocals.size() + remote_.changed.size();
-    for (const SyncedCard& entry : std::as_const(known_))
-        settleKnown(entry);
+    for (auto known = known_.cbegin(); known != known_.cend(); ++known)
+        settleKnown(known.key(), known.value());
     for (const RemoteCard& remote : std::as_const(remote_.changed))
         if (!known_.contains(remote.href))
             settleNewRemote(remote, pairing);
@@ -117,8 +123,17 @@ SyncReport SyncSession::run() {
     return report_;
 }
 
-void SyncSession::settleKnown(const SyncedCard& entry) {
-    const std::optional<RowValues> local = localOf(entry);
+// Most cards changed on neither side; only the others' entries are read whole.
+void SyncSession::settleKnown(const QString& href, const KnownCard& known) {
+    const bool unchangedHere = known.contact && contacts_.value(*known.contact) == known.synced;
+    if (!unchangedHere || !known.confirmed() || remote_.changed.contains(href) ||
+        remote_.removed.contains(href))
+        settleChanged(synced_cards::find(writes_.book(), href));
+    settled();
+}
+
+void SyncSession::settleChanged(const SyncedCard& entry) {
+    const std::optional<RowValues> local = localOf(known_.value(entry.href));
     const auto changed = remote_.changed.constFind(entry.href);
     if (changed != remote_.changed.constEnd()) {
         if (local)
@@ -147,18 +162,17 @@ void SyncSession::settleKnown(const SyncedCard& entry) {
     } else if (*local != entry.synced) {
         mergeKnown(entry, *local, RemoteCard{entry.href, entry.etag, entry.card});
     }
-    settled();
 }
 
 void SyncSession::mergeKnown(const SyncedCard& entry, const RowValues& local,
                              const RemoteCard& remote, int tries) {
     const RowValues before =
         entry.card.isEmpty() ? entry.synced : sync_card::columnsOf(entry.card, {});
-    const RowValues now = remoteColumns_.contains(remote.href)
-                              ? remoteColumns_.value(remote.href)
-                              : sync_card::columnsOf(*remote.data, {});
+    const std::optional<RowValues> now = remoteColumnsOf(remote);
+    if (!now)
+        return;
     settleMerged(entry, local, remote,
-                 column_merge::merge(entry.synced, local, before, now, options_.prefer), tries);
+                 column_merge::merge(entry.synced, local, before, *now, options_.prefer), tries);
 }
 
 void SyncSession::settleMerged(const SyncedCard& entry, const RowValues& local,
@@ -203,8 +217,12 @@ void SyncSession::deleteHere(const SyncedCard& entry, const RowValues& local) {
 
 // A card changed on the server whose contact left the book: the edit wins.
 void SyncSession::restoreHere(const SyncedCard& entry, const RemoteCard& remote) {
+    const std::optional<RowValues> columns =
+        remoteColumnsOf(remote, entry.synced[Column::CreatedOn].toString());
+    if (!columns)
+        return;
     SyncedCard next = entry;
-    next.synced = sync_card::columnsOf(*remote.data, entry.synced[Column::CreatedOn].toString());
+    next.synced = *columns;
     report_.notes << QStringLiteral("Kept: %1 was deleted here and changed on the server; it "
                                     "comes back to the book.")
                          .arg(SyncReport::nameOf(next.synced));
@@ -220,15 +238,17 @@ void SyncSession::settleNewRemote(const RemoteCard& remote, CardPairing& pairing
         return settled();
     SyncedCard entry{remote.href, std::nullopt, sync_card::uidOf(*remote.data),
                      remote.etag, *remote.data, {}};
-    const RowValues columns = remoteColumns_.value(remote.href);
-    if (const std::optional<std::int64_t> rowid = pairing.takeMatch(columns)) {
-        const RowValues local = contacts_.value(*rowid);
-        const column_merge::Ground ground = column_merge::pairingGround(local, columns);
+    const std::optional<RowValues> columns = remoteColumnsOf(remote);
+    if (!columns)
+        return settled();
+    if (const std::optional<std::int64_t> rowid = pairing.takeMatch(*columns)) {
+        const RowValues local = synced_cards::decode(contacts_.value(*rowid));
+        const column_merge::Ground ground = column_merge::pairingGround(local, *columns);
         entry.contact = rowid;
         entry.synced = ground.synced;
         contacts_.remove(*rowid); // settled here, not as a new contact of the book's
         settleMerged(entry, local, remote,
-                     column_merge::merge(ground.synced, local, ground.remoteBefore, columns,
+                     column_merge::merge(ground.synced, local, ground.remoteBefore, *columns,
                                          options_.prefer),
                      0);
         return settled();
@@ -252,7 +272,7 @@ void SyncSession::settleNewLocals(const QList<std::int64_t>& rowids) {
                         uid,
                         {},
                         {},
-                        contacts_.value(rowid)});
+                        synced_cards::decode(contacts_.value(rowid))});
         synced_cards::store(writes_.book(), entries.last());
     }
     writes_.commit();

@@ -5,21 +5,32 @@
 
 namespace synced_cards {
 
-QHash<QString, SyncedCard> load(const Database& book) {
-    QHash<QString, SyncedCard> cards;
-    Statement read(book, "SELECT href, contact, uid, etag, card, synced FROM tessaline_sync_card");
-    while (read.step()) {
-        SyncedCard card;
-        card.href = read.text(0);
-        if (!read.isNull(1))
-            card.contact = read.integer(1);
-        card.uid = read.text(2);
-        card.etag = read.blob(3);
-        card.card = read.blob(4);
-        card.synced = decode(read.text(5).toUtf8());
-        cards.insert(card.href, card);
-    }
+namespace {
+
+std::optional<std::int64_t> contactOf(const Statement& read, int column) {
+    if (read.isNull(column))
+        return std::nullopt;
+    return read.integer(column);
+}
+
+} // namespace
+
+QHash<QString, KnownCard> loadKnown(const Database& book) {
+    QHash<QString, KnownCard> cards;
+    Statement read(book, "SELECT href, contact, etag, synced FROM tessaline_sync_card");
+    while (read.step())
+        cards.insert(read.text(0), {contactOf(read, 1), read.blob(2), read.blob(3)});
     return cards;
+}
+
+SyncedCard find(const Database& book, const QString& href) {
+    Statement read(
+        book, "SELECT contact, uid, etag, card, synced FROM tessaline_sync_card WHERE href = ?1");
+    read.bindText(1, href);
+    if (!read.step())
+        return {href, std::nullopt, {}, {}, {}, {}};
+    return {href,         contactOf(read, 0), read.text(1),
+            read.blob(2), read.blob(3),       decode(read.blob(4))};
 }
 
 void store(Database& book, const SyncedCard& card) {

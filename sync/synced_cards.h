@@ -23,17 +23,30 @@ struct SyncedCard {
     bool confirmed() const { return !etag.isEmpty(); }
 };
 
+// What the sync needs of every card it knows to find what changed on either side; the rest of a
+// card's entry is read (synced_cards::find) only when it changed.
+struct KnownCard {
+    std::optional<std::int64_t> contact;
+    QByteArray etag;
+    QByteArray synced; // the columns as last synced, encoded (synced_cards::encode)
+
+    bool confirmed() const { return !etag.isEmpty(); }
+};
+
 namespace synced_cards {
 
 // Every card the sync knows, by href.
-QHash<QString, SyncedCard> load(const Database& book);
+QHash<QString, KnownCard> loadKnown(const Database& book);
+// The whole entry of a known card.
+SyncedCard find(const Database& book, const QString& href);
 
 // Stores the card's entry, replacing the one of its href; callers hold a transaction when the
 // contact changes with it.
 void store(Database& book, const SyncedCard& card);
 void remove(Database& book, const QString& href);
 
-// The columns as one text and back: a JSON array, null for NULL.
+// The columns as one text and back: a JSON array, null for NULL. Two rows are equal when their
+// texts are, and the text takes a tenth of the memory of the values.
 QByteArray encode(const RowValues& values);
 RowValues decode(const QByteArray& text);
 

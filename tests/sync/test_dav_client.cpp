@@ -321,6 +321,11 @@ class TestDavClient : public QObject {
             << "declares a document type";
         QTest::newRow("not xml") << httpAnswer("207 Multi-Status", xml, "<D:multistatus")
                                  << "malformed answer";
+        // Read as it arrives, an answer cut off is told as such, not as malformed.
+        QTest::newRow("cut off") << httpAnswer("207 Multi-Status", xml,
+                                               "<D:multistatus xmlns:D=\"DAV:\"><D:response>")
+                                        .chopped(12)
+                                 << "book/: Connection closed";
         QTest::newRow("redirect to another host")
             << httpAnswer("301 Moved", "Location: http://127.0.0.2:8080/book/\r\n", {})
             << "refused the redirect";

@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QPainter>
+#include <QResource>
 #include <QSvgRenderer>
 
 namespace assets {
@@ -47,8 +48,10 @@ QPixmap aboutPicture() {
 
 QString dialogFontFamily() {
     static const QString family = [] {
-        const int id = QFontDatabase::addApplicationFont(
-            QStringLiteral(":/tessaline/LiberationSans-Regular.ttf"));
+        // Stored uncompressed, the resource's bytes are handed over where they lie in the
+        // executable, not copied.
+        const QResource font(QStringLiteral(":/tessaline/LiberationSans-Regular.ttf"));
+        const int id = QFontDatabase::addApplicationFontFromData(font.uncompressedData());
         return id < 0 ? QString() : QFontDatabase::applicationFontFamilies(id).value(0);
     }();
     return family;

@@ -63,6 +63,8 @@ class TestMainMenu : public QObject {
             auto* button = menu.findChild<QPushButton*>(expected.name);
             QCOMPARE(button->toolTip(), QString::fromUtf8(expected.toolTip));
             QCOMPARE(button->accessibleName(), button->text());
+            // The pointer is drawn when it first comes over the button.
+            QTest::mouseMove(button);
             QCOMPARE(button->cursor().shape(), Qt::BitmapCursor);
             QCOMPARE(button->cursor().pixmap().size(), expected.pointer);
             // The buttons are drawn in front of the frame.

@@ -7,6 +7,7 @@
 #include "store/contact_table.h"
 #include "widgets/data_control.h"
 
+#include <QEvent>
 #include <QGroupBox>
 #include <QPushButton>
 
@@ -16,8 +17,31 @@ constexpr quint32 kLightBlue = 0x00F9EBBF;
 constexpr quint32 kWhite = 0x00FFFFFF;
 constexpr quint32 kWindowText = 0x80000008;
 
-void makeGraphical(QPushButton* button, const QColor& face, const QCursor& pointer) {
-    button->setCursor(pointer);
+// A button's pointer drawing is rendered the first time the pointer comes over the button: at
+// start-up the pointer is over none of them, and rendering all four would slow the start.
+class PointerOnHover final : public QObject {
+  public:
+    PointerOnHover(QWidget* control, assets::Pointer which) : QObject(control), which_(which) {
+        control->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Enter) {
+            auto* control = static_cast<QWidget*>(watched);
+            control->setCursor(assets::pointer(which_));
+            control->removeEventFilter(this);
+            deleteLater();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    assets::Pointer which_;
+};
+
+void makeGraphical(QPushButton* button, const QColor& face, assets::Pointer pointer) {
+    new PointerOnHover(button, pointer);
     button->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 1px solid "
                                          "#7a7a7a; }"
                                          "QPushButton:focus { border: 1px dotted #000000; }"
@@ -40,19 +64,18 @@ MainMenu::MainMenu(WindowModel& model) : Window(model, QStringLiteral("Form1")) 
 
     addNewButton = button(main_menu_layout::kAddNew);
     addNewButton->setToolTip(QStringLiteral("Click here to add new link"));
-    makeGraphical(addNewButton, layoutColour(kWhite),
-                  assets::pointer(assets::Pointer::BookWithQuill));
+    makeGraphical(addNewButton, layoutColour(kWhite), assets::Pointer::BookWithQuill);
 
     viewEditButton = button(main_menu_layout::kViewEdit);
     viewEditButton->setToolTip(QStringLiteral("Clcik here to view old addresses"));
-    makeGraphical(viewEditButton, layoutColour(kWhite), assets::pointer(assets::Pointer::OpenBook));
+    makeGraphical(viewEditButton, layoutColour(kWhite), assets::Pointer::OpenBook);
 
     exitButton = button(main_menu_layout::kExit);
     exitButton->setToolTip(QStringLiteral("Exit"));
-    makeGraphical(exitButton, layoutColour(kWhite), assets::pointer(assets::Pointer::ExitCross));
+    makeGraphical(exitButton, layoutColour(kWhite), assets::Pointer::ExitCross);
 
     aboutButton = button(main_menu_layout::kAbout);
-    makeGraphical(aboutButton, layoutColour(kWhite), assets::pointer(assets::Pointer::WindowPanes));
+    makeGraphical(aboutButton, layoutColour(kWhite), assets::Pointer::WindowPanes);
 
     applyTabOrder();
     onClick(addNewButton, [this] { onAddNew(); });

@@ -1,7 +1,9 @@
 #include "assets/assets.h"
 
 #include <QFontDatabase>
+#include <QIconEngine>
 #include <QPainter>
+#include <QResource>
 #include <QSvgRenderer>
 
 namespace assets {
@@ -31,12 +33,49 @@ QCursor pointer(Pointer which) {
     return QCursor();
 }
 
+namespace {
+
+// A window's icon is drawn only when the window system first asks for it, which a window that is
+// never shown, or a screen without title bars, never does.
+class RenderedOnUse final : public QIconEngine {
+  public:
+    RenderedOnUse(const QString& name, QSize size) : name_(name), size_(size) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return icon().pixmap(size, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return icon().actualSize(size, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+        return icon().availableSizes(mode, state);
+    }
+    QIconEngine* clone() const override { return new RenderedOnUse(*this); }
+
+  private:
+    const QIcon& icon() {
+        if (rendered_.isNull())
+            rendered_ = QIcon(render(name_, size_));
+        return rendered_;
+    }
+
+    QString name_;
+    QSize size_;
+    QIcon rendered_;
+};
+
+} // namespace
+
 QIcon pencilIcon() {
-    return QIcon(render(QStringLiteral("pencil"), {32, 32}));
+    return QIcon(new RenderedOnUse(QStringLiteral("pencil"), {32, 32}));
 }
 
 QIcon aboutIcon() {
-    return QIcon(render(QStringLiteral("about-icon"), {32, 32}));
+    return QIcon(new RenderedOnUse(QStringLiteral("about-icon"), {32, 32}));
 }
 
 QPixmap aboutPicture() {
@@ -47,8 +86,10 @@ QPixmap aboutPicture() {
 
 QString dialogFontFamily() {
     static const QString family = [] {
-        const int id = QFontDatabase::addApplicationFont(
-            QStringLiteral(":/tessaline/LiberationSans-Regular.ttf"));
+        // Stored uncompressed, the resource's bytes are handed over where they lie in the
+        // executable, not copied.
+        const QResource font(QStringLiteral(":/tessaline/LiberationSans-Regular.ttf"));
+        const int id = QFontDatabase::addApplicationFontFromData(font.uncompressedData());
         return id < 0 ? QString() : QFontDatabase::applicationFontFamilies(id).value(0);
     }();
     return family;

@@ -84,7 +84,7 @@ void measureFindRun(const Services& services, qint64 rows, const QString& surnam
     find.Show();
     paint(find);
     times.openMs.push_back(millisecondsSince(timer));
-    QTableView* cells = find.resultsGrid->cells();
+    QTableView* cells = find.resultsGrid()->cells();
     if (cells->model()->rowCount() != rows + 1)
         throw StoreError(QStringLiteral("the grid does not list every contact"));
 

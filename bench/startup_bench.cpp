@@ -36,6 +36,8 @@ void reportShown() {
 }
 
 int runProgram(const QString& directory) {
+    // As the program starts: its font is the application's before the first window is built.
+    configureApplication(*qApp);
     DesktopServices desktop;
     Services services = desktop.services();
     services.app.directory = [directory] { return directory; };

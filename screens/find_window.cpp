@@ -15,13 +15,28 @@ FindWindow::FindWindow(WindowModel& model) : Window(model, QStringLiteral("Form3
     makeSearchControls();
     nameTheSearches();
     makeDataControl();
-    resultsGrid = new ResultsGrid(dataControl, windows().stepRunner(), this);
-    resultsGrid->setObjectName(QString::fromUtf8(find_window_layout::kGrid.name));
-    place(resultsGrid, find_window_layout::kGrid.place);
-    setTabIndex(resultsGrid, find_window_layout::kGrid.tabIndex);
 
     applyTabOrder();
     connectHandlers();
+}
+
+ResultsGrid* FindWindow::resultsGrid() {
+    if (!resultsGrid_) {
+        resultsGrid_ = new ResultsGrid(dataControl, windows().stepRunner(), this);
+        resultsGrid_->setObjectName(QString::fromUtf8(find_window_layout::kGrid.name));
+        place(resultsGrid_, find_window_layout::kGrid.place);
+        setTabIndex(resultsGrid_, find_window_layout::kGrid.tabIndex);
+        applyTabOrder();
+    }
+    return resultsGrid_;
+}
+
+// Built when the window is first shown, the grid is shown at once and has its turn for the
+// first focus with the rest of the window.
+void FindWindow::showEvent(QShowEvent* event) {
+    if (!resultsGrid_)
+        resultsGrid()->show();
+    Window::showEvent(event);
 }
 
 void FindWindow::makeSearchControls() {
@@ -90,16 +105,16 @@ void FindWindow::onLoad() {
 
 // By given name; an empty box fetches the current record source again, whichever search set it.
 void FindWindow::onFindByName() {
-    resultsGrid->storePendingRow();
+    resultsGrid()->storePendingRow();
     const QString name = givenNameBox->text();
     if (name.isEmpty()) {
         dataControl->refresh();
-        resultsGrid->refresh();
+        resultsGrid()->refresh();
     } else {
         dataControl->setRecordSource(lookupStatement(LookupColumn::Name, name));
         dataControl->refresh();
     }
-    resultsGrid->setVisible(true);
+    resultsGrid()->setVisible(true);
 }
 
 void FindWindow::onFindBySurname() {
@@ -116,24 +131,24 @@ void FindWindow::onFindByEmail() {
 
 // The text is searched as typed, an empty box included; a failed fetch leaves the grid as it is.
 void FindWindow::findBy(LookupColumn column) {
-    resultsGrid->storePendingRow();
+    resultsGrid()->storePendingRow();
     dataControl->setRecordSource(lookupStatement(column, searchText(column)));
     dataControl->refresh();
-    resultsGrid->setVisible(true);
+    resultsGrid()->setVisible(true);
 }
 
 // "Details": the details window searches with the texts of the four boxes; no row is passed on.
 void FindWindow::onDetails() {
-    resultsGrid->storePendingRow();
-    resultsGrid->setVisible(false);
+    resultsGrid()->storePendingRow();
+    resultsGrid()->setVisible(false);
     Hide();
     windows().show(Kind::Details);
 }
 
 // "<<Back": the record source and the grid's visibility stay for the next visit.
 void FindWindow::onBack() {
-    resultsGrid->storePendingRow();
-    resultsGrid->refresh();
+    resultsGrid()->storePendingRow();
+    resultsGrid()->refresh();
     clearSearch();
     setVisibleFlag(false);
     windows().window(Kind::MainMenu).setVisibleFlag(true);

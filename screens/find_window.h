@@ -62,7 +62,9 @@ class FindWindow : public Window, public FindSearch {
     QPushButton* backButton;
     QPushButton* detailsButton;
     DataControl* dataControl;
-    ResultsGrid* resultsGrid;
+    // The grid is the window's heaviest part and shows nothing until the window is shown: it is
+    // built then, or on first touch before that.
+    ResultsGrid* resultsGrid();
 
     void onLoad() override;
 
@@ -70,6 +72,7 @@ class FindWindow : public Window, public FindSearch {
     void clearSearch() override;
 
   protected:
+    void showEvent(QShowEvent* event) override;
     // Closing the window through its frame leaves it as "<<Back" does.
     void closedThroughFrame() override;
 
@@ -88,4 +91,6 @@ class FindWindow : public Window, public FindSearch {
 
     // The one procedure behind the surname, phone and e-mail searches.
     void findBy(LookupColumn column);
+
+    ResultsGrid* resultsGrid_ = nullptr;
 };

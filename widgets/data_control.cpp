@@ -36,6 +36,17 @@ constexpr std::array<ArrowKind, 4> kArrowKinds = {{
 DataControl::DataControl(QWidget* parent) : QWidget(parent) {
     recordset_.setBoundFields(&binder_);
     followRecordset();
+}
+
+// The strip's drawings cost more than the rest of the control, and a control that is never shown
+// needs none of them: they are made when the control is first shown.
+void DataControl::showEvent(QShowEvent* event) {
+    if (!captionLabel_)
+        buildStrip();
+    QWidget::showEvent(event);
+}
+
+void DataControl::buildStrip() {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -50,6 +61,12 @@ DataControl::DataControl(QWidget* parent) : QWidget(parent) {
             layout->addWidget(captionLabel_, 1);
         layout->addWidget(arrows_[i]);
     }
+    updateArrows();
+    // Made while the control is already on screen, the strip is shown and laid out at once.
+    captionLabel_->show();
+    for (QToolButton* arrow : arrows_)
+        arrow->show();
+    layout->activate();
 }
 
 DataControl::~DataControl() = default;
@@ -81,7 +98,6 @@ QToolButton* DataControl::addArrow(std::size_t kind) {
         arrow->setArrowType(Qt::RightArrow);
     else
         arrow->setIcon(style()->standardIcon(kArrowKinds[kind].icon));
-    arrow->setEnabled(false);
     const auto move = kArrowKinds[kind].move;
     connect(arrow, &QToolButton::clicked, this, [this, move] { runStep(move); });
     return arrow;
@@ -102,12 +118,14 @@ void DataControl::runStep(void (DataControl::*move)()) {
 
 void DataControl::updateArrows() {
     for (QToolButton* arrow : arrows_)
-        arrow->setEnabled(recordset_.isOpen());
+        if (arrow)
+            arrow->setEnabled(recordset_.isOpen());
 }
 
 void DataControl::setCaption(const QString& caption) {
     caption_ = caption;
-    captionLabel_->setText(caption);
+    if (captionLabel_)
+        captionLabel_->setText(caption);
 }
 
 QString DataControl::resolvedPath() const {

@@ -90,7 +90,11 @@ class DataControl : public QWidget {
     void rowAboutToBeStored();
     void stepFailed(const QString& description); // an arrow click failed and no runner is set
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+
   private:
+    void buildStrip();
     QToolButton* addArrow(std::size_t kind);
     void runStep(void (DataControl::*move)());
     void followRecordset();

@@ -1,5 +1,6 @@
 #include "app/main_menu.h"
 #include "app/program_windows.h"
+#include "screens/details_window.h"
 #include "screens/find_window.h"
 #include "support/layout_check.h"
 #include "support/running_program.h"
@@ -10,6 +11,7 @@
 #include <QGroupBox>
 #include <QPushButton>
 #include <QTableView>
+#include <QToolButton>
 #include <QtTest>
 
 namespace {
@@ -63,6 +65,8 @@ class TestMainMenu : public QObject {
             auto* button = menu.findChild<QPushButton*>(expected.name);
             QCOMPARE(button->toolTip(), QString::fromUtf8(expected.toolTip));
             QCOMPARE(button->accessibleName(), button->text());
+            // The pointer is drawn when it first comes over the button.
+            QTest::mouseMove(button);
             QCOMPARE(button->cursor().shape(), Qt::BitmapCursor);
             QCOMPARE(button->cursor().pixmap().size(), expected.pointer);
             // The buttons are drawn in front of the frame.
@@ -129,6 +133,20 @@ class TestMainMenu : public QObject {
                                            "20,000")
                                 .arg(pagesRead[0])
                                 .arg(pagesRead[1])));
+    }
+
+    // The hidden windows are loaded at start-up; their grid and navigation strips, which show
+    // nothing there, are built only when a window is first shown.
+    void startUpBuildsNoDrawingsOfTheHiddenWindows() {
+        RunningProgram program;
+        QVERIFY(QTest::qWaitForWindowExposed(&program.menu()));
+        for (Window* hidden :
+             {static_cast<Window*>(&program.find()), static_cast<Window*>(&program.details())}) {
+            QVERIFY(hidden->findChildren<QTableView*>().isEmpty());
+            QVERIFY(hidden->findChildren<QToolButton*>().isEmpty());
+        }
+        program.openFind();
+        QVERIFY(program.gridCells()->isVisible());
     }
 
     void enterOnAFocusedButtonClicksIt() {

@@ -62,7 +62,7 @@ class TestContactRoad : public QObject {
         RunningProgram::click(menu, "Command2");
         FindWindow& find = program.find();
         QVERIFY(QTest::qWaitForWindowActive(&find));
-        QVERIFY(find.resultsGrid->isVisible());
+        QVERIFY(find.resultsGrid()->isVisible());
         QCOMPARE(program.listed(Surname), (QStringList{"O'Brien", "Smith", "Jones"}));
 
         // Found by surname, typed in lower case.

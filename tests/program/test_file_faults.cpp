@@ -350,7 +350,7 @@ class TestFileFaults : public QObject {
         RunningProgram::click(program.menu(), "Command2");
         RunningProgram::click(find, "Command3");
         RunningProgram::click(program.details(), "Command1");
-        QVERIFY(!find.resultsGrid->isVisible());
+        QVERIFY(!find.resultsGrid()->isVisible());
         RunningProgram::typeOver(find, "Text2", QStringLiteral("smith"));
         book.backUp();
 
@@ -358,20 +358,20 @@ class TestFileFaults : public QObject {
         RunningProgram::click(find, "Command2");
         if (fault == Fault::Locked) {
             QVERIFY(program.test.messages.shown.isEmpty());
-            QVERIFY(find.resultsGrid->isVisible());
+            QVERIFY(find.resultsGrid()->isVisible());
             QCOMPARE(program.listed(Surname), QStringList{QStringLiteral("Smith")});
             book.end();
             QCOMPARE(program.test.storedRows(), book.storedBefore());
             return;
         }
         book.verifyReported();
-        QVERIFY(!find.resultsGrid->isVisible());
+        QVERIFY(!find.resultsGrid()->isVisible());
         QCOMPARE(find.surnameBox->text(), QStringLiteral("smith"));
 
         book.end();
         RunningProgram::click(find, "Command2");
         QCOMPARE(program.test.messages.shown.size(), 1);
-        QVERIFY(find.resultsGrid->isVisible());
+        QVERIFY(find.resultsGrid()->isVisible());
         QCOMPARE(program.listed(Surname), QStringList{QStringLiteral("Smith")});
         QCOMPARE(program.test.storedRows(), book.storedBefore());
     }

@@ -124,7 +124,7 @@ class TestFindWindow : public QObject {
     void theFirstOpenListsEveryContact() {
         RunningProgram program(kContacts);
         FindWindow& find = program.openFind();
-        QVERIFY(find.resultsGrid->isVisible());
+        QVERIFY(find.resultsGrid()->isVisible());
         QTableView* cells = program.gridCells();
         QAbstractItemModel* model = cells->model();
         QCOMPARE(model->columnCount(), 10);
@@ -213,7 +213,7 @@ class TestFindWindow : public QObject {
             program.search(each.column, each.text);
             QVERIFY2(program.test.messages.shown.isEmpty(), qPrintable(each.text));
             QCOMPARE(listedNames(program), each.expected);
-            QVERIFY(find.resultsGrid->isVisible());
+            QVERIFY(find.resultsGrid()->isVisible());
             // The empty line for a new contact is always last.
             QCOMPARE(program.selector(program.gridCells()->model()->rowCount() - 1).right(1),
                      ResultsModel::kNewLineMarker);
@@ -237,7 +237,7 @@ class TestFindWindow : public QObject {
         QCOMPARE(find.dataControl->recordSource(),
                  QStringLiteral("Select * from address where phone = '555-0102'"));
         QCOMPARE(listedNames(program), namesOf({1}) << QStringLiteral("Eve|Adams"));
-        QVERIFY(find.resultsGrid->isVisible());
+        QVERIFY(find.resultsGrid()->isVisible());
     }
 
     void backThenViewEditShowsEmptyBoxesAndTheGridAsItWasLeft() {
@@ -256,7 +256,7 @@ class TestFindWindow : public QObject {
         FindWindow& again = program.openFind();
         QCOMPARE(&again, &find);
         QVERIFY(find.isVisible());
-        QVERIFY(find.resultsGrid->isVisible());
+        QVERIFY(find.resultsGrid()->isVisible());
         QCOMPARE(listedNames(program), namesOf({0, 2}));
         QCOMPARE(find.dataControl->recordSource(),
                  QStringLiteral("Select * from address where surname = 'Smith'"));
@@ -279,16 +279,16 @@ class TestFindWindow : public QObject {
         RunningProgram::typeText(find.surnameBox, QStringLiteral("Smith"));
         QTest::mouseClick(find.detailsButton, Qt::LeftButton);
         QVERIFY(!find.isVisible());
-        QVERIFY(!find.resultsGrid->isVisibleTo(&find));
+        QVERIFY(!find.resultsGrid()->isVisibleTo(&find));
         QVERIFY(program.details().isVisible());
         QCOMPARE(find.surnameBox->text(), QStringLiteral("Smith"));
 
         program.details().Hide();
         program.openFind();
-        QVERIFY(!find.resultsGrid->isVisible());
+        QVERIFY(!find.resultsGrid()->isVisible());
         QCOMPARE(listedNames(program), namesOf({0, 1, 2, 3, 4, 5, 6}));
         QTest::mouseClick(find.findBySurnameButton, Qt::LeftButton);
-        QVERIFY(find.resultsGrid->isVisible());
+        QVERIFY(find.resultsGrid()->isVisible());
         QCOMPARE(listedNames(program), namesOf({0, 2}));
     }
 
@@ -304,7 +304,7 @@ class TestFindWindow : public QObject {
         QVERIFY2(program.test.messages.shown[0].text.contains(QStringLiteral("address.mdb")),
                  qPrintable(program.test.messages.shown[0].text));
         QCOMPARE(program.test.messages.shown[0].title, QStringLiteral("Tessaline"));
-        QVERIFY(!find.resultsGrid->isVisible());
+        QVERIFY(!find.resultsGrid()->isVisible());
         // The file is never made again.
         QVERIFY(!QFile::exists(program.test.databasePath()));
     }
@@ -657,7 +657,7 @@ class TestFindWindow : public QObject {
         RunningProgram program(kContacts);
         FindWindow& find = program.openFind();
         program.clickCell(4, Phone);
-        find.resultsGrid->refresh();
+        find.resultsGrid()->refresh();
         QCOMPARE(program.gridCells()->currentIndex(),
                  program.gridCells()->model()->index(4, Phone));
         QCOMPARE(listedNames(program), namesOf({0, 1, 2, 3, 4, 5, 6}));

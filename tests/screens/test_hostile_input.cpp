@@ -280,7 +280,7 @@ class TestHostileInput : public QObject {
             }
             QVERIFY(!expected.isEmpty());
             QCOMPARE(program.listedRows(), expected);
-            QVERIFY(program.find().resultsGrid->isVisible());
+            QVERIFY(program.find().resultsGrid()->isVisible());
             previous = expected;
         }
         verifyQuietAndIntact(program);
@@ -485,7 +485,7 @@ class TestHostileInput : public QObject {
         QCOMPARE(editor->text(), book[Other].toString());
         QTest::keyClick(editor, Qt::Key_Return);
         verifyFileHolds(program, QList<StoredRow>{book});
-        QCOMPARE(program.find().resultsGrid->rows()->hasTypedValues(0), false);
+        QCOMPARE(program.find().resultsGrid()->rows()->hasTypedValues(0), false);
         verifyQuietAndIntact(program);
     }
 
@@ -555,7 +555,7 @@ class TestHostileInput : public QObject {
                  qPrintable(program.test.messages.texts()[0]));
         verifyFileHolds(program, kNearMisses);
         QCOMPARE(program.listedRows().first()[Surname], kLoneSurrogate);
-        QCOMPARE(program.find().resultsGrid->rows()->hasTypedValues(0), true);
+        QCOMPARE(program.find().resultsGrid()->rows()->hasTypedValues(0), true);
     }
 };
 

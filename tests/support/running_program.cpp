@@ -185,7 +185,7 @@ void RunningProgram::search(Column column, const QString& text) {
 }
 
 QTableView* RunningProgram::gridCells() {
-    return find().resultsGrid->cells();
+    return find().resultsGrid()->cells();
 }
 
 QString RunningProgram::gridCell(int row, int column) {

@@ -3,7 +3,8 @@
 # with 5,000 and 50,000 cards and Xandikos with 10,000, laid into their storage before each
 # starts. For each: a first sync into an empty book (ours) and an empty folder (vdirsyncer's), a
 # sync with nothing to do, and one after a card changed on the server. Prints both times, their
-# ratio, our requests (from the summary line) and our peak memory.
+# ratio, our requests (from the summary line) and our peak memory. Each client has a fresh copy
+# of the server.
 # Usage: bench-sync.sh [--only-vdirsyncer]   (Release build in build-rel)
 #   --only-vdirsyncer   leaves our half out (for a tessaline-db without sync)
 #   RADICALE_CARDS="5000 50000" XANDIKOS_CARDS=10000   the sizes, from the environment (empty:
@@ -115,17 +116,17 @@ warm_up() {
         --data '<?xml version="1.0"?><propfind xmlns="DAV:"><prop><getetag/></prop></propfind>' "$url"
 }
 
-# One card changed on the server, as a phone would change it. A server still busy with the
-# requests of a vdirsyncer that gave up may take minutes to answer.
+# One card changed on the server, as a phone would change it: its given name.
 change_card() {
     local card
     card=$(curl -s -f --max-time 600 "${url}bench-000007.vcf")
-    printf '%s\n' "${card/FN:First7 /FN:Changed$1 }" | curl -s -f --max-time 600 -o /dev/null -X PUT \
+    card=${card/FN:First7 /FN:Changed }
+    printf '%s\n' "${card/;First7;/;Changed;}" | curl -s -f --max-time 600 -o /dev/null -X PUT \
         -H "Content-Type: text/vcard; charset=utf-8" --data-binary @- "${url}bench-000007.vcf"
 }
 
 # Runs a command under LIMIT seconds, measured; sets seconds and peak_kb. When it ran out of
-# time, seconds is "gave up"; when it failed, "failed"; either returns 1.
+# time, seconds is "gave_up"; when it failed, "failed"; either returns 1.
 measure() {
     local limit=$1 status=0
     shift
@@ -136,7 +137,7 @@ measure() {
         return 0
     fi
     seconds=failed
-    [ "$status" -ne 124 ] || seconds="gave up"
+    [ "$status" -ne 124 ] || seconds=gave_up
     peak_kb=0
     tail -n 3 "$work/err" >&2
     return 1
@@ -165,53 +166,73 @@ EOF
     printf 'y\n%.0s' {1..16} | vdirsyncer -c "$work/vdir/config" discover >"$work/discover.log" 2>&1
 }
 
-# Our sync and vdirsyncer's, one after the other, for one row of the table.
-row() {
-    local what=$1 ours_s=- theirs_s=- requests=- peak=-
-    if [ -n "$ours" ] && measure "$ours_limit" "$tool" sync "$work/book.mdb" "$url"; then
-        ours_s=$seconds
-        peak="$((peak_kb / 1024)) MB"
-        requests=$(tail -n 1 "$work/out" | sed -n 's/.*(\([0-9]*\) requests)$/\1/p')
-    elif [ -n "$ours" ]; then
-        ours_s=$seconds
-    fi
-    # Once it gave up, the later rounds would start from half a copy: they are not run.
-    if [ "$vdirsyncer_s" != "gave up" ]; then
-        measure "$vdirsyncer_limit" vdirsyncer -c "$work/vdir/config" sync || true
-        vdirsyncer_s=$seconds
-    fi
-    theirs_s=$vdirsyncer_s
-    awk -v what="$what" -v ours="$ours_s" -v theirs="$theirs_s" -v requests="$requests" \
-        -v peak="$peak" 'BEGIN {
-        ratio = (ours + 0 > 0 && theirs + 0 > 0) ? sprintf("%.2f", ours / theirs) : "-"
-        printf "%-34s %9s %13s %7s %9s %9s\n", what, ours, theirs, ratio, requests, peak }'
+# Our three rounds on the server now running: a first sync, one with nothing to do, one after a
+# card changed. Sets ours_s, requests and peak, one word per round.
+our_rounds() {
+    ours_s=() requests=() peak=()
+    "$tool" create "$work/book.mdb" >/dev/null
+    for round in 1 2 3; do
+        [ "$round" -ne 3 ] || change_card
+        if measure "$ours_limit" "$tool" sync "$work/book.mdb" "$url"; then
+            ours_s+=("$seconds") peak+=("$((peak_kb / 1024))MB")
+            requests+=("$(tail -n 1 "$work/out" | sed -n 's/.*(\([0-9]*\) requests)$/\1/p')")
+        else
+            ours_s+=("$seconds") peak+=(-) requests+=(-)
+        fi
+    done
 }
 
-# The three rounds on the server now running, which holds COUNT cards; then it is stopped and
-# its storage dropped. Usage: bench_server WHAT COUNT
-bench_server() {
-    rm -rf "$work/book.mdb" "$work/vdir"
-    [ -z "$ours" ] || "$tool" create "$work/book.mdb" >/dev/null
+# The same three rounds of vdirsyncer's into an empty folder. Sets theirs_s. Once it gave up, the
+# later rounds would start from half a copy: they are not run.
+their_rounds() {
+    theirs_s=()
     vdirsyncer_config
-    vdirsyncer_s=
+    for round in 1 2 3; do
+        [ "$round" -ne 3 ] || change_card
+        if [ "$round" -gt 1 ] && [ "${theirs_s[0]}" = gave_up ]; then
+            theirs_s+=(-)
+            continue
+        fi
+        measure "$vdirsyncer_limit" vdirsyncer -c "$work/vdir/config" sync || true
+        theirs_s+=("$seconds")
+    done
+}
+
+# Both clients' rounds on a server of COUNT cards, each on a fresh copy of it: a server still
+# busy with the requests of a client that gave up would slow the other. Usage:
+# bench_server WHAT COUNT START_FUNCTION
+bench_server() {
+    local what=$1 count=$2 start=$3 round copied
+    rm -rf "$work/book.mdb" "$work/vdir"
+    ours_s=(- - -) requests=(- - -) peak=(- - -)
+    if [ -n "$ours" ]; then
+        "$start" "$count"
+        warm_up
+        our_rounds
+        stop_server
+        rm -rf "$work/radicale" "$work/xandikos"
+    fi
+    "$start" "$count"
     warm_up
-    row "$1, first sync"
-    local copied
-    copied=$(find "$work/vdir/cards" -name '*.vcf' | wc -l)
-    [ "$copied" -eq "$2" ] || echo "bench-sync: vdirsyncer copied $copied cards of $2" >&2
-    row "$1, nothing to do"
-    change_card "$1"
-    row "$1, one card changed"
+    their_rounds
     stop_server
     rm -rf "$work/radicale" "$work/xandikos"
+    copied=$(find "$work/vdir/cards" -name '*.vcf' | wc -l)
+    [ "$copied" -eq "$count" ] || echo "bench-sync: vdirsyncer copied $copied cards of $count" >&2
+    local names=("first sync" "nothing to do" "one card changed")
+    for round in 0 1 2; do
+        awk -v what="$what, ${names[$round]}" -v ours="${ours_s[$round]}" \
+            -v theirs="${theirs_s[$round]}" -v requests="${requests[$round]}" \
+            -v peak="${peak[$round]}" 'BEGIN {
+            ratio = (ours + 0 > 0 && theirs + 0 > 0) ? sprintf("%.2f", ours / theirs) : "-"
+            printf "%-34s %9s %13s %7s %9s %9s\n", what, ours, theirs, ratio, requests, peak }'
+    done
 }
 
 printf "%-34s %9s %13s %7s %9s %9s\n" what "ours s" "vdirsyncer s" ratio requests "peak mem"
 for count in $radicale_cards; do
-    start_radicale "$count"
-    bench_server "Radicale $count" "$count"
+    bench_server "Radicale $count" "$count" start_radicale
 done
 for count in $xandikos_cards; do
-    start_xandikos "$count"
-    bench_server "Xandikos $count" "$count"
+    bench_server "Xandikos $count" "$count" start_xandikos
 done

@@ -84,36 +84,55 @@ start_server() {
     exit 1
 }
 
-# Sets url to a Radicale address book of COUNT cards, started.
+# Sets url to a Radicale address book of COUNT cards kept in STORAGE, started; the cards are laid
+# there unless it holds them. Usage: start_radicale COUNT STORAGE
 start_radicale() {
-    local port book=$work/radicale/collection-root/bench/contacts
+    local port book=$2/collection-root/bench/contacts
     port=$(free_port)
-    lay_cards "$1" "$book"
-    echo '{"tag": "VADDRESSBOOK", "D:displayname": "Contacts"}' >"$book/.Radicale.props"
+    if [ ! -d "$book" ]; then
+        lay_cards "$1" "$book"
+        echo '{"tag": "VADDRESSBOOK", "D:displayname": "Contacts"}' >"$book/.Radicale.props"
+    fi
     printf '[server]\nhosts = 127.0.0.1:%s\n[auth]\ntype = none\n[storage]\nfilesystem_folder = %s\n[logging]\nlevel = warning\n' \
-        "$port" "$work/radicale" >"$work/radicale.conf"
+        "$port" "$2" >"$work/radicale.conf"
     url=http://127.0.0.1:$port/bench/contacts/
     start_server "$port" radicale -C "$work/radicale.conf"
 }
 
 # The same on Xandikos, which serves the last commit of a git repository per collection.
 start_xandikos() {
-    local port book=$work/xandikos/user/contacts/addressbook
+    local port book=$2/user/contacts/addressbook
     port=$(free_port)
-    lay_cards "$1" "$book"
-    printf '[DEFAULT]\ntype = addressbook\n' >"$book/.xandikos"
-    git -C "$book" init -q
-    git -C "$book" add --all
-    git -C "$book" -c user.name=bench -c user.email=bench@localhost commit -q -m "Bench cards"
+    if [ ! -d "$book" ]; then
+        lay_cards "$1" "$book"
+        printf '[DEFAULT]\ntype = addressbook\n' >"$book/.xandikos"
+        git -C "$book" init -q
+        git -C "$book" add --all
+        git -C "$book" -c user.name=bench -c user.email=bench@localhost commit -q -m "Bench cards"
+    fi
     url=http://127.0.0.1:$port/user/contacts/addressbook/
-    start_server "$port" xandikos -d "$work/xandikos" -l 127.0.0.1 -p "$port" --defaults
+    start_server "$port" xandikos -d "$2" -l 127.0.0.1 -p "$port" --defaults
 }
 
-# Reads every card's entity tag once, so that neither client pays for the server's first look
-# (Radicale reads and caches every card then: minutes for 50,000).
+# Reads every card's entity tag once.
 warm_up() {
     curl -s -o /dev/null --max-time 3600 -X PROPFIND -H "Depth: 1" -H "Content-Type: application/xml" \
         --data '<?xml version="1.0"?><propfind xmlns="DAV:"><prop><getetag/></prop></propfind>' "$url"
+}
+
+# Starts a fresh copy of a server of COUNT cards. The cards are laid, and read once, into a seed
+# that every start copies: on its first look Radicale reads and caches every card (minutes for
+# 50,000), which neither client should pay for. Usage: fresh_server START_FUNCTION COUNT
+fresh_server() {
+    local seed=$work/seed-$1-$2
+    if [ ! -d "$seed" ]; then
+        "$1" "$2" "$seed"
+        warm_up
+        stop_server
+    fi
+    rm -rf "$work/storage"
+    cp -a "$seed" "$work/storage"
+    "$1" "$2" "$work/storage"
 }
 
 # One card changed on the server, as a phone would change it: its given name.
@@ -206,17 +225,13 @@ bench_server() {
     rm -rf "$work/book.mdb" "$work/vdir"
     ours_s=(- - -) requests=(- - -) peak=(- - -)
     if [ -n "$ours" ]; then
-        "$start" "$count"
-        warm_up
+        fresh_server "$start" "$count"
         our_rounds
         stop_server
-        rm -rf "$work/radicale" "$work/xandikos"
     fi
-    "$start" "$count"
-    warm_up
+    fresh_server "$start" "$count"
     their_rounds
     stop_server
-    rm -rf "$work/radicale" "$work/xandikos"
     copied=$(find "$work/vdir/cards" -name '*.vcf' | wc -l)
     [ "$copied" -eq "$count" ] || echo "bench-sync: vdirsyncer copied $copied cards of $count" >&2
     local names=("first sync" "nothing to do" "one card changed")

@@ -41,6 +41,10 @@ bool SyncSession::stillHere(const KnownCard& known) const {
             samePerson(synced_cards::decode(known.synced), synced_cards::decode(*contact)));
 }
 
+bool SyncSession::unchangedHere(const KnownCard& known) const {
+    return known.contact && contacts_.value(*known.contact) == known.synced;
+}
+
 std::optional<RowValues> SyncSession::localOf(const KnownCard& known) const {
     if (!stillHere(known))
         return std::nullopt;
@@ -65,9 +69,7 @@ std::optional<RowValues> SyncSession::remoteColumnsOf(const RemoteCard& card,
 bool SyncSession::refusesMassDeletion() {
     qsizetype here = 0, there = 0;
     for (auto known = known_.cbegin(); known != known_.cend(); ++known) {
-        const bool unchangedHere =
-            known->contact && contacts_.value(*known->contact) == known->synced;
-        if (remote_.removed.contains(known.key()) && unchangedHere)
+        if (remote_.removed.contains(known.key()) && unchangedHere(*known))
             ++here;
         if (known->confirmed() && !remote_.changed.contains(known.key()) &&
             !remote_.removed.contains(known.key()) && !stillHere(*known))
@@ -125,8 +127,7 @@ SyncReport SyncSession::run() {
 
 // Most cards changed on neither side; only the others' entries are read whole.
 void SyncSession::settleKnown(const QString& href, const KnownCard& known) {
-    const bool unchangedHere = known.contact && contacts_.value(*known.contact) == known.synced;
-    if (!unchangedHere || !known.confirmed() || remote_.changed.contains(href) ||
+    if (!unchangedHere(known) || !known.confirmed() || remote_.changed.contains(href) ||
         remote_.removed.contains(href))
         settleChanged(synced_cards::find(writes_.book(), href));
     settled();

@@ -20,6 +20,7 @@ class SyncSession {
 
   private:
     bool stillHere(const KnownCard& known) const;
+    bool unchangedHere(const KnownCard& known) const;
     std::optional<RowValues> localOf(const KnownCard& known) const;
     std::optional<RowValues> remoteColumnsOf(const carddav::RemoteCard& card,
                                              const QString& createdOn = {});

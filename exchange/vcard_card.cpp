@@ -78,6 +78,8 @@ QString readableName(const QByteArray& name) {
 // TYPE values in every spelling: TYPE=a,b; TYPE=a;TYPE=b; TYPE="a,b"; 2.1 bare ;A;B.
 QStringList typesOf(const ContentLine& line) {
     QStringList types;
+    if (line.parameters.isEmpty())
+        return types;
     for (const QString& value : line.parameter("TYPE"))
         for (const QString& type : value.split(QLatin1Char(','), Qt::SkipEmptyParts))
             types << type.trimmed();
@@ -86,6 +88,8 @@ QStringList typesOf(const ContentLine& line) {
 
 // Lower is preferred: PREF=n (4.0), TYPE=pref (3.0, 2.1) as 1, anything else last.
 int rankOf(const ContentLine& line) {
+    if (line.parameters.isEmpty())
+        return 101;
     bool isNumber = false;
     const int pref = line.parameter("PREF").value(0).toInt(&isNumber);
     if (isNumber)
@@ -96,6 +100,8 @@ int rankOf(const ContentLine& line) {
 // "Phone (cell, work)": the types that say something, after the base name.
 QString labelled(const QString& base, const ContentLine& line,
                  std::initializer_list<const char*> silent = {}) {
+    if (line.parameters.isEmpty())
+        return base;
     QStringList types = typesOf(line);
     types.removeAll(QStringLiteral("pref"));
     for (const char* type : silent)

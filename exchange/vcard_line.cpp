@@ -182,6 +182,8 @@ bool ContentLine::isUndeclaredNonUtf8() const {
 
 QString ContentLine::text() const {
     const QStringList charset = parameter("CHARSET");
+    if (charset.isEmpty() && !windows1252)
+        return utf8Text(octets());
     const QByteArray name = charset.isEmpty() ? QByteArray(windows1252 ? "windows-1252" : "utf-8")
                                               : charset.first().toLatin1();
     if (name == "utf-8")

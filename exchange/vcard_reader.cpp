@@ -120,8 +120,8 @@ bool ContentLineReader::peekPhysical() {
 
 // Joins the physical lines of one property: folded ones (a leading blank or tab, which 2.1 keeps)
 // and, in a quoted-printable value, the one after a soft line break ("=" at the end). Reads the
-// name and parameters as soon as they are whole; returns where the value starts, -1 when no colon
-// came.
+// name and parameters (into line.head) as soon as they are whole; returns where the value starts,
+// -1 when no colon came.
 qsizetype ContentLineReader::unfold(QByteArray& logical, ContentLine& line) {
     qsizetype colon = -1;
     bool quotedPrintable = false;
@@ -129,7 +129,8 @@ qsizetype ContentLineReader::unfold(QByteArray& logical, ContentLine& line) {
     for (;;) {
         // Only a colon outside quotes ends the head: a quoted value may go on after a fold.
         if (colon < 0 && (colon = valueStart(logical)) >= 0) {
-            parseHead(logical.left(colon), line);
+            line.head = logical.left(colon);
+            parseHead(line.head, line);
             quotedPrintable = line.isQuotedPrintable();
         }
         const bool soft = quotedPrintable && logical.size() > colon + 1 && logical.endsWith('=');
@@ -142,8 +143,10 @@ qsizetype ContentLineReader::unfold(QByteArray& logical, ContentLine& line) {
         logical.append(QByteArrayView(next).sliced(keepBlank ? 0 : 1));
     }
     // A stray quote in a parameter: the first colon at all ends the head.
-    if (colon < 0 && (colon = logical.indexOf(':')) >= 0)
-        parseHead(logical.left(colon), line);
+    if (colon < 0 && (colon = logical.indexOf(':')) >= 0) {
+        line.head = logical.left(colon);
+        parseHead(line.head, line);
+    }
     return colon;
 }
 
@@ -188,7 +191,6 @@ bool ContentLineReader::next(ContentLine& line) {
     if (colon < 0)
         fail(line.lineNumber,
              QStringLiteral("the line has no colon, so it is not a vCard property"));
-    line.head = logical.left(colon);
     logical.remove(0, colon + 1);
     line.value = std::move(logical);
     if (line.name == "BEGIN" || line.name == "VERSION")

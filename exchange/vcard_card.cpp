@@ -14,22 +14,25 @@ using contact_table::Column;
 namespace {
 
 // Properties that say how the card is made rather than what it says about the contact.
-bool isStructural(const QByteArray& name) {
-    static const QList<QByteArray> names = {"BEGIN", "END", "VERSION",     "PRODID",
-                                            "REV",   "UID", "CLIENTPIDMAP"};
-    return names.contains(name);
+// Names are compared as views, which compare their sizes first: most names differ in size.
+bool isStructural(QByteArrayView name) {
+    for (const QByteArrayView structural :
+         {"BEGIN", "END", "VERSION", "PRODID", "REV", "UID", "CLIENTPIDMAP"})
+        if (name == structural)
+            return true;
+    return false;
 }
 
 // What kind of card it is: a contact, or a group (a list of members), which is no contact.
-bool isKind(const QByteArray& name) {
+bool isKind(QByteArrayView name) {
     return name == "KIND" || name == "X-ADDRESSBOOKSERVER-KIND";
 }
 
 // Binary data inline: a photo, logo, sound or key in base64 or as a data: URI. A URL, or a sound
 // that is text (the phonetic name phones write), is not.
 bool isInlineMedia(const ContentLine& line) {
-    const bool media =
-        line.name == "PHOTO" || line.name == "LOGO" || line.name == "SOUND" || line.name == "KEY";
+    const QByteArrayView name = line.name;
+    const bool media = name == "PHOTO" || name == "LOGO" || name == "SOUND" || name == "KEY";
     const QByteArrayView value = QByteArrayView(line.value).trimmed();
     const bool dataUri =
         value.size() >= 5 && value.first(5).compare("data:", Qt::CaseInsensitive) == 0;
@@ -122,20 +125,23 @@ QString appleLabel(const QString& label) {
 class LineBreaks {
   public:
     explicit LineBreaks(const ContentLine& line) : kinds_(line.parameter(kBreaks)) {}
+    // The text between breaks goes over whole.
     QString restore(const QString& text) {
         if (kinds_.isEmpty())
             return text;
-        QString restored;
-        for (const QChar c : text) {
-            if (c != QLatin1Char('\n')) {
-                restored += c;
-                continue;
-            }
+        QString restored; // null for an empty text
+        if (text.isEmpty())
+            return restored;
+        restored.reserve(text.size() + text.count(QLatin1Char('\n')));
+        qsizetype from = 0;
+        for (qsizetype at; (at = text.indexOf(QLatin1Char('\n'), from)) >= 0; from = at + 1) {
+            restored += QStringView(text).sliced(from, at - from);
             const QString kind = kinds_.size() == 1 ? kinds_.first() : kinds_.value(next_++);
-            restored += kind == QLatin1String("crlf") ? QStringLiteral("\r\n")
-                        : kind == QLatin1String("cr") ? QStringLiteral("\r")
-                                                      : QStringLiteral("\n");
+            restored += kind == QLatin1String("crlf") ? QLatin1String("\r\n")
+                        : kind == QLatin1String("cr") ? QLatin1String("\r")
+                                                      : QLatin1String("\n");
         }
+        restored += QStringView(text).sliced(from);
         return restored;
     }
 
@@ -166,7 +172,7 @@ QString text(const ContentLine& line) {
 } // namespace
 
 void CardMapping::add(const ContentLine& line) {
-    const QByteArray& name = line.name;
+    const QByteArrayView name = line.name;
     if (isStructural(name))
         return;
     if (isKind(name))

@@ -139,9 +139,10 @@ ImportSummary readCards(QIODevice& device, const QString& source,
     CardReading reading(add, createdOn);
     ReadProgress told{progress, reader.size(), ProgressUnit::Bytes};
     while (reader.next(line)) {
-        if (line.name == "BEGIN") {
+        const QByteArrayView name = line.name; // compared by size first
+        if (name == "BEGIN") {
             beginCard(reader, line, card);
-        } else if (card && line.name == "END" && isVCardMark(line.value)) {
+        } else if (card && name == "END" && isVCardMark(line.value)) {
             reading.finish(*card);
             card.reset();
             told.reached(reader.bytesRead());

@@ -143,7 +143,7 @@ QByteArray fromQuotedPrintable(const QByteArray& encoded) {
 QStringList ContentLine::parameter(const char* name) const {
     QStringList values;
     for (const Parameter& parameter : parameters)
-        if (parameter.name == name)
+        if (QByteArrayView(parameter.name) == QByteArrayView(name))
             for (const QString& value : parameter.values)
                 values << value.toLower();
     return values;

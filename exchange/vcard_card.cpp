@@ -4,6 +4,7 @@
 #include "store/contact_table.h"
 
 #include <algorithm>
+#include <array>
 #include <initializer_list>
 #include <utility>
 
@@ -98,6 +99,18 @@ int rankOf(const ContentLine& line) {
     if (isNumber)
         return pref;
     return typesOf(line).contains(QLatin1String("pref")) ? 1 : 101;
+}
+
+// A column's label (kColumnProperties) as text, made once: every card's items take it.
+const QString& columnLabel(Column column) {
+    static const auto labels = [] {
+        std::array<QString, contact_table::kColumnCount> made;
+        for (const ColumnProperty& row : kColumnProperties)
+            if (row.label)
+                made[contact_table::position(row.column)] = QString::fromLatin1(row.label);
+        return made;
+    }();
+    return labels[contact_table::position(column)];
 }
 
 // "Phone (cell, work)": the types that say something, after the base name.
@@ -198,8 +211,7 @@ void CardMapping::add(const ContentLine& line) {
     else if (name == propertyOf(Column::Url).property)
         addColumnItem(Column::Url, line, text(line));
     else if (name == propertyOf(Column::Other).property)
-        addItem(Kind::Column, line, text(line), QLatin1String(propertyOf(Column::Other).label),
-                Column::Other);
+        addItem(Kind::Column, line, text(line), columnLabel(Column::Other), Column::Other);
     else
         addOther(line);
 }
@@ -212,8 +224,7 @@ void CardMapping::addItem(Kind kind, const ContentLine& line, const QString& val
 // Labelled by its row of kColumnProperties and its types but those silent ones.
 void CardMapping::addColumnItem(Column column, const ContentLine& line, const QString& value,
                                 std::initializer_list<const char*> silentTypes) {
-    addItem(Kind::Column, line, value,
-            labelled(QLatin1String(propertyOf(column).label), line, silentTypes), column);
+    addItem(Kind::Column, line, value, labelled(columnLabel(column), line, silentTypes), column);
 }
 
 void CardMapping::addName(const ContentLine& line) {
@@ -262,7 +273,7 @@ void CardMapping::addTel(const ContentLine& line) {
         return addColumnItem(typed(Column::Fax) ? Column::Fax : Column::Phone, line, value,
                              {"voice"});
     addItem(types.contains(QLatin1String("cell")) ? Kind::Cell : Kind::Phone, line, value,
-            labelled(QLatin1String(propertyOf(Column::Phone).label), line, {"voice"}));
+            labelled(columnLabel(Column::Phone), line, {"voice"}));
 }
 
 // An address with no parts of its own may still have its text in LABEL (4.0).

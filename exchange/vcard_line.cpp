@@ -3,36 +3,48 @@
 #include "store/utf8_text.h"
 
 #include <QStringDecoder>
+#include <QVarLengthArray>
 #include <algorithm>
 #include <utility>
 
 namespace vcard {
 
-QList<QByteArray> splitUnquoted(const QByteArray& text, char separator) {
-    if (!text.contains('"'))
-        return text.split(separator);
-    QList<QByteArray> parts;
+namespace {
+
+// The parts of text between the separators outside double quotes, as views into it: a head is
+// read without a copy of each of its parts.
+QVarLengthArray<QByteArrayView, 8> unquotedParts(QByteArrayView text, char separator) {
+    QVarLengthArray<QByteArrayView, 8> parts;
     bool quoted = false;
     qsizetype start = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text[i] == '"')
             quoted = !quoted;
         else if (text[i] == separator && !quoted) {
-            parts << text.mid(start, i - start);
+            parts.append(text.sliced(start, i - start));
             start = i + 1;
         }
     }
-    parts << text.mid(start);
+    parts.append(text.sliced(start));
+    return parts;
+}
+
+} // namespace
+
+QList<QByteArray> splitUnquoted(const QByteArray& text, char separator) {
+    QList<QByteArray> parts;
+    for (const QByteArrayView part : unquotedParts(text, separator))
+        parts << part.toByteArray();
     return parts;
 }
 
 namespace {
 
 // One parameter value: surrounding quotes dropped and RFC 6868 carets (^n ^' ^^) undone.
-QString parameterValue(QByteArray value) {
+QString parameterValue(QByteArrayView value) {
     value = value.trimmed();
     if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
-        value = value.mid(1, value.size() - 2);
+        value = value.sliced(1, value.size() - 2);
     const QString text = utf8Text(value);
     if (!value.contains('^'))
         return text;
@@ -56,16 +68,16 @@ QString parameterValue(QByteArray value) {
 }
 
 // A 2.1 parameter written without a name: an encoding, else a type.
-Parameter bareParameter(const QByteArray& word) {
+Parameter bareParameter(QByteArrayView word) {
     static const QList<QByteArray> encodings = {"QUOTED-PRINTABLE", "BASE64", "B", "8BIT", "7BIT"};
-    const QByteArray upper = word.trimmed().toUpper();
+    const QByteArray upper = word.trimmed().toByteArray().toUpper();
     return {encodings.contains(upper) ? QByteArray("ENCODING") : QByteArray("TYPE"),
             {QString::fromUtf8(word.trimmed())}};
 }
 
-Parameter namedParameter(const QByteArray& name, const QByteArray& values) {
-    Parameter parameter{name.trimmed().toUpper(), {}};
-    for (const QByteArray& value : splitUnquoted(values, ','))
+Parameter namedParameter(QByteArrayView name, QByteArrayView values) {
+    Parameter parameter{name.trimmed().toByteArray().toUpper(), {}};
+    for (const QByteArrayView value : unquotedParts(values, ','))
         parameter.values << parameterValue(value);
     return parameter;
 }
@@ -97,15 +109,16 @@ void parseHead(const QByteArray& head, ContentLine& line) {
         parseName(head.trimmed(), line);
         return;
     }
-    const QList<QByteArray> parts = splitUnquoted(head, ';');
-    parseName(parts.first().trimmed(), line);
+    const QVarLengthArray<QByteArrayView, 8> parts = unquotedParts(head, ';');
+    parseName(parts.first().trimmed().toByteArray(), line);
     for (qsizetype i = 1; i < parts.size(); ++i) {
-        const qsizetype equals = parts[i].indexOf('=');
-        if (parts[i].trimmed().isEmpty())
+        const QByteArrayView part = parts[i];
+        if (part.trimmed().isEmpty())
             continue;
+        const qsizetype equals = part.indexOf('=');
         line.parameters << (equals < 0
-                                ? bareParameter(parts[i])
-                                : namedParameter(parts[i].left(equals), parts[i].mid(equals + 1)));
+                                ? bareParameter(part)
+                                : namedParameter(part.first(equals), part.sliced(equals + 1)));
     }
 }
 

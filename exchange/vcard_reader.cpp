@@ -3,6 +3,7 @@
 #include "store/store_error.h"
 
 #include <QBuffer>
+#include <cstring>
 #include <utility>
 
 namespace vcard {
@@ -31,10 +32,24 @@ qsizetype PhysicalLines::lineEnd() {
     return -1;
 }
 
+// The unread rest moves to the front and the next block is read in behind it, into the memory the
+// buffer already has: a new block for every megabyte would be new pages for the kernel to map.
 void PhysicalLines::fill() {
-    buffer_.remove(0, position_);
+    const qsizetype rest = buffer_.size() - position_;
+    if (position_ > 0 && rest > 0) {
+        char* data = buffer_.data();
+        std::memmove(data, data + position_, std::size_t(rest));
+    }
+    buffer_.resize(rest);
     scanned_ -= position_;
     position_ = 0;
+    if (started_ && !utf16_) {
+        buffer_.resize(rest + kBlock);
+        const qint64 got = device_.read(buffer_.data() + rest, kBlock);
+        buffer_.resize(rest + qsizetype(qMax<qint64>(got, 0)));
+        ended_ = got <= 0;
+        return;
+    }
     QByteArray block = device_.read(kBlock);
     if (block.isEmpty()) {
         ended_ = true;

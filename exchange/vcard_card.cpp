@@ -84,9 +84,15 @@ QStringList typesOf(const ContentLine& line) {
     QStringList types;
     if (line.parameters.isEmpty())
         return types;
-    for (const QString& value : line.parameter("TYPE"))
+    for (const QString& value : line.parameter("TYPE")) {
+        if (!value.contains(QLatin1Char(','))) { // the usual one type, without a split
+            if (!value.isEmpty())
+                types << value.trimmed();
+            continue;
+        }
         for (const QString& type : value.split(QLatin1Char(','), Qt::SkipEmptyParts))
             types << type.trimmed();
+    }
     return types;
 }
 
@@ -100,6 +106,9 @@ int rankOf(const ContentLine& line) {
         return pref;
     return typesOf(line).contains(QLatin1String("pref")) ? 1 : 101;
 }
+
+// Room for the items of a usual card, so that the list is not grown item by item.
+constexpr qsizetype kUsualItems = 16;
 
 // A column's label (kColumnProperties) as text, made once: every card's items take it.
 const QString& columnLabel(Column column) {
@@ -218,6 +227,8 @@ void CardMapping::add(const ContentLine& line) {
 
 void CardMapping::addItem(Kind kind, const ContentLine& line, const QString& value,
                           const QString& label, Column column) {
+    if (items_.isEmpty())
+        items_.reserve(kUsualItems);
     items_ << Item{kind, column, value, label, line.group, rankOf(line), line.lineNumber};
 }
 

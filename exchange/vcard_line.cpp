@@ -48,22 +48,26 @@ QString parameterValue(QByteArrayView value) {
     const QString text = utf8Text(value);
     if (!value.contains('^'))
         return text;
+    // The text between carets goes over whole.
     QString decoded;
     decoded.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
+    qsizetype from = 0;
+    for (qsizetype i = 0; (i = text.indexOf(QLatin1Char('^'), i)) >= 0;) {
         const QChar next = i + 1 < text.size() ? text[i + 1] : QChar();
-        if (text[i] == QLatin1Char('^') && (next == QLatin1Char('n') || next == QLatin1Char('N')))
-            decoded += QLatin1Char('\n');
-        else if (text[i] == QLatin1Char('^') && next == QLatin1Char('\''))
-            decoded += QLatin1Char('"');
-        else if (text[i] == QLatin1Char('^') && next == QLatin1Char('^'))
-            decoded += QLatin1Char('^');
-        else {
-            decoded += text[i];
+        const QChar meant = next == u'n' || next == u'N' ? QChar(u'\n')
+                            : next == u'\''              ? QChar(u'"')
+                            : next == u'^'               ? QChar(u'^')
+                                                         : QChar();
+        if (meant.isNull()) {
+            ++i;
             continue;
         }
-        ++i;
+        decoded += QStringView(text).sliced(from, i - from);
+        decoded += meant;
+        i += 2;
+        from = i;
     }
+    decoded += QStringView(text).sliced(from);
     return decoded;
 }
 
@@ -169,13 +173,27 @@ QString ContentLine::parameterText(const char* name) const {
     return {};
 }
 
+namespace {
+
+// Whether the line has a parameter of that name: most have no ENCODING, and are asked often.
+bool hasParameter(const ContentLine& line, QByteArrayView name) {
+    return std::any_of(
+        line.parameters.begin(), line.parameters.end(),
+        [name](const Parameter& parameter) { return QByteArrayView(parameter.name) == name; });
+}
+
+} // namespace
+
 bool ContentLine::isBase64() const {
+    if (!hasParameter(*this, "ENCODING"))
+        return false;
     const QStringList encoding = parameter("ENCODING");
     return encoding.contains(QLatin1String("b")) || encoding.contains(QLatin1String("base64"));
 }
 
 bool ContentLine::isQuotedPrintable() const {
-    return parameter("ENCODING").contains(QLatin1String("quoted-printable"));
+    return hasParameter(*this, "ENCODING") &&
+           parameter("ENCODING").contains(QLatin1String("quoted-printable"));
 }
 
 bool ContentLine::hasKnownCharset() const {
@@ -236,6 +254,7 @@ QStringList ContentLine::escapedComponents() const {
     const QString whole = text();
     const QStringView view(whole);
     QStringList parts;
+    parts.reserve(view.count(QLatin1Char(';')) + 1);
     qsizetype start = 0;
     for (qsizetype i = 0; i < view.size(); ++i) {
         const QChar next = i + 1 < view.size() ? view[i + 1] : QChar();

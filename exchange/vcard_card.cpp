@@ -1,6 +1,7 @@
 #include "exchange/vcard_card.h"
 
 #include "exchange/vcard_columns.h"
+#include "exchange/vcard_types.h"
 #include "store/contact_table.h"
 
 #include <algorithm>
@@ -79,34 +80,6 @@ QString readableName(const QByteArray& name) {
     return readable ? QString::fromLatin1(readable) : QString::fromUtf8(name);
 }
 
-// TYPE values in every spelling: TYPE=a,b; TYPE=a;TYPE=b; TYPE="a,b"; 2.1 bare ;A;B.
-QStringList typesOf(const ContentLine& line) {
-    QStringList types;
-    if (line.parameters.isEmpty())
-        return types;
-    for (const QString& value : line.parameter("TYPE")) {
-        if (!value.contains(QLatin1Char(','))) { // the usual one type, without a split
-            if (!value.isEmpty())
-                types << value.trimmed();
-            continue;
-        }
-        for (const QString& type : value.split(QLatin1Char(','), Qt::SkipEmptyParts))
-            types << type.trimmed();
-    }
-    return types;
-}
-
-// Lower is preferred: PREF=n (4.0), TYPE=pref (3.0, 2.1) as 1, anything else last.
-int rankOf(const ContentLine& line) {
-    if (line.parameters.isEmpty())
-        return 101;
-    bool isNumber = false;
-    const int pref = line.parameter("PREF").value(0).toInt(&isNumber);
-    if (isNumber)
-        return pref;
-    return typesOf(line).contains(QLatin1String("pref")) ? 1 : 101;
-}
-
 // Room for the items of a usual card, so that the list is not grown item by item.
 constexpr qsizetype kUsualItems = 16;
 
@@ -120,19 +93,6 @@ const QString& columnLabel(Column column) {
         return made;
     }();
     return labels[contact_table::position(column)];
-}
-
-// "Phone (cell, work)": the types that say something, after the base name.
-QString labelled(const QString& base, const ContentLine& line,
-                 std::initializer_list<const char*> silent = {}) {
-    if (line.parameters.isEmpty())
-        return base;
-    QStringList types = typesOf(line);
-    types.removeAll(QStringLiteral("pref"));
-    for (const char* type : silent)
-        types.removeAll(QLatin1String(type));
-    types.removeDuplicates();
-    return types.isEmpty() ? base : QStringLiteral("%1 (%2)").arg(base, types.join(u", "));
 }
 
 // Apple writes its own labels as "_$!<Mobile>!$_".

@@ -113,10 +113,6 @@ QString oneLine(QString text) {
     return text;
 }
 
-bool isAscii(QByteArrayView bytes) {
-    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
-}
-
 // QChar::isSpace for ASCII: tab, line feed, vertical tab, form feed, carriage return, blank.
 bool isAsciiSpace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
@@ -130,16 +126,25 @@ QByteArrayView trimmedAscii(QByteArrayView bytes) {
     return bytes;
 }
 
-// oneLine() of the ASCII text from `start` on, in place.
+// Whether the bytes trim as QString trims their text: UTF-8 whose first and last bytes that are
+// no ASCII blank are ASCII, as a blank of another script would stop these bytes but not QString.
+bool trimsAsBytes(QByteArrayView bytes) {
+    const QByteArrayView trimmed = trimmedAscii(bytes);
+    return bytes.isValidUtf8() &&
+           (trimmed.isEmpty() || (uchar(trimmed.front()) < 0x80 && uchar(trimmed.back()) < 0x80));
+}
+
+// oneLine() of the UTF-8 text from `start` on, in place: tabs and line breaks are never part of
+// a longer character.
 void flattenFrom(QByteArray& lines, qsizetype start) {
     for (char* c = lines.data() + start; c != lines.data() + lines.size(); ++c)
         if (*c == '\t' || *c == '\r' || *c == '\n')
             *c = ' ';
 }
 
-void appendOneLine(QByteArray& lines, QByteArrayView ascii) {
+void appendOneLine(QByteArray& lines, QByteArrayView text) {
     const qsizetype start = lines.size();
-    lines.append(ascii);
+    lines.append(text);
     flattenFrom(lines, start);
 }
 
@@ -156,12 +161,13 @@ void appendFullName(QByteArray& lines, QByteArrayView name, QByteArrayView surna
 }
 
 // The match's line, "address TAB name TAB phone", appended to lines as UTF-8; false for a row
-// whose address is only blanks. Most contact data is ASCII, which is cut and cleaned as bytes;
-// other text goes through QString, which knows every kind of blank.
+// whose address is only blanks. Values are cut and cleaned as bytes unless a blank of another
+// script may stand at an end; those, and text that is not UTF-8, go through QString.
 bool appendMatch(const Statement& match, QByteArray& lines) {
     const QByteArrayView address = match.utf8(0), name = match.utf8(1), surname = match.utf8(2),
                          phone = match.utf8(3);
-    if (!isAscii(address) || !isAscii(name) || !isAscii(surname) || !isAscii(phone)) {
+    if (!trimsAsBytes(address) || !trimsAsBytes(name) || !trimsAsBytes(surname) ||
+        !phone.isValidUtf8()) {
         const QString text = match.text(0).trimmed();
         if (text.isEmpty())
             return false;

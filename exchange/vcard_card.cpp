@@ -154,6 +154,7 @@ QString text(const ContentLine& line) {
 } // namespace
 
 void CardMapping::add(const ContentLine& line) {
+    types_ = typesOf(line);
     const QByteArrayView name = line.name;
     if (isStructural(name))
         return;
@@ -189,13 +190,13 @@ void CardMapping::addItem(Kind kind, const ContentLine& line, const QString& val
                           const QString& label, Column column) {
     if (items_.isEmpty())
         items_.reserve(kUsualItems);
-    items_ << Item{kind, column, value, label, line.group, rankOf(line), line.lineNumber};
+    items_ << Item{kind, column, value, label, line.group, rankOf(line, types_), line.lineNumber};
 }
 
 // Labelled by its row of kColumnProperties and its types but those silent ones.
 void CardMapping::addColumnItem(Column column, const ContentLine& line, const QString& value,
                                 std::initializer_list<const char*> silentTypes) {
-    addItem(Kind::Column, line, value, labelled(columnLabel(column), line, silentTypes), column);
+    addItem(Kind::Column, line, value, labelled(columnLabel(column), types_, silentTypes), column);
 }
 
 void CardMapping::addName(const ContentLine& line) {
@@ -232,7 +233,7 @@ void CardMapping::addTel(const ContentLine& line) {
     if (!valueType.contains(QLatin1String("text")) &&
         value.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
         value = value.mid(4);
-    const QStringList types = typesOf(line);
+    const QStringList& types = types_;
     const auto typed = [&types](Column column) {
         return types.contains(QLatin1String(propertyOf(column).type));
     };
@@ -244,7 +245,7 @@ void CardMapping::addTel(const ContentLine& line) {
         return addColumnItem(typed(Column::Fax) ? Column::Fax : Column::Phone, line, value,
                              {"voice"});
     addItem(types.contains(QLatin1String("cell")) ? Kind::Cell : Kind::Phone, line, value,
-            labelled(columnLabel(Column::Phone), line, {"voice"}));
+            labelled(columnLabel(Column::Phone), types_, {"voice"}));
 }
 
 // An address with no parts of its own may still have its text in LABEL (4.0).
@@ -258,7 +259,7 @@ void CardMapping::addAddress(const ContentLine& line) {
 // Structured values (N, ORG, GENDER) read as their non-empty components joined by commas; a
 // phonetic name (SOUND;X-IRMC-N, family;given) as its parts joined by blanks.
 void CardMapping::addOther(const ContentLine& line) {
-    const bool phonetic = line.name == "SOUND" && typesOf(line).contains(QLatin1String("x-irmc-n"));
+    const bool phonetic = line.name == "SOUND" && types_.contains(QLatin1String("x-irmc-n"));
     QString value = text(line);
     if (phonetic || line.name == "N" || line.name == "ORG" || line.name == "GENDER") {
         QStringList parts = line.components();
@@ -266,7 +267,7 @@ void CardMapping::addOther(const ContentLine& line) {
         value = parts.join(phonetic ? u" " : u", ");
     }
     addItem(Kind::Other, line, value,
-            phonetic ? QStringLiteral("Phonetic name") : labelled(readableName(line.name), line));
+            phonetic ? QStringLiteral("Phonetic name") : labelled(readableName(line.name), types_));
 }
 
 void CardMapping::addOurs(const ContentLine& line) {

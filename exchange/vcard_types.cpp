@@ -18,21 +18,20 @@ QStringList typesOf(const ContentLine& line) {
     return types;
 }
 
-int rankOf(const ContentLine& line) {
+int rankOf(const ContentLine& line, const QStringList& types) {
     if (line.parameters.isEmpty())
         return 101;
     bool isNumber = false;
     const int pref = line.parameter("PREF").value(0).toInt(&isNumber);
     if (isNumber)
         return pref;
-    return typesOf(line).contains(QLatin1String("pref")) ? 1 : 101;
+    return types.contains(QLatin1String("pref")) ? 1 : 101;
 }
 
-QString labelled(const QString& base, const ContentLine& line,
+QString labelled(const QString& base, QStringList types,
                  std::initializer_list<const char*> silent) {
-    if (line.parameters.isEmpty())
+    if (types.isEmpty())
         return base;
-    QStringList types = typesOf(line);
     types.removeAll(QStringLiteral("pref"));
     for (const char* type : silent)
         types.removeAll(QLatin1String(type));

@@ -13,12 +13,13 @@ namespace vcard {
 // TYPE values in every spelling, lower case: TYPE=a,b; TYPE=a;TYPE=b; TYPE="a,b"; 2.1 bare ;A;B.
 QStringList typesOf(const ContentLine& line);
 
-// Lower is preferred: PREF=n (4.0), TYPE=pref (3.0, 2.1) as 1, anything else last.
-int rankOf(const ContentLine& line);
+// Lower is preferred: PREF=n (4.0), TYPE=pref (3.0, 2.1) as 1, anything else last. The types
+// are the line's typesOf().
+int rankOf(const ContentLine& line, const QStringList& types);
 
 // "Phone (cell, work)": the types that say something, after the base name; pref and the silent
 // ones say nothing.
-QString labelled(const QString& base, const ContentLine& line,
+QString labelled(const QString& base, QStringList types,
                  std::initializer_list<const char*> silent = {});
 
 } // namespace vcard

@@ -1,9 +1,11 @@
 #include "exchange/vcard_card.h"
 
 #include "exchange/vcard_columns.h"
+#include "exchange/vcard_types.h"
 #include "store/contact_table.h"
 
 #include <algorithm>
+#include <array>
 #include <initializer_list>
 #include <utility>
 
@@ -14,22 +16,25 @@ using contact_table::Column;
 namespace {
 
 // Properties that say how the card is made rather than what it says about the contact.
-bool isStructural(const QByteArray& name) {
-    static const QList<QByteArray> names = {"BEGIN", "END", "VERSION",     "PRODID",
-                                            "REV",   "UID", "CLIENTPIDMAP"};
-    return names.contains(name);
+// Names are compared as views, which compare their sizes first: most names differ in size.
+bool isStructural(QByteArrayView name) {
+    for (const QByteArrayView structural :
+         {"BEGIN", "END", "VERSION", "PRODID", "REV", "UID", "CLIENTPIDMAP"})
+        if (name == structural)
+            return true;
+    return false;
 }
 
 // What kind of card it is: a contact, or a group (a list of members), which is no contact.
-bool isKind(const QByteArray& name) {
+bool isKind(QByteArrayView name) {
     return name == "KIND" || name == "X-ADDRESSBOOKSERVER-KIND";
 }
 
 // Binary data inline: a photo, logo, sound or key in base64 or as a data: URI. A URL, or a sound
 // that is text (the phonetic name phones write), is not.
 bool isInlineMedia(const ContentLine& line) {
-    const bool media =
-        line.name == "PHOTO" || line.name == "LOGO" || line.name == "SOUND" || line.name == "KEY";
+    const QByteArrayView name = line.name;
+    const bool media = name == "PHOTO" || name == "LOGO" || name == "SOUND" || name == "KEY";
     const QByteArrayView value = QByteArrayView(line.value).trimmed();
     const bool dataUri =
         value.size() >= 5 && value.first(5).compare("data:", Qt::CaseInsensitive) == 0;
@@ -75,33 +80,19 @@ QString readableName(const QByteArray& name) {
     return readable ? QString::fromLatin1(readable) : QString::fromUtf8(name);
 }
 
-// TYPE values in every spelling: TYPE=a,b; TYPE=a;TYPE=b; TYPE="a,b"; 2.1 bare ;A;B.
-QStringList typesOf(const ContentLine& line) {
-    QStringList types;
-    for (const QString& value : line.parameter("TYPE"))
-        for (const QString& type : value.split(QLatin1Char(','), Qt::SkipEmptyParts))
-            types << type.trimmed();
-    return types;
-}
+// Room for the items of a usual card, so that the list is not grown item by item.
+constexpr qsizetype kUsualItems = 16;
 
-// Lower is preferred: PREF=n (4.0), TYPE=pref (3.0, 2.1) as 1, anything else last.
-int rankOf(const ContentLine& line) {
-    bool isNumber = false;
-    const int pref = line.parameter("PREF").value(0).toInt(&isNumber);
-    if (isNumber)
-        return pref;
-    return typesOf(line).contains(QLatin1String("pref")) ? 1 : 101;
-}
-
-// "Phone (cell, work)": the types that say something, after the base name.
-QString labelled(const QString& base, const ContentLine& line,
-                 std::initializer_list<const char*> silent = {}) {
-    QStringList types = typesOf(line);
-    types.removeAll(QStringLiteral("pref"));
-    for (const char* type : silent)
-        types.removeAll(QLatin1String(type));
-    types.removeDuplicates();
-    return types.isEmpty() ? base : QStringLiteral("%1 (%2)").arg(base, types.join(u", "));
+// A column's label (kColumnProperties) as text, made once: every card's items take it.
+const QString& columnLabel(Column column) {
+    static const auto labels = [] {
+        std::array<QString, contact_table::kColumnCount> made;
+        for (const ColumnProperty& row : kColumnProperties)
+            if (row.label)
+                made[contact_table::position(row.column)] = QString::fromLatin1(row.label);
+        return made;
+    }();
+    return labels[contact_table::position(column)];
 }
 
 // Apple writes its own labels as "_$!<Mobile>!$_".
@@ -116,20 +107,23 @@ QString appleLabel(const QString& label) {
 class LineBreaks {
   public:
     explicit LineBreaks(const ContentLine& line) : kinds_(line.parameter(kBreaks)) {}
+    // The text between breaks goes over whole.
     QString restore(const QString& text) {
         if (kinds_.isEmpty())
             return text;
-        QString restored;
-        for (const QChar c : text) {
-            if (c != QLatin1Char('\n')) {
-                restored += c;
-                continue;
-            }
+        QString restored; // null for an empty text
+        if (text.isEmpty())
+            return restored;
+        restored.reserve(text.size() + text.count(QLatin1Char('\n')));
+        qsizetype from = 0;
+        for (qsizetype at; (at = text.indexOf(QLatin1Char('\n'), from)) >= 0; from = at + 1) {
+            restored += QStringView(text).sliced(from, at - from);
             const QString kind = kinds_.size() == 1 ? kinds_.first() : kinds_.value(next_++);
-            restored += kind == QLatin1String("crlf") ? QStringLiteral("\r\n")
-                        : kind == QLatin1String("cr") ? QStringLiteral("\r")
-                                                      : QStringLiteral("\n");
+            restored += kind == QLatin1String("crlf") ? QLatin1String("\r\n")
+                        : kind == QLatin1String("cr") ? QLatin1String("\r")
+                                                      : QLatin1String("\n");
         }
+        restored += QStringView(text).sliced(from);
         return restored;
     }
 
@@ -160,7 +154,8 @@ QString text(const ContentLine& line) {
 } // namespace
 
 void CardMapping::add(const ContentLine& line) {
-    const QByteArray& name = line.name;
+    types_ = typesOf(line);
+    const QByteArrayView name = line.name;
     if (isStructural(name))
         return;
     if (isKind(name))
@@ -186,22 +181,22 @@ void CardMapping::add(const ContentLine& line) {
     else if (name == propertyOf(Column::Url).property)
         addColumnItem(Column::Url, line, text(line));
     else if (name == propertyOf(Column::Other).property)
-        addItem(Kind::Column, line, text(line), QLatin1String(propertyOf(Column::Other).label),
-                Column::Other);
+        addItem(Kind::Column, line, text(line), columnLabel(Column::Other), Column::Other);
     else
         addOther(line);
 }
 
 void CardMapping::addItem(Kind kind, const ContentLine& line, const QString& value,
                           const QString& label, Column column) {
-    items_ << Item{kind, column, value, label, line.group, rankOf(line), line.lineNumber};
+    if (items_.isEmpty())
+        items_.reserve(kUsualItems);
+    items_ << Item{kind, column, value, label, line.group, rankOf(line, types_), line.lineNumber};
 }
 
 // Labelled by its row of kColumnProperties and its types but those silent ones.
 void CardMapping::addColumnItem(Column column, const ContentLine& line, const QString& value,
                                 std::initializer_list<const char*> silentTypes) {
-    addItem(Kind::Column, line, value,
-            labelled(QLatin1String(propertyOf(column).label), line, silentTypes), column);
+    addItem(Kind::Column, line, value, labelled(columnLabel(column), types_, silentTypes), column);
 }
 
 void CardMapping::addName(const ContentLine& line) {
@@ -238,7 +233,7 @@ void CardMapping::addTel(const ContentLine& line) {
     if (!valueType.contains(QLatin1String("text")) &&
         value.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
         value = value.mid(4);
-    const QStringList types = typesOf(line);
+    const QStringList& types = types_;
     const auto typed = [&types](Column column) {
         return types.contains(QLatin1String(propertyOf(column).type));
     };
@@ -250,7 +245,7 @@ void CardMapping::addTel(const ContentLine& line) {
         return addColumnItem(typed(Column::Fax) ? Column::Fax : Column::Phone, line, value,
                              {"voice"});
     addItem(types.contains(QLatin1String("cell")) ? Kind::Cell : Kind::Phone, line, value,
-            labelled(QLatin1String(propertyOf(Column::Phone).label), line, {"voice"}));
+            labelled(columnLabel(Column::Phone), types_, {"voice"}));
 }
 
 // An address with no parts of its own may still have its text in LABEL (4.0).
@@ -264,7 +259,7 @@ void CardMapping::addAddress(const ContentLine& line) {
 // Structured values (N, ORG, GENDER) read as their non-empty components joined by commas; a
 // phonetic name (SOUND;X-IRMC-N, family;given) as its parts joined by blanks.
 void CardMapping::addOther(const ContentLine& line) {
-    const bool phonetic = line.name == "SOUND" && typesOf(line).contains(QLatin1String("x-irmc-n"));
+    const bool phonetic = line.name == "SOUND" && types_.contains(QLatin1String("x-irmc-n"));
     QString value = text(line);
     if (phonetic || line.name == "N" || line.name == "ORG" || line.name == "GENDER") {
         QStringList parts = line.components();
@@ -272,7 +267,7 @@ void CardMapping::addOther(const ContentLine& line) {
         value = parts.join(phonetic ? u" " : u", ");
     }
     addItem(Kind::Other, line, value,
-            phonetic ? QStringLiteral("Phonetic name") : labelled(readableName(line.name), line));
+            phonetic ? QStringLiteral("Phonetic name") : labelled(readableName(line.name), types_));
 }
 
 void CardMapping::addOurs(const ContentLine& line) {

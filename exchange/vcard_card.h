@@ -92,6 +92,7 @@ class CardMapping {
     int skippedMedia_ = 0;
     int skippedBinary_ = 0;
     bool isGroup_ = false;
+    QStringList types_; // of the line being added, read once for its rank, label and kind
 };
 
 } // namespace vcard

@@ -38,6 +38,9 @@ QStringList notesOn(int media, int binary, int groups) {
     return notes;
 }
 
+// Room for the lines of a usual card, so that its list is not grown line by line.
+constexpr qsizetype kUsualLines = 16;
+
 // One card's content lines, kept until its END: whether its text is UTF-8 is known only then.
 struct PendingCard {
     int begun = 0;
@@ -103,6 +106,7 @@ void beginCard(const vcard::ContentLineReader& reader, const vcard::ContentLine&
     if (!isVCardMark(line.value))
         reader.fail(line.lineNumber, QStringLiteral("BEGIN of something other than a vCard"));
     card.emplace(PendingCard{line.lineNumber, {}});
+    card->lines.reserve(kUsualLines);
 }
 
 // A property of the open card; one outside any card, or in a charset we cannot read, is refused.
@@ -135,9 +139,10 @@ ImportSummary readCards(QIODevice& device, const QString& source,
     CardReading reading(add, createdOn);
     ReadProgress told{progress, reader.size(), ProgressUnit::Bytes};
     while (reader.next(line)) {
-        if (line.name == "BEGIN") {
+        const QByteArrayView name = line.name; // compared by size first
+        if (name == "BEGIN") {
             beginCard(reader, line, card);
-        } else if (card && line.name == "END" && isVCardMark(line.value)) {
+        } else if (card && name == "END" && isVCardMark(line.value)) {
             reading.finish(*card);
             card.reset();
             told.reached(reader.bytesRead());

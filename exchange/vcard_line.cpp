@@ -3,69 +3,85 @@
 #include "store/utf8_text.h"
 
 #include <QStringDecoder>
+#include <QVarLengthArray>
 #include <algorithm>
 #include <utility>
 
 namespace vcard {
 
-QList<QByteArray> splitUnquoted(const QByteArray& text, char separator) {
-    if (!text.contains('"'))
-        return text.split(separator);
-    QList<QByteArray> parts;
+namespace {
+
+// The parts of text between the separators outside double quotes, as views into it: a head is
+// read without a copy of each of its parts.
+QVarLengthArray<QByteArrayView, 8> unquotedParts(QByteArrayView text, char separator) {
+    QVarLengthArray<QByteArrayView, 8> parts;
     bool quoted = false;
     qsizetype start = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text[i] == '"')
             quoted = !quoted;
         else if (text[i] == separator && !quoted) {
-            parts << text.mid(start, i - start);
+            parts.append(text.sliced(start, i - start));
             start = i + 1;
         }
     }
-    parts << text.mid(start);
+    parts.append(text.sliced(start));
+    return parts;
+}
+
+} // namespace
+
+QList<QByteArray> splitUnquoted(const QByteArray& text, char separator) {
+    QList<QByteArray> parts;
+    for (const QByteArrayView part : unquotedParts(text, separator))
+        parts << part.toByteArray();
     return parts;
 }
 
 namespace {
 
 // One parameter value: surrounding quotes dropped and RFC 6868 carets (^n ^' ^^) undone.
-QString parameterValue(QByteArray value) {
+QString parameterValue(QByteArrayView value) {
     value = value.trimmed();
     if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
-        value = value.mid(1, value.size() - 2);
+        value = value.sliced(1, value.size() - 2);
     const QString text = utf8Text(value);
     if (!value.contains('^'))
         return text;
+    // The text between carets goes over whole.
     QString decoded;
     decoded.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
+    qsizetype from = 0;
+    for (qsizetype i = 0; (i = text.indexOf(QLatin1Char('^'), i)) >= 0;) {
         const QChar next = i + 1 < text.size() ? text[i + 1] : QChar();
-        if (text[i] == QLatin1Char('^') && (next == QLatin1Char('n') || next == QLatin1Char('N')))
-            decoded += QLatin1Char('\n');
-        else if (text[i] == QLatin1Char('^') && next == QLatin1Char('\''))
-            decoded += QLatin1Char('"');
-        else if (text[i] == QLatin1Char('^') && next == QLatin1Char('^'))
-            decoded += QLatin1Char('^');
-        else {
-            decoded += text[i];
+        const QChar meant = next == u'n' || next == u'N' ? QChar(u'\n')
+                            : next == u'\''              ? QChar(u'"')
+                            : next == u'^'               ? QChar(u'^')
+                                                         : QChar();
+        if (meant.isNull()) {
+            ++i;
             continue;
         }
-        ++i;
+        decoded += QStringView(text).sliced(from, i - from);
+        decoded += meant;
+        i += 2;
+        from = i;
     }
+    decoded += QStringView(text).sliced(from);
     return decoded;
 }
 
 // A 2.1 parameter written without a name: an encoding, else a type.
-Parameter bareParameter(const QByteArray& word) {
+Parameter bareParameter(QByteArrayView word) {
     static const QList<QByteArray> encodings = {"QUOTED-PRINTABLE", "BASE64", "B", "8BIT", "7BIT"};
-    const QByteArray upper = word.trimmed().toUpper();
+    const QByteArray upper = word.trimmed().toByteArray().toUpper();
     return {encodings.contains(upper) ? QByteArray("ENCODING") : QByteArray("TYPE"),
             {QString::fromUtf8(word.trimmed())}};
 }
 
-Parameter namedParameter(const QByteArray& name, const QByteArray& values) {
-    Parameter parameter{name.trimmed().toUpper(), {}};
-    for (const QByteArray& value : splitUnquoted(values, ','))
+Parameter namedParameter(QByteArrayView name, QByteArrayView values) {
+    Parameter parameter{name.trimmed().toByteArray().toUpper(), {}};
+    for (const QByteArrayView value : unquotedParts(values, ','))
         parameter.values << parameterValue(value);
     return parameter;
 }
@@ -97,15 +113,16 @@ void parseHead(const QByteArray& head, ContentLine& line) {
         parseName(head.trimmed(), line);
         return;
     }
-    const QList<QByteArray> parts = splitUnquoted(head, ';');
-    parseName(parts.first().trimmed(), line);
+    const QVarLengthArray<QByteArrayView, 8> parts = unquotedParts(head, ';');
+    parseName(parts.first().trimmed().toByteArray(), line);
     for (qsizetype i = 1; i < parts.size(); ++i) {
-        const qsizetype equals = parts[i].indexOf('=');
-        if (parts[i].trimmed().isEmpty())
+        const QByteArrayView part = parts[i];
+        if (part.trimmed().isEmpty())
             continue;
+        const qsizetype equals = part.indexOf('=');
         line.parameters << (equals < 0
-                                ? bareParameter(parts[i])
-                                : namedParameter(parts[i].left(equals), parts[i].mid(equals + 1)));
+                                ? bareParameter(part)
+                                : namedParameter(part.first(equals), part.sliced(equals + 1)));
     }
 }
 
@@ -143,7 +160,7 @@ QByteArray fromQuotedPrintable(const QByteArray& encoded) {
 QStringList ContentLine::parameter(const char* name) const {
     QStringList values;
     for (const Parameter& parameter : parameters)
-        if (parameter.name == name)
+        if (QByteArrayView(parameter.name) == QByteArrayView(name))
             for (const QString& value : parameter.values)
                 values << value.toLower();
     return values;
@@ -156,13 +173,27 @@ QString ContentLine::parameterText(const char* name) const {
     return {};
 }
 
+namespace {
+
+// Whether the line has a parameter of that name: most have no ENCODING, and are asked often.
+bool hasParameter(const ContentLine& line, QByteArrayView name) {
+    return std::any_of(
+        line.parameters.begin(), line.parameters.end(),
+        [name](const Parameter& parameter) { return QByteArrayView(parameter.name) == name; });
+}
+
+} // namespace
+
 bool ContentLine::isBase64() const {
+    if (!hasParameter(*this, "ENCODING"))
+        return false;
     const QStringList encoding = parameter("ENCODING");
     return encoding.contains(QLatin1String("b")) || encoding.contains(QLatin1String("base64"));
 }
 
 bool ContentLine::isQuotedPrintable() const {
-    return parameter("ENCODING").contains(QLatin1String("quoted-printable"));
+    return hasParameter(*this, "ENCODING") &&
+           parameter("ENCODING").contains(QLatin1String("quoted-printable"));
 }
 
 bool ContentLine::hasKnownCharset() const {
@@ -182,6 +213,8 @@ bool ContentLine::isUndeclaredNonUtf8() const {
 
 QString ContentLine::text() const {
     const QStringList charset = parameter("CHARSET");
+    if (charset.isEmpty() && !windows1252)
+        return utf8Text(octets());
     const QByteArray name = charset.isEmpty() ? QByteArray(windows1252 ? "windows-1252" : "utf-8")
                                               : charset.first().toLatin1();
     if (name == "utf-8")
@@ -221,6 +254,7 @@ QStringList ContentLine::escapedComponents() const {
     const QString whole = text();
     const QStringView view(whole);
     QStringList parts;
+    parts.reserve(view.count(QLatin1Char(';')) + 1);
     qsizetype start = 0;
     for (qsizetype i = 0; i < view.size(); ++i) {
         const QChar next = i + 1 < view.size() ? view[i + 1] : QChar();

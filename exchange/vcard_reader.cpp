@@ -3,6 +3,7 @@
 #include "store/store_error.h"
 
 #include <QBuffer>
+#include <cstring>
 #include <utility>
 
 namespace vcard {
@@ -31,10 +32,24 @@ qsizetype PhysicalLines::lineEnd() {
     return -1;
 }
 
+// The unread rest moves to the front and the next block is read in behind it, into the memory the
+// buffer already has: a new block for every megabyte would be new pages for the kernel to map.
 void PhysicalLines::fill() {
-    buffer_.remove(0, position_);
+    const qsizetype rest = buffer_.size() - position_;
+    if (position_ > 0 && rest > 0) {
+        char* data = buffer_.data();
+        std::memmove(data, data + position_, std::size_t(rest));
+    }
+    buffer_.resize(rest);
     scanned_ -= position_;
     position_ = 0;
+    if (started_ && !utf16_) {
+        buffer_.resize(rest + kBlock);
+        const qint64 got = device_.read(buffer_.data() + rest, kBlock);
+        buffer_.resize(rest + qsizetype(qMax<qint64>(got, 0)));
+        ended_ = got <= 0;
+        return;
+    }
     QByteArray block = device_.read(kBlock);
     if (block.isEmpty()) {
         ended_ = true;
@@ -120,8 +135,8 @@ bool ContentLineReader::peekPhysical() {
 
 // Joins the physical lines of one property: folded ones (a leading blank or tab, which 2.1 keeps)
 // and, in a quoted-printable value, the one after a soft line break ("=" at the end). Reads the
-// name and parameters as soon as they are whole; returns where the value starts, -1 when no colon
-// came.
+// name and parameters (into line.head) as soon as they are whole; returns where the value starts,
+// -1 when no colon came.
 qsizetype ContentLineReader::unfold(QByteArray& logical, ContentLine& line) {
     qsizetype colon = -1;
     bool quotedPrintable = false;
@@ -129,7 +144,8 @@ qsizetype ContentLineReader::unfold(QByteArray& logical, ContentLine& line) {
     for (;;) {
         // Only a colon outside quotes ends the head: a quoted value may go on after a fold.
         if (colon < 0 && (colon = valueStart(logical)) >= 0) {
-            parseHead(logical.left(colon), line);
+            line.head = logical.left(colon);
+            parseHead(line.head, line);
             quotedPrintable = line.isQuotedPrintable();
         }
         const bool soft = quotedPrintable && logical.size() > colon + 1 && logical.endsWith('=');
@@ -142,8 +158,10 @@ qsizetype ContentLineReader::unfold(QByteArray& logical, ContentLine& line) {
         logical.append(QByteArrayView(next).sliced(keepBlank ? 0 : 1));
     }
     // A stray quote in a parameter: the first colon at all ends the head.
-    if (colon < 0 && (colon = logical.indexOf(':')) >= 0)
-        parseHead(logical.left(colon), line);
+    if (colon < 0 && (colon = logical.indexOf(':')) >= 0) {
+        line.head = logical.left(colon);
+        parseHead(line.head, line);
+    }
     return colon;
 }
 
@@ -188,7 +206,6 @@ bool ContentLineReader::next(ContentLine& line) {
     if (colon < 0)
         fail(line.lineNumber,
              QStringLiteral("the line has no colon, so it is not a vCard property"));
-    line.head = logical.left(colon);
     logical.remove(0, colon + 1);
     line.value = std::move(logical);
     if (line.name == "BEGIN" || line.name == "VERSION")

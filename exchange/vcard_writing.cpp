@@ -36,11 +36,19 @@ void appendFolded(QByteArray& card, QByteArrayView line, QByteArrayView lineEnd)
     card += lineEnd;
 }
 
+bool needsEscaping(QByteArrayView plain) {
+    return std::any_of(plain.begin(), plain.end(), isSpecial);
+}
+
+// A value with nothing to escape, the first one added, is shared rather than copied.
 void EscapedValue::add(const QByteArray& plain) {
-    if (text.isEmpty() && std::none_of(plain.begin(), plain.end(), isSpecial)) {
+    if (text.isEmpty() && !needsEscaping(plain))
         text = plain;
-        return;
-    }
+    else
+        add(QByteArrayView(plain));
+}
+
+void EscapedValue::add(QByteArrayView plain) {
     const char* s = plain.constData();
     const qsizetype size = plain.size();
     text.reserve(text.size() + size + 16);
@@ -65,13 +73,13 @@ void EscapedValue::add(const QByteArray& plain) {
 }
 
 QByteArray EscapedValue::breaksParameter() const {
-    if (breaks.count("lf") == breaks.size())
+    if (breaks.isEmpty() || breaks.count("lf") == breaks.size())
         return {};
     const bool same = breaks.count(breaks.first()) == breaks.size();
     return ';' + QByteArray(kBreaks) + '=' + (same ? breaks.first() : breaks.join(','));
 }
 
-QByteArray parameterText(const QByteArray& plain) {
+QByteArray parameterText(QByteArrayView plain) {
     QByteArray text;
     text.reserve(plain.size() + 16);
     for (qsizetype i = 0; i < plain.size(); ++i) {
@@ -92,6 +100,11 @@ QByteArray parameterText(const QByteArray& plain) {
 
 bool looksLikeTelUri(const QString& text) {
     return text.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive);
+}
+
+// No character but the ASCII ones folds to "tel:", so the bytes tell as much as the text.
+bool looksLikeTelUri(QByteArrayView utf8) {
+    return utf8.size() >= 4 && utf8.first(4).compare("tel:", Qt::CaseInsensitive) == 0;
 }
 
 QByteArray columnHead(const ColumnProperty& row, const QVariant& value) {

@@ -22,18 +22,23 @@ struct EscapedValue {
     QByteArrayList breaks;
 
     void add(const QByteArray& plain);
+    void add(QByteArrayView plain);
     // The parameter naming the breaks when they are not all LF: one kind for all, else each.
     QByteArray breaksParameter() const;
 };
 
+// Whether a value holds anything EscapedValue would escape.
+bool needsEscaping(QByteArrayView plain);
+
 // RFC 6868: a caret, a line break (of any kind) and a double quote inside a parameter value.
-QByteArray parameterText(const QByteArray& plain);
+QByteArray parameterText(QByteArrayView plain);
 
 // The property and its TYPE; a phone text that reads as a tel: URI is marked as text, so a
 // reader keeps its "tel:".
 QByteArray columnHead(const ColumnProperty& row, const QVariant& value);
 // Whether a phone text would be taken for a tel: URI.
 bool looksLikeTelUri(const QString& text);
+bool looksLikeTelUri(QByteArrayView utf8);
 
 // A value written in a card's own escaping: 3.0 and 4.0 escape and name the kinds of the breaks;
 // 2.1 escapes only semicolons and writes breaks and other than ASCII as quoted-printable UTF-8.

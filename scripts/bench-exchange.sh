@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Times tessaline-db on a large address book next to the sqlite3 shell doing the same work, and
 # prints each ratio against that anchor:
+#   lookup           the data control's lookup against the same indexed lookup through the C API
+#                    (tessaline-bench data-control; the worst column's ratio),
 #   export --vcard   against .mode csv export of the same rows,
-#   import (vCard)   against .import of that CSV into a fresh table,
+#   import (vCard)   against .import of that CSV into a fresh plain table, and (the fair anchor)
+#                    into a table of the book's columns followed by its indexes, which compare
+#                    with NOCASE as the shell lacks the book's own collation,
 #   query            against a plain LIKE scan of the same three columns (best of three runs).
 # Usage: bench-exchange.sh [CONTACTS [TEXT]]   (default 1000000 and "muller"; Release build in
 # build-rel)
@@ -13,7 +17,7 @@ text=${2:-muller}
 build_dir=$root/build-rel
 "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-nice ninja -C "$build_dir" tessaline-db >/dev/null
+nice ninja -C "$build_dir" tessaline-db tessaline-bench >/dev/null
 tool=$build_dir/bin/tessaline-db
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -68,17 +72,32 @@ awk -v n="$count" 'BEGIN {
 "$tool" import --csv "$work/query.csv" "$work/query.mdb" >/dev/null
 echo "$count contacts"
 
+# The data control's own bench prints one line per looked-up column; the worst ratio counts.
+lookup=$("$build_dir/bin/tessaline-bench" data-control --rows "$count" | grep '^lookup by')
+echo "$lookup"
+echo "$lookup" | sed -E 's/.*repeated ([0-9.]+) ms \(raw SQLite ([0-9.]+)\).*/\1 \2/' |
+    awk '{ if ($1 / $2 > worst) { worst = $1 / $2; ours = $1; anchor = $2 } } END {
+        printf "%-22s %8.4f ms  %-26s %8.4f ms  ratio %5.2f\n", "lookup (worst column)", ours,
+            "raw SQLite indexed lookup", anchor, worst }'
+
 export_s=$(seconds sh -c "'$tool' export --vcard '$work/book.mdb' >'$work/out.vcf'")
 import_s=$(seconds "$tool" import "$work/out.vcf" "$work/copy.mdb")
 csv_export_s=$(seconds sqlite3 "$work/book.mdb" ".mode csv" ".once $work/out.csv" \
     "SELECT * FROM address;")
 csv_import_s=$(seconds sqlite3 "$work/fresh.db" ".mode csv" ".import $work/out.csv address")
+# The book's own table and index statements, the indexes comparing with NOCASE instead.
+sqlite3 "$work/book.mdb" ".schema address" | sed 's/TESSALINE_NOCASE/NOCASE/' >"$work/schema.sql"
+grep -v '^CREATE INDEX' "$work/schema.sql" >"$work/table.sql"
+grep '^CREATE INDEX' "$work/schema.sql" >"$work/indexes.sql"
+fair_import_s=$(seconds sqlite3 "$work/fair.db" ".read $work/table.sql" ".mode csv" \
+    ".import $work/out.csv address" ".read $work/indexes.sql")
 like="SELECT email, Name, Surname, phone FROM address WHERE Name LIKE '%$text%' OR Surname LIKE '%$text%' OR email LIKE '%$text%';"
 query_s=$(best "$tool" query "$work/query.mdb" "$text")
 like_s=$(best sqlite3 "$work/query.mdb" "$like")
 
 compare "export --vcard" "$export_s" "$csv_export_s" "sqlite3 .mode csv export"
 compare "import (vCard)" "$import_s" "$csv_import_s" "sqlite3 .import csv"
+compare "import (vCard), fair" "$import_s" "$fair_import_s" "sqlite3 .import + indexes"
 compare "query $text" "$query_s" "$like_s" "sqlite3 LIKE (3 columns)"
 echo "query lists $("$tool" query "$work/query.mdb" "$text" | tail -n +2 | wc -l) contacts"
 ls -l "$work/out.vcf" "$work/out.csv" | awk '{ printf "%-22s %8.1f MB\n", $NF, $5 / 1e6 }' |

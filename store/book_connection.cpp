@@ -12,11 +12,11 @@
 
 namespace {
 
-FileIdentity identify(const QString& path, FileChange* change = nullptr) {
+FileIdentity identify(const QByteArray& encodedPath, FileChange* change = nullptr) {
     FileIdentity identity;
 #ifndef _WIN32
     struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode)) {
+    if (::stat(encodedPath.constData(), &info) == 0 && S_ISREG(info.st_mode)) {
         identity.known = true;
         identity.device = info.st_dev;
         identity.inode = info.st_ino;
@@ -24,7 +24,7 @@ FileIdentity identify(const QString& path, FileChange* change = nullptr) {
             *change = {info.st_ctim.tv_sec, info.st_ctim.tv_nsec, info.st_size};
     }
 #else
-    Q_UNUSED(path);
+    Q_UNUSED(encodedPath);
     Q_UNUSED(change);
 #endif
     return identity;
@@ -33,8 +33,8 @@ FileIdentity identify(const QString& path, FileChange* change = nullptr) {
 } // namespace
 
 BookConnection::BookConnection(const QString& path, int busyTimeoutMs)
-    : db_(contact_table::openAddressBook(path)), path_(path), identity_(identify(path)),
-      busyTimeoutMs_(busyTimeoutMs) {
+    : db_(contact_table::openAddressBook(path)), path_(path), encodedPath_(QFile::encodeName(path)),
+      identity_(identify(encodedPath_)), busyTimeoutMs_(busyTimeoutMs) {
     sqlite3_busy_timeout(db_.handle(), busyTimeoutMs_);
 }
 
@@ -46,7 +46,7 @@ void BookConnection::setBusyTimeout(int milliseconds) {
 // The head is read again only after the file has changed.
 bool BookConnection::stillReachesFile() {
     FileChange change;
-    if (!identity_.known || identity_ != identify(path_, &change))
+    if (!identity_.known || identity_ != identify(encodedPath_, &change))
         return false;
     if (change == checkedChange_)
         return true;

@@ -51,6 +51,7 @@ class BookConnection {
   private:
     Database db_;
     QString path_;
+    QByteArray encodedPath_; // as the file system names it, encoded once
     FileIdentity identity_;
     FileChange checkedChange_; // when the file last changed before its head was found sound
     int busyTimeoutMs_;

@@ -37,10 +37,11 @@ QString statementName(LookupColumn column) {
                          .arg(recordSource));
 }
 
-// A tiny cursor over the record source text.
+// A tiny cursor over the record source text. It reads without copying: only the value it
+// returns is new text.
 class Reader {
   public:
-    explicit Reader(const QString& text) : text_(text) {}
+    explicit Reader(QStringView text) : text_(text) {}
 
     bool atEnd() const { return pos_ >= text_.size(); }
 
@@ -51,8 +52,8 @@ class Reader {
         return pos_ > start;
     }
 
-    bool keyword(const QString& word) {
-        if (text_.mid(pos_, word.size()).compare(word, Qt::CaseInsensitive) != 0)
+    bool keyword(QLatin1String word) {
+        if (text_.sliced(pos_).left(word.size()).compare(word, Qt::CaseInsensitive) != 0)
             return false;
         const qsizetype after = pos_ + word.size();
         if (after < text_.size() && (text_[after].isLetterOrNumber() || text_[after] == u'_'))
@@ -73,24 +74,21 @@ class Reader {
         if (!symbol(u'\''))
             return std::nullopt;
         QString value;
-        while (!atEnd()) {
-            const QChar c = text_[pos_++];
-            if (c != u'\'') {
-                value += c;
-                continue;
-            }
-            if (!atEnd() && text_[pos_] == u'\'') {
-                value += c;
-                ++pos_;
-                continue;
-            }
-            return value;
+        for (;;) {
+            const qsizetype quote = text_.indexOf(u'\'', pos_);
+            if (quote < 0)
+                return std::nullopt;
+            value += text_.sliced(pos_, quote - pos_);
+            pos_ = quote + 1;
+            if (atEnd() || text_[pos_] != u'\'')
+                return value;
+            value += u'\'';
+            ++pos_;
         }
-        return std::nullopt;
     }
 
   private:
-    const QString& text_;
+    QStringView text_;
     qsizetype pos_ = 0;
 };
 
@@ -118,8 +116,9 @@ RecordSourceQuery parseRecordSource(const QString& recordSource) {
         !reader.keyword(QLatin1String("where")) || !reader.skipBlanks())
         malformed(recordSource);
     std::optional<LookupColumn> column;
+    // The keyword compares without regard to case, so the stored name serves as the lower-case one.
     for (const LookupColumn lookup : kLookups)
-        if (reader.keyword(statementName(lookup))) {
+        if (reader.keyword(QLatin1String(lookupColumnName(lookup)))) {
             column = lookup;
             break;
         }

@@ -23,7 +23,10 @@ void Recordset::setBusyTimeout(int milliseconds) {
 }
 
 void Recordset::fetch(const QString& path, const QString& recordSource) {
-    RecordSourceQuery query = parseRecordSource(recordSource);
+    // A record source fetched again, as a repeated lookup is, is not read again.
+    RecordSourceQuery query = status_ != Status::NeverFetched && recordSource == recordSource_
+                                  ? query_
+                                  : parseRecordSource(recordSource);
     // The kept connection is used again while the path still names the same file; otherwise the
     // file is opened afresh, and checked, before anything is read.
     std::unique_ptr<BookConnection> opened;
@@ -38,6 +41,7 @@ void Recordset::fetch(const QString& path, const QString& recordSource) {
     if (opened)
         connection_ = std::move(opened);
     query_ = std::move(query);
+    recordSource_ = recordSource;
     dropEditBuffer();
     showFetched(std::move(fetched));
     fill(current_ < 0 ? RowValues{} : rows_.row(0).values);
@@ -246,11 +250,12 @@ QStringList Recordset::fieldNames() const {
     return contact_table::columnNames();
 }
 
-QVariant Recordset::fieldValue(qsizetype row, int column) {
+const QVariant& Recordset::fieldValue(qsizetype row, int column) {
+    static const QVariant none;
     requireOpen(QStringLiteral("Reading a row"));
     requireRow(row, QStringLiteral("Reading a row"));
     if (column < 0 || column >= contact_table::kColumnCount)
-        return {};
+        return none;
     return rows_.row(row).values[std::size_t(column)];
 }
 

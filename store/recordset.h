@@ -61,9 +61,10 @@ class Recordset : public QObject {
     void moveLast();
     void moveTo(qsizetype row);
 
-    // Rows for a grid, read as they are needed. Values are NULL (invalid QVariant) or text.
+    // Rows for a grid, read as they are needed. Values are NULL (invalid QVariant) or text; the
+    // one returned is the recordset's own, valid until the next read of a row.
     QStringList fieldNames() const;
-    QVariant fieldValue(qsizetype row, int column);
+    const QVariant& fieldValue(qsizetype row, int column);
     // Values already read are read again from the file when next asked for; the fetched rows
     // stay the same rows, unless the book at the path has been replaced (see followReplacedBook).
     void rereadRows();
@@ -105,6 +106,7 @@ class Recordset : public QObject {
 
     std::unique_ptr<BookConnection> connection_;
     RecordSourceQuery query_;
+    QString recordSource_; // the text query_ was read from
     RecordSourceRows rows_;
     Status status_ = Status::NeverFetched;
     qsizetype current_ = -1;

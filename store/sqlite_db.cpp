@@ -209,8 +209,12 @@ QVariant Statement::value(int column) const {
 }
 
 QString Statement::text(int column) const {
+    return utf8Text(utf8(column));
+}
+
+QByteArrayView Statement::utf8(int column) const {
     const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
-    return utf8Text(QByteArrayView(data, sqlite3_column_bytes(stmt_, column)));
+    return QByteArrayView(data, sqlite3_column_bytes(stmt_, column));
 }
 
 std::int64_t Statement::integer(int column) const {

@@ -73,6 +73,9 @@ class Statement {
     bool isNull(int column) const;
     QVariant value(int column) const; // NULL as an invalid QVariant, text as QString
     QString text(int column) const;
+    // The column's text as SQLite holds it (not checked to be UTF-8), valid until the next step
+    // or reset: for a caller that writes the bytes out as they are.
+    QByteArrayView utf8(int column) const;
     std::int64_t integer(int column) const;
     QByteArray blob(int column) const; // the octets as stored, NULL as empty
 

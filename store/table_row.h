@@ -31,14 +31,18 @@ inline void readValues(const Statement& statement, int firstColumn, RowValues& v
         values[std::size_t(i)] = statement.value(firstColumn + i);
 }
 
+// The statement that reads every contact's columns in the order they were stored.
+inline QByteArray everyContactStatement() {
+    return QStringLiteral("SELECT %1 FROM address ORDER BY rowid")
+        .arg(contact_table::quotedColumnList())
+        .toUtf8();
+}
+
 // Hands every contact of the table to visit, one at a time, in the order they were stored.
 // Returns how many there were.
 inline qint64 forEachContact(const Database& db,
                              const std::function<void(const RowValues&)>& visit) {
-    const QByteArray select = QStringLiteral("SELECT %1 FROM address ORDER BY rowid")
-                                  .arg(contact_table::quotedColumnList())
-                                  .toUtf8();
-    Statement rows(db, select.constData());
+    Statement rows(db, everyContactStatement().constData());
     RowValues values;
     qint64 count = 0;
     while (rows.step()) {

@@ -1,6 +1,7 @@
 #include "store/written_output.h"
 
 #include "store/store_error.h"
+#include "store/utf8_text.h"
 
 #include <QFileDevice>
 
@@ -49,7 +50,8 @@ void requireWritten(const QTextStream& out) {
 void writeBytes(QTextStream& out, const QByteArray& bytes) {
     QIODevice* device = out.device();
     if (!device) {
-        out << QString::fromUtf8(bytes);
+        // A leading U+FEFF is text here, not a byte order mark to drop.
+        out << utf8Text(bytes);
         return;
     }
     out.flush();

@@ -4,9 +4,11 @@
 #include "store/text_fold.h"
 #include "store/utf8_text.h"
 
-#include <QStringList>
-#include <cstring>
+#include "store/written_output.h"
+
+#include <algorithm>
 #include <sqlite3.h>
+#include <string_view>
 
 namespace contact_query {
 
@@ -38,9 +40,12 @@ class Needle {
         }
         if (!ascii_)
             return false;
-        return foldedUtf8_.isEmpty() ||
-               memmem(lowered.constData(), size_t(length), foldedUtf8_.constData(),
-                      size_t(foldedUtf8_.size())) != nullptr;
+        // The standard search looks for the first byte with memchr, quicker than memmem on
+        // values this short.
+        return std::string_view(lowered.constData(), std::size_t(length))
+                   .find(std::string_view(foldedUtf8_.constData(),
+                                          std::size_t(foldedUtf8_.size()))) !=
+               std::string_view::npos;
     }
 
   private:
@@ -108,6 +113,81 @@ QString oneLine(QString text) {
     return text;
 }
 
+// QChar::isSpace for ASCII: tab, line feed, vertical tab, form feed, carriage return, blank.
+bool isAsciiSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+QByteArrayView trimmedAscii(QByteArrayView bytes) {
+    while (!bytes.isEmpty() && isAsciiSpace(bytes.front()))
+        bytes = bytes.sliced(1);
+    while (!bytes.isEmpty() && isAsciiSpace(bytes.back()))
+        bytes.chop(1);
+    return bytes;
+}
+
+// Whether the bytes trim as QString trims their text: UTF-8 whose first and last bytes that are
+// no ASCII blank are ASCII, as a blank of another script would stop these bytes but not QString.
+bool trimsAsBytes(QByteArrayView bytes) {
+    const QByteArrayView trimmed = trimmedAscii(bytes);
+    return bytes.isValidUtf8() &&
+           (trimmed.isEmpty() || (uchar(trimmed.front()) < 0x80 && uchar(trimmed.back()) < 0x80));
+}
+
+// oneLine() of the UTF-8 text from `start` on, in place: tabs and line breaks are never part of
+// a longer character.
+void flattenFrom(QByteArray& lines, qsizetype start) {
+    for (char* c = lines.data() + start; c != lines.data() + lines.size(); ++c)
+        if (*c == '\t' || *c == '\r' || *c == '\n')
+            *c = ' ';
+}
+
+void appendOneLine(QByteArray& lines, QByteArrayView text) {
+    const qsizetype start = lines.size();
+    lines.append(text);
+    flattenFrom(lines, start);
+}
+
+// The name, a blank and the surname, trimmed as one text: blanks at either end may reach past
+// the blank between them.
+void appendFullName(QByteArray& lines, QByteArrayView name, QByteArrayView surname) {
+    const qsizetype start = lines.size();
+    lines.append(name).append(' ').append(surname);
+    const QByteArrayView full = trimmedAscii(QByteArrayView(lines).sliced(start));
+    const qsizetype leading = full.constData() - (lines.constData() + start);
+    lines.truncate(start + leading + full.size());
+    lines.remove(start, leading);
+    flattenFrom(lines, start);
+}
+
+// The match's line, "address TAB name TAB phone", appended to lines as UTF-8; false for a row
+// whose address is only blanks. Values are cut and cleaned as bytes unless a blank of another
+// script may stand at an end; those, and text that is not UTF-8, go through QString.
+bool appendMatch(const Statement& match, QByteArray& lines) {
+    const QByteArrayView address = match.utf8(0), name = match.utf8(1), surname = match.utf8(2),
+                         phone = match.utf8(3);
+    if (!trimsAsBytes(address) || !trimsAsBytes(name) || !trimsAsBytes(surname) ||
+        !phone.isValidUtf8()) {
+        const QString text = match.text(0).trimmed();
+        if (text.isEmpty())
+            return false;
+        const QString full = match.text(1) + QLatin1Char(' ') + match.text(2);
+        lines += (oneLine(text) + QLatin1Char('\t') + oneLine(full.trimmed()) + QLatin1Char('\t') +
+                  oneLine(match.text(3)) + QLatin1Char('\n'))
+                     .toUtf8();
+        return true;
+    }
+    if (trimmedAscii(address).isEmpty())
+        return false;
+    appendOneLine(lines, trimmedAscii(address));
+    lines += '\t';
+    appendFullName(lines, name, surname);
+    lines += '\t';
+    appendOneLine(lines, phone);
+    lines += '\n';
+    return true;
+}
+
 QString matchCount(qsizetype count) {
     if (count == 0)
         return QStringLiteral("no matches");
@@ -121,20 +201,13 @@ int writeMatches(const QString& bookPath, const QString& text, QTextStream& out)
     registerContainsFolded(db.handle());
     Statement matches(db, matchesStatement().constData());
     matches.bindText(1, text);
-    QStringList lines;
-    while (matches.step()) {
-        // SQLite's trim() knows only the space; an address of tabs or other blanks is none.
-        const QString address = matches.text(0).trimmed();
-        if (address.isEmpty())
-            continue;
-        const QString name = matches.text(1) + QLatin1Char(' ') + matches.text(2);
-        lines << oneLine(address) + QLatin1Char('\t') + oneLine(name.trimmed()) +
-                     QLatin1Char('\t') + oneLine(matches.text(3));
-    }
-    out << "Searching " << bookPath << "... " << matchCount(lines.size()) << "\n";
-    for (const QString& line : lines)
-        out << line << "\n";
-    return lines.isEmpty() ? 1 : 0;
+    QByteArray lines;
+    qsizetype count = 0;
+    while (matches.step())
+        count += appendMatch(matches, lines) ? 1 : 0;
+    out << "Searching " << bookPath << "... " << matchCount(count) << "\n";
+    written_output::writeBytes(out, lines);
+    return count == 0 ? 1 : 0;
 }
 
 } // namespace contact_query

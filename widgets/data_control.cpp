@@ -129,7 +129,8 @@ void DataControl::setCaption(const QString& caption) {
 }
 
 QString DataControl::resolvedPath() const {
-    if (!QDir::isRelativePath(databaseName_))
+    // A path from the root needs no QFileInfo to tell it is absolute; every lookup asks.
+    if (databaseName_.startsWith(QLatin1Char('/')) || !QDir::isRelativePath(databaseName_))
         return databaseName_;
     const QString base =
         baseDirectory_.isEmpty() ? QCoreApplication::applicationDirPath() : baseDirectory_;

@@ -70,7 +70,9 @@ class DataControl : public QWidget {
 
     // The recordset's rows for a grid (see Recordset).
     QStringList fieldNames() const { return recordset_.fieldNames(); }
-    QVariant fieldValue(qsizetype row, int column) { return recordset_.fieldValue(row, column); }
+    const QVariant& fieldValue(qsizetype row, int column) {
+        return recordset_.fieldValue(row, column);
+    }
     void rereadRows() { recordset_.rereadRows(); }
     void storeRow(qsizetype row, const QHash<int, QVariant>& changes) {
         recordset_.storeRow(row, changes);

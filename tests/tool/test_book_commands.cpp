@@ -210,6 +210,8 @@ class TestBookCommands : public QObject {
         QTest::newRow("a leading U+FEFF kept")
             << "zoe@" << QStringList{QChar(0xFEFF) + QStringLiteral("zoe@example.org\tZoe Bom\t")};
         QTest::newRow("an e-mail of other blanks, not listed") << "blanks" << QStringList{};
+        QTest::newRow("blanks of other scripts trimmed")
+            << "nb@" << QStringList{QStringLiteral("nb@example.org\tNb Sp\t")};
     }
 
     void queryFindsWithoutRegardToCaseOrAccents() {
@@ -227,6 +229,8 @@ class TestBookCommands : public QObject {
                  QChar(0xFEFF) + QStringLiteral("zoe@example.org")}),
             row({"Tab", "Blanks", kNull, kNull, kNull, "\t\r\n "}),
             row({"Wide", "Blanks", kNull, kNull, kNull, QString::fromUtf8("\u00a0\u2003\u3000")}),
+            row({QString::fromUtf8("\u00a0Nb"), QString::fromUtf8("Sp\u2003"), kNull, kNull, kNull,
+                 QString::fromUtf8("\u00a0nb@example.org\u3000")}),
         });
         const ToolRun run = runTool({"query", book, text});
         const QString status = lines.isEmpty()     ? QStringLiteral("no matches")

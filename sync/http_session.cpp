@@ -50,6 +50,10 @@ DavError tooLargeError(const QUrl& url, qint64 maxBody) {
                         .arg(maxBody >> 20));
 }
 
+DavError cutOffError(const QUrl& url) {
+    return DavError(shownUrl(url) + ": the answer was cut off before its end");
+}
+
 // The status of the answer, once its headers are in; 0 when none came.
 int statusOf(QNetworkReply& reply) {
     const auto status = [&] {
@@ -89,6 +93,8 @@ QByteArray bodyOf(QNetworkReply& reply, qint64 maxBody) {
         throw tooLargeError(reply.url(), maxBody);
     if (reply.isOpen())
         take();
+    if (endedShort(reply, body.size()))
+        throw cutOffError(reply.url());
     return body;
 }
 
@@ -212,11 +218,13 @@ void HttpSession::readBody(QNetworkReply& reply, const HttpRequest& request,
     try {
         request.readMultistatus(body, request.url);
     } catch (const DavError&) {
-        if (!body.tooLarge() && reply.error() == QNetworkReply::NoError)
+        if (!body.tooLarge() && !body.cutOff() && reply.error() == QNetworkReply::NoError)
             throw;
     }
     if (body.tooLarge())
         throw tooLargeError(reply.url(), request.maxBody);
+    if (body.cutOff())
+        throw cutOffError(request.url);
     if (reply.error() != QNetworkReply::NoError)
         failTransfer(reply, request.url);
 }

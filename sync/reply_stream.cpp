@@ -9,10 +9,20 @@ ReplyStream::ReplyStream(QNetworkReply& reply, qint64 maxBody) : reply_(reply), 
     open(QIODevice::ReadOnly | QIODevice::Unbuffered);
 }
 
+bool endedShort(const QNetworkReply& reply, qint64 received) {
+    const qint64 announced = reply.header(QNetworkRequest::ContentLengthHeader).toLongLong();
+    return reply.isFinished() && !reply.hasRawHeader("Content-Encoding") && received < announced;
+}
+
+bool ReplyStream::cutOff() const {
+    return endedShort(reply_, read_);
+}
+
 qint64 ReplyStream::readData(char* data, qint64 maxSize) {
     if (tooLarge_)
         return -1;
-    if (reply_.bytesAvailable() == 0 && !reply_.isFinished())
+    // A wake-up may bring nothing; the reply's own timeout ends a wait for data that never comes.
+    while (reply_.bytesAvailable() == 0 && !reply_.isFinished())
         waitForData();
     const qint64 got = reply_.read(data, maxSize);
     if (got <= 0)

@@ -6,6 +6,10 @@ class QNetworkReply;
 
 namespace carddav {
 
+// Whether a finished reply ended short of the length it announced, received bytes in: Qt takes a
+// connection closed early for the end of the answer. Unknown for a compressed answer.
+bool endedShort(const QNetworkReply& reply, qint64 received);
+
 // The body of a reply as a device that waits for the rest of it: a reader pulls from it as from a
 // file while the answer is still arriving, so a large answer is never held whole. Past maxBody
 // the reply is aborted and the device ends.
@@ -15,6 +19,7 @@ class ReplyStream : public QIODevice {
 
     bool isSequential() const override { return true; }
     bool tooLarge() const { return tooLarge_; }
+    bool cutOff() const;
 
   protected:
     qint64 readData(char* data, qint64 maxSize) override;

@@ -168,15 +168,24 @@ class TestDavClient : public QObject {
         }
     }
 
-    void oversizeCardRefused() {
-        CannedServer canned({{"/big.vcf", httpAnswer("200 OK", {}, QByteArray(17 << 20, 'x'))}});
+    void badCardAnswersRefused_data() {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("oversize") << httpAnswer("200 OK", {}, QByteArray(17 << 20, 'x'))
+                                  << "larger than 16 MiB";
+        QTest::newRow("cut off") << httpAnswer("200 OK", {}, "BEGIN:VCARD\r\nFN:A\r\n").chopped(6)
+                                 << "cut off before its end";
+    }
+    void badCardAnswersRefused() {
+        QFETCH(QByteArray, answer);
+        QFETCH(QString, cause);
+        CannedServer canned({{"/card.vcf", answer}});
         DavClient client({canned.url(), {}, {}, {}, false});
         try {
-            client.fetchCard("/big.vcf");
-            QFAIL("an oversize card was taken");
+            client.fetchCard("/card.vcf");
+            QFAIL("the card was taken");
         } catch (const DavError& error) {
-            QVERIFY2(error.description().contains("larger than 16 MiB"),
-                     qPrintable(error.description()));
+            QVERIFY2(error.description().contains(cause), qPrintable(error.description()));
         }
     }
 
@@ -325,7 +334,7 @@ class TestDavClient : public QObject {
         QTest::newRow("cut off") << httpAnswer("207 Multi-Status", xml,
                                                "<D:multistatus xmlns:D=\"DAV:\"><D:response>")
                                         .chopped(12)
-                                 << "book/: Connection closed";
+                                 << "book/: the answer was cut off before its end";
         QTest::newRow("redirect to another host")
             << httpAnswer("301 Moved", "Location: http://127.0.0.2:8080/book/\r\n", {})
             << "refused the redirect";

@@ -32,6 +32,14 @@ qsizetype PhysicalLines::lineEnd() {
     return -1;
 }
 
+// A block, or what is left of a file or a card in memory when that is less: one card read for a
+// sync would otherwise take a megabyte, for each of thousands of cards.
+qint64 PhysicalLines::nextBlockSize() const {
+    if (device_.isSequential())
+        return kBlock;
+    return qBound<qint64>(1, device_.size() - device_.pos(), kBlock);
+}
+
 // The unread rest moves to the front and the next block is read in behind it, into the memory the
 // buffer already has: a new block for every megabyte would be new pages for the kernel to map.
 void PhysicalLines::fill() {
@@ -43,30 +51,31 @@ void PhysicalLines::fill() {
     buffer_.resize(rest);
     scanned_ -= position_;
     position_ = 0;
+    const qint64 block = nextBlockSize();
     if (started_ && !utf16_) {
-        buffer_.resize(rest + kBlock);
-        const qint64 got = device_.read(buffer_.data() + rest, kBlock);
+        buffer_.resize(rest + block);
+        const qint64 got = device_.read(buffer_.data() + rest, block);
         buffer_.resize(rest + qsizetype(qMax<qint64>(got, 0)));
         ended_ = got <= 0;
         return;
     }
-    QByteArray block = device_.read(kBlock);
-    if (block.isEmpty()) {
+    QByteArray bytes = device_.read(block);
+    if (bytes.isEmpty()) {
         ended_ = true;
         return;
     }
     if (!started_) {
         started_ = true;
-        if (block.startsWith("\xFF\xFE"))
+        if (bytes.startsWith("\xFF\xFE"))
             utf16_.emplace(QStringDecoder::Utf16LE);
-        else if (block.startsWith("\xFE\xFF"))
+        else if (bytes.startsWith("\xFE\xFF"))
             utf16_.emplace(QStringDecoder::Utf16BE);
-        else if (block.startsWith("\xEF\xBB\xBF"))
-            block.remove(0, 3);
+        else if (bytes.startsWith("\xEF\xBB\xBF"))
+            bytes.remove(0, 3);
     }
     if (utf16_)
-        block = QString(utf16_->decode(block)).toUtf8();
-    buffer_ += block;
+        bytes = QString(utf16_->decode(bytes)).toUtf8();
+    buffer_ += bytes;
 }
 
 // The buffer's text from the current position up to stop; the next line starts at next.

@@ -25,6 +25,7 @@ class PhysicalLines {
   private:
     qsizetype lineEnd();
     QByteArray take(qsizetype stop, qsizetype next);
+    qint64 nextBlockSize() const;
     void fill();
 
     QIODevice& device_;

@@ -255,6 +255,24 @@ void verifyReplacedReported(RunningProgram& program) {
         QVERIFY2(texts[0].contains(part), qPrintable(texts[0]));
 }
 
+// From the main menu, "Add New" with the new contact typed in; the add window.
+AddWindow& typeNewContact(RunningProgram& program) {
+    RunningProgram::click(program.menu(), "Command1");
+    RunningProgram::click(program.add(), "Command3");
+    for (qsizetype i = 0; i < kNewContact.size(); ++i)
+        RunningProgram::typeOver(program.add(), RunningProgram::kContactBoxes[i], kNewContact[i]);
+    return program.add();
+}
+
+// From the main menu, a surname search, "Details" and "Refresh by Surname"; the details window.
+DetailsWindow& showBySurname(RunningProgram& program, const QString& surname) {
+    RunningProgram::click(program.menu(), "Command2");
+    RunningProgram::typeOver(program.find(), "Text2", surname);
+    RunningProgram::click(program.find(), "Command3");
+    RunningProgram::click(program.details(), "Command3");
+    return program.details();
+}
+
 // How the user leaves a grid row holding a typed value.
 enum class Leaving { EnterThenDown, ClickOnAnotherRow, Back, Details };
 
@@ -273,11 +291,7 @@ class TestFileFaults : public QObject {
         QFETCH(Fault, fault);
         RunningProgram program(kOtherContacts);
         FileFault book(program, fault);
-        AddWindow& add = program.add();
-        RunningProgram::click(program.menu(), "Command1");
-        RunningProgram::click(add, "Command3");
-        for (qsizetype i = 0; i < kNewContact.size(); ++i)
-            RunningProgram::typeOver(add, RunningProgram::kContactBoxes[i], kNewContact[i]);
+        AddWindow& add = typeNewContact(program);
         book.backUp();
 
         book.cause();
@@ -306,12 +320,7 @@ class TestFileFaults : public QObject {
         QFETCH(Fault, fault);
         RunningProgram program(kOtherContacts);
         FileFault book(program, fault);
-        FindWindow& find = program.find();
-        DetailsWindow& details = program.details();
-        RunningProgram::click(program.menu(), "Command2");
-        RunningProgram::typeOver(find, "Text2", QStringLiteral("Jones"));
-        RunningProgram::click(find, "Command3");
-        RunningProgram::click(details, "Command3");
+        DetailsWindow& details = showBySurname(program, QStringLiteral("Jones"));
         RunningProgram::click(details, "Command6");
         RunningProgram::typeOver(details, "Text3", QStringLiteral("555-0499"));
         RunningProgram::typeOver(details, "Text6", QStringLiteral("Moved\nto Cork"));
@@ -414,11 +423,7 @@ class TestFileFaults : public QObject {
     // stored into whichever contact has the same place in it.
     void anEditIsNotStoredIntoAnotherBookPutInItsPlace() {
         RunningProgram program(kOtherContacts);
-        DetailsWindow& details = program.details();
-        RunningProgram::click(program.menu(), "Command2");
-        RunningProgram::typeOver(program.find(), "Text2", QStringLiteral("Jones"));
-        RunningProgram::click(program.find(), "Command3");
-        RunningProgram::click(details, "Command3");
+        DetailsWindow& details = showBySurname(program, QStringLiteral("Jones"));
         RunningProgram::click(details, "Command6");
         RunningProgram::typeOver(details, "Text3", QStringLiteral("555-0499"));
         const QStringList typed = RunningProgram::contactTexts(details, 10);
@@ -515,11 +520,7 @@ class TestFileFaults : public QObject {
         const QList<StoredRow> mine = {row({"Hans", "Müller"}), row({"Maria", "müller"}),
                                        row({"Paul", "MÜLLER"})};
         RunningProgram program(mine);
-        DetailsWindow& details = program.details();
-        RunningProgram::click(program.menu(), "Command2");
-        RunningProgram::typeOver(program.find(), "Text2", QStringLiteral("Müller"));
-        RunningProgram::click(program.find(), "Command3");
-        RunningProgram::click(details, "Command3");
+        DetailsWindow& details = showBySurname(program, QStringLiteral("Müller"));
         if (typed)
             RunningProgram::typeOver(details, "Text3", QStringLiteral("555-0999"));
         const QStringList shown = RunningProgram::contactTexts(details);
@@ -572,11 +573,7 @@ class TestFileFaults : public QObject {
         RunningProgram::click(find, "Command2");
         QCOMPARE(program.listed(Surname), QStringList{QStringLiteral("Jones")});
 
-        AddWindow& add = program.add();
-        RunningProgram::click(program.menu(), "Command1");
-        RunningProgram::click(add, "Command3");
-        for (qsizetype i = 0; i < kNewContact.size(); ++i)
-            RunningProgram::typeOver(add, RunningProgram::kContactBoxes[i], kNewContact[i]);
+        AddWindow& add = typeNewContact(program);
         RunningProgram::click(add, "Command1");
         const QStringList shown = program.test.messages.texts();
         QCOMPARE(shown.size(), 1);

@@ -90,6 +90,7 @@ class TestAboutWindow : public QObject {
     void aboutOpensBesideTheMainMenu() {
         QCOMPARE(titleAsShown(about), QStringLiteral("About Tessaline"));
         QCOMPARE(about->size(), QSize(639, 234));
+        QCOMPARE(captionsNotWhole(about), QStringList());
         QCOMPARE(caption(about, QStringLiteral("lblTitle")), QStringLiteral("Tessaline"));
         QCOMPARE(caption(about, QStringLiteral("lblVersion")), QStringLiteral("Version 0.1.27"));
         QVERIFY(mainMenu());
@@ -141,14 +142,6 @@ class TestAboutWindow : public QObject {
             QVERIFY2(brightest >= 224, name);
             QVERIFY2(!otherThanGrey, name);
             QCOMPARE(pixel(face, face.width() - 1, face.height() - 1), kBlack);
-        }
-    }
-
-    void oneLineTextsFitTheirLabels() {
-        for (const char* name :
-             {"Label1", "Label2", "Label3", "Label4", "Label5", "lblTitle", "lblVersion"}) {
-            QLabel* label = control<QLabel>(about, QString::fromLatin1(name));
-            QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(), name);
         }
     }
 

@@ -253,9 +253,6 @@ class TestAboutWindow : public QObject {
         // An access key presses the button for a moment before it clicks.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::AltModifier);
         QTRY_COMPARE(program->test.messages.texts(), QStringList(3, kUnavailable));
-        QCOMPARE(program->test.messages.shown.first().title, QStringLiteral("Tessaline"));
-        QCOMPARE(program->test.messages.shown.first().icon, MessageBoxes::Icon::None);
-        QVERIFY(program->test.sysInfo.launches.isEmpty());
         QVERIFY(about->isVisible());
     }
 

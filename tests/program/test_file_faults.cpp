@@ -255,24 +255,6 @@ void verifyReplacedReported(RunningProgram& program) {
         QVERIFY2(texts[0].contains(part), qPrintable(texts[0]));
 }
 
-// From the main menu, "Add New" with the new contact typed in; the add window.
-AddWindow& typeNewContact(RunningProgram& program) {
-    RunningProgram::click(program.menu(), "Command1");
-    RunningProgram::click(program.add(), "Command3");
-    for (qsizetype i = 0; i < kNewContact.size(); ++i)
-        RunningProgram::typeOver(program.add(), RunningProgram::kContactBoxes[i], kNewContact[i]);
-    return program.add();
-}
-
-// From the main menu, a surname search, "Details" and "Refresh by Surname"; the details window.
-DetailsWindow& showBySurname(RunningProgram& program, const QString& surname) {
-    RunningProgram::click(program.menu(), "Command2");
-    RunningProgram::typeOver(program.find(), "Text2", surname);
-    RunningProgram::click(program.find(), "Command3");
-    RunningProgram::click(program.details(), "Command3");
-    return program.details();
-}
-
 // How the user leaves a grid row holding a typed value.
 enum class Leaving { EnterThenDown, ClickOnAnotherRow, Back, Details };
 
@@ -291,7 +273,7 @@ class TestFileFaults : public QObject {
         QFETCH(Fault, fault);
         RunningProgram program(kOtherContacts);
         FileFault book(program, fault);
-        AddWindow& add = typeNewContact(program);
+        AddWindow& add = program.typeNewContact();
         book.backUp();
 
         book.cause();
@@ -320,7 +302,7 @@ class TestFileFaults : public QObject {
         QFETCH(Fault, fault);
         RunningProgram program(kOtherContacts);
         FileFault book(program, fault);
-        DetailsWindow& details = showBySurname(program, QStringLiteral("Jones"));
+        DetailsWindow& details = program.showBySurname(QStringLiteral("Jones"));
         RunningProgram::click(details, "Command6");
         RunningProgram::typeOver(details, "Text3", QStringLiteral("555-0499"));
         RunningProgram::typeOver(details, "Text6", QStringLiteral("Moved\nto Cork"));
@@ -423,7 +405,7 @@ class TestFileFaults : public QObject {
     // stored into whichever contact has the same place in it.
     void anEditIsNotStoredIntoAnotherBookPutInItsPlace() {
         RunningProgram program(kOtherContacts);
-        DetailsWindow& details = showBySurname(program, QStringLiteral("Jones"));
+        DetailsWindow& details = program.showBySurname(QStringLiteral("Jones"));
         RunningProgram::click(details, "Command6");
         RunningProgram::typeOver(details, "Text3", QStringLiteral("555-0499"));
         const QStringList typed = RunningProgram::contactTexts(details, 10);
@@ -520,7 +502,7 @@ class TestFileFaults : public QObject {
         const QList<StoredRow> mine = {row({"Hans", "Müller"}), row({"Maria", "müller"}),
                                        row({"Paul", "MÜLLER"})};
         RunningProgram program(mine);
-        DetailsWindow& details = showBySurname(program, QStringLiteral("Müller"));
+        DetailsWindow& details = program.showBySurname(QStringLiteral("Müller"));
         if (typed)
             RunningProgram::typeOver(details, "Text3", QStringLiteral("555-0999"));
         const QStringList shown = RunningProgram::contactTexts(details);
@@ -573,7 +555,7 @@ class TestFileFaults : public QObject {
         RunningProgram::click(find, "Command2");
         QCOMPARE(program.listed(Surname), QStringList{QStringLiteral("Jones")});
 
-        AddWindow& add = typeNewContact(program);
+        AddWindow& add = program.typeNewContact();
         RunningProgram::click(add, "Command1");
         const QStringList shown = program.test.messages.texts();
         QCOMPARE(shown.size(), 1);

@@ -71,15 +71,6 @@ QLineEdit* lineBox(QWidget& window, const char* name) {
     return window.findChild<QLineEdit*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
 }
 
-// From the main menu: a surname search, "Details" and "Refresh by Surname".
-DetailsWindow& showBySurname(RunningProgram& program, const QString& surname) {
-    program.openFind();
-    program.search(Surname, surname);
-    DetailsWindow& form = program.openDetails();
-    RunningProgram::click(form, "Command3");
-    return form;
-}
-
 enum class State { AwaitingRefresh, ShowingResult, Editing, Saved };
 
 // The window's state as the visibility of its controls shows it; fails the test when the
@@ -172,7 +163,7 @@ class TestDetailsWindow : public QObject {
 
     void tabFollowsTheTabIndexesAndEveryCaptionIsWhole() {
         RunningProgram program(kBook);
-        DetailsWindow& form = showBySurname(program, QStringLiteral("O'Brien"));
+        DetailsWindow& form = program.showBySurname(QStringLiteral("O'Brien"));
         QVERIFY(QTest::qWaitForWindowActive(&form));
         form.backButton->setFocus();
         const QList<QWidget*> order = {form.givenNameBox,  form.surnameBox, form.phoneBox,
@@ -226,7 +217,7 @@ class TestDetailsWindow : public QObject {
         QFETCH(QString, typed);
         QFETCH(QString, expected);
         RunningProgram program({with(kAnn, Address, stored)});
-        DetailsWindow& form = showBySurname(program, QStringLiteral("O'Brien"));
+        DetailsWindow& form = program.showBySurname(QStringLiteral("O'Brien"));
         RunningProgram::click(form, "Command6");
         form.addressBox->setFocus();
         QTest::keyClick(form.addressBox, Qt::Key_End, Qt::ControlModifier);
@@ -248,7 +239,7 @@ class TestDetailsWindow : public QObject {
     void aOneLineBoxHoldsOneLine() {
         const StoredRow imported = with(kAnn, Fax, QStringLiteral("555-0109\r\nweekdays"));
         RunningProgram program({imported});
-        DetailsWindow& form = showBySurname(program, QStringLiteral("O'Brien"));
+        DetailsWindow& form = program.showBySurname(QStringLiteral("O'Brien"));
         QCOMPARE(form.faxBox->text(), imported[Fax].toString());
         RunningProgram::click(form, "Command6");
         form.phoneBox->setFocus();
@@ -266,7 +257,7 @@ class TestDetailsWindow : public QObject {
     // The round trip: a surname typed in lower case, found, edited and saved.
     void surnameInLowerCaseFoundEditedAndSaved() {
         RunningProgram program(kBook);
-        DetailsWindow& form = showBySurname(program, QStringLiteral("o'brien"));
+        DetailsWindow& form = program.showBySurname(QStringLiteral("o'brien"));
         QCOMPARE(form.searchTextBox->text(), QStringLiteral("o'brien"));
         QCOMPARE(form.dataControl->recordSource(),
                  QStringLiteral("Select * from address where surname = 'o''brien'"));
@@ -289,7 +280,7 @@ class TestDetailsWindow : public QObject {
 
     void severalMatchesAreSteppedThroughWithTheArrows() {
         RunningProgram program(kBook);
-        showBySurname(program, QStringLiteral("Smith"));
+        program.showBySurname(QStringLiteral("Smith"));
         QCOMPARE(fields(program), textsOf(kJohn));
         QToolButton* next = arrow(program, "Next");
         QVERIFY(next);
@@ -375,7 +366,7 @@ class TestDetailsWindow : public QObject {
         QFETCH(int, column);
         QFETCH(QString, expected);
         RunningProgram program(kBook);
-        DetailsWindow& form = showBySurname(program, QStringLiteral("Jones"));
+        DetailsWindow& form = program.showBySurname(QStringLiteral("Jones"));
         if (!beforeEdit)
             RunningProgram::click(form, "Command6");
         if (!box.isEmpty())
@@ -451,7 +442,7 @@ class TestDetailsWindow : public QObject {
 
     void editInTheSavedStateAsksForANewSearch() {
         RunningProgram program(kBook);
-        DetailsWindow& form = showBySurname(program, QStringLiteral("Smith"));
+        DetailsWindow& form = program.showBySurname(QStringLiteral("Smith"));
         RunningProgram::click(form, "Command6");
         RunningProgram::click(form, "Command7");
         const QList<StoredRow> stored = program.test.storedRows();
@@ -488,7 +479,7 @@ class TestDetailsWindow : public QObject {
     // The search text is used as typed: " Smith" matches no one, and "Edit" says so.
     void editWhenNothingMatchedSaysSoAndStampsNothing() {
         RunningProgram program(kBook);
-        DetailsWindow& form = showBySurname(program, QStringLiteral(" Smith"));
+        DetailsWindow& form = program.showBySurname(QStringLiteral(" Smith"));
         QCOMPARE(form.dataControl->recordSource(),
                  QStringLiteral("Select * from address where surname = ' Smith'"));
         QCOMPARE(form.dataControl->recordset().recordCount(), 0);
@@ -513,7 +504,7 @@ class TestDetailsWindow : public QObject {
     void saveAfterTheArrowsStoredTheEditFinishesTheSave() {
         QFETCH(bool, typedAfterMove);
         RunningProgram program(kBook);
-        DetailsWindow& form = showBySurname(program, QStringLiteral("Smith"));
+        DetailsWindow& form = program.showBySurname(QStringLiteral("Smith"));
         QSignalSpy stores(form.dataControl, &DataControl::rowStored);
         RunningProgram::click(form, "Command6");
         RunningProgram::typeOver(form.phoneBox, QStringLiteral("555-0299"));

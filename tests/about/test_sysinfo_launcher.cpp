@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QPushButton>
 #include <QTest>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -16,6 +17,106 @@ const QString kUnavailable = QStringLiteral("System Information Is Unavailable A
 const QByteArray kToolKey = registry::kSysInfoKey;
 const QByteArray kLocationKey = registry::kSysInfoLocationKey;
 const QString kMsInfo = QDir::separator() + QStringLiteral("MSINFO32.EXE");
+const QString kToolPath = QStringLiteral("/opt/tools/sysinfo");
+const QString kInFolder = QStringLiteral("/opt/msinfo") + kMsInfo;
+const QString kInFolderWithSeparator = QStringLiteral("/opt/msinfo") + QDir::separator() + kMsInfo;
+const QByteArray kFilling = "/" + QByteArray(1022, 'x'); // 1024 bytes with its NUL
+
+// One click on "System Info..." after the registry was scripted: what is opened, tested, launched
+// and closed (a key path, or nothing for a key never opened), and whether the user is told.
+struct Outcome {
+    QByteArrayList opened;
+    QStringList fileTests;
+    QStringList launches;
+    bool unavailable;
+    QByteArrayList closed;
+};
+struct Click {
+    const char* tag;
+    std::function<void(FakeRegistry&)> script;
+    Outcome expected;
+};
+
+const QList<Click>& clicks() {
+    static const QByteArrayList kBoth = {kToolKey, kLocationKey};
+    static const QByteArrayList kTool = {kToolKey};
+    static const QList<Click> all = {
+        // Each look-up closes its key, though neither was opened.
+        {"both keys absent", [](FakeRegistry&) {}, {kBoth, {}, {}, true, {"", ""}}},
+        {"registered path, the folder never read",
+         [](FakeRegistry& r) {
+             r.toolPath(kToolPath.toLatin1());
+             r.toolFolder("/opt/elsewhere");
+         },
+         {kTool, {}, {kToolPath}, false, kTool}},
+        {"folder holding the tool",
+         [](FakeRegistry& r) {
+             r.toolFolder("/opt/msinfo");
+             r.files << kInFolder;
+         },
+         {kBoth, {kInFolder}, {kInFolder}, false, {"", kLocationKey}}},
+        {"folder without the tool",
+         [](FakeRegistry& r) { r.toolFolder("/opt/msinfo"); },
+         {kBoth, {kInFolder}, {}, true, {"", kLocationKey}}},
+        {"folder ending in a separator gets a second one",
+         [](FakeRegistry& r) {
+             r.toolFolder((QStringLiteral("/opt/msinfo") + QDir::separator()).toLocal8Bit());
+             r.files << kInFolderWithSeparator;
+         },
+         {kBoth, {kInFolderWithSeparator}, {kInFolderWithSeparator}, false, {"", kLocationKey}}},
+        {"empty registered path cannot be launched",
+         [](FakeRegistry& r) { r.toolPath(""); },
+         {kTool, {}, {QString()}, true, kTool}},
+        // The look-up succeeded, so the folder is not read; the empty path fails to launch.
+        {"expandable string leaves the path empty",
+         [](FakeRegistry& r) {
+             r.value(kToolKey, "PATH", 2, QByteArray("%SystemRoot%\\msinfo32.exe") + '\0');
+             r.toolFolder("/opt/msinfo");
+         },
+         {kTool, {}, {QString()}, true, kTool}},
+        {"value longer than the buffer is not found",
+         [](FakeRegistry& r) { r.toolPath(QByteArray(1024, 'x')); },
+         {kBoth, {}, {}, true, {kToolKey, ""}}},
+        {"value filling the buffer exactly is read",
+         [](FakeRegistry& r) { r.toolPath(kFilling); },
+         {kTool, {}, {QString::fromLatin1(kFilling)}, false, kTool}},
+        {"refused access is not found",
+         [](FakeRegistry& r) {
+             r.toolPath(kToolPath.toLatin1());
+             r.toolFolder("/opt/msinfo");
+             r.key(kToolKey).openStatus = registry::kErrorAccessDenied;
+             r.key(kLocationKey).openStatus = registry::kErrorAccessDenied;
+             r.files << kInFolder;
+         },
+         {kBoth, {}, {}, true, {"", ""}}},
+        {"refused read is not found",
+         [](FakeRegistry& r) {
+             r.toolPath(kToolPath.toLatin1()).status = registry::kErrorAccessDenied;
+         },
+         {kBoth, {}, {}, true, {kToolKey, ""}}},
+        // An error ends the whole look-up: the folder is not tried.
+        {"value without data ends in the message",
+         [](FakeRegistry& r) {
+             r.value(kToolKey, "PATH", registry::kRegSz, QByteArray());
+             r.toolFolder("/opt/msinfo");
+             r.files << kInFolder;
+         },
+         {kTool, {}, {}, true, kTool}},
+        {"count reaching past the buffer ends in the message",
+         [](FakeRegistry& r) { r.toolPath(kToolPath.toLatin1()).reportedCount = 4096; },
+         {kTool, {}, {}, true, kTool}},
+        {"string without its NUL keeps every character",
+         [](FakeRegistry& r) { r.value(kToolKey, "PATH", registry::kRegSz, kToolPath.toLatin1()); },
+         {kTool, {}, {kToolPath}, false, kTool}},
+        {"failed launch tells the user",
+         [](FakeRegistry& r) {
+             r.toolPath(kToolPath.toLatin1());
+             r.failingLaunches << kToolPath;
+         },
+         {kTool, {}, {kToolPath}, true, kTool}},
+    };
+    return all;
+}
 
 } // namespace
 
@@ -25,10 +126,18 @@ class TestSysInfoLauncher : public QObject {
     std::unique_ptr<RunningProgram> program;
 
     FakeRegistry& registry() { return program->test.sysInfo; }
-    QStringList messages() const { return program->test.messages.texts(); }
     void clickSysInfo() {
         program->about().Show();
         QTest::mouseClick(program->about().sysInfoButton, Qt::LeftButton);
+    }
+    QList<SysInfoPlatform::KeyHandle> handlesOf(const QByteArrayList& keyPaths) {
+        QList<SysInfoPlatform::KeyHandle> handles;
+        for (const QByteArray& path : keyPaths)
+            handles << registry().handleOf(path);
+        return handles;
+    }
+    bool keyValue(const QString& keyPath, const QString& valueName, QString& value) {
+        return program->about().keyValue(registry::kHKeyLocalMachine, keyPath, valueName, value);
     }
 
   private slots:
@@ -38,22 +147,33 @@ class TestSysInfoLauncher : public QObject {
     }
     void cleanup() { program.reset(); }
 
-    void bothKeysAbsentTellsTheUserAndLaunchesNothing() {
+    void eachClickLaunchesOrTellsTheUser_data() {
+        QTest::addColumn<int>("index");
+        for (int i = 0; i < clicks().size(); ++i)
+            QTest::newRow(clicks()[i].tag) << i;
+    }
+    void eachClickLaunchesOrTellsTheUser() {
+        QFETCH(int, index);
+        const Click& click = clicks()[index];
+        const Outcome& expected = click.expected;
+        click.script(registry());
         clickSysInfo();
 
-        QCOMPARE(messages(), QStringList{kUnavailable});
-        const auto& box = program->test.messages.shown.first();
-        QCOMPARE(box.title, QStringLiteral("Tessaline"));
-        QCOMPARE(box.icon, MessageBoxes::Icon::None);
-        QVERIFY(registry().launches.isEmpty());
-        QCOMPARE(registry().openedPaths(), (QByteArrayList{kToolKey, kLocationKey}));
-        QVERIFY(registry().queries.isEmpty());
-        // Each look-up closes its key, though neither was opened.
-        QCOMPARE(registry().closes, (QList<SysInfoPlatform::KeyHandle>{0, 0}));
+        QCOMPARE(registry().openedPaths(), expected.opened);
+        QCOMPARE(registry().fileTests, expected.fileTests);
+        QCOMPARE(registry().launches, expected.launches);
+        QCOMPARE(registry().closes, handlesOf(expected.closed));
+        QCOMPARE(program->test.messages.texts(),
+                 expected.unavailable ? QStringList{kUnavailable} : QStringList());
+        if (expected.unavailable) {
+            QCOMPARE(program->test.messages.shown.first().title, QStringLiteral("Tessaline"));
+            QCOMPARE(program->test.messages.shown.first().icon, MessageBoxes::Icon::None);
+        }
         QVERIFY(program->about().isVisible());
     }
 
     void keysAreOpenedUnderTheMachineRootForReadingOnly() {
+        registry().toolFolder("/opt/msinfo");
         clickSysInfo();
 
         QCOMPARE(registry().opens.size(), 2);
@@ -62,241 +182,67 @@ class TestSysInfoLauncher : public QObject {
             QCOMPARE(open.options, 0u);
             QCOMPARE(open.accessMask, 0x20019u);
         }
-    }
-
-    void registeredPathIsLaunchedAndTheFolderNeverRead() {
-        registry().toolPath("/opt/tools/sysinfo");
-        registry().toolFolder("/opt/elsewhere");
-        clickSysInfo();
-
-        QCOMPARE(registry().launches, QStringList{QStringLiteral("/opt/tools/sysinfo")});
-        QVERIFY(messages().isEmpty());
-        QCOMPARE(registry().openedPaths(), QByteArrayList{kToolKey});
         QCOMPARE(registry().queries.size(), 1);
-        QCOMPARE(registry().queries.first().valueName, QByteArray("PATH"));
+        QCOMPARE(registry().queries.first().valueName, QByteArray("MSINFO"));
         QCOMPARE(registry().queries.first().roomGiven, 1024u);
-        QCOMPARE(registry().closes,
-                 QList<SysInfoPlatform::KeyHandle>{registry().handleOf(kToolKey)});
-    }
-
-    void folderHoldingTheToolLaunchesItFromThere() {
-        registry().toolFolder("/opt/msinfo");
-        registry().files << QStringLiteral("/opt/msinfo") + kMsInfo;
-        clickSysInfo();
-
-        QCOMPARE(registry().fileTests, QStringList{QStringLiteral("/opt/msinfo") + kMsInfo});
-        QCOMPARE(registry().launches, QStringList{QStringLiteral("/opt/msinfo") + kMsInfo});
-        QVERIFY(messages().isEmpty());
-        QCOMPARE(registry().queries.last().valueName, QByteArray("MSINFO"));
-        QCOMPARE(registry().closes,
-                 (QList<SysInfoPlatform::KeyHandle>{0, registry().handleOf(kLocationKey)}));
-    }
-
-    void folderWithoutTheToolTellsTheUser() {
-        registry().toolFolder("/opt/msinfo");
-        clickSysInfo();
-
-        QCOMPARE(registry().fileTests, QStringList{QStringLiteral("/opt/msinfo") + kMsInfo});
-        QVERIFY(registry().launches.isEmpty());
-        QCOMPARE(messages(), QStringList{kUnavailable});
-        QCOMPARE(registry().closes,
-                 (QList<SysInfoPlatform::KeyHandle>{0, registry().handleOf(kLocationKey)}));
-    }
-
-    void folderEndingInASeparatorGetsASecondOne() {
-        const QString folder = QStringLiteral("/opt/msinfo") + QDir::separator();
-        registry().toolFolder(folder.toLocal8Bit());
-        registry().files << folder + kMsInfo;
-        clickSysInfo();
-
-        QCOMPARE(registry().fileTests, QStringList{folder + kMsInfo});
-        QCOMPARE(registry().launches, QStringList{folder + kMsInfo});
-        QVERIFY(registry().launches.first().contains(QString(QDir::separator()).repeated(2)));
-        QVERIFY(messages().isEmpty());
-    }
-
-    void emptyRegisteredPathCannotBeLaunched() {
-        registry().toolPath("");
-        clickSysInfo();
-
-        QCOMPARE(registry().launches, QStringList{QString()});
-        QCOMPARE(messages(), QStringList{kUnavailable});
-        QCOMPARE(registry().openedPaths(), QByteArrayList{kToolKey});
-        QCOMPARE(registry().closes,
-                 QList<SysInfoPlatform::KeyHandle>{registry().handleOf(kToolKey)});
-    }
-
-    void expandableStringLeavesThePathEmpty() {
-        registry().value(kToolKey, "PATH", 2, QByteArray("%SystemRoot%\\msinfo32.exe") + '\0');
-        registry().toolFolder("/opt/msinfo");
-        clickSysInfo();
-
-        // The look-up succeeded, so the folder is not read; the empty path fails to launch.
-        QCOMPARE(registry().openedPaths(), QByteArrayList{kToolKey});
-        QCOMPARE(registry().launches, QStringList{QString()});
-        QCOMPARE(messages(), QStringList{kUnavailable});
-    }
-
-    void valueLongerThanTheBufferCountsAsNotFound() {
-        registry().toolPath(QByteArray(1024, 'x')); // 1025 bytes with its NUL
-        clickSysInfo();
-
-        QCOMPARE(registry().openedPaths(), (QByteArrayList{kToolKey, kLocationKey}));
-        QVERIFY(registry().launches.isEmpty());
-        QCOMPARE(messages(), QStringList{kUnavailable});
-        QCOMPARE(registry().closes,
-                 (QList<SysInfoPlatform::KeyHandle>{registry().handleOf(kToolKey), 0}));
-    }
-
-    void valueFillingTheBufferExactlyIsRead() {
-        const QByteArray path = "/" + QByteArray(1022, 'x'); // 1024 bytes with its NUL
-        registry().toolPath(path);
-        clickSysInfo();
-
-        QCOMPARE(registry().launches, QStringList{QString::fromLatin1(path)});
-        QVERIFY(messages().isEmpty());
-    }
-
-    void refusedAccessCountsAsNotFound() {
-        registry().toolPath("/opt/tools/sysinfo");
-        registry().toolFolder("/opt/msinfo");
-        registry().key(kToolKey).openStatus = registry::kErrorAccessDenied;
-        registry().key(kLocationKey).openStatus = registry::kErrorAccessDenied;
-        registry().files << QStringLiteral("/opt/msinfo") + kMsInfo;
-        clickSysInfo();
-
-        QVERIFY(registry().launches.isEmpty());
-        QCOMPARE(messages(), QStringList{kUnavailable});
-        QCOMPARE(registry().closes, (QList<SysInfoPlatform::KeyHandle>{0, 0}));
-    }
-
-    void refusedReadCountsAsNotFound() {
-        registry().toolPath("/opt/tools/sysinfo").status = registry::kErrorAccessDenied;
-        clickSysInfo();
-
-        QVERIFY(registry().launches.isEmpty());
-        QCOMPARE(messages(), QStringList{kUnavailable});
-        QCOMPARE(registry().closes,
-                 (QList<SysInfoPlatform::KeyHandle>{registry().handleOf(kToolKey), 0}));
-    }
-
-    void valueWithoutDataEndsInTheMessage() {
-        registry().value(kToolKey, "PATH", registry::kRegSz, QByteArray());
-        registry().toolFolder("/opt/msinfo");
-        registry().files << QStringLiteral("/opt/msinfo") + kMsInfo;
-        clickSysInfo();
-
-        // The error ends the whole look-up: the folder is not tried.
-        QCOMPARE(registry().openedPaths(), QByteArrayList{kToolKey});
-        QVERIFY(registry().launches.isEmpty());
-        QCOMPARE(messages(), QStringList{kUnavailable});
-        QCOMPARE(registry().closes,
-                 QList<SysInfoPlatform::KeyHandle>{registry().handleOf(kToolKey)});
-    }
-
-    void countReachingPastTheBufferEndsInTheMessage() {
-        registry().toolPath("/opt/tools/sysinfo").reportedCount = 4096;
-        clickSysInfo();
-
-        QVERIFY(registry().launches.isEmpty());
-        QCOMPARE(messages(), QStringList{kUnavailable});
-        QCOMPARE(registry().closes,
-                 QList<SysInfoPlatform::KeyHandle>{registry().handleOf(kToolKey)});
-    }
-
-    void stringWithoutItsNulKeepsEveryCharacter() {
-        registry().value(kToolKey, "PATH", registry::kRegSz, "/opt/tools/sysinfo");
-        clickSysInfo();
-
-        QCOMPARE(registry().launches, QStringList{QStringLiteral("/opt/tools/sysinfo")});
-        QVERIFY(messages().isEmpty());
-    }
-
-    void failedLaunchTellsTheUser() {
-        registry().toolPath("/opt/tools/sysinfo");
-        registry().failingLaunches << QStringLiteral("/opt/tools/sysinfo");
-        clickSysInfo();
-
-        QCOMPARE(registry().launches, QStringList{QStringLiteral("/opt/tools/sysinfo")});
-        QCOMPARE(messages(), QStringList{kUnavailable});
-        QVERIFY(program->about().isVisible());
     }
 
     void eachClickStartsAnotherCopy() {
-        registry().toolPath("/opt/tools/sysinfo");
+        registry().toolPath(kToolPath.toLatin1());
         clickSysInfo();
         clickSysInfo();
 
         QCOMPARE(registry().launches.size(), 2);
-        QVERIFY(messages().isEmpty());
+        QVERIFY(program->test.messages.shown.isEmpty());
     }
 
-    // GetKeyValue read on its own, for any key and value.
-
-    void stringValueIsReturned() {
-        registry().string("SOFTWARE\\Quorvane", "Owner", "Quorvane");
-        QString value = QStringLiteral("before");
-        QVERIFY(program->about().keyValue(registry::kHKeyLocalMachine,
-                                          QStringLiteral("SOFTWARE\\Quorvane"),
-                                          QStringLiteral("Owner"), value));
-        QCOMPARE(value, QStringLiteral("Quorvane"));
-        QCOMPARE(registry().closes,
-                 QList<SysInfoPlatform::KeyHandle>{registry().handleOf("SOFTWARE\\Quorvane")});
+    // GetKeyValue read on its own, for any key and value: the text of a string or a number,
+    // the text passed in for another type, and nothing when the value is missing.
+    void keyValueReadsAnyValue_data() {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<bool>("found");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("string") << int(registry::kRegSz) << QByteArray("Quorvane\0", 9) << true
+                                << "Quorvane";
+        QTest::newRow("number") << int(registry::kRegDword) << QByteArray("\x2A\x01\x00\x00", 4)
+                                << true << "298";
+        QTest::newRow("largest number")
+            << int(registry::kRegDword) << QByteArray("\xFF\xFF\xFF\xFF", 4) << true
+            << "4294967295";
+        QTest::newRow("other type") << 3 << QByteArray("\x01\x02", 2) << true << "before";
+        QTest::newRow("missing value") << -1 << QByteArray() << false << QString();
     }
-
-    void numberValueIsReturnedInDecimal() {
-        registry().value("SOFTWARE\\Quorvane", "Count", registry::kRegDword,
-                         QByteArray("\x2A\x01\x00\x00", 4));
-        registry().value("SOFTWARE\\Quorvane", "Most", registry::kRegDword,
-                         QByteArray("\xFF\xFF\xFF\xFF", 4));
-        QString count;
-        QString most;
-        QVERIFY(program->about().keyValue(registry::kHKeyLocalMachine,
-                                          QStringLiteral("SOFTWARE\\Quorvane"),
-                                          QStringLiteral("Count"), count));
-        QVERIFY(program->about().keyValue(registry::kHKeyLocalMachine,
-                                          QStringLiteral("SOFTWARE\\Quorvane"),
-                                          QStringLiteral("Most"), most));
-        QCOMPARE(count, QStringLiteral("298"));
-        QCOMPARE(most, QStringLiteral("4294967295"));
-    }
-
-    void otherTypeKeepsTheTextPassedIn() {
-        registry().value("SOFTWARE\\Quorvane", "Blob", 3, QByteArray("\x01\x02", 2));
-        QString value = QStringLiteral("as passed");
-        QVERIFY(program->about().keyValue(registry::kHKeyLocalMachine,
-                                          QStringLiteral("SOFTWARE\\Quorvane"),
-                                          QStringLiteral("Blob"), value));
-        QCOMPARE(value, QStringLiteral("as passed"));
-    }
-
-    void failedLookUpEmptiesTheText() {
+    void keyValueReadsAnyValue() {
+        QFETCH(int, type);
+        QFETCH(QByteArray, data);
+        QFETCH(bool, found);
+        QFETCH(QString, expected);
         registry().key("SOFTWARE\\Quorvane");
-        QString missingKey = QStringLiteral("before");
-        QString missingValue = QStringLiteral("before");
-        QVERIFY(!program->about().keyValue(registry::kHKeyLocalMachine,
-                                           QStringLiteral("SOFTWARE\\Elsewhere"),
-                                           QStringLiteral("Owner"), missingKey));
-        QVERIFY(!program->about().keyValue(registry::kHKeyLocalMachine,
-                                           QStringLiteral("SOFTWARE\\Quorvane"),
-                                           QStringLiteral("Owner"), missingValue));
-        QCOMPARE(missingKey, QString());
-        QCOMPARE(missingValue, QString());
-        QCOMPARE(registry().closes,
-                 (QList<SysInfoPlatform::KeyHandle>{0, registry().handleOf("SOFTWARE\\Quorvane")}));
+        if (type >= 0)
+            registry().value("SOFTWARE\\Quorvane", "Value", std::uint32_t(type), data);
+        QString value = QStringLiteral("before");
+        QCOMPARE(keyValue(QStringLiteral("SOFTWARE\\Quorvane"), QStringLiteral("Value"), value),
+                 found);
+        QCOMPARE(value, expected);
+        QCOMPARE(registry().closes, handlesOf({"SOFTWARE\\Quorvane"}));
+    }
+
+    void aMissingKeyEmptiesTheText() {
+        QString value = QStringLiteral("before");
+        QVERIFY(!keyValue(QStringLiteral("SOFTWARE\\Elsewhere"), QStringLiteral("Owner"), value));
+        QCOMPARE(value, QString());
+        QCOMPARE(registry().closes, handlesOf({""}));
     }
 
     void errorPassesToTheCallerAfterTheKeyIsClosed() {
         registry().value("SOFTWARE\\Quorvane", "Wide", registry::kRegDword,
                          QByteArray("\x01\x02\x03\x04\x05", 5));
         QString value = QStringLiteral("before");
-        QVERIFY_THROWS_EXCEPTION(std::overflow_error,
-                                 program->about().keyValue(registry::kHKeyLocalMachine,
-                                                           QStringLiteral("SOFTWARE\\Quorvane"),
-                                                           QStringLiteral("Wide"), value));
+        QVERIFY_THROWS_EXCEPTION(std::overflow_error, keyValue(QStringLiteral("SOFTWARE\\Quorvane"),
+                                                               QStringLiteral("Wide"), value));
         QCOMPARE(value, QStringLiteral("before"));
-        QCOMPARE(registry().closes,
-                 QList<SysInfoPlatform::KeyHandle>{registry().handleOf("SOFTWARE\\Quorvane")});
+        QCOMPARE(registry().closes, handlesOf({"SOFTWARE\\Quorvane"}));
     }
 };
 

@@ -87,30 +87,30 @@ class TestMainMenu : public QObject {
         }
     }
 
+    // "Exit" clicked, pressed with Enter, or the main menu closed: goodbye, then the end.
     void exitSaysGoodbyeThenEnds() {
-        RunningProgram program;
-        MainMenu& menu = program.menu();
-        int endedWhileBoxOpen = -1;
-        program.test.messages.whileOpen = [&](const ScriptedMessageBoxes::Shown&) {
-            endedWhileBoxOpen = program.test.programEnd.ended;
-        };
-        QTest::mouseClick(menu.exitButton, Qt::LeftButton);
-        QCOMPARE(program.test.messages.shown.size(), 1);
-        QCOMPARE(program.test.messages.shown[0].text,
-                 QStringLiteral("Thank You for using Quorvane Tessaline Kora beta edition"));
-        QCOMPARE(program.test.messages.shown[0].title, QStringLiteral("Tessaline"));
-        QCOMPARE(program.test.messages.shown[0].icon, MessageBoxes::Icon::None);
-        QCOMPARE(endedWhileBoxOpen, 0);
-        QCOMPARE(program.test.programEnd.ended, 1);
-    }
-
-    void closingTheMainMenuIsExit() {
-        RunningProgram program;
-        MainMenu& menu = program.menu();
-        menu.close();
-        QCOMPARE(program.test.messages.texts(),
-                 QStringList{"Thank You for using Quorvane Tessaline Kora beta edition"});
-        QCOMPARE(program.test.programEnd.ended, 1);
+        for (const int way : {0, 1, 2}) {
+            RunningProgram program;
+            MainMenu& menu = program.menu();
+            QVERIFY(QTest::qWaitForWindowActive(&menu));
+            int endedWhileBoxOpen = -1;
+            program.test.messages.whileOpen = [&](const ScriptedMessageBoxes::Shown&) {
+                endedWhileBoxOpen = program.test.programEnd.ended;
+            };
+            menu.exitButton->setFocus();
+            if (way == 0)
+                QTest::mouseClick(menu.exitButton, Qt::LeftButton);
+            else if (way == 1)
+                QTest::keyClick(menu.exitButton, Qt::Key_Return);
+            else
+                menu.close();
+            QCOMPARE(program.test.messages.texts(),
+                     QStringList{"Thank You for using Quorvane Tessaline Kora beta edition"});
+            QCOMPARE(program.test.messages.shown[0].title, QStringLiteral("Tessaline"));
+            QCOMPARE(program.test.messages.shown[0].icon, MessageBoxes::Icon::None);
+            QCOMPARE(endedWhileBoxOpen, 0);
+            QCOMPARE(program.test.programEnd.ended, 1);
+        }
     }
 
     // The start-up fetches every contact for the hidden find window, but nothing on screen says
@@ -147,15 +147,6 @@ class TestMainMenu : public QObject {
         }
         program.openFind();
         QVERIFY(program.gridCells()->isVisible());
-    }
-
-    void enterOnAFocusedButtonClicksIt() {
-        RunningProgram program;
-        MainMenu& menu = program.menu();
-        QVERIFY(QTest::qWaitForWindowActive(&menu));
-        menu.exitButton->setFocus();
-        QTest::keyClick(menu.exitButton, Qt::Key_Return);
-        QCOMPARE(program.test.programEnd.ended, 1);
     }
 };
 

@@ -273,11 +273,7 @@ class TestFileFaults : public QObject {
         QFETCH(Fault, fault);
         RunningProgram program(kOtherContacts);
         FileFault book(program, fault);
-        AddWindow& add = program.add();
-        RunningProgram::click(program.menu(), "Command1");
-        RunningProgram::click(add, "Command3");
-        for (qsizetype i = 0; i < kNewContact.size(); ++i)
-            RunningProgram::typeOver(add, RunningProgram::kContactBoxes[i], kNewContact[i]);
+        AddWindow& add = program.typeNewContact();
         book.backUp();
 
         book.cause();
@@ -306,12 +302,7 @@ class TestFileFaults : public QObject {
         QFETCH(Fault, fault);
         RunningProgram program(kOtherContacts);
         FileFault book(program, fault);
-        FindWindow& find = program.find();
-        DetailsWindow& details = program.details();
-        RunningProgram::click(program.menu(), "Command2");
-        RunningProgram::typeOver(find, "Text2", QStringLiteral("Jones"));
-        RunningProgram::click(find, "Command3");
-        RunningProgram::click(details, "Command3");
+        DetailsWindow& details = program.showBySurname(QStringLiteral("Jones"));
         RunningProgram::click(details, "Command6");
         RunningProgram::typeOver(details, "Text3", QStringLiteral("555-0499"));
         RunningProgram::typeOver(details, "Text6", QStringLiteral("Moved\nto Cork"));
@@ -414,11 +405,7 @@ class TestFileFaults : public QObject {
     // stored into whichever contact has the same place in it.
     void anEditIsNotStoredIntoAnotherBookPutInItsPlace() {
         RunningProgram program(kOtherContacts);
-        DetailsWindow& details = program.details();
-        RunningProgram::click(program.menu(), "Command2");
-        RunningProgram::typeOver(program.find(), "Text2", QStringLiteral("Jones"));
-        RunningProgram::click(program.find(), "Command3");
-        RunningProgram::click(details, "Command3");
+        DetailsWindow& details = program.showBySurname(QStringLiteral("Jones"));
         RunningProgram::click(details, "Command6");
         RunningProgram::typeOver(details, "Text3", QStringLiteral("555-0499"));
         const QStringList typed = RunningProgram::contactTexts(details, 10);
@@ -515,11 +502,7 @@ class TestFileFaults : public QObject {
         const QList<StoredRow> mine = {row({"Hans", "Müller"}), row({"Maria", "müller"}),
                                        row({"Paul", "MÜLLER"})};
         RunningProgram program(mine);
-        DetailsWindow& details = program.details();
-        RunningProgram::click(program.menu(), "Command2");
-        RunningProgram::typeOver(program.find(), "Text2", QStringLiteral("Müller"));
-        RunningProgram::click(program.find(), "Command3");
-        RunningProgram::click(details, "Command3");
+        DetailsWindow& details = program.showBySurname(QStringLiteral("Müller"));
         if (typed)
             RunningProgram::typeOver(details, "Text3", QStringLiteral("555-0999"));
         const QStringList shown = RunningProgram::contactTexts(details);
@@ -572,11 +555,7 @@ class TestFileFaults : public QObject {
         RunningProgram::click(find, "Command2");
         QCOMPARE(program.listed(Surname), QStringList{QStringLiteral("Jones")});
 
-        AddWindow& add = program.add();
-        RunningProgram::click(program.menu(), "Command1");
-        RunningProgram::click(add, "Command3");
-        for (qsizetype i = 0; i < kNewContact.size(); ++i)
-            RunningProgram::typeOver(add, RunningProgram::kContactBoxes[i], kNewContact[i]);
+        AddWindow& add = program.typeNewContact();
         RunningProgram::click(add, "Command1");
         const QStringList shown = program.test.messages.texts();
         QCOMPARE(shown.size(), 1);

@@ -93,6 +93,22 @@ DetailsWindow& RunningProgram::openDetails() {
     return details();
 }
 
+AddWindow& RunningProgram::typeNewContact() {
+    AddWindow& form = openAdd();
+    click(form.addNewButton);
+    for (qsizetype i = 0; i < kNewContact.size(); ++i)
+        typeOver(form, kContactBoxes[i], kNewContact[i]);
+    return form;
+}
+
+DetailsWindow& RunningProgram::showBySurname(const QString& surname) {
+    openFind();
+    search(Surname, surname);
+    DetailsWindow& form = openDetails();
+    click(form.refreshBySurnameButton);
+    return form;
+}
+
 void RunningProgram::click(QPushButton* button) {
     QVERIFY(button);
     QVERIFY2(button->isVisible(), qPrintable(button->objectName()));

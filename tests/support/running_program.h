@@ -48,6 +48,10 @@ class RunningProgram {
     // it, and waiting at each of the many opens in the data-driven tests adds up; a test that
     // follows the keyboard focus there waits for it to become active itself.
     DetailsWindow& openDetails();
+    // From the main menu: "Add New" with `kNewContact` typed into its boxes.
+    AddWindow& typeNewContact();
+    // From the main menu: a search by surname, "Details" and "Refresh by Surname".
+    DetailsWindow& showBySurname(const QString& surname);
 
     // Clicks a button the way a user can: only while it is on screen.
     static void click(QPushButton* button);

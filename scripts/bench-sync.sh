@@ -34,8 +34,13 @@ done
 work=$(mktemp -d)
 server_pid=
 stop_server() {
-    # SIGKILL: Radicale waits for a request in progress before it heeds SIGTERM.
+    # SIGKILL: Radicale waits for a request in progress before it heeds SIGTERM. Its storage is
+    # copied next, so the server must be gone first (Xandikos packs its objects when idle).
     [ -z "$server_pid" ] || kill -KILL -- "-$server_pid" 2>/dev/null || true
+    for _ in $(seq 100); do
+        [ -n "$server_pid" ] && kill -0 -- "-$server_pid" 2>/dev/null || break
+        sleep 0.1
+    done
     server_pid=
 }
 trap 'stop_server; rm -rf "$work"' EXIT
@@ -210,11 +215,12 @@ their_rounds() {
     theirs_s=()
     vdirsyncer_config
     for round in 1 2 3; do
-        [ "$round" -ne 3 ] || change_card
+        # Nor is the card changed: the server may be busy for many minutes with what it was asked.
         if [ "$round" -gt 1 ] && [ "${theirs_s[0]}" = gave_up ]; then
             theirs_s+=(-)
             continue
         fi
+        [ "$round" -ne 3 ] || change_card
         measure "$vdirsyncer_limit" vdirsyncer -c "$work/vdir/config" sync || true
         theirs_s+=("$seconds")
     done

@@ -71,11 +71,6 @@ class GatheredChanges {
     bool truncated_ = false;
 };
 
-void requireMultistatus(const HttpResponse& answer) {
-    if (answer.status != 207)
-        throw DavError(answer.failure(), answer.status);
-}
-
 // The cards of a report that carry both their ETag and their text.
 QList<RemoteCard> cardsWithText(HttpSession& http, const HttpRequest& report) {
     QList<RemoteCard> cards;

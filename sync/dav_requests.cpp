@@ -13,9 +13,13 @@ HttpRequest xmlRequest(const QByteArray& method, const QUrl& url, const QByteArr
     return request;
 }
 
-Multistatus multistatusOf(const HttpResponse& response) {
+void requireMultistatus(const HttpResponse& response) {
     if (response.status != 207)
         throw DavError(response.failure(), response.status);
+}
+
+Multistatus multistatusOf(const HttpResponse& response) {
+    requireMultistatus(response);
     return parseMultistatus(response.body, response.url);
 }
 

@@ -14,6 +14,9 @@ constexpr int kNoDepth = -1; // leave the Depth header out
 HttpRequest xmlRequest(const QByteArray& method, const QUrl& url, const QByteArray& body,
                        int depth);
 
+// Throws DavError unless the answer is a 207 Multi-Status.
+void requireMultistatus(const HttpResponse& response);
+
 // The multistatus of a 207 answer; throws DavError for any other status.
 Multistatus multistatusOf(const HttpResponse& response);
 

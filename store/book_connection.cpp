@@ -1,40 +1,16 @@
 #include "store/book_connection.h"
 
 #include "store/contact_table.h"
+#include "store/path_status_vfs.h"
 
 #include <QFile>
 #include <ctime>
 #include <sqlite3.h>
 
-#ifndef _WIN32
-#include <sys/stat.h>
-#endif
-
-namespace {
-
-FileIdentity identify(const QByteArray& encodedPath, FileChange* change = nullptr) {
-    FileIdentity identity;
-#ifndef _WIN32
-    struct stat info {};
-    if (::stat(encodedPath.constData(), &info) == 0 && S_ISREG(info.st_mode)) {
-        identity.known = true;
-        identity.device = info.st_dev;
-        identity.inode = info.st_ino;
-        if (change)
-            *change = {info.st_ctim.tv_sec, info.st_ctim.tv_nsec, info.st_size};
-    }
-#else
-    Q_UNUSED(encodedPath);
-    Q_UNUSED(change);
-#endif
-    return identity;
-}
-
-} // namespace
-
 BookConnection::BookConnection(const QString& path, int busyTimeoutMs)
-    : db_(contact_table::openAddressBook(path)), path_(path), encodedPath_(QFile::encodeName(path)),
-      identity_(identify(encodedPath_)), busyTimeoutMs_(busyTimeoutMs) {
+    : db_(contact_table::openAddressBook(path, path_status_vfs::name())), path_(path),
+      encodedPath_(QFile::encodeName(path)),
+      identity_(fileStatus(encodedPath_.constData()).identity), busyTimeoutMs_(busyTimeoutMs) {
     sqlite3_busy_timeout(db_.handle(), busyTimeoutMs_);
 }
 
@@ -43,19 +19,31 @@ void BookConnection::setBusyTimeout(int milliseconds) {
     sqlite3_busy_timeout(db_.handle(), milliseconds);
 }
 
-// The head is read again only after the file has changed.
 bool BookConnection::stillReachesFile() {
-    FileChange change;
-    if (!identity_.known || identity_ != identify(encodedPath_, &change))
+    return reaches(fileStatus(encodedPath_.constData()));
+}
+
+std::uint64_t BookConnection::pathLooks() const {
+    return path_status_vfs::lastSeen(db_.handle()).queries;
+}
+
+bool BookConnection::reachedFileSince(std::uint64_t looks) {
+    const path_status_vfs::Seen seen = path_status_vfs::lastSeen(db_.handle());
+    return seen.queries > looks ? reaches(seen.path) : stillReachesFile();
+}
+
+// The head is read again only after the file has changed.
+bool BookConnection::reaches(const FileStatus& path) {
+    if (!identity_.known || identity_ != path.identity)
         return false;
-    if (change == checkedChange_)
+    if (path.change == checkedChange_)
         return true;
     if (!contact_table::beginsAsSqlite(contact_table::fileHead(db_, 16)))
         return false;
     // The kernel keeps that time to a clock tick, so two writes within one tick can leave the
     // same time; only a time well in the past says that no write has come since.
-    if (change.seconds < static_cast<long long>(std::time(nullptr)) - 1)
-        checkedChange_ = change;
+    if (path.change.seconds < static_cast<long long>(std::time(nullptr)) - 1)
+        checkedChange_ = path.change;
     return true;
 }
 

@@ -1,27 +1,12 @@
 #pragma once
 
+#include "store/file_status.h"
 #include "store/row_statements.h"
 #include "store/sqlite_db.h"
 #include "store/table_row.h"
 
 #include <QString>
 #include <cstdint>
-
-// Which file a path names right now, to tell whether an open connection still reaches it.
-struct FileIdentity {
-    bool known = false;
-    unsigned long long device = 0;
-    unsigned long long inode = 0;
-    bool operator==(const FileIdentity&) const = default;
-};
-
-// When a file last changed: every write moves its status-change time, which no program can set.
-struct FileChange {
-    long long seconds = -1;
-    long long nanoseconds = 0;
-    long long size = 0;
-    bool operator==(const FileChange&) const = default;
-};
 
 // The database connection to one address book: the file at a path, opened for reading and
 // writing, the row statements prepared on it, and which file the path named when it was opened,
@@ -44,11 +29,18 @@ class BookConnection {
     // The path still names the file this connection has open, and it is still a database: a file
     // written over in place keeps its identity but, unless it is a database again, not its head.
     bool stillReachesFile();
+    // The same, told after a read by what the engine saw of the path as the read began (see
+    // path_status_vfs), without a look of our own; `looks` is pathLooks() from before the read.
+    // Where the engine did not look, the path is looked at now.
+    std::uint64_t pathLooks() const;
+    bool reachedFileSince(std::uint64_t looks);
 
     // The row of `rowid` as the file holds it now.
     TableRow readRow(std::int64_t rowid);
 
   private:
+    bool reaches(const FileStatus& path);
+
     Database db_;
     QString path_;
     QByteArray encodedPath_; // as the file system names it, encoded once

@@ -178,15 +178,24 @@ bool beginsAsSqlite(const QByteArray& head) {
     return head.startsWith(QByteArray("SQLite format 3\0", 16));
 }
 
+// The size is asked only of a file shorter than `length`: a book's head is read after every
+// change to it, and each question is a system call.
 QByteArray fileHead(const Database& db, int length) {
     sqlite3_file* file = nullptr;
-    sqlite3_int64 size = 0;
     if (sqlite3_file_control(db.handle(), "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
-        !file || !file->pMethods || file->pMethods->xFileSize(file, &size) != SQLITE_OK)
+        !file || !file->pMethods)
         db.fail(QStringLiteral("Cannot read the address book"));
-    QByteArray head(int(std::min<sqlite3_int64>(size, length)), '\0');
-    if (!head.isEmpty() &&
-        file->pMethods->xRead(file, head.data(), int(head.size()), 0) != SQLITE_OK)
+    QByteArray head(length, '\0');
+    int rc = file->pMethods->xRead(file, head.data(), length, 0);
+    if (rc == SQLITE_IOERR_SHORT_READ) {
+        sqlite3_int64 size = 0;
+        if (file->pMethods->xFileSize(file, &size) != SQLITE_OK)
+            db.fail(QStringLiteral("Cannot read the address book"));
+        // What came before the end is read; the engine fills the rest with zeros.
+        head.truncate(int(std::min<sqlite3_int64>(size, length)));
+        rc = SQLITE_OK;
+    }
+    if (rc != SQLITE_OK)
         throw StoreError(QStringLiteral("The address book \"%1\" cannot be read.").arg(db.path()));
     return head;
 }
@@ -262,7 +271,7 @@ void useRollbackJournal(Database& db, int busyTimeoutMs) {
 
 } // namespace
 
-Database openAddressBook(const QString& path) {
+Database openAddressBook(const QString& path, const char* vfs) {
     // The program may hold the book open already, through another data control. Closing a second
     // handle on it would drop every lock this process holds on the file (such is the platform's
     // locking), so its first bytes are read through the connection's own handle.
@@ -272,7 +281,7 @@ Database openAddressBook(const QString& path) {
         throw StoreError(QStringLiteral("The address book \"%1\" cannot be read: permission "
                                         "denied.")
                              .arg(path));
-    Database db(path, Database::Mode::ReadWrite);
+    Database db(path, Database::Mode::ReadWrite, {}, vfs);
     requireSqliteHead(path, fileHead(db, kHeadLength));
     registerCollation(db.handle());
     sqlite3_busy_timeout(db.handle(), kBusyTimeoutMs);

@@ -54,8 +54,8 @@ void createAddressBook(const QString& path);
 void createAddressBook(const QString& path, const std::function<void(Database&)>& fill);
 
 // Opens an existing address book for reading and writing. Never creates or changes anything
-// when the file is missing or is not a usable address book.
-Database openAddressBook(const QString& path);
+// when the file is missing or is not a usable address book. `vfs` as for Database.
+Database openAddressBook(const QString& path, const char* vfs = nullptr);
 
 // The file's first bytes name an old Access (Jet/ACE) database.
 bool looksLikeAccessFile(const QString& path);

@@ -2,6 +2,8 @@
 
 #include "store/store_error.h"
 
+#include <QStringBuilder>
+#include <algorithm>
 #include <array>
 
 const char* lookupColumnName(LookupColumn column) {
@@ -26,9 +28,16 @@ constexpr bool lookupsMatchSchema() {
 }
 static_assert(lookupsMatchSchema(), "the lookups and the searched columns disagree");
 
-// The column as the statement text writes it: the stored name in lower case.
-QString statementName(LookupColumn column) {
-    return QString::fromLatin1(lookupColumnName(column)).toLower();
+// The column as the statement text writes it: the stored name in lower case, made once.
+const QString& statementName(LookupColumn column) {
+    static const std::array<QString, kLookups.size()> names = [] {
+        std::array<QString, kLookups.size()> lowered;
+        for (std::size_t i = 0; i < kLookups.size(); ++i)
+            lowered[i] = QString::fromLatin1(lookupColumnName(kLookups[i])).toLower();
+        return lowered;
+    }();
+    return names[std::size_t(std::find(kLookups.begin(), kLookups.end(), column) -
+                             kLookups.begin())];
 }
 
 [[noreturn]] void malformed(const QString& recordSource) {
@@ -94,11 +103,12 @@ class Reader {
 
 } // namespace
 
+// Built in one allocation: every lookup of the find window makes one.
 QString lookupStatement(LookupColumn column, const QString& value) {
-    QString escaped = value;
-    escaped.replace(QLatin1Char('\''), QLatin1String("''"));
-    return QStringLiteral("Select * from address where %1 = '").arg(statementName(column)) +
-           escaped + QLatin1Char('\'');
+    const QString escaped =
+        value.contains(u'\'') ? QString(value).replace(u'\'', QLatin1String("''")) : value;
+    return QLatin1String("Select * from address where ") % statementName(column) %
+           QLatin1String(" = '") % escaped % QLatin1Char('\'');
 }
 
 RecordSourceQuery parseRecordSource(const QString& recordSource) {

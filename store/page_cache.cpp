@@ -2,27 +2,20 @@
 
 #include <algorithm>
 
-const std::vector<TableRow>* PageCache::find(qsizetype page) const {
-    const auto it = pages_.find(page);
-    return it == pages_.end() ? nullptr : &it->second;
-}
-
 const std::vector<TableRow>& PageCache::put(qsizetype page, std::vector<TableRow> rows) {
     drop(page);
-    if (order_.size() >= kCachedPages) {
-        pages_.erase(order_.front());
-        order_.pop_front();
-    }
-    order_.push_back(page);
-    return pages_[page] = std::move(rows);
+    if (pages_.size() >= kCachedPages)
+        pages_.erase(pages_.begin());
+    return pages_.emplace_back(page, std::move(rows)).second;
 }
 
 void PageCache::drop(qsizetype page) {
-    if (pages_.erase(page) > 0)
-        order_.erase(std::find(order_.begin(), order_.end(), page));
+    const auto it = std::find_if(pages_.begin(), pages_.end(),
+                                 [page](const Page& held) { return held.first == page; });
+    if (it != pages_.end())
+        pages_.erase(it);
 }
 
 void PageCache::clear() {
     pages_.clear();
-    order_.clear();
 }

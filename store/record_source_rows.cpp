@@ -13,21 +13,9 @@ void RecordSourceRows::countUncounted() const {
     uncounted_.reset();
 }
 
-// The rows of an uncounted table's first page are known as fetched; only a position past them
-// needs the count.
-void RecordSourceRows::countPast(qsizetype position) const {
-    if (position >= ids_.size())
-        countUncounted();
-}
-
 qsizetype RecordSourceRows::count() const {
     countUncounted();
     return ids_.size();
-}
-
-bool RecordSourceRows::contains(qsizetype position) const {
-    countPast(position);
-    return position >= 0 && position < ids_.size();
 }
 
 std::int64_t RecordSourceRows::rowid(qsizetype position) const {
@@ -35,14 +23,11 @@ std::int64_t RecordSourceRows::rowid(qsizetype position) const {
     return ids_.at(position);
 }
 
-const TableRow& RecordSourceRows::row(qsizetype position) const {
+const TableRow& RecordSourceRows::readWithPage(qsizetype position) const {
     const qsizetype page = position / kPageRows;
-    const std::vector<TableRow>* rows = pages_.find(page);
-    if (!rows) {
-        countPast((page + 1) * kPageRows - 1);
-        rows = &pages_.put(page, readPage(*connection_, ids_, page));
-    }
-    return (*rows)[std::size_t(position % kPageRows)];
+    countPast((page + 1) * kPageRows - 1);
+    const std::vector<TableRow>& rows = pages_.put(page, readPage(*connection_, ids_, page));
+    return rows[std::size_t(position % kPageRows)];
 }
 
 const RowValues* RecordSourceRows::valuesAsRead(qsizetype position) const {

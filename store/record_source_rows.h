@@ -23,10 +23,16 @@ class RecordSourceRows {
     qsizetype count() const;
     // Whether there is a row at `position`; the table is counted only for a position past the
     // rows known without a count.
-    bool contains(qsizetype position) const;
+    bool contains(qsizetype position) const {
+        countPast(position);
+        return position >= 0 && position < ids_.size();
+    }
     std::int64_t rowid(qsizetype position) const;
     // The row at `position`, read with its page unless that page is kept.
-    const TableRow& row(qsizetype position) const;
+    const TableRow& row(qsizetype position) const {
+        const std::vector<TableRow>* rows = pages_.find(position / kPageRows);
+        return rows ? (*rows)[std::size_t(position % kPageRows)] : readWithPage(position);
+    }
 
     // A row inserted through this recordset joins at the end; returns its position.
     qsizetype append(std::int64_t rowid);
@@ -40,7 +46,13 @@ class RecordSourceRows {
     const RowValues* valuesAsRead(qsizetype position) const;
 
   private:
-    void countPast(qsizetype position) const;
+    // The rows of an uncounted table's first page are known as fetched; only a position past them
+    // needs the count.
+    void countPast(qsizetype position) const {
+        if (position >= ids_.size())
+            countUncounted();
+    }
+    const TableRow& readWithPage(qsizetype position) const;
 
     BookConnection* connection_ = nullptr;
     // The count and the values are taken lazily, also by readers that only look.

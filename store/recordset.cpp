@@ -28,14 +28,13 @@ void Recordset::fetch(const QString& path, const QString& recordSource) {
                                   ? query_
                                   : parseRecordSource(recordSource);
     // The kept connection is used again while the path still names the same file; otherwise the
-    // file is opened afresh, and checked, before anything is read.
+    // file is opened afresh, and checked.
     std::unique_ptr<BookConnection> opened;
-    BookConnection* connection = connection_.get();
-    if (!connection || connection->path() != path || !connection->stillReachesFile()) {
+    std::optional<FetchedRows> fetched = fetchThroughKept(path, query);
+    if (!fetched) {
         opened = std::make_unique<BookConnection>(path, busyTimeoutMs_);
-        connection = opened.get();
+        fetched = fetchRows(*opened, query);
     }
-    FetchedRows fetched = fetchRows(*connection, query);
 
     // Nothing has changed so far; from here on nothing fails.
     if (opened)
@@ -43,10 +42,30 @@ void Recordset::fetch(const QString& path, const QString& recordSource) {
     query_ = std::move(query);
     recordSource_ = recordSource;
     dropEditBuffer();
-    showFetched(std::move(fetched));
+    showFetched(std::move(*fetched));
     fill(current_ < 0 ? RowValues{} : rows_.row(0).values);
     emit refreshed();
     emit currentRowChanged(current_);
+}
+
+// The rows of `query` through the kept connection, unless the path no longer names its file, as
+// the engine's own look at the path when the read began tells. A book written over in place may
+// fail to read instead; a book opened afresh then says what became of it.
+std::optional<FetchedRows> Recordset::fetchThroughKept(const QString& path,
+                                                       const RecordSourceQuery& query) {
+    BookConnection* kept = connection_.get();
+    if (!kept || kept->path() != path)
+        return std::nullopt;
+    const std::uint64_t looks = kept->pathLooks();
+    try {
+        FetchedRows fetched = fetchRows(*kept, query);
+        if (kept->reachedFileSince(looks))
+            return fetched;
+    } catch (const StoreError&) {
+        if (kept->stillReachesFile())
+            throw;
+    }
+    return std::nullopt;
 }
 
 // The fetched rows through the kept connection, the first of them current.
@@ -112,14 +131,14 @@ void Recordset::refuseChangesFromReplacedBook() const {
 }
 
 void Recordset::addNew() {
-    requireOpen(QStringLiteral("AddNew"));
+    requireOpen("AddNew");
     mode_ = EditMode::Adding;
     buffer_ = {};
     fill({});
 }
 
 void Recordset::edit() {
-    requireOpen(QStringLiteral("Edit"));
+    requireOpen("Edit");
     if (followReplacedBook(current_))
         replacedSinceRead();
     refuseChangesFromReplacedBook();
@@ -135,7 +154,7 @@ void Recordset::edit() {
 }
 
 void Recordset::update() {
-    requireOpen(QStringLiteral("Update"));
+    requireOpen("Update");
     if (mode_ == EditMode::None)
         throw StoreError(QStringLiteral("Update failed: no AddNew or Edit is under way."));
     followReplacedBook(current_);
@@ -163,7 +182,7 @@ void Recordset::storeNewRow(const QHash<int, QVariant>& values) {
 }
 
 void Recordset::cancelUpdate() {
-    requireOpen(QStringLiteral("CancelUpdate"));
+    requireOpen("CancelUpdate");
     if (mode_ == EditMode::None)
         throw StoreError(QStringLiteral("CancelUpdate failed: no AddNew or Edit is under way."));
     dropEditBuffer();
@@ -171,7 +190,7 @@ void Recordset::cancelUpdate() {
 }
 
 void Recordset::close() {
-    requireOpen(QStringLiteral("Close"));
+    requireOpen("Close");
     // The bound fields keep their texts; the connection stays open for the next fetch.
     status_ = Status::Closed;
     rows_ = {};
@@ -210,15 +229,15 @@ void Recordset::moveLast() {
 }
 
 void Recordset::moveTo(qsizetype row) {
-    requireOpen(QStringLiteral("Move"));
-    requireRow(row, QStringLiteral("Move"));
+    requireOpen("Move");
+    requireRow(row, "Move");
     step([row](qsizetype) { return row; });
 }
 
 // Stores what was typed into the row being left, then makes target(current) current. Only a
 // target past the first page of a whole table counts it.
 void Recordset::step(const std::function<qsizetype(qsizetype)>& target) {
-    requireOpen(QStringLiteral("Move"));
+    requireOpen("Move");
     if (followReplacedBook(current_))
         replacedSinceRead();
     storeLeftRow();
@@ -252,8 +271,8 @@ QStringList Recordset::fieldNames() const {
 
 const QVariant& Recordset::fieldValue(qsizetype row, int column) {
     static const QVariant none;
-    requireOpen(QStringLiteral("Reading a row"));
-    requireRow(row, QStringLiteral("Reading a row"));
+    requireOpen("Reading a row");
+    requireRow(row, "Reading a row");
     if (column < 0 || column >= contact_table::kColumnCount)
         return none;
     return rows_.row(row).values[std::size_t(column)];
@@ -271,8 +290,8 @@ void Recordset::rereadRows() {
 }
 
 void Recordset::storeRow(qsizetype row, const QHash<int, QVariant>& changes) {
-    requireOpen(QStringLiteral("Storing a row"));
-    requireRow(row, QStringLiteral("Storing a row"));
+    requireOpen("Storing a row");
+    requireRow(row, "Storing a row");
     if (followReplacedBook(row))
         replacedSinceRead();
     write(rows_.rowid(row), changes);
@@ -281,7 +300,7 @@ void Recordset::storeRow(qsizetype row, const QHash<int, QVariant>& changes) {
 }
 
 qsizetype Recordset::appendRow(const QHash<int, QVariant>& values) {
-    requireOpen(QStringLiteral("Adding a row"));
+    requireOpen("Adding a row");
     followReplacedBook(current_);
     return joinAppended(write(std::nullopt, values));
 }
@@ -298,24 +317,21 @@ void Recordset::dropEditBuffer() {
     changesFromReplacedBook_ = false;
 }
 
-void Recordset::requireOpen(const QString& operation) const {
+void Recordset::refuseNotOpen(const char* operation) const {
     if (status_ == Status::NeverFetched)
         throw StoreError(QStringLiteral("%1 failed: the data control has not fetched any rows "
                                         "yet. Refresh it first.")
-                             .arg(operation));
-    if (status_ == Status::Closed)
-        throw StoreError(QStringLiteral("%1 failed: the recordset is closed. Refresh the data "
-                                        "control first.")
-                             .arg(operation));
+                             .arg(QLatin1String(operation)));
+    throw StoreError(QStringLiteral("%1 failed: the recordset is closed. Refresh the data "
+                                    "control first.")
+                         .arg(QLatin1String(operation)));
 }
 
-void Recordset::requireRow(qsizetype row, const QString& operation) const {
-    if (!rows_.contains(row))
-        throw StoreError(QStringLiteral("%1 failed: there is no row %2 (the recordset has %3 "
-                                        "rows).")
-                             .arg(operation)
-                             .arg(row)
-                             .arg(rows_.count()));
+void Recordset::refuseMissingRow(qsizetype row, const char* operation) const {
+    throw StoreError(QStringLiteral("%1 failed: there is no row %2 (the recordset has %3 rows).")
+                         .arg(QLatin1String(operation))
+                         .arg(row)
+                         .arg(rows_.count()));
 }
 
 // The bound fields always show the row as stored now, read afresh.

@@ -86,6 +86,8 @@ class Recordset : public QObject {
   private:
     enum class Status { NeverFetched, Open, Closed };
 
+    std::optional<FetchedRows> fetchThroughKept(const QString& path,
+                                                const RecordSourceQuery& query);
     void showFetched(FetchedRows fetched);
     bool followReplacedBook(qsizetype position);
     bool holdsWhatWasSeen(BookConnection& book, qsizetype position) const;
@@ -96,8 +98,18 @@ class Recordset : public QObject {
     void storeNewRow(const QHash<int, QVariant>& values);
     qsizetype joinAppended(std::int64_t rowid);
     void dropEditBuffer();
-    void requireOpen(const QString& operation) const;
-    void requireRow(qsizetype row, const QString& operation) const;
+    // `operation` names what failed, in the message only a failure builds. Inline: a grid asks
+    // for every value it shows.
+    void requireOpen(const char* operation) const {
+        if (status_ != Status::Open)
+            refuseNotOpen(operation);
+    }
+    void requireRow(qsizetype row, const char* operation) const {
+        if (!rows_.contains(row))
+            refuseMissingRow(row, operation);
+    }
+    [[noreturn]] void refuseNotOpen(const char* operation) const;
+    [[noreturn]] void refuseMissingRow(qsizetype row, const char* operation) const;
     void fill(const RowValues& values);
     void fillFromCurrent();
     QHash<int, QVariant> changedValues() const;

@@ -11,7 +11,7 @@
 #include <sqlite3.h>
 #include <utility>
 
-Database::Database(const QString& path, Mode mode, const QString& shownPath)
+Database::Database(const QString& path, Mode mode, const QString& shownPath, const char* vfs)
     : path_(path), shownPath_(shownPath.isEmpty() ? path : shownPath) {
     int flags = SQLITE_OPEN_NOMUTEX;
     switch (mode) {
@@ -26,7 +26,7 @@ Database::Database(const QString& path, Mode mode, const QString& shownPath)
         break;
     }
     const QByteArray utf8 = path.toUtf8();
-    const int rc = sqlite3_open_v2(utf8.constData(), &handle_, flags, nullptr);
+    const int rc = sqlite3_open_v2(utf8.constData(), &handle_, flags, vfs);
     if (rc != SQLITE_OK) {
         const QString message = handle_ ? QString::fromUtf8(sqlite3_errmsg(handle_))
                                         : QString::fromUtf8(sqlite3_errstr(rc));

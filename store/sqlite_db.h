@@ -14,8 +14,10 @@ class Database {
 
     Database() = default;
     // shownPath is the name messages give the file, when it is not path: a book being made under
-    // a name of its own is named by the path the user gave.
-    Database(const QString& path, Mode mode, const QString& shownPath = {});
+    // a name of its own is named by the path the user gave. `vfs` names the VFS to open it
+    // through, the default one when null.
+    Database(const QString& path, Mode mode, const QString& shownPath = {},
+             const char* vfs = nullptr);
     ~Database();
     Database(Database&& other) noexcept;
     Database& operator=(Database&& other) noexcept;

@@ -1,5 +1,6 @@
 #include "store/contact_table.h"
 #include "store/date_stamp.h"
+#include "store/path_status_vfs.h"
 #include "store/sqlite_db.h"
 #include "store/store_error.h"
 #include "store/text_fold.h"
@@ -21,6 +22,13 @@ int countMatches(const Database& db, const char* column, const QString& value) {
     select.bindText(1, value);
     select.step();
     return int(select.integer(0));
+}
+
+// The rows of a book, every long value read to its last page.
+int countRows(const Database& db) {
+    Statement count(db, "SELECT count(*), sum(length(\"Surname\")) FROM address");
+    count.step();
+    return int(count.integer(0));
 }
 
 } // namespace
@@ -172,6 +180,44 @@ class TestContactTable : public QObject {
                  QStringLiteral("09.03.26"));
         QCOMPARE(dateStamp(clock, QLocale(QLocale::German, QLocale::Germany)),
                  QLocale(QLocale::German).toString(QDate(2026, 3, 9), QLocale::ShortFormat));
+    }
+
+    // A connection opened through the layer that answers the engine's size questions from the
+    // path keeps reading its own file, at its own size, once another is put in its place; and
+    // what the engine saw of the path tells it.
+    void aConnectionKeepsItsOwnFileOnceAnotherTakesItsPlace_data() {
+        QTest::addColumn<int>("otherRows"); // -1 for no file at all
+        QTest::newRow("a larger book") << 5000;
+        QTest::newRow("a smaller book") << 0;
+        QTest::newRow("nothing") << -1;
+    }
+    void aConnectionKeepsItsOwnFileOnceAnotherTakesItsPlace() {
+        QFETCH(int, otherRows);
+        const QString book = path("kept.mdb"), other = path("other.mdb");
+        QList<StoredRow> rows;
+        for (int i = 0; i < 300; ++i)
+            rows << row({QStringLiteral("Name %1").arg(i), QString(2000, QLatin1Char('x'))});
+        contact_table::createAddressBook(book);
+        insertRows(book, rows);
+        Database db = contact_table::openAddressBook(book, path_status_vfs::name());
+        QCOMPARE(countRows(db), 300);
+        const path_status_vfs::Seen before = path_status_vfs::lastSeen(db.handle());
+        QVERIFY(before.path.identity.known);
+
+        if (otherRows >= 0) {
+            contact_table::createAddressBook(other);
+            insertRows(other, QList<StoredRow>(otherRows, row({"Other"})));
+        }
+        const QString moved = path("moved.mdb");
+        QVERIFY(QFile::rename(book, moved));
+        QVERIFY(otherRows < 0 || QFile::rename(other, book));
+
+        QCOMPARE(countRows(db), 300);
+        const path_status_vfs::Seen after = path_status_vfs::lastSeen(db.handle());
+        QVERIFY(after.queries > before.queries);
+        QVERIFY(after.path.identity != before.path.identity);
+        QVERIFY(QFile::remove(moved));
+        QFile::remove(book);
     }
 };
 

@@ -10,7 +10,7 @@
 BookConnection::BookConnection(const QString& path, int busyTimeoutMs)
     : db_(contact_table::openAddressBook(path, path_status_vfs::name())), path_(path),
       encodedPath_(QFile::encodeName(path)),
-      identity_(fileStatus(encodedPath_.constData()).identity), busyTimeoutMs_(busyTimeoutMs) {
+      identity_(path_status_vfs::lastSeen(db_.handle()).opened), busyTimeoutMs_(busyTimeoutMs) {
     sqlite3_busy_timeout(db_.handle(), busyTimeoutMs_);
 }
 

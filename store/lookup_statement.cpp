@@ -3,7 +3,6 @@
 #include "store/store_error.h"
 
 #include <QStringBuilder>
-#include <algorithm>
 #include <array>
 
 const char* lookupColumnName(LookupColumn column) {
@@ -32,12 +31,11 @@ static_assert(lookupsMatchSchema(), "the lookups and the searched columns disagr
 const QString& statementName(LookupColumn column) {
     static const std::array<QString, kLookups.size()> names = [] {
         std::array<QString, kLookups.size()> lowered;
-        for (std::size_t i = 0; i < kLookups.size(); ++i)
-            lowered[i] = QString::fromLatin1(lookupColumnName(kLookups[i])).toLower();
+        for (std::size_t i = 0; i < lowered.size(); ++i)
+            lowered[i] = QString::fromLatin1(lookupColumnName(LookupColumn(i))).toLower();
         return lowered;
     }();
-    return names[std::size_t(std::find(kLookups.begin(), kLookups.end(), column) -
-                             kLookups.begin())];
+    return names[std::size_t(column)];
 }
 
 [[noreturn]] void malformed(const QString& recordSource) {

@@ -14,7 +14,6 @@ struct WatchedFile {
     sqlite3_file base{};
     const char* path = nullptr; // the engine keeps the name given to xOpen until xClose
     bool mainDatabase = false;
-    FileIdentity opened; // which file the path named when it was opened, if that is sure
     Seen seen;
 
     sqlite3_file* platformFile() { return reinterpret_cast<sqlite3_file*>(this + 1); }
@@ -52,8 +51,9 @@ int fileSize(sqlite3_file* file, sqlite3_int64* size) {
     WatchedFile* self = watched(file);
     if (self->mainDatabase) {
         const FileStatus path = fileStatus(self->path);
-        self->seen = {self->seen.queries + 1, path};
-        if (self->opened.known && path.identity == self->opened) {
+        self->seen.queries += 1;
+        self->seen.path = path;
+        if (self->seen.opened.known && path.identity == self->seen.opened) {
             *size = path.change.size;
             return SQLITE_OK;
         }
@@ -98,7 +98,7 @@ int openFile(sqlite3_vfs* vfs, sqlite3_filename name, sqlite3_file* file, int fl
     // The engine closes a file whose methods are set, even when opening it failed.
     self->base.pMethods = self->platformFile()->pMethods ? &kFileMethods : nullptr;
     if (rc == SQLITE_OK && before.known && fileStatus(name).identity == before)
-        self->opened = before;
+        self->seen.opened = before;
     return rc;
 }
 

@@ -16,13 +16,15 @@ namespace path_status_vfs {
 // used (the connection then opens through the default VFS).
 const char* name();
 
-// What the engine's size queries on a connection's main file have seen of its path.
+// Which file a connection's main file is, and what the engine's size queries on it have seen of
+// its path.
 struct Seen {
-    std::uint64_t queries = 0; // how many have been answered since the file was opened
+    FileIdentity opened;       // what the path named as it was opened; unknown unless sure
+    std::uint64_t queries = 0; // how many queries have been answered since
     FileStatus path;           // the path's status at the last of them
 };
 
-// Nothing seen for a connection not opened through the layer.
+// Nothing known for a connection not opened through the layer.
 Seen lastSeen(sqlite3* db);
 
 } // namespace path_status_vfs

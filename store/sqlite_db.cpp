@@ -170,6 +170,15 @@ void Statement::bindText(int index, const QString& text) {
     sqlite3_bind_text64(stmt_, index, utf8, sqlite3_uint64(end - utf8), sqlite3_free, SQLITE_UTF8);
 }
 
+void Statement::bindTextVia(int index, const QString& text, QByteArray& buffer) {
+    requireValidText(text, QStringLiteral("A value"));
+    QStringEncoder encoder(QStringEncoder::Utf8);
+    buffer.resize(encoder.requiredSpace(text.size()));
+    const char* end = encoder.appendToBuffer(buffer.data(), text);
+    sqlite3_bind_text64(stmt_, index, buffer.constData(), sqlite3_uint64(end - buffer.constData()),
+                        SQLITE_STATIC, SQLITE_UTF8);
+}
+
 void Statement::bindInt(int index, std::int64_t value) {
     sqlite3_bind_int64(stmt_, index, value);
 }

@@ -65,6 +65,9 @@ class Statement {
 
     void bind(int index, const QVariant& value);   // a null QVariant binds NULL
     void bindText(int index, const QString& text); // refuses invalid Unicode
+    // Encodes text into buffer and binds those bytes without a copy: the buffer must stay as it
+    // is until the statement has run. For a statement run many times, whose buffers are reused.
+    void bindTextVia(int index, const QString& text, QByteArray& buffer);
     void bindInt(int index, std::int64_t value);
     void bindBlob(int index, const QByteArray& octets); // an empty one binds NULL
     bool step();                                        // true while a row is available

@@ -208,6 +208,9 @@ QByteArray ContentLine::octets() const {
 }
 
 bool ContentLine::isUndeclaredNonUtf8() const {
+    // Most lines name neither an encoding nor a charset: their value is their octets.
+    if (parameters.isEmpty())
+        return !QByteArrayView(value).isValidUtf8();
     return !isBase64() && parameter("CHARSET").isEmpty() && !QByteArrayView(octets()).isValidUtf8();
 }
 

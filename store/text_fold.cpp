@@ -49,6 +49,11 @@ int compare(const char* a, int lengthA, const char* b, int lengthB) {
     int j = 0;
     // Most contact data is ASCII: compare it without decoding.
     while (i < lengthA && j < lengthB && sa[i] < 0x80 && sb[j] < 0x80) {
+        if (sa[i] == sb[j]) { // names share long prefixes; equal bytes need no fold
+            ++i;
+            ++j;
+            continue;
+        }
         const char32_t ca = asciiFolded(sa[i++]);
         const char32_t cb = asciiFolded(sb[j++]);
         if (ca != cb)

@@ -101,6 +101,9 @@ class TestVCard : public QObject {
             << StoredRow{longText(),  kNull,        kNull, kNull,
                          longText(),  kNull,        kNull, "BEGIN:VCARD\r\nEND:VCARD\nEND:VCARD",
                          "END:VCARD", "BEGIN:VCARD"};
+        QTest::newRow("longer than a kept buffer")
+            << StoredRow{longText().repeated(40), "Ann", kNull, kNull, kNull, kNull, kNull,
+                         longText().repeated(40), kNull, kNull};
     }
 
     // Exported, then imported twice: into a new book and added to the exported one.

@@ -2,6 +2,8 @@
 
 #include <QChar>
 #include <QList>
+#include <cstdint>
+#include <cstring>
 
 namespace text_fold {
 
@@ -42,11 +44,39 @@ char32_t caseFolded(char32_t c) {
     return c < 0x80 ? asciiFolded(c) : QChar::toCaseFolded(c);
 }
 
+namespace {
+
+bool continuesCharacter(const unsigned char* s, int length, int i) {
+    return i < length && (s[i] & 0xC0) == 0x80;
+}
+
+// How many leading bytes a and b share, eight at a time, taken back to the start of the character
+// they end in: a character starts at every byte that does not continue one, so the shared bytes
+// are whole characters of both texts, and fold alike.
+int sharedCharacters(const unsigned char* a, int lengthA, const unsigned char* b, int lengthB) {
+    const int length = qMin(lengthA, lengthB);
+    int i = 0;
+    for (std::uint64_t x = 0, y = 0; i + 8 <= length; i += 8) {
+        std::memcpy(&x, a + i, 8);
+        std::memcpy(&y, b + i, 8);
+        if (x != y)
+            break;
+    }
+    while (i < length && a[i] == b[i])
+        ++i;
+    while (i > 0 && (continuesCharacter(a, lengthA, i) || continuesCharacter(b, lengthB, i)))
+        --i;
+    return i;
+}
+
+} // namespace
+
 int compare(const char* a, int lengthA, const char* b, int lengthB) {
     const auto* sa = reinterpret_cast<const unsigned char*>(a);
     const auto* sb = reinterpret_cast<const unsigned char*>(b);
-    int i = 0;
-    int j = 0;
+    // Index keys that sort next to each other share long prefixes.
+    int i = sharedCharacters(sa, lengthA, sb, lengthB);
+    int j = i;
     // Most contact data is ASCII: compare it without decoding.
     while (i < lengthA && j < lengthB && sa[i] < 0x80 && sb[j] < 0x80) {
         if (sa[i] == sb[j]) { // names share long prefixes; equal bytes need no fold

@@ -172,6 +172,44 @@ class TestContactTable : public QObject {
         QCOMPARE(cmp(broken, broken), 0);
     }
 
+    // Texts that share a long prefix, ending in and around characters of several bytes, compare
+    // as their case-folded code points do.
+    void foldedComparisonSkipsWhatTextsShare() {
+        const QList<QByteArray> texts = {"Schmidt-Rottluff, Karl Friedrich",
+                                         "SCHMIDT-ROTTLUFF, KARL FRIEDRICH",
+                                         "Schmidt-Rottluff, Karl Friedrichs",
+                                         "Schmidt-Rottluff, Karl Friedric",
+                                         "Schmidt-Rottluff, Müller",
+                                         "Schmidt-Rottluff, MÜLLER",
+                                         "Schmidt-Rottluff, Mü",
+                                         "Schmidt-Rottluff, Mù",
+                                         "Schmidt-Rottluff, M\xC3",
+                                         "Schmidt-Rottluff, M\xC3\xBC\xBC",
+                                         "Schmidt-Rottluff, ΕΛΛΗΝΙΚΆ",
+                                         "Schmidt-Rottluff, ελληνικά",
+                                         "Schmidt-Rottluff, 😀",
+                                         "Schmidt-Rottluff, 😁"};
+        // The order of well-formed texts by their folded code points.
+        auto folded = [](const QByteArray& utf8) {
+            QList<uint> points = QString::fromUtf8(utf8).toUcs4();
+            for (uint& point : points)
+                point = QChar::toCaseFolded(point);
+            return points;
+        };
+        for (const QByteArray& a : texts)
+            for (const QByteArray& b : texts) {
+                const int got =
+                    text_fold::compare(a.constData(), int(a.size()), b.constData(), int(b.size()));
+                QCOMPARE(got, -text_fold::compare(b.constData(), int(b.size()), a.constData(),
+                                                  int(a.size())));
+                if (!QByteArrayView(a).isValidUtf8() || !QByteArrayView(b).isValidUtf8())
+                    continue;
+                const QList<uint> fa = folded(a), fb = folded(b);
+                const int expected = fa == fb ? 0 : fa < fb ? -1 : 1;
+                QVERIFY2(got == expected, a + " / " + b);
+            }
+    }
+
     void dateStampIsTheLocalesShortDate() {
         const FixedClock clock(QDate(2026, 3, 9));
         QCOMPARE(dateStamp(clock, QLocale(QLocale::English, QLocale::UnitedStates)),

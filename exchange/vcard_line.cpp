@@ -97,6 +97,10 @@ void parseName(const QByteArray& qualified, ContentLine& line) {
 // The position of the colon that ends the name and parameters: the first one outside double
 // quotes, -1 when there is none.
 qsizetype valueStart(const QByteArray& logical) {
+    // Most heads hold no quote: then the first colon is the one.
+    const qsizetype colon = logical.indexOf(':');
+    if (colon < 0 || !QByteArrayView(logical).first(colon).contains('"'))
+        return colon;
     bool quoted = false;
     for (qsizetype i = 0; i < logical.size(); ++i) {
         if (logical[i] == '"')

@@ -251,8 +251,9 @@ void CardMapping::addTel(const ContentLine& line) {
 // An address with no parts of its own may still have its text in LABEL (4.0).
 void CardMapping::addAddress(const ContentLine& line) {
     const QStringList lines = addressLines(line.components());
-    const QString label = unescape(line.parameterText("LABEL"), line.escapes);
-    const QString address = lines.isEmpty() ? label : lines.join(QLatin1Char('\n'));
+    // The LABEL is read only for an address without parts.
+    const QString address = lines.isEmpty() ? unescape(line.parameterText("LABEL"), line.escapes)
+                                            : lines.join(QLatin1Char('\n'));
     addColumnItem(Column::Address, line, LineBreaks(line).restore(address));
 }
 

@@ -119,6 +119,7 @@ void parseHead(const QByteArray& head, ContentLine& line) {
     }
     const QVarLengthArray<QByteArrayView, 8> parts = unquotedParts(head, ';');
     parseName(parts.first().trimmed().toByteArray(), line);
+    line.parameters.reserve(parts.size() - 1);
     for (qsizetype i = 1; i < parts.size(); ++i) {
         const QByteArrayView part = parts[i];
         if (part.trimmed().isEmpty())

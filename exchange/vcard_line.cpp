@@ -5,6 +5,8 @@
 #include <QStringDecoder>
 #include <QVarLengthArray>
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <utility>
 
 namespace vcard {
@@ -12,21 +14,69 @@ namespace vcard {
 namespace {
 
 // The parts of text between the separators outside double quotes, as views into it: a head is
-// read without a copy of each of its parts.
+// read without a copy of each of its parts. A separator and a quote are looked for with memchr,
+// and a quote's closing one straight after it.
 QVarLengthArray<QByteArrayView, 8> unquotedParts(QByteArrayView text, char separator) {
     QVarLengthArray<QByteArrayView, 8> parts;
-    bool quoted = false;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == '"')
-            quoted = !quoted;
-        else if (text[i] == separator && !quoted) {
-            parts.append(text.sliced(start, i - start));
-            start = i + 1;
-        }
+    if (text.isEmpty()) {
+        parts.append(text);
+        return parts;
     }
-    parts.append(text.sliced(start));
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    const char* start = begin;
+    for (const char* from = begin;;) {
+        const auto rest = std::size_t(end - from);
+        const auto* stop = static_cast<const char*>(std::memchr(from, separator, rest));
+        const auto* quote = static_cast<const char*>(
+            std::memchr(from, '"', stop ? std::size_t(stop - from) : rest));
+        if (quote) {
+            const auto* closing =
+                static_cast<const char*>(std::memchr(quote + 1, '"', std::size_t(end - quote - 1)));
+            if (!closing)
+                break; // quoted to the end: no separator counts
+            from = closing + 1;
+            continue;
+        }
+        if (!stop)
+            break;
+        parts.append(QByteArrayView(start, stop - start));
+        start = from = stop + 1;
+    }
+    parts.append(QByteArrayView(start, end - start));
     return parts;
+}
+
+// The names most cards use, upper case, by their length. Each refers to the text of the program
+// itself: a line that takes one copies a pointer, with no count of references to keep.
+const std::array<QList<QByteArray>, 24>& knownNames() {
+    static const auto bySize = [] {
+        std::array<QList<QByteArray>, 24> table;
+        for (const char* name :
+             {"BEGIN", "END",        "VERSION",  "N",         "FN",         "TEL",
+              "EMAIL", "ADR",        "URL",      "NOTE",      "ORG",        "TITLE",
+              "UID",   "REV",        "PRODID",   "KIND",      "BDAY",       "NICKNAME",
+              "PHOTO", "CATEGORIES", kCreatedOn, kModifiedOn, kNullColumns, kBlankColumns,
+              "TYPE",  "PREF",       "VALUE",    "CHARSET",   "ENCODING",   "LABEL",
+              kBreaks})
+            table[std::strlen(name)] << QByteArray::fromRawData(name, qsizetype(std::strlen(name)));
+        return table;
+    }();
+    return bySize;
+}
+
+// A name in upper case: most cards write theirs so already, and most are known ones.
+QByteArray upperName(QByteArrayView name) {
+    if (name.size() < qsizetype(knownNames().size())) {
+        const QList<QByteArray>& sameSize = knownNames()[std::size_t(name.size())];
+        for (const QByteArray& upper : sameSize)
+            if (std::memcmp(upper.constData(), name.data(), std::size_t(name.size())) == 0)
+                return upper;
+        for (const QByteArray& upper : sameSize)
+            if (name.compare(upper, Qt::CaseInsensitive) == 0)
+                return upper;
+    }
+    return name.toByteArray().toUpper();
 }
 
 } // namespace
@@ -80,16 +130,16 @@ Parameter bareParameter(QByteArrayView word) {
 }
 
 Parameter namedParameter(QByteArrayView name, QByteArrayView values) {
-    Parameter parameter{name.trimmed().toByteArray().toUpper(), {}};
+    Parameter parameter{upperName(name.trimmed()), {}};
     for (const QByteArrayView value : unquotedParts(values, ','))
         parameter.values << parameterValue(value);
     return parameter;
 }
 
-void parseName(const QByteArray& qualified, ContentLine& line) {
+void parseName(QByteArrayView qualified, ContentLine& line) {
     const qsizetype dot = qualified.indexOf('.');
-    line.group = dot < 0 ? QByteArray() : qualified.left(dot);
-    line.name = (dot < 0 ? qualified : qualified.mid(dot + 1)).toUpper();
+    line.group = dot < 0 ? QByteArray() : qualified.first(dot).toByteArray();
+    line.name = upperName(dot < 0 ? qualified : qualified.sliced(dot + 1));
 }
 
 } // namespace
@@ -98,9 +148,13 @@ void parseName(const QByteArray& qualified, ContentLine& line) {
 // quotes, -1 when there is none.
 qsizetype valueStart(const QByteArray& logical) {
     // Most heads hold no quote: then the first colon is the one.
-    const qsizetype colon = logical.indexOf(':');
-    if (colon < 0 || !QByteArrayView(logical).first(colon).contains('"'))
-        return colon;
+    const char* data = logical.constData();
+    const auto* colon =
+        static_cast<const char*>(std::memchr(data, ':', std::size_t(logical.size())));
+    if (!colon)
+        return -1;
+    if (!std::memchr(data, '"', std::size_t(colon - data)))
+        return colon - data;
     bool quoted = false;
     for (qsizetype i = 0; i < logical.size(); ++i) {
         if (logical[i] == '"')
@@ -111,14 +165,14 @@ qsizetype valueStart(const QByteArray& logical) {
     return -1;
 }
 
-void parseHead(const QByteArray& head, ContentLine& line) {
+void parseHead(QByteArrayView head, ContentLine& line) {
     // Most properties have no parameters.
     if (!head.contains(';')) {
         parseName(head.trimmed(), line);
         return;
     }
     const QVarLengthArray<QByteArrayView, 8> parts = unquotedParts(head, ';');
-    parseName(parts.first().trimmed().toByteArray(), line);
+    parseName(parts.first().trimmed(), line);
     line.parameters.reserve(parts.size() - 1);
     for (qsizetype i = 1; i < parts.size(); ++i) {
         const QByteArrayView part = parts[i];
@@ -164,8 +218,11 @@ QByteArray fromQuotedPrintable(const QByteArray& encoded) {
 
 QStringList ContentLine::parameter(const char* name) const {
     QStringList values;
+    if (parameters.isEmpty())
+        return values;
+    const QByteArrayView wanted(name);
     for (const Parameter& parameter : parameters)
-        if (QByteArrayView(parameter.name) == QByteArrayView(name))
+        if (QByteArrayView(parameter.name) == wanted)
             for (const QString& value : parameter.values)
                 values << value.toLower();
     return values;

@@ -37,7 +37,8 @@ enum class Escapes { Vcard21, Standard };
 struct ContentLine {
     int lineNumber = 0;     // the first physical line of the property
     int lastLineNumber = 0; // and its last, folds and a 2.1 base64 block included
-    QByteArray head;        // the group, name and parameters as written (unfolded)
+    QByteArray head;        // the group, name and parameters as written (unfolded); empty when the
+                            // reader was told not to keep them
     QByteArray group;       // as written, empty when there is none
     QByteArray name;        // upper case
     QList<Parameter> parameters;
@@ -82,7 +83,7 @@ QList<QByteArray> splitUnquoted(const QByteArray& text, char separator);
 // quotes, -1 when there is none.
 qsizetype valueStart(const QByteArray& logical);
 // Reads the group, name and parameters before the value's colon into line.
-void parseHead(const QByteArray& head, ContentLine& line);
+void parseHead(QByteArrayView head, ContentLine& line);
 
 // Backslash escapes undone as the card's version has them.
 QString unescape(QString text, Escapes escapes);

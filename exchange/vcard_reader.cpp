@@ -12,8 +12,11 @@ namespace {
 
 constexpr qint64 kBlock = qint64(1) << 20;
 
+// Most lines start with a letter: only one that starts blank is looked at whole.
 bool isBlank(QByteArrayView line) {
-    return line.trimmed().isEmpty();
+    const bool startsBlank = line.isEmpty() || line.front() == ' ' || line.front() == '\t' ||
+                             (line.front() >= '\n' && line.front() <= '\r');
+    return startsBlank && line.trimmed().isEmpty();
 }
 
 } // namespace
@@ -23,18 +26,23 @@ qint64 PhysicalLines::bytesRead() const {
     return qMax<qint64>(0, device_.pos() - unread);
 }
 
-// The next CR or LF from where the last search stopped, -1 when the buffer has none. The LF is
-// looked for first, and a CR only before it: memchr takes a line in a few steps.
+// The next CR or LF from where the last search stopped, -1 when the buffer has none. Each window
+// is searched for an LF, and for a CR only before it: memchr takes a line in a few steps, and a
+// file of CR line ends is not searched to its end for an LF at every line.
 qsizetype PhysicalLines::lineEnd() {
+    constexpr qsizetype kWindow = 512;
     const char* data = buffer_.constData();
-    const char* from = data + scanned_;
-    const std::size_t rest = std::size_t(buffer_.size() - scanned_);
-    const auto* lf = static_cast<const char*>(std::memchr(from, '\n', rest));
-    const auto* cr =
-        static_cast<const char*>(std::memchr(from, '\r', lf ? std::size_t(lf - from) : rest));
-    const char* end = cr ? cr : lf;
-    scanned_ = end ? end - data : buffer_.size();
-    return end ? scanned_ : -1;
+    while (scanned_ < buffer_.size()) {
+        const char* from = data + scanned_;
+        const auto window = std::size_t(qMin(kWindow, buffer_.size() - scanned_));
+        const auto* lf = static_cast<const char*>(std::memchr(from, '\n', window));
+        const auto* cr =
+            static_cast<const char*>(std::memchr(from, '\r', lf ? std::size_t(lf - from) : window));
+        if (const char* end = cr ? cr : lf)
+            return scanned_ = end - data;
+        scanned_ += qsizetype(window);
+    }
+    return -1;
 }
 
 // A block, or what is left of a file or a card in memory when that is less: one card read for a
@@ -121,8 +129,8 @@ bool PhysicalLines::read(QByteArray& line) {
     }
 }
 
-ContentLineReader::ContentLineReader(QIODevice& device, const QString& source)
-    : lines_(device), source_(source), size_(device.size()) {}
+ContentLineReader::ContentLineReader(QIODevice& device, const QString& source, Heads heads)
+    : lines_(device), source_(source), size_(device.size()), heads_(heads) {}
 
 void ContentLineReader::fail(int lineNumber, const QString& problem) const {
     throw StoreError(QStringLiteral("%1, line %2: %3").arg(source_).arg(lineNumber).arg(problem));
@@ -158,8 +166,7 @@ qsizetype ContentLineReader::unfold(QByteArray& logical, ContentLine& line) {
     for (;;) {
         // Only a colon outside quotes ends the head: a quoted value may go on after a fold.
         if (colon < 0 && (colon = valueStart(logical)) >= 0) {
-            line.head = logical.left(colon);
-            parseHead(line.head, line);
+            readHead(logical, colon, line);
             quotedPrintable = line.isQuotedPrintable();
         }
         const bool soft = quotedPrintable && logical.size() > colon + 1 && logical.endsWith('=');
@@ -173,10 +180,16 @@ qsizetype ContentLineReader::unfold(QByteArray& logical, ContentLine& line) {
     }
     // A stray quote in a parameter: the first colon at all ends the head.
     if (colon < 0 && (colon = logical.indexOf(':')) >= 0) {
-        line.head = logical.left(colon);
-        parseHead(line.head, line);
+        readHead(logical, colon, line);
     }
     return colon;
+}
+
+void ContentLineReader::readHead(const QByteArray& logical, qsizetype colon,
+                                 ContentLine& line) const {
+    if (heads_ == Heads::Kept)
+        line.head = logical.left(colon);
+    parseHead(QByteArrayView(logical).first(colon), line);
 }
 
 // A 2.1 base64 value goes on over lines of its own, up to a blank line; a line with a colon is the
@@ -222,12 +235,13 @@ bool ContentLineReader::next(ContentLine& line) {
              QStringLiteral("the line has no colon, so it is not a vCard property"));
     logical.remove(0, colon + 1);
     line.value = std::move(logical);
-    if (line.name == "BEGIN" || line.name == "VERSION")
+    const QByteArrayView name = line.name; // compared by size first
+    if (name == "BEGIN" || name == "VERSION")
         escapes_ = line.value.trimmed() == "2.1" ? Escapes::Vcard21 : Escapes::Standard;
     line.escapes = escapes_;
     if (line.isBase64())
         readBase64Block(line.value);
-    if (line.name == "AGENT")
+    if (name == "AGENT")
         readEmbeddedCard(line);
     line.lastLineNumber = lineNumber_;
     return true;

@@ -42,8 +42,11 @@ class PhysicalLines {
 // folds and escapes differently.
 class ContentLineReader {
   public:
+    // Whether each line keeps its head as written (ContentLine::head), to be written back.
+    enum class Heads { Kept, Dropped };
+
     // source names the input in error messages.
-    ContentLineReader(QIODevice& device, const QString& source);
+    ContentLineReader(QIODevice& device, const QString& source, Heads heads = Heads::Kept);
 
     // The next content line, or false at the end. Throws StoreError for a line with no colon.
     bool next(ContentLine& line);
@@ -57,6 +60,7 @@ class ContentLineReader {
     bool readPhysical(QByteArray& line);
     bool peekPhysical();
     qsizetype unfold(QByteArray& logical, ContentLine& line);
+    void readHead(const QByteArray& logical, qsizetype colon, ContentLine& line) const;
     void readBase64Block(QByteArray& value);
     void readEmbeddedCard(ContentLine& line);
 
@@ -67,6 +71,7 @@ class ContentLineReader {
     bool hasPending_ = false;
     QByteArray pending_;
     Escapes escapes_ = Escapes::Standard;
+    Heads heads_;
 };
 
 // Whether the device's first line that is not blank, after an optional byte order mark, is

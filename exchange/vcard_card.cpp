@@ -132,18 +132,29 @@ class LineBreaks {
     qsizetype next_ = 0;
 };
 
+// Appends a line (a word) to text, after a separator when it is not the first; empty ones are left
+// out.
+void appendPart(QString& text, const QString& part, QChar separator) {
+    if (part.isEmpty())
+        return;
+    if (!text.isEmpty())
+        text += separator;
+    text += part;
+}
+
 // ADR in the order of a postal label, one line each, empty ones left out: post office box,
 // extended address, street, "locality region code", country, and anything after.
-QStringList addressLines(const QStringList& parts) {
-    QStringList city;
+QString addressText(const QStringList& parts) {
+    QString city;
     for (const qsizetype i : {3, 4, 5})
-        if (!parts.value(i).isEmpty())
-            city << parts.value(i);
-    QStringList lines = {parts.value(0), parts.value(1), parts.value(2),
-                         city.join(QLatin1Char(' ')), parts.value(6)};
-    lines += parts.mid(7);
-    lines.removeAll(QString());
-    return lines;
+        appendPart(city, parts.value(i), QLatin1Char(' '));
+    QString text;
+    for (const QString& line :
+         {parts.value(0), parts.value(1), parts.value(2), city, parts.value(6)})
+        appendPart(text, line, QLatin1Char('\n'));
+    for (qsizetype i = 7; i < parts.size(); ++i)
+        appendPart(text, parts[i], QLatin1Char('\n'));
+    return text;
 }
 
 // The value unescaped, with the line breaks of ours put back.
@@ -154,6 +165,12 @@ QString text(const ContentLine& line) {
 } // namespace
 
 void CardMapping::add(const ContentLine& line) {
+    // The names of the properties some columns take, their lengths counted once.
+    static constexpr QByteArrayView tel = propertyOf(Column::Phone).property;
+    static constexpr QByteArrayView adr = propertyOf(Column::Address).property;
+    static constexpr QByteArrayView email = propertyOf(Column::Email).property;
+    static constexpr QByteArrayView url = propertyOf(Column::Url).property;
+    static constexpr QByteArrayView note = propertyOf(Column::Other).property;
     types_ = typesOf(line);
     const QByteArrayView name = line.name;
     if (isStructural(name))
@@ -172,18 +189,25 @@ void CardMapping::add(const ContentLine& line) {
         addName(line);
     else if (name == "FN")
         addItem(Kind::FullName, line, text(line), QStringLiteral("Full name"));
-    else if (name == propertyOf(Column::Phone).property)
+    else if (name == tel)
         addTel(line);
-    else if (name == propertyOf(Column::Address).property)
+    else if (name == adr)
         addAddress(line);
-    else if (name == propertyOf(Column::Email).property)
+    else if (name == email)
         addColumnItem(Column::Email, line, text(line), {"internet", "x400"});
-    else if (name == propertyOf(Column::Url).property)
+    else if (name == url)
         addColumnItem(Column::Url, line, text(line));
-    else if (name == propertyOf(Column::Other).property)
+    else if (name == note)
         addItem(Kind::Column, line, text(line), columnLabel(Column::Other), Column::Other);
     else
         addOther(line);
+}
+
+void CardMapping::clear() {
+    QList<Item> items = std::move(items_);
+    items.clear();
+    *this = CardMapping(unmapped_);
+    items_ = std::move(items);
 }
 
 void CardMapping::addItem(Kind kind, const ContentLine& line, const QString& value,
@@ -239,8 +263,8 @@ void CardMapping::addTel(const ContentLine& line) {
     };
     // A number that says nothing of its kind is a voice number.
     const bool voice = typed(Column::Phone) ||
-                       std::none_of(notVoice.begin(), notVoice.end(),
-                                    [&types](const QString& type) { return types.contains(type); });
+                       std::none_of(types.begin(), types.end(),
+                                    [](const QString& type) { return notVoice.contains(type); });
     if (typed(Column::Fax) || voice)
         return addColumnItem(typed(Column::Fax) ? Column::Fax : Column::Phone, line, value,
                              {"voice"});
@@ -250,10 +274,10 @@ void CardMapping::addTel(const ContentLine& line) {
 
 // An address with no parts of its own may still have its text in LABEL (4.0).
 void CardMapping::addAddress(const ContentLine& line) {
-    const QStringList lines = addressLines(line.components());
+    QString address = addressText(line.components());
     // The LABEL is read only for an address without parts.
-    const QString address = lines.isEmpty() ? unescape(line.parameterText("LABEL"), line.escapes)
-                                            : lines.join(QLatin1Char('\n'));
+    if (address.isEmpty())
+        address = unescape(line.parameterText("LABEL"), line.escapes);
     addColumnItem(Column::Address, line, LineBreaks(line).restore(address));
 }
 
@@ -348,12 +372,14 @@ QVariant CardMapping::other(const QList<qsizetype>& used) const {
 
 // The item a column of kColumnProperties takes. A cell phone stands in for a voice one.
 qsizetype CardMapping::itemOf(const ColumnProperty& row) const {
-    const bool blankFirst = blankColumns_.contains(QLatin1String(storedName(row.column)));
-    qsizetype item = best(Kind::Column, row.column, row.byPreference, blankFirst);
+    const bool blankFirst =
+        !blankColumns_.isEmpty() && blankColumns_.contains(QLatin1String(storedName(row.column)));
+    const qsizetype item = best(Kind::Column, row.column, row.byPreference, blankFirst);
+    if (row.column != Column::Phone)
+        return item;
     const qsizetype cell = best(Kind::Cell, row.column, true, blankFirst);
-    if (row.column == Column::Phone &&
-        (item < 0 || (cell >= 0 && isBlank(item) != blankFirst && isBlank(cell) == blankFirst)))
-        item = cell;
+    if (item < 0 || (cell >= 0 && isBlank(item) != blankFirst && isBlank(cell) == blankFirst))
+        return cell;
     return item;
 }
 
@@ -376,6 +402,7 @@ RowValues CardMapping::contact(const QString& createdOn) const {
     setNames(values);
     // The item each column of kColumnProperties takes; the note goes last, as other() expects.
     QList<qsizetype> used;
+    used.reserve(qsizetype(std::size(kColumnProperties)));
     for (const ColumnProperty& row : kColumnProperties) {
         if (row.label == nullptr)
             continue; // the dates, of our own properties (addOurs)

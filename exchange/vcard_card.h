@@ -29,6 +29,8 @@ class CardMapping {
 
     // Takes the properties in the card's order.
     void add(const ContentLine& line);
+    // Forgets the card, to take the next one; the room its properties took is kept for them.
+    void clear();
 
     // The contact; createdOn is the stamp it gets when the card carries no date of ours.
     RowValues contact(const QString& createdOn) const;

@@ -42,9 +42,12 @@ QStringList notesOn(int media, int binary, int groups) {
 constexpr qsizetype kUsualLines = 16;
 
 // One card's content lines, kept until its END: whether its text is UTF-8 is known only then.
+// The list keeps its room from card to card.
 struct PendingCard {
-    int begun = 0;
+    int begun = 0; // the line of its BEGIN; 0 between cards
     QList<vcard::ContentLine> lines;
+
+    bool isOpen() const { return begun > 0; }
 };
 
 // The properties of a whole card in order, read as Windows-1252 when a value that names no
@@ -73,46 +76,49 @@ class CardReading {
 
   private:
     // The contact of the card, nothing for a group. Each line is let go once it is taken, and the
-    // mapping before the contact is stored: a value may be most of the file.
+    // mapping before the contact is stored: a value may be most of the file. The list of lines
+    // and the mapping keep their room for the next card.
     std::optional<RowValues> contactOf(PendingCard& card) {
-        vcard::CardMapping mapping;
         for (vcard::ContentLine& line : card.lines) {
-            mapping.add(line);
+            mapping_.add(line);
             line.value.clear();
         }
         card.lines.clear();
-        media_ += mapping.skippedMedia();
-        binary_ += mapping.skippedBinary();
-        groups_ += mapping.isGroup() ? 1 : 0;
-        if (mapping.isGroup())
-            return std::nullopt;
-        return mapping.contact(createdOn_);
+        media_ += mapping_.skippedMedia();
+        binary_ += mapping_.skippedBinary();
+        groups_ += mapping_.isGroup() ? 1 : 0;
+        std::optional<RowValues> contact;
+        if (!mapping_.isGroup())
+            contact = mapping_.contact(createdOn_);
+        mapping_.clear();
+        return contact;
     }
 
     const contact_import::AddContact& add_;
     QString createdOn_;
+    vcard::CardMapping mapping_;
     QStringList notes_;
     int media_ = 0, binary_ = 0, groups_ = 0;
 };
 
 // Starts a card at BEGIN:VCARD; a BEGIN inside a card, or of anything else, is refused.
 void beginCard(const vcard::ContentLineReader& reader, const vcard::ContentLine& line,
-               std::optional<PendingCard>& card) {
-    if (card)
+               PendingCard& card) {
+    if (card.isOpen())
         reader.fail(line.lineNumber,
                     QStringLiteral("a BEGIN inside the card begun on line %1, which has no "
                                    "END:VCARD")
-                        .arg(card->begun));
+                        .arg(card.begun));
     if (!isVCardMark(line.value))
         reader.fail(line.lineNumber, QStringLiteral("BEGIN of something other than a vCard"));
-    card.emplace(PendingCard{line.lineNumber, {}});
-    card->lines.reserve(kUsualLines);
+    card.begun = line.lineNumber;
+    card.lines.reserve(kUsualLines);
 }
 
 // A property of the open card; one outside any card, or in a charset we cannot read, is refused.
 void addProperty(const vcard::ContentLineReader& reader, vcard::ContentLine& line,
-                 std::optional<PendingCard>& card) {
-    if (!card)
+                 PendingCard& card) {
+    if (!card.isOpen())
         reader.fail(line.lineNumber, line.name == "END"
                                          ? QStringLiteral("END:VCARD without BEGIN:VCARD")
                                          : QStringLiteral("a property outside any card"));
@@ -120,7 +126,7 @@ void addProperty(const vcard::ContentLineReader& reader, vcard::ContentLine& lin
         reader.fail(line.lineNumber,
                     QStringLiteral("the character set \"%1\" is not one tessaline-db knows")
                         .arg(line.parameterText("CHARSET")));
-    card->lines << std::move(line);
+    card.lines << std::move(line);
 }
 
 } // namespace
@@ -133,25 +139,26 @@ bool isVCardFile(const QString& path) {
 ImportSummary readCards(QIODevice& device, const QString& source,
                         const contact_import::AddContact& add, const ImportProgress& progress,
                         const QString& createdOn) {
-    vcard::ContentLineReader reader(device, source);
+    // No line is written back: the heads as written are not kept.
+    vcard::ContentLineReader reader(device, source, vcard::ContentLineReader::Heads::Dropped);
     vcard::ContentLine line;
-    std::optional<PendingCard> card;
+    PendingCard card;
     CardReading reading(add, createdOn);
     ReadProgress told{progress, reader.size(), ProgressUnit::Bytes};
     while (reader.next(line)) {
         const QByteArrayView name = line.name; // compared by size first
         if (name == "BEGIN") {
             beginCard(reader, line, card);
-        } else if (card && name == "END" && isVCardMark(line.value)) {
-            reading.finish(*card);
-            card.reset();
+        } else if (card.isOpen() && name == "END" && isVCardMark(line.value)) {
+            reading.finish(card);
+            card.begun = 0;
             told.reached(reader.bytesRead());
         } else {
             addProperty(reader, line, card);
         }
     }
-    if (card)
-        reader.fail(card->begun, QStringLiteral("the card that begins here has no END:VCARD"));
+    if (card.isOpen())
+        reader.fail(card.begun, QStringLiteral("the card that begins here has no END:VCARD"));
     told.reached(reader.size(), true);
     ImportSummary summary;
     summary.notes = reading.notes();

@@ -1,19 +1,32 @@
 #include "exchange/vcard_types.h"
 
+#include <algorithm>
+
 namespace vcard {
+
+namespace {
+
+// The types one TYPE value names: most name one, and are taken without a split.
+void addTypes(const QString& value, QStringList& types) {
+    if (!value.contains(QLatin1Char(','))) {
+        if (!value.isEmpty())
+            types << value.trimmed();
+        return;
+    }
+    for (const QString& type : value.split(QLatin1Char(','), Qt::SkipEmptyParts))
+        types << type.trimmed();
+}
+
+} // namespace
 
 QStringList typesOf(const ContentLine& line) {
     QStringList types;
-    if (line.parameters.isEmpty())
-        return types;
-    for (const QString& value : line.parameter("TYPE")) {
-        if (!value.contains(QLatin1Char(','))) { // the usual one type, without a split
-            if (!value.isEmpty())
-                types << value.trimmed();
+    for (const Parameter& parameter : line.parameters) {
+        if (QByteArrayView(parameter.name) != "TYPE")
             continue;
-        }
-        for (const QString& type : value.split(QLatin1Char(','), Qt::SkipEmptyParts))
-            types << type.trimmed();
+        types.reserve(types.size() + parameter.values.size());
+        for (const QString& written : parameter.values)
+            addTypes(written.toLower(), types);
     }
     return types;
 }
@@ -30,7 +43,13 @@ int rankOf(const ContentLine& line, const QStringList& types) {
 
 QString labelled(const QString& base, QStringList types,
                  std::initializer_list<const char*> silent) {
-    if (types.isEmpty())
+    const auto isSilent = [silent](const QString& type) {
+        return type == QLatin1String("pref") ||
+               std::any_of(silent.begin(), silent.end(),
+                           [&type](const char* quiet) { return type == QLatin1String(quiet); });
+    };
+    // Most values have no type, or only ones that say nothing: the base alone, nothing copied.
+    if (std::all_of(types.cbegin(), types.cend(), isSilent))
         return base;
     types.removeAll(QStringLiteral("pref"));
     for (const char* type : silent)

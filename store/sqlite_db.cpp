@@ -171,10 +171,14 @@ void Statement::bindText(int index, const QString& text) {
 }
 
 void Statement::bindTextVia(int index, const QString& text, QByteArray& buffer) {
-    requireValidText(text, QStringLiteral("A value"));
-    QStringEncoder encoder(QStringEncoder::Utf8);
+    // Stateless, so that a high surrogate half last in the text counts as an error rather than
+    // waiting for its low half: the encoder meets every lone half on its way, with no pass of its
+    // own to look for one.
+    QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
     buffer.resize(encoder.requiredSpace(text.size()));
     const char* end = encoder.appendToBuffer(buffer.data(), text);
+    if (encoder.hasError())
+        requireValidText(text, QStringLiteral("A value"));
     sqlite3_bind_text64(stmt_, index, buffer.constData(), sqlite3_uint64(end - buffer.constData()),
                         SQLITE_STATIC, SQLITE_UTF8);
 }

@@ -1,5 +1,7 @@
+#include "exchange/contact_inserter.h"
 #include "store/contact_table.h"
 #include "store/date_stamp.h"
+#include "store/store_error.h"
 #include "support/address_book_files.h"
 #include "support/card_files.h"
 
@@ -122,6 +124,32 @@ class TestVCard : public QObject {
         QCOMPARE(rowsIn(copy), rows);
         QCOMPARE(runTool({"import", "--add", cards, book}).exitCode, 0);
         QCOMPARE(rowsIn(book), rows + rows);
+    }
+
+    // A value that is no Unicode text (a lone surrogate half, which an old file may hold) is
+    // refused, and no book is left, rather than stored with a stand-in character.
+    void refusesAValueThatIsNoUnicodeText_data() {
+        QTest::addColumn<QString>("value");
+        QTest::newRow("a high half last") << QStringLiteral("M") + QChar(0xD800);
+        QTest::newRow("a low half first") << QChar(0xDC00) + QStringLiteral("M");
+        QTest::newRow("a high half before a letter") << QStringLiteral("M") + QChar(0xD800) + 'x';
+    }
+
+    void refusesAValueThatIsNoUnicodeText() {
+        QFETCH(QString, value);
+        const QString book = newPath("mdb");
+        QString problem;
+        try {
+            contact_table::createAddressBook(book, [&value](Database& db) {
+                RowValues values;
+                values[contact_table::Column::Surname] = value;
+                ContactInserter(db).insert(std::move(values));
+            });
+        } catch (const StoreError& error) {
+            problem = error.description();
+        }
+        QVERIFY2(problem.contains(QLatin1String("is not valid Unicode text")), qPrintable(problem));
+        QVERIFY(!QFile::exists(book));
     }
 
     void readsRealWorldCards_data() {

@@ -2,6 +2,8 @@
 
 #include <QChar>
 #include <QList>
+#include <QtEndian>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -50,18 +52,41 @@ bool continuesCharacter(const unsigned char* s, int length, int i) {
     return i < length && (s[i] & 0xC0) == 0x80;
 }
 
-// How many leading bytes a and b share, eight at a time, taken back to the start of the character
-// they end in: a character starts at every byte that does not continue one, so the shared bytes
-// are whole characters of both texts, and fold alike.
-int sharedCharacters(const unsigned char* a, int lengthA, const unsigned char* b, int lengthB) {
-    const int length = qMin(lengthA, lengthB);
-    int i = 0;
-    for (std::uint64_t x = 0, y = 0; i + 8 <= length; i += 8) {
-        std::memcpy(&x, a + i, 8);
-        std::memcpy(&y, b + i, 8);
-        if (x != y)
-            break;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+
+// Eight ASCII bytes at once, each of A to Z folded as asciiFolded folds it: a byte's high bit is
+// set past 'A' - 1 by one sum and past 'Z' by another, and no sum carries into the next byte.
+std::uint64_t foldedAsciiWord(std::uint64_t word) {
+    const std::uint64_t fromA = word + 0x3F3F3F3F3F3F3F3FULL;
+    const std::uint64_t pastZ = word + 0x2525252525252525ULL;
+    return word | ((fromA & ~pastZ & kHighBits) >> 2);
+}
+
+// Compares the leading bytes of a and b eight at a time while both are ASCII; i ends where that
+// stops, past bytes that fold alike. Returns the order when they differ there, else 0.
+int compareAsciiWords(const unsigned char* a, const unsigned char* b, int length, int& i) {
+    for (; i + 8 <= length; i += 8) {
+        const auto x = qFromLittleEndian<std::uint64_t>(a + i);
+        const auto y = qFromLittleEndian<std::uint64_t>(b + i);
+        if ((x | y) & kHighBits)
+            return 0;
+        const std::uint64_t foldedX = foldedAsciiWord(x);
+        const std::uint64_t foldedY = foldedAsciiWord(y);
+        if (foldedX != foldedY) {
+            // The first byte that differs is the lowest one, the text being read little-endian.
+            const int shift = std::countr_zero(foldedX ^ foldedY) & ~7;
+            return ((foldedX >> shift) & 0xFF) < ((foldedY >> shift) & 0xFF) ? -1 : 1;
+        }
     }
+    return 0;
+}
+
+// How many leading bytes a and b share from i on, taken back to the start of the character they
+// end in: a character starts at every byte that does not continue one, so the shared bytes are
+// whole characters of both texts, and fold alike.
+int sharedCharacters(const unsigned char* a, int lengthA, const unsigned char* b, int lengthB,
+                     int i) {
+    const int length = qMin(lengthA, lengthB);
     while (i < length && a[i] == b[i])
         ++i;
     while (i > 0 && (continuesCharacter(a, lengthA, i) || continuesCharacter(b, lengthB, i)))
@@ -74,16 +99,14 @@ int sharedCharacters(const unsigned char* a, int lengthA, const unsigned char* b
 int compare(const char* a, int lengthA, const char* b, int lengthB) {
     const auto* sa = reinterpret_cast<const unsigned char*>(a);
     const auto* sb = reinterpret_cast<const unsigned char*>(b);
-    // Index keys that sort next to each other share long prefixes.
-    int i = sharedCharacters(sa, lengthA, sb, lengthB);
+    // Most contact data is ASCII, and index keys that sort next to each other share long
+    // prefixes: whole words of it first.
+    int i = 0;
+    if (const int order = compareAsciiWords(sa, sb, qMin(lengthA, lengthB), i))
+        return order;
+    i = sharedCharacters(sa, lengthA, sb, lengthB, i);
     int j = i;
-    // Most contact data is ASCII: compare it without decoding.
     while (i < lengthA && j < lengthB && sa[i] < 0x80 && sb[j] < 0x80) {
-        if (sa[i] == sb[j]) { // names share long prefixes; equal bytes need no fold
-            ++i;
-            ++j;
-            continue;
-        }
         const char32_t ca = asciiFolded(sa[i++]);
         const char32_t cb = asciiFolded(sb[j++]);
         if (ca != cb)

@@ -71,6 +71,8 @@ awk -v n="$count" 'BEGIN {
 }' >"$work/query.csv"
 "$tool" import --csv "$work/query.csv" "$work/query.mdb" >/dev/null
 echo "$count contacts"
+# The files just written go to the disk now, not while something is being timed.
+sync
 
 # The data control's own bench prints one line per looked-up column; the worst ratio counts.
 lookup=$("$build_dir/bin/tessaline-bench" data-control --rows "$count" | grep '^lookup by')

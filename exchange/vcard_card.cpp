@@ -47,39 +47,6 @@ bool isBinary(const ContentLine& line) {
            !QByteArrayView(line.octets()).isValidUtf8();
 }
 
-// Readable names of the text properties that have no column of their own.
-QString readableName(const QByteArray& name) {
-    static const QHash<QByteArray, const char*> names = {{"ORG", "Organization"},
-                                                         {"TITLE", "Title"},
-                                                         {"ROLE", "Role"},
-                                                         {"BDAY", "Birthday"},
-                                                         {"ANNIVERSARY", "Anniversary"},
-                                                         {"NICKNAME", "Nickname"},
-                                                         {"IMPP", "Instant messaging"},
-                                                         {"GENDER", "Gender"},
-                                                         {"LANG", "Language"},
-                                                         {"TZ", "Time zone"},
-                                                         {"GEO", "Location"},
-                                                         {"CATEGORIES", "Categories"},
-                                                         {"RELATED", "Related"},
-                                                         {"MEMBER", "Member"},
-                                                         {"LABEL", "Address label"},
-                                                         {"AGENT", "Agent"},
-                                                         {"PHOTO", "Photo"},
-                                                         {"LOGO", "Logo"},
-                                                         {"SOUND", "Sound"},
-                                                         {"KEY", "Key"},
-                                                         {"MAILER", "Mail program"},
-                                                         {"SOURCE", "Source"},
-                                                         {"N", "Name"},
-                                                         {"SORT-STRING", "Sort as"},
-                                                         {"CALURI", "Calendar"},
-                                                         {"FBURL", "Free/busy"},
-                                                         {"CALADRURI", "Calendar requests"}};
-    const char* readable = names.value(name);
-    return readable ? QString::fromLatin1(readable) : QString::fromUtf8(name);
-}
-
 // Room for the items of a usual card, so that the list is not grown item by item.
 constexpr qsizetype kUsualItems = 16;
 
@@ -93,13 +60,6 @@ const QString& columnLabel(Column column) {
         return made;
     }();
     return labels[contact_table::position(column)];
-}
-
-// Apple writes its own labels as "_$!<Mobile>!$_".
-QString appleLabel(const QString& label) {
-    if (label.startsWith(QLatin1String("_$!<")) && label.endsWith(QLatin1String(">!$_")))
-        return label.mid(4, label.size() - 8);
-    return label;
 }
 
 // Puts back the line breaks a value of ours had: its parameter names their kinds in order, or

@@ -1,5 +1,6 @@
 #include "exchange/vcard_types.h"
 
+#include <QHash>
 #include <algorithm>
 
 namespace vcard {
@@ -56,6 +57,44 @@ QString labelled(const QString& base, QStringList types,
         types.removeAll(QLatin1String(type));
     types.removeDuplicates();
     return types.isEmpty() ? base : QStringLiteral("%1 (%2)").arg(base, types.join(u", "));
+}
+
+QString readableName(const QByteArray& name) {
+    static const QHash<QByteArray, const char*> names = {{"ORG", "Organization"},
+                                                         {"TITLE", "Title"},
+                                                         {"ROLE", "Role"},
+                                                         {"BDAY", "Birthday"},
+                                                         {"ANNIVERSARY", "Anniversary"},
+                                                         {"NICKNAME", "Nickname"},
+                                                         {"IMPP", "Instant messaging"},
+                                                         {"GENDER", "Gender"},
+                                                         {"LANG", "Language"},
+                                                         {"TZ", "Time zone"},
+                                                         {"GEO", "Location"},
+                                                         {"CATEGORIES", "Categories"},
+                                                         {"RELATED", "Related"},
+                                                         {"MEMBER", "Member"},
+                                                         {"LABEL", "Address label"},
+                                                         {"AGENT", "Agent"},
+                                                         {"PHOTO", "Photo"},
+                                                         {"LOGO", "Logo"},
+                                                         {"SOUND", "Sound"},
+                                                         {"KEY", "Key"},
+                                                         {"MAILER", "Mail program"},
+                                                         {"SOURCE", "Source"},
+                                                         {"N", "Name"},
+                                                         {"SORT-STRING", "Sort as"},
+                                                         {"CALURI", "Calendar"},
+                                                         {"FBURL", "Free/busy"},
+                                                         {"CALADRURI", "Calendar requests"}};
+    const char* readable = names.value(name);
+    return readable ? QString::fromLatin1(readable) : QString::fromUtf8(name);
+}
+
+QString appleLabel(const QString& label) {
+    if (label.startsWith(QLatin1String("_$!<")) && label.endsWith(QLatin1String(">!$_")))
+        return label.mid(4, label.size() - 8);
+    return label;
 }
 
 } // namespace vcard

@@ -6,8 +6,8 @@
 #include <QStringList>
 #include <initializer_list>
 
-// What a property's TYPE and PREF parameters say: its kinds, how much it is preferred, and the
-// label they give it among the notes.
+// What a property's name, TYPE and PREF parameters say: its kinds, how much it is preferred, and
+// the label it takes among the notes.
 namespace vcard {
 
 // TYPE values in every spelling, lower case: TYPE=a,b; TYPE=a;TYPE=b; TYPE="a,b"; 2.1 bare ;A;B.
@@ -21,5 +21,12 @@ int rankOf(const ContentLine& line, const QStringList& types);
 // ones say nothing.
 QString labelled(const QString& base, QStringList types,
                  std::initializer_list<const char*> silent = {});
+
+// The readable name of a text property that has no column of its own ("Organization" for ORG),
+// else the name as written.
+QString readableName(const QByteArray& name);
+
+// A label as Apple writes its own ones, "_$!<Mobile>!$_", without the marks around it.
+QString appleLabel(const QString& label);
 
 } // namespace vcard

@@ -59,7 +59,8 @@ const std::array<QList<QByteArray>, 24>& knownNames() {
               "PHOTO", "CATEGORIES", kCreatedOn, kModifiedOn, kNullColumns, kBlankColumns,
               "TYPE",  "PREF",       "VALUE",    "CHARSET",   "ENCODING",   "LABEL",
               kBreaks})
-            table[std::strlen(name)] << QByteArray::fromRawData(name, qsizetype(std::strlen(name)));
+            table.at(std::strlen(name)) // a longer name needs a longer table
+                << QByteArray::fromRawData(name, qsizetype(std::strlen(name)));
         return table;
     }();
     return bySize;

@@ -8,6 +8,7 @@
 #include <QStringEncoder>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <sqlite3.h>
 #include <utility>
 
@@ -156,29 +157,43 @@ void requireValidText(const QString& text, const QString& what) {
                              .arg(what));
 }
 
+namespace {
+
+// Writes the UTF-8 of text at out, which has room for requiredUtf8Space(text), and returns where
+// it ends. The encoder meets every lone surrogate half on its way, so there is no pass of its own
+// to look for one; stateless, so that a high half last in the text counts rather than waiting for
+// its low half.
+char* appendUtf8(char* out, const QString& text) {
+    QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    char* end = encoder.appendToBuffer(out, text);
+    if (encoder.hasError())
+        requireValidText(text, QStringLiteral("A value"));
+    return end;
+}
+
+qsizetype requiredUtf8Space(const QString& text) {
+    return QStringEncoder(QStringEncoder::Utf8).requiredSpace(text.size());
+}
+
+} // namespace
+
 void Statement::bindText(int index, const QString& text) {
-    requireValidText(text, QStringLiteral("A value"));
     // Encoded straight into memory that SQLite takes over, so that a long value is not copied
     // once more; only what the encoder writes is ever touched.
-    QStringEncoder encoder(QStringEncoder::Utf8);
-    auto* utf8 = static_cast<char*>(
-        sqlite3_malloc64(sqlite3_uint64(encoder.requiredSpace(text.size())) + 1));
+    std::unique_ptr<char, void (*)(void*)> utf8(
+        static_cast<char*>(sqlite3_malloc64(sqlite3_uint64(requiredUtf8Space(text)) + 1)),
+        sqlite3_free);
     if (!utf8)
         throw StoreError(
             QStringLiteral("A value of %1 characters is too long to store.").arg(text.size()));
-    const char* end = encoder.appendToBuffer(utf8, text);
-    sqlite3_bind_text64(stmt_, index, utf8, sqlite3_uint64(end - utf8), sqlite3_free, SQLITE_UTF8);
+    const char* end = appendUtf8(utf8.get(), text);
+    const auto size = sqlite3_uint64(end - utf8.get());
+    sqlite3_bind_text64(stmt_, index, utf8.release(), size, sqlite3_free, SQLITE_UTF8);
 }
 
 void Statement::bindTextVia(int index, const QString& text, QByteArray& buffer) {
-    // Stateless, so that a high surrogate half last in the text counts as an error rather than
-    // waiting for its low half: the encoder meets every lone half on its way, with no pass of its
-    // own to look for one.
-    QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
-    buffer.resize(encoder.requiredSpace(text.size()));
-    const char* end = encoder.appendToBuffer(buffer.data(), text);
-    if (encoder.hasError())
-        requireValidText(text, QStringLiteral("A value"));
+    buffer.resize(requiredUtf8Space(text));
+    const char* end = appendUtf8(buffer.data(), text);
     sqlite3_bind_text64(stmt_, index, buffer.constData(), sqlite3_uint64(end - buffer.constData()),
                         SQLITE_STATIC, SQLITE_UTF8);
 }

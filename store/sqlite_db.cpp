@@ -171,8 +171,9 @@ char* appendUtf8(char* out, const QString& text) {
     return end;
 }
 
+// UTF-8 takes at most three bytes for each UTF-16 unit (four for a pair of them).
 qsizetype requiredUtf8Space(const QString& text) {
-    return QStringEncoder(QStringEncoder::Utf8).requiredSpace(text.size());
+    return 3 * text.size();
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "support/event_loop_process.h"
 #include "support/fault_proxy.h"
 #include "support/vdirsyncer_peer.h"
+#include "tool/run_lock.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -69,6 +70,25 @@ class TestSyncFaults : public QObject {
         QVERIFY(killed > 2);
         QVERIFY2(pair.sync() == 0, pair.out + pair.err);
         requireBothSidesEqual(pair, 80);
+    }
+
+    // A lock file a killed sync left keeps no sync out; one another sync holds keeps it out.
+    void oneSyncAtATime_data() {
+        QTest::addColumn<bool>("held");
+        QTest::newRow("left by a killed sync") << false;
+        QTest::newRow("held by a running sync") << true;
+    }
+    void oneSyncAtATime() {
+        QFETCH(bool, held);
+        SyncPair pair(Kind::Xandikos, someCards(1));
+        QCOMPARE(pair.sync(), 0);
+        const QString lockPath = pair.book + ".sync-lock";
+        QFile left(lockPath);
+        QVERIFY(left.open(QIODevice::WriteOnly));
+        RunLock running(lockPath);
+        QVERIFY(!held || running.tryLock());
+        QCOMPARE(pair.sync(), held ? 1 : 0);
+        QCOMPARE(pair.err.contains("Another sync of"), held);
     }
 
     // Connections dropped, servers failing or stalled in the middle of a sync: what failed is

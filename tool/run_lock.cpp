@@ -31,16 +31,16 @@ bool RunLock::tryLock() {
 
 namespace {
 
-[[noreturn]] void throwSystemError(const QString& path) {
+[[noreturn]] void throwSystemError(const QString& path, int error) {
     throw StoreError(QStringLiteral("Cannot lock %1: %2")
-                         .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+                         .arg(path, QString::fromLocal8Bit(std::strerror(error))));
 }
 
 // Whether fd is still the file at path: the last holder removes the file while it holds the
 // lock, so a lock taken on a file already gone guards nothing.
 bool stillAtPath(int fd, const QByteArray& path) {
-    struct stat opened {
-    }, named{};
+    struct stat opened = {};
+    struct stat named = {};
     if (::fstat(fd, &opened) != 0)
         return false;
     return ::stat(path.constData(), &named) == 0 && opened.st_dev == named.st_dev &&
@@ -62,14 +62,13 @@ bool RunLock::tryLock() {
     for (int turn = 0; turn < 100; ++turn) {
         const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (fd < 0)
-            throwSystemError(path_);
+            throwSystemError(path_, errno);
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const int error = errno;
             ::close(fd);
             if (error == EWOULDBLOCK)
                 return false;
-            errno = error;
-            throwSystemError(path_);
+            throwSystemError(path_, error);
         }
         if (stillAtPath(fd, path)) {
             fd_ = fd;
